@@ -1,0 +1,31 @@
+// Resource identifiers shared by the program and its resource script.
+#pragma once
+
+// Strings
+#define IDS_TITLE 10000
+#define IDS_FINISH 10001
+#define IDS_NEXT 10002
+#define IDS_LOG_QUESTION 10003
+#define IDS_WINDOWS_FOLDER 10004
+#define IDS_LOG_CAPTION 10006
+#define IDS_PASS 10007
+#define IDS_FAIL 10008
+#define IDS_SELECT_TEST 10009
+#define IDS_STATUS 10010
+#define IDS_SOUND 10011
+#define IDS_CALIBRATION 10012
+#define IDS_FILE 10013
+#define IDS_IR 10014
+#define IDS_LED 10015
+#define IDS_KEY 10016
+#define IDS_SOUND_QUESTION 10017
+#define IDS_LED_QUESTION 10019
+#define IDS_MY_DOCUMENTS 10022
+#define IDS_PATTERN 10023
+#define IDS_KEY_INSTRUCTION 10024
+#define IDS_RUN_WARNING 10025
+#define IDS_RUN_RESET 10026
+#define IDS_BACK 10027
+#define IDS_START 10028
+#define IDS_NAV_TITLE 10030
+#define IDS_MODEL_ONLY 10031

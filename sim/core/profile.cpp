@@ -1,0 +1,204 @@
+#include "profile.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace sim {
+
+Profile& profile() {
+    static Profile p;
+    return p;
+}
+
+namespace {
+
+using nlohmann::json;
+
+int line_of_offset(const std::string& text, size_t offset) {
+    int line = 1;
+    for (size_t i = 0; i < offset && i < text.size(); ++i)
+        if (text[i] == '\n') ++line;
+    return line;
+}
+
+int line_of_key(const std::string& text, const std::string& key) {
+    size_t at = text.find("\"" + key + "\"");
+    return at == std::string::npos ? 1 : line_of_offset(text, at);
+}
+
+// What each key must hold; the message names what was expected.
+enum class Kind { String, Bool, Int, StringList, IntList, Object, Any };
+
+struct KeyRule {
+    const char* key;
+    Kind kind;
+};
+
+const KeyRule kRules[] = {
+    {"model", Kind::String},
+    {"utility_library", Kind::String},
+    {"missing_exports", Kind::StringList},
+    {"os_version", Kind::IntList},
+    {"platform_id", Kind::Int},
+    {"registry_read_only", Kind::Bool},
+    {"registry_fail_writes", Kind::StringList},
+    {"registry_fail_keys", Kind::StringList},
+    {"local_time", Kind::String},
+    {"processes", Kind::StringList},
+    {"reset", Kind::String},
+    {"file_faults", Kind::Object},
+    {"files_held_open", Kind::StringList},
+    {"com2", Kind::Object},
+    {"leds", Kind::Int},
+    {"led_query_fails", Kind::Bool},
+    {"led_set_fails", Kind::Bool},
+    {"led_map_fails", Kind::Bool},
+    {"bluetooth", Kind::Object},
+    {"display", Kind::Object},
+    {"begin_draw_fails", Kind::IntList},
+    {"seed", Kind::Int},
+    {"coredll_missing", Kind::Bool},
+    {"unregisterfunc1_missing", Kind::Bool},
+    {"hotkey_fail", Kind::IntList},
+};
+
+bool kind_ok(const json& v, Kind k) {
+    switch (k) {
+        case Kind::String: return v.is_string();
+        case Kind::Bool: return v.is_boolean();
+        case Kind::Int: return v.is_number_integer();
+        case Kind::Object: return v.is_object();
+        case Kind::Any: return true;
+        case Kind::StringList:
+            if (!v.is_array()) return false;
+            for (auto& e : v)
+                if (!e.is_string()) return false;
+            return true;
+        case Kind::IntList:
+            if (!v.is_array()) return false;
+            for (auto& e : v)
+                if (!e.is_number_integer()) return false;
+            return true;
+    }
+    return false;
+}
+
+const char* kind_name(Kind k) {
+    switch (k) {
+        case Kind::String: return "a string";
+        case Kind::Bool: return "true or false";
+        case Kind::Int: return "a whole number";
+        case Kind::Object: return "an object";
+        case Kind::StringList: return "a list of strings";
+        case Kind::IntList: return "a list of whole numbers";
+        case Kind::Any: return "a value";
+    }
+    return "a value";
+}
+
+bool valid_local_time(const std::string& s) {
+    int y, mo, d, h, mi, se;
+    char tail;
+    if (std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &se, &tail) != 6) return false;
+    return y >= 1601 && y <= 30827 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 23 && mi >= 0 &&
+           mi <= 59 && se >= 0 && se <= 59;
+}
+
+}  // namespace
+
+bool Profile::load(const std::string& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = path + ":1: cannot read the profile";
+        return false;
+    }
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string text = ss.str();
+    json j;
+    try {
+        j = json::parse(text);
+    } catch (const json::parse_error& e) {
+        *error = path + ":" + std::to_string(line_of_offset(text, e.byte ? e.byte - 1 : 0)) +
+                 ": not valid JSON: " + e.what();
+        return false;
+    }
+    if (!j.is_object()) {
+        *error = path + ":1: a profile is a JSON object of settings";
+        return false;
+    }
+    for (auto it = j.begin(); it != j.end(); ++it) {
+        const KeyRule* rule = nullptr;
+        for (auto& r : kRules)
+            if (it.key() == r.key) rule = &r;
+        int line = line_of_key(text, it.key());
+        if (!rule) {
+            *error = path + ":" + std::to_string(line) + ": unknown profile key \"" + it.key() + "\"";
+            return false;
+        }
+        if (!kind_ok(it.value(), rule->kind)) {
+            *error = path + ":" + std::to_string(line) + ": \"" + it.key() + "\" must be " + kind_name(rule->kind);
+            return false;
+        }
+    }
+    if (j.contains("utility_library")) {
+        auto v = j["utility_library"].get<std::string>();
+        if (v != "present" && v != "missing") {
+            *error = path + ":" + std::to_string(line_of_key(text, "utility_library")) +
+                     ": \"utility_library\" must be \"present\" or \"missing\"";
+            return false;
+        }
+    }
+    if (j.contains("os_version") && j["os_version"].size() != 2) {
+        *error = path + ":" + std::to_string(line_of_key(text, "os_version")) +
+                 ": \"os_version\" must be [major, minor]";
+        return false;
+    }
+    if (j.contains("local_time") && !valid_local_time(j["local_time"].get<std::string>())) {
+        *error = path + ":" + std::to_string(line_of_key(text, "local_time")) +
+                 ": \"local_time\" must be \"YYYY-MM-DD HH:MM:SS\"";
+        return false;
+    }
+    data_ = j;
+    path_ = path;
+    return true;
+}
+
+std::string Profile::model() const { return string_or("model", "qz Orvex k7100"); }
+
+bool Profile::utility_library_present() const { return string_or("utility_library", "present") != "missing"; }
+
+bool Profile::export_missing(const std::string& name) const {
+    if (!data_.contains("missing_exports")) return false;
+    for (auto& e : data_["missing_exports"])
+        if (e.get<std::string>() == name) return true;
+    return false;
+}
+
+int Profile::os_major() const { return data_.contains("os_version") ? data_["os_version"][0].get<int>() : 4; }
+int Profile::os_minor() const { return data_.contains("os_version") ? data_["os_version"][1].get<int>() : 20; }
+int Profile::platform_id() const { return data_.contains("platform_id") ? data_["platform_id"].get<int>() : 3; }
+bool Profile::registry_read_only() const { return flag("registry_read_only"); }
+
+static std::vector<std::string> strings(const nlohmann::json& d, const char* key) {
+    std::vector<std::string> out;
+    if (d.contains(key))
+        for (auto& e : d[key]) out.push_back(e.get<std::string>());
+    return out;
+}
+
+std::vector<std::string> Profile::registry_fail_writes() const { return strings(data_, "registry_fail_writes"); }
+std::vector<std::string> Profile::registry_fail_keys() const { return strings(data_, "registry_fail_keys"); }
+std::string Profile::local_time() const { return string_or("local_time", ""); }
+std::vector<std::string> Profile::processes() const { return strings(data_, "processes"); }
+
+bool Profile::flag(const char* key) const {
+    return data_.contains(key) && data_[key].is_boolean() && data_[key].get<bool>();
+}
+
+std::string Profile::string_or(const char* key, const std::string& fallback) const {
+    if (data_.contains(key) && data_[key].is_string()) return data_[key].get<std::string>();
+    return fallback;
+}
+
+}  // namespace sim
