@@ -4,7 +4,7 @@
 # only: nothing is linked.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-cxx=x86_64-w64-mingw32-g++
+cxx=i686-w64-mingw32-g++  # 32-bit, like the device
 status=0
 for dir in app app/catalogue tests device platform; do
   for src in "$here/$dir"/*.cpp; do

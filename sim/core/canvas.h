@@ -21,10 +21,15 @@ struct Canvas {
     Rect clip;                        // in screen coordinates
     uint32_t owner = 0;               // 0: no owner test (screen or memory)
 
+    // The pixels that exist, in screen coordinates: the screen or the
+    // memory image.
+    Rect surface() const {
+        if (memory) return {0, 0, memory_width, memory_height};
+        return Framebuffer::bounds();
+    }
     bool visible(int sx, int sy) const {
-        if (!clip.contains(sx, sy)) return false;
-        if (memory) return sx >= 0 && sy >= 0 && sx < memory_width && sy < memory_height;
-        return owner == 0 || fb->owner[sy][sx] == owner;
+        if (!clip.contains(sx, sy) || !surface().contains(sx, sy)) return false;
+        return memory || owner == 0 || fb->owner[sy][sx] == owner;
     }
     // Logical coordinates.
     void put(int x, int y, uint16_t colour) {
@@ -47,6 +52,12 @@ struct Canvas {
     // Blends `colour` over the pixel with coverage 0..255 (antialiased text).
     void blend(int x, int y, uint16_t colour, uint8_t coverage);
     void fill_rect(const Rect& logical, uint16_t colour);
+    // The same canvas with its clip narrowed to a logical rectangle.
+    Canvas clipped_to(const Rect& logical) const {
+        Canvas c = *this;
+        c.clip = clip.intersect(logical.offset(origin_x, origin_y));
+        return c;
+    }
 };
 
 }  // namespace sim

@@ -29,7 +29,7 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
 typedef uint32_t DWORD;
-typedef int32_t LONG;
+typedef long LONG;  // wide enough for a window procedure, as on the 32-bit device
 typedef uint32_t ULONG;
 typedef unsigned int UINT;
 typedef int INT;
@@ -475,6 +475,7 @@ WINAPI_EXPORT BOOL WINAPI IsDialogMessageW(HWND hDlg, LPMSG lpMsg);
 #define WS_EX_CONTROLPARENT 0x00010000L
 
 #define CW_USEDEFAULT ((int)0x80000000)
+#define CLR_INVALID 0xFFFFFFFF
 
 typedef struct tagWNDCLASSW {
     UINT style;

@@ -1,2 +1,76 @@
-#include <cstdio>
-int main() { std::puts("dravik-sim"); return 0; }
+// dravik-sim: checks everything the user gave (command line, profile,
+// script) before it touches the device's storage, then powers the device on.
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "device.h"
+#include "journal.h"
+#include "options.h"
+#include "profile.h"
+#include "script.h"
+#include "state_folder.h"
+
+namespace {
+
+const int kBadInput = 2;
+
+// Every complaint is one line on standard error.
+int fail(std::string message) {
+    for (auto& c : message)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::cerr << message << "\n";
+    return kBadInput;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    sim::Options options;
+    std::string error;
+    if (!sim::parse_options(args, &options, &error)) return fail("dravik-sim: " + error);
+    if (options.action == sim::Options::Action::Help) {
+        std::cout << sim::usage_text();
+        return 0;
+    }
+    if (options.action == sim::Options::Action::Version) {
+        std::cout << sim::version_text();
+        return 0;
+    }
+
+    if (!options.profile_path.empty() && !sim::profile().load(options.profile_path, &error)) return fail(error);
+
+    sim::RunOptions run;
+    if (!options.script_path.empty()) {
+        if (!sim::parse_script(options.script_path, &run.script, &error)) return fail(error);
+        run.user = sim::UserKind::Script;
+    } else {
+        // Until the device window exists the demo stands in for it.
+        run.user = sim::UserKind::Demo;
+    }
+    bool scripted = run.user == sim::UserKind::Script;
+
+    if (!sim::journal().open(options.journal_path, /*append*/ false, &error)) return fail(error);
+    run.journal_path = options.journal_path;
+
+    run.screenshots_dir =
+        options.screenshots_dir.empty() ? sim::default_screenshots_dir(scripted) : options.screenshots_dir;
+    std::error_code ec;
+    std::filesystem::create_directories(run.screenshots_dir, ec);
+    if (ec || !std::filesystem::is_directory(run.screenshots_dir, ec))
+        return fail(run.screenshots_dir + ": cannot make the screenshots folder" +
+                    (ec ? ": " + ec.message() : std::string()));
+
+    std::string state_dir = options.state_dir.empty() ? sim::StateFolder::default_dir() : options.state_dir;
+    sim::StateFolder state;
+    if (!state.open(state_dir, options.factory_reset, &error)) {
+        if (error.find(state_dir) == std::string::npos) error = state_dir + ": " + error;
+        return fail(error);
+    }
+    run.state_dir = state_dir;
+    run.scale = options.scale;
+    return sim::run_device(run);
+}

@@ -1,0 +1,29 @@
+#include "app/catalogue/test_result.h"
+
+#include "app/catalogue/string_table.h"
+
+// "?" and 22 blanks: as wide as the cell, so it covers "PASS" or "FAIL".
+static const WCHAR kNotRunCell[] = TEXT("?                      ");
+static const WCHAR kNotRunWord[] = TEXT("?");
+
+LPCWSTR StatusColumnText(TestResult result) {
+    switch (result) {
+    case ResultPass:
+        return g_szPass;
+    case ResultFail:
+        return g_szFail;
+    default:
+        return kNotRunCell;
+    }
+}
+
+LPCWSTR ResultLogText(TestResult result) {
+    switch (result) {
+    case ResultPass:
+        return g_szPass;
+    case ResultFail:
+        return g_szFail;
+    default:
+        return kNotRunWord;
+    }
+}

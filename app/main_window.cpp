@@ -1,0 +1,100 @@
+#include "app/main_window.h"
+
+#include "app/catalogue/string_table.h"
+#include "app/catalogue/ui_fonts.h"
+#include "app/main_window_paint.h"
+#include "app/menu_bar.h"
+#include "app/next_finish.h"
+#include "app/program_handles.h"
+#include "app/resume_record.h"
+#include "app/selection_panel.h"
+#include "tests/key_test_flag.h"
+#include "tests/key_test_hotkeys.h"
+
+static LRESULT OnCreate(HWND window) {
+    g_hMenuBar = CreateMainMenuBar(window);
+    BuildSelectionPanel(window);
+    return 0;
+}
+
+static LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) != WA_ACTIVE) return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
+    SHSetNavBarText(window, g_szNavTitle);
+    return 0;
+}
+
+// Starts the help viewer on the program's page; nothing is expected back.
+static LRESULT OnHelp() {
+    static WCHAR commandLine[] = TEXT("file:qzsettings.htm#Dravik");
+    CreateProcessW(TEXT("Peghelp.exe"), commandLine, NULL, NULL, FALSE, 0, NULL, NULL, NULL, NULL);
+    return 0;
+}
+
+// Leaves without asking: the hot keys and the key test flag go back, the
+// fonts and the menu bar are released, and the window goes.
+static LRESULT OnClose(HWND window) {
+    ReleaseKeyTestHotKeys(window);
+    WriteKeyTestFlag(KEY_TEST_FLAG_VALUE, 0);
+    DeleteUiFonts();
+    DestroyWindow(g_hMenuBar);
+    g_hMenuBar = NULL;
+    DestroyWindow(window);
+    return 0;
+}
+
+static LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    // The OK button in the caption: the user leaves the program, so no
+    // reset run is pending any more.
+    if (LOWORD(wParam) == IDOK) {
+        if (!ClearRestartFlag()) MessageBoxW(window, TEXT("Write reg : reboot error"), NULL, MB_OK);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+
+    // Only click notifications (code 0 in the high half) are handled.
+    switch (wParam) {
+    case 1000:
+    case 1001:
+    case 1002:
+    case 1003:
+    case 1004:
+    case 1005:
+    case 1007: {
+        const TestCatalogueRow* row = CatalogueRowForCheckBox((int)wParam);
+        OnTestCheckBoxClicked(row->id);
+        return 0;
+    }
+    case NEXT_FINISH_BUTTON_ID:
+        OnNextFinishCommand(window);
+        return 0;
+    default:
+        return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window);
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_ACTIVATE:
+        return OnActivate(window, wParam, lParam);
+    case WM_PAINT:
+        PaintMainWindow(window);
+        return 0;
+    case WM_CLOSE:
+        return OnClose(window);
+    case WM_HELP:
+        return OnHelp();
+    case WM_COMMAND:
+        return OnCommand(window, wParam, lParam);
+    case WM_TIMER:
+        // Only the sound test sets a timer on this window (id 1224, every
+        // 700 ms); each tick plays its sound once.  That test is not built
+        // yet, so no tick arrives.
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

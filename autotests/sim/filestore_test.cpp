@@ -1,0 +1,522 @@
+// The file store and the file functions: path rules and confinement,
+// creation dispositions, share modes, reading and writing, deletion, the
+// profile's file faults, the journal and stream drivers.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <windows.h>
+
+#include "filestore.h"
+#include "journal.h"
+#include "kernel_objects.h"
+#include "profile.h"
+#include "registry.h"
+#include "state_folder.h"
+#include "text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+class FileDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/dravik-files-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        tmp_ = tmpl;
+        sim::profile().load_json(json::object());
+        std::string error;
+        ASSERT_TRUE(folder_.open(tmp_ + "/state", false, &error)) << error;
+        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
+        store_ = folder_.store_path();
+    }
+    void TearDown() override {
+        sim::journal().close();
+        sim::clear_handles();
+        sim::registry() = sim::Registry();
+        sim::file_store().set_root("");
+        sim::profile().load_json(json::object());
+        fs::remove_all(tmp_);
+    }
+
+    std::vector<json> events(const char* ev) {
+        std::vector<json> out;
+        std::ifstream in(tmp_ + "/journal.jsonl");
+        std::string line;
+        while (std::getline(in, line)) {
+            json j = json::parse(line);
+            if (j["ev"] == ev) out.push_back(j);
+        }
+        return out;
+    }
+
+    // Everything below the temporary folder, as relative paths.
+    std::set<std::string> tree() {
+        std::set<std::string> out;
+        for (auto& e : fs::recursive_directory_iterator(tmp_)) out.insert(fs::relative(e.path(), tmp_).string());
+        return out;
+    }
+
+    std::string host_text(const std::string& rel) {
+        std::ifstream in(store_ + "/" + rel, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+
+    void put(const std::string& rel, const std::string& bytes) {
+        std::ofstream out(store_ + "/" + rel, std::ios::binary);
+        out << bytes;
+    }
+
+    static HANDLE open(const char16_t* path, DWORD access, DWORD share, DWORD disposition) {
+        return CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    static bool write(HANDLE h, const std::string& bytes) {
+        DWORD done = 0;
+        return WriteFile(h, bytes.data(), DWORD(bytes.size()), &done, nullptr) && done == bytes.size();
+    }
+
+    static std::string read(HANDLE h, DWORD count, BOOL* ok = nullptr) {
+        std::string buf(count, '\0');
+        DWORD done = 0;
+        BOOL r = ReadFile(h, &buf[0], count, &done, nullptr);
+        if (ok) *ok = r;
+        buf.resize(done);
+        return buf;
+    }
+
+    std::string tmp_, store_;
+    sim::StateFolder folder_;
+};
+
+const DWORD RW = GENERIC_READ | GENERIC_WRITE;
+const DWORD SHARE_RW = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// ---------------------------------------------------------------- paths
+
+TEST_F(FileDevice, BadPathsAreRefusedAndNothingIsMadeOutsideTheStore) {
+    put("inside.txt", "x");
+    auto before = tree();
+    const std::u16string long_name = u"\\" + std::u16string(300, u'a');
+    const struct {
+        std::u16string path;
+        DWORD error;
+    } cases[] = {
+        {u"..\\evil.txt", ERROR_INVALID_NAME},
+        {u"\\..\\evil.txt", ERROR_INVALID_NAME},
+        {u"\\My Documents\\..\\..\\evil.txt", ERROR_INVALID_NAME},
+        {u".\\evil.txt", ERROR_INVALID_NAME},
+        {u"\\Windows\\.\\evil.txt", ERROR_INVALID_NAME},
+        {u"\\\\evil.txt", ERROR_INVALID_NAME},
+        {u"\\Windows\\\\evil.txt", ERROR_INVALID_NAME},
+        {u"\\evil\\", ERROR_INVALID_NAME},
+        {u"../../evil.txt", ERROR_INVALID_NAME},
+        {u"/tmp/evil.txt", ERROR_INVALID_NAME},
+        {u"\\a/b", ERROR_INVALID_NAME},
+        {u"C:\\evil.txt", ERROR_INVALID_NAME},
+        {u"\\a<b", ERROR_INVALID_NAME},
+        {u"\\a>b", ERROR_INVALID_NAME},
+        {u"\\a\"b", ERROR_INVALID_NAME},
+        {u"\\a|b", ERROR_INVALID_NAME},
+        {u"\\a?b", ERROR_INVALID_NAME},
+        {u"\\a*b", ERROR_INVALID_NAME},
+        {u"\\a\x01"
+         u"b",
+         ERROR_INVALID_NAME},
+        {u"\\a\tb", ERROR_INVALID_NAME},
+        {long_name, ERROR_PATH_NOT_FOUND},
+        {u"", ERROR_PATH_NOT_FOUND},
+        {u"\\Missing\\evil.txt", ERROR_PATH_NOT_FOUND},
+        {u"\\inside.txt\\evil.txt", ERROR_PATH_NOT_FOUND},  // a file is no folder
+    };
+    for (auto& c : cases) {
+        const std::string what = sim::to_utf8(c.path);
+        SetLastError(0);
+        EXPECT_EQ(open(c.path.c_str(), RW, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE) << what;
+        EXPECT_EQ(GetLastError(), c.error) << what;
+        SetLastError(0);
+        EXPECT_FALSE(DeleteFileW(c.path.c_str())) << what;
+        EXPECT_EQ(GetLastError(), c.error) << what;
+        EXPECT_EQ(GetFileAttributesW(c.path.c_str()), INVALID_FILE_ATTRIBUTES) << what;
+        EXPECT_EQ(sim::file_store().host_path(c.path), "") << what;
+    }
+    EXPECT_EQ(tree(), before);
+}
+
+TEST_F(FileDevice, APathLongerThanMaxPathIsRefusedAtTheLimit) {
+    // 259 characters and the terminator fit in MAX_PATH; one more does not.
+    std::u16string fits = u"\\" + std::u16string(MAX_PATH - 2, u'b');
+    std::u16string over = fits + u"b";
+    std::vector<std::u16string> names;
+    EXPECT_EQ(sim::FileStore::split(fits, &names), DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(sim::FileStore::split(over, &names), DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(FileDevice, NamesMatchWithoutRegardToCaseAndKeepTheirCase) {
+    HANDLE h = open(u"\\My Documents\\Report.TXT", RW, 0, CREATE_NEW);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(write(h, "first"));
+    ASSERT_TRUE(CloseHandle(h));
+
+    h = open(u"\\MY DOCUMENTS\\report.txt", GENERIC_READ, 0, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(read(h, 100), "first");
+    CloseHandle(h);
+
+    // Replacing it under another spelling keeps the one file and its name.
+    h = open(u"\\my documents\\REPORT.txt", RW, 0, CREATE_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    CloseHandle(h);
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(store_ + "/My Documents")) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"Report.TXT"});
+    EXPECT_EQ(sim::file_store().host_path(u"\\my documents\\report.txt"), store_ + "/My Documents/Report.TXT");
+
+    // A path without the leading backslash starts at the root.
+    h = open(u"Root.txt", RW, 0, CREATE_NEW);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    EXPECT_TRUE(fs::exists(store_ + "/Root.txt"));
+    EXPECT_EQ(GetFileAttributesW(u"\\root.TXT"), DWORD(FILE_ATTRIBUTE_NORMAL));
+}
+
+// ---------------------------------------------------------------- creation
+
+TEST_F(FileDevice, CreationDispositionsFollowTheirDocumentedRules) {
+    const struct {
+        DWORD disposition;
+        bool exists;
+        bool ok;
+        DWORD error;          // last error afterwards
+        const char* content;  // of the file afterwards, nullptr when absent
+    } cases[] = {
+        {CREATE_NEW, false, true, ERROR_SUCCESS, ""},
+        {CREATE_NEW, true, false, ERROR_FILE_EXISTS, "old data"},
+        {CREATE_ALWAYS, false, true, ERROR_SUCCESS, ""},
+        {CREATE_ALWAYS, true, true, ERROR_ALREADY_EXISTS, ""},
+        {OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+        {OPEN_EXISTING, true, true, ERROR_SUCCESS, "old data"},
+        {OPEN_ALWAYS, false, true, ERROR_SUCCESS, ""},
+        {OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old data"},
+        {TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+        {TRUNCATE_EXISTING, true, true, ERROR_SUCCESS, ""},
+    };
+    for (auto& c : cases) {
+        const std::string what = "disposition " + std::to_string(c.disposition) + (c.exists ? " existing" : " absent");
+        fs::remove(store_ + "/f.txt");
+        if (c.exists) put("f.txt", "old data");
+        SetLastError(12345);
+        HANDLE h = open(u"\\f.txt", RW, 0, c.disposition);
+        EXPECT_EQ(h != INVALID_HANDLE_VALUE, c.ok) << what;
+        EXPECT_EQ(GetLastError(), c.error) << what;
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        EXPECT_EQ(fs::exists(store_ + "/f.txt"), c.content != nullptr) << what;
+        if (c.content) {
+            EXPECT_EQ(host_text("f.txt"), c.content) << what;
+        }
+    }
+}
+
+TEST_F(FileDevice, CreateAlwaysReplacesALongerFile) {
+    put("DravikFile.txt", std::string(500, 'z'));
+    HANDLE h = open(u"\\DravikFile.txt", RW, 0, CREATE_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(write(h, "short"));
+    ASSERT_TRUE(CloseHandle(h));
+    EXPECT_EQ(host_text("DravikFile.txt"), "short");
+}
+
+TEST_F(FileDevice, FoldersCannotBeOpenedAsFiles) {
+    SetLastError(0);
+    EXPECT_EQ(open(u"\\Windows", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(open(u"\\", GENERIC_READ, 0, OPEN_ALWAYS), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open(u"\\Windows", RW, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+    EXPECT_EQ(GetFileAttributesW(u"\\Windows\\StartUp"), DWORD(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesW(u"\\"), DWORD(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesW(u"\\Windows\\Nothing.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(DeleteFileW(u"\\Windows"));
+    EXPECT_TRUE(fs::is_directory(store_ + "/Windows"));
+}
+
+// ---------------------------------------------------------------- sharing
+
+TEST_F(FileDevice, ShareModesAreCheckedAgainstEveryOpenHandle) {
+    const DWORD R = GENERIC_READ, W = GENERIC_WRITE, SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE;
+    const struct {
+        DWORD access1, share1, access2, share2;
+        bool second_opens;
+    } cases[] = {
+        {R, 0, R, SHARE_RW, false},  // the first handle shares nothing
+        {R, SR, R, SR, true},
+        {R, SR, W, SHARE_RW, false},  // the first does not share writing
+        {R, SHARE_RW, W, SHARE_RW, true},
+        {R, SHARE_RW, R, 0, false},  // the second would forbid the first's reading
+        {W, SHARE_RW, R, SR, false},  // the second would forbid the first's writing
+        {W, SW, W, SW, true},
+        {W, SW, R, SHARE_RW, false},
+        {RW, SHARE_RW, RW, SHARE_RW, true},
+        {RW, SR, R, SHARE_RW, true},
+        {RW, SR, R, SR, false},
+        {RW, 0, 0, 0, true},  // no data access takes part in no sharing check
+        {0, 0, RW, 0, true},
+    };
+    put("s.txt", "data");
+    for (auto& c : cases) {
+        const std::string what = std::to_string(c.access1 >> 30) + "/" + std::to_string(c.share1) + " then " +
+                                 std::to_string(c.access2 >> 30) + "/" + std::to_string(c.share2);
+        HANDLE first = open(u"\\s.txt", c.access1, c.share1, OPEN_EXISTING);
+        ASSERT_NE(first, INVALID_HANDLE_VALUE) << what;
+        SetLastError(0);
+        HANDLE second = open(u"\\S.TXT", c.access2, c.share2, OPEN_EXISTING);
+        EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.second_opens) << what;
+        if (second != INVALID_HANDLE_VALUE) {
+            CloseHandle(second);
+        } else {
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION)) << what;
+        }
+        CloseHandle(first);
+    }
+    // Once every handle is closed the file opens without sharing again.
+    HANDLE h = open(u"\\s.txt", RW, 0, OPEN_EXISTING);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+}
+
+TEST_F(FileDevice, DeleteFailsWhileTheFileIsOpen) {
+    HANDLE h = open(u"\\d.txt", RW, SHARE_RW, CREATE_NEW);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetLastError(0);
+    EXPECT_FALSE(DeleteFileW(u"\\D.txt"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(fs::exists(store_ + "/d.txt"));
+    ASSERT_TRUE(CloseHandle(h));
+    EXPECT_TRUE(DeleteFileW(u"\\D.txt"));
+    EXPECT_FALSE(fs::exists(store_ + "/d.txt"));
+    EXPECT_FALSE(DeleteFileW(u"\\d.txt"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
+// ---------------------------------------------------------------- reading and writing
+
+TEST_F(FileDevice, ReadsAndWritesMoveTheFilePosition) {
+    HANDLE h = open(u"\\p.txt", RW, 0, CREATE_NEW);
+    ASSERT_TRUE(write(h, "abc"));
+    ASSERT_TRUE(write(h, "def"));
+    CloseHandle(h);
+    EXPECT_EQ(host_text("p.txt"), "abcdef");
+
+    h = open(u"\\p.txt", GENERIC_READ, 0, OPEN_EXISTING);
+    EXPECT_EQ(read(h, 4), "abcd");
+    EXPECT_EQ(read(h, 4), "ef");
+    BOOL ok = FALSE;
+    EXPECT_EQ(read(h, 4, &ok), "");  // at the end: success, nothing read
+    EXPECT_TRUE(ok);
+    // No write access on a read handle.
+    DWORD done = 99;
+    SetLastError(0);
+    EXPECT_FALSE(WriteFile(h, "x", 1, &done, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(done, 0u);
+    CloseHandle(h);
+
+    h = open(u"\\p.txt", GENERIC_WRITE, 0, OPEN_EXISTING);
+    SetLastError(0);
+    EXPECT_EQ(read(h, 4, &ok), "");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    CloseHandle(h);
+
+    SetLastError(0);
+    EXPECT_FALSE(ReadFile(h, &done, 1, &done, nullptr));  // closed handle
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+}
+
+// ---------------------------------------------------------------- faults
+
+TEST_F(FileDevice, FileFaultsFailTheNamedOperation) {
+    // For each fault: the step of a write-close-read-close-delete cycle that
+    // fails and the error it reports.
+    const struct {
+        const char* fault;
+        int failing_step;  // 0 create, 1 write, 2 close, 3 open, 4 read, 5 close, 6 delete
+        DWORD error;
+    } cases[] = {
+        {"create", 0, ERROR_ACCESS_DENIED}, {"write", 1, ERROR_WRITE_FAULT}, {"close", 2, ERROR_GEN_FAILURE},
+        {"open", 3, ERROR_ACCESS_DENIED},   {"read", 4, ERROR_READ_FAULT},   {"delete", 6, ERROR_ACCESS_DENIED},
+    };
+    for (auto& c : cases) {
+        sim::profile().load_json({{"file_faults", {{"\\DravikFile.txt", c.fault}}}});
+        fs::remove(sim::file_store().host_path(u"\\DravikFile.txt"));
+        int failed = -1;
+        auto step = [&](int n, bool ok) {
+            if (!ok && failed < 0) {
+                failed = n;
+                EXPECT_EQ(GetLastError(), c.error) << c.fault;
+            }
+            return ok;
+        };
+        // Another file is untouched by the fault.
+        HANDLE other = open(u"\\Other.txt", RW, 0, CREATE_ALWAYS);
+        EXPECT_TRUE(write(other, "fine") && CloseHandle(other)) << c.fault;
+
+        SetLastError(0);
+        HANDLE h = open(u"\\dravikfile.TXT", RW, 0, CREATE_ALWAYS);
+        if (step(0, h != INVALID_HANDLE_VALUE)) {
+            step(1, write(h, "payload"));
+            step(2, CloseHandle(h));
+            h = open(u"\\DravikFile.txt", GENERIC_READ, 0, OPEN_EXISTING);
+            if (step(3, h != INVALID_HANDLE_VALUE)) {
+                BOOL ok;
+                std::string got = read(h, 7, &ok);
+                step(4, ok);
+                if (ok && c.failing_step > 4) {
+                    EXPECT_EQ(got, "payload") << c.fault;
+                }
+                step(5, CloseHandle(h));
+                step(6, DeleteFileW(u"\\DravikFile.txt"));
+            }
+        }
+        EXPECT_EQ(failed, c.failing_step) << c.fault;
+        if (c.failing_step == 6) {
+            EXPECT_TRUE(sim::file_store().exists(u"\\DravikFile.txt"));
+        }
+    }
+}
+
+TEST_F(FileDevice, BadReadsReturnOtherOrFewerBytes) {
+    put("DravikFile.txt", "KVO makes the PDA better");
+    const struct {
+        const char* fault;
+        bool same_length;
+    } cases[] = {{"mismatch", true}, {"short_read", false}};
+    for (auto& c : cases) {
+        sim::profile().load_json({{"file_faults", {{"\\DravikFile.txt", c.fault}}}});
+        HANDLE h = open(u"\\DravikFile.txt", GENERIC_READ, 0, OPEN_EXISTING);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        BOOL ok = FALSE;
+        std::string got = read(h, 24, &ok);
+        EXPECT_TRUE(ok) << c.fault;
+        if (c.same_length) {
+            EXPECT_EQ(got.size(), 24u);
+        } else {
+            EXPECT_GT(got.size(), 0u);
+            EXPECT_LT(got.size(), 24u);
+        }
+        EXPECT_NE(got, std::string("KVO makes the PDA better").substr(0, 24)) << c.fault;
+        CloseHandle(h);
+        EXPECT_EQ(host_text("DravikFile.txt"), "KVO makes the PDA better") << c.fault;  // the stored bytes are intact
+    }
+}
+
+TEST_F(FileDevice, FilesHeldOpenElsewhereCannotBeOpenedOrDeleted) {
+    put("Held.txt", "x");
+    sim::profile().load_json({{"files_held_open", {"\\held.txt", "\\My Documents\\Dravik.txt"}}});
+    for (DWORD disposition : {CREATE_NEW, CREATE_ALWAYS, OPEN_EXISTING, OPEN_ALWAYS, TRUNCATE_EXISTING}) {
+        for (const char16_t* path : {u"\\Held.txt", u"\\My Documents\\Dravik.txt"}) {
+            SetLastError(0);
+            EXPECT_EQ(open(path, GENERIC_READ | GENERIC_WRITE, SHARE_RW, disposition), INVALID_HANDLE_VALUE);
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION)) << disposition;
+        }
+    }
+    EXPECT_FALSE(DeleteFileW(u"\\Held.txt"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(host_text("Held.txt"), "x");
+    EXPECT_FALSE(fs::exists(store_ + "/My Documents/Dravik.txt"));
+}
+
+// ---------------------------------------------------------------- journal
+
+TEST_F(FileDevice, EveryFileOperationIsJournalled) {
+    HANDLE h = open(u"DravikFile.txt", RW, 0, CREATE_ALWAYS);
+    write(h, std::string(48, 'k'));
+    CloseHandle(h);
+    h = open(u"\\DravikFile.txt", GENERIC_READ, 0, OPEN_EXISTING);
+    read(h, 48);
+    CloseHandle(h);
+    DeleteFileW(u"\\DravikFile.txt");
+    open(u"\\DravikFile.txt", GENERIC_READ, 0, OPEN_EXISTING);
+
+    auto ev = events("file");
+    const struct {
+        const char* op;
+        bool ok;
+        int bytes;  // -1: not journalled
+    } expected[] = {{"create", true, -1}, {"write", true, 48}, {"close", true, -1}, {"open", true, -1},
+                    {"read", true, 48},   {"close", true, -1}, {"delete", true, -1}, {"open", false, -1}};
+    ASSERT_EQ(ev.size(), std::size(expected));
+    for (size_t i = 0; i < ev.size(); ++i) {
+        EXPECT_EQ(ev[i]["op"], expected[i].op) << i;
+        EXPECT_EQ(ev[i]["path"], "\\DravikFile.txt") << i;
+        EXPECT_EQ(ev[i]["ok"], expected[i].ok) << i;
+        if (expected[i].bytes >= 0) {
+            EXPECT_EQ(ev[i]["bytes"], expected[i].bytes) << i;
+        } else {
+            EXPECT_TRUE(!ev[i].contains("bytes") || ev[i]["bytes"] == 0) << i;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- stream drivers
+
+struct FakePort : sim::StreamObject {
+    std::string sent;
+    BOOL read(void* buffer, DWORD count, DWORD* done) override {
+        *done = std::min<DWORD>(count, 2);
+        std::memcpy(buffer, "ok", *done);
+        return TRUE;
+    }
+    BOOL write(const void* buffer, DWORD count, DWORD* done) override {
+        sent.append(static_cast<const char*>(buffer), count);
+        *done = count;
+        return TRUE;
+    }
+};
+
+TEST_F(FileDevice, DeviceNamesGoToTheirStreamDriver) {
+    SetLastError(0);
+    EXPECT_EQ(open(u"COM2:", RW, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+
+    auto port = std::make_shared<FakePort>();
+    DWORD seen_access = 0, seen_share = 99, seen_disposition = 0;
+    sim::register_stream_driver(u"COM2:", [&](DWORD access, DWORD share, DWORD disposition) {
+        seen_access = access;
+        seen_share = share;
+        seen_disposition = disposition;
+        return sim::add_handle(port);
+    });
+    HANDLE h = open(u"com2:", RW, 0, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(seen_access, RW);
+    EXPECT_EQ(seen_share, 0u);
+    EXPECT_EQ(seen_disposition, DWORD(OPEN_EXISTING));
+    EXPECT_TRUE(write(h, "ping"));
+    EXPECT_EQ(port->sent, "ping");
+    EXPECT_EQ(read(h, 10), "ok");
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_TRUE(events("file").empty());
+    EXPECT_FALSE(fs::exists(store_ + "/com2:"));
+
+    sim::register_stream_driver(u"COM2:", nullptr);
+    EXPECT_EQ(open(u"COM2:", RW, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open(u"COM1:", RW, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
+}  // namespace

@@ -1,0 +1,492 @@
+// The registry: its saved text, loading and parse errors, saving after each
+// change, and the Reg* functions with their profile faults and journal.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <windows.h>
+
+#include "journal.h"
+#include "profile.h"
+#include "registry.h"
+#include "state_folder.h"
+#include "text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+std::vector<uint8_t> dword_bytes(uint32_t v) {
+    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
+
+std::vector<uint8_t> utf16_bytes(const std::u16string& s, bool terminator = true) {
+    std::vector<uint8_t> out;
+    for (char16_t c : s) {
+        out.push_back(uint8_t(c));
+        out.push_back(uint8_t(c >> 8));
+    }
+    if (terminator) out.insert(out.end(), {0, 0});
+    return out;
+}
+
+std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// A device with its own state folder in a fresh temporary directory, an
+// empty profile and a journal file.
+class RegistryDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/dravik-registry-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        tmp_ = tmpl;
+        state_ = tmp_ + "/state";
+        sim::profile().load_json(json::object());
+        std::string error;
+        ASSERT_TRUE(folder_.open(state_, false, &error)) << error;
+        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
+    }
+    void TearDown() override {
+        sim::journal().close();
+        sim::clear_registry_handles();
+        sim::registry() = sim::Registry();
+        sim::profile().load_json(json::object());
+        fs::remove_all(tmp_);
+    }
+
+    std::vector<json> events(const char* ev) {
+        std::vector<json> out;
+        std::ifstream in(tmp_ + "/journal.jsonl");
+        std::string line;
+        while (std::getline(in, line)) {
+            json j = json::parse(line);
+            if (j["ev"] == ev) out.push_back(j);
+        }
+        return out;
+    }
+
+    HKEY create(HKEY root, const char16_t* sub) {
+        HKEY k = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(root, sub, 0, nullptr, 0, 0, nullptr, &k, nullptr), ERROR_SUCCESS);
+        return k;
+    }
+
+    LONG set_dword(HKEY k, const char16_t* name, DWORD v) {
+        return RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+    }
+
+    std::string tmp_, state_;
+    sim::StateFolder folder_;
+};
+
+// ---------------------------------------------------------------- saved text
+
+TEST(RegistryText, WritesTheRegistryEditorFormat) {
+    sim::Registry r;
+    const std::u16string dravik = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik";
+    ASSERT_EQ(r.create_key(dravik, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(r.create_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\alpha\\Empty", nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(r.create_key(u"HKEY_CURRENT_USER\\Software", nullptr), ERROR_SUCCESS);
+    r.set_value(dravik, u"Reboot", REG_DWORD, dword_bytes(1));
+    r.set_value(dravik, u"Path", REG_SZ, utf16_bytes(u"C:\\dir \"x\""));
+    r.set_value(dravik, u"", REG_SZ, utf16_bytes(u"default"));
+    r.set_value(dravik, u"Blob", REG_BINARY, {0x01, 0xab});
+    r.set_value(dravik, u"List", REG_MULTI_SZ, utf16_bytes(std::u16string(u"a\0b\0", 4)));
+    r.set_value(dravik, u"Big", REG_DWORD, dword_bytes(0xDEADBEEF));
+    // A string stored without its terminator cannot be written as text.
+    r.set_value(u"HKEY_CURRENT_USER\\Software", u"Raw", REG_SZ, utf16_bytes(u"ab", false));
+
+    EXPECT_EQ(r.text(),
+              "Windows Registry Editor Version 5.00\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software]\n"
+              "\"Raw\"=hex(1):61,00,62,00\n"
+              "\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
+              "\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\alpha]\n"
+              "\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\alpha\\Empty]\n"
+              "\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik]\n"
+              "\"Reboot\"=dword:00000001\n"
+              "\"Path\"=\"C:\\\\dir \\\"x\\\"\"\n"
+              "@=\"default\"\n"
+              "\"Blob\"=hex:01,ab\n"
+              "\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
+              "\"Big\"=dword:deadbeef\n"
+              "\n");
+
+    // Reading the text back gives the same registry.
+    sim::Registry again;
+    std::string error;
+    ASSERT_TRUE(again.parse(r.text(), "saved.reg", &error)) << error;
+    EXPECT_EQ(again.text(), r.text());
+    EXPECT_EQ(again.find_value(u"HKEY_CURRENT_USER\\Software", u"raw")->data, utf16_bytes(u"ab", false));
+    EXPECT_EQ(again.find_value(dravik, u"")->data, utf16_bytes(u"default"));
+}
+
+TEST(RegistryText, LongHexListsContinueOnTheNextLine) {
+    sim::Registry r;
+    std::vector<uint8_t> blob;
+    for (int i = 0; i < 100; ++i) blob.push_back(uint8_t(i * 7));
+    r.create_key(u"HKEY_LOCAL_MACHINE\\Big", nullptr);
+    r.set_value(u"HKEY_LOCAL_MACHINE\\Big", u"Blob", REG_BINARY, blob);
+    std::string text = r.text();
+    std::istringstream lines(text);
+    std::string line;
+    int continued = 0;
+    while (std::getline(lines, line)) {
+        EXPECT_LE(line.size(), 80u) << line;
+        if (line.rfind("  ", 0) == 0) ++continued;
+    }
+    EXPECT_GT(continued, 0);
+    sim::Registry again;
+    std::string error;
+    ASSERT_TRUE(again.parse(text, "big.reg", &error)) << error;
+    EXPECT_EQ(again.find_value(u"HKEY_LOCAL_MACHINE\\Big", u"Blob")->data, blob);
+}
+
+TEST(RegistryText, ReadsCrLfCommentsBlankLinesAndDeletions) {
+    const std::string text =
+        "\xEF\xBB\xBF"
+        "; exported by hand\r\n"
+        "Windows Registry Editor Version 5.00\r\n"
+        "\r\n"
+        "; a comment line\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik]\r\n"
+        "\"Sound\"=dword:0000000A\r\n"
+        "\"Gone\"=dword:1\r\n"
+        "\"Gone\"=-\r\n"
+        "\"Blob\"=hex:01,02,\\\r\n"
+        "  03\r\n"
+        "\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n"
+        "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n";
+    sim::Registry r;
+    std::string error;
+    ASSERT_TRUE(r.parse(text, "hand.reg", &error)) << error;
+    const std::u16string key = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik";
+    ASSERT_NE(r.find_value(key, u"Sound"), nullptr);
+    EXPECT_EQ(r.find_value(key, u"Sound")->data, dword_bytes(10));
+    EXPECT_EQ(r.find_value(key, u"Gone"), nullptr);
+    EXPECT_EQ(r.find_value(key, u"Blob")->data, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(r.find_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Old"), nullptr);
+}
+
+TEST(RegistryText, ParseErrorsNameTheFileAndLine) {
+    const std::string head = "Windows Registry Editor Version 5.00\n\n";
+    const struct {
+        std::string text;
+        int line;
+    } cases[] = {
+        {"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n", 1},
+        {head + "[HKEY_NOWHERE\\A]\n", 3},
+        {head + "[HKEY_LOCAL_MACHINE\\A\n", 3},
+        {head + "[HKEY_LOCAL_MACHINE\\\\A]\n", 3},
+        {head + "\"x\"=dword:1\n", 3},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:123456789\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:zz\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex:01,zz\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex(q):01\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"open\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"a\\qb\"\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"a\" tail\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=str:abc\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"x\" dword:1\n", 4},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\nstray text\n", 4},
+        // Line ends, comments and continuation lines all count.
+        {"Windows Registry Editor Version 5.00\r\n\r\n; note\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=dword:g\r\n", 5},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"b\"=hex:01,\\\n  02\n\"c\"=bad\n", 6},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\"b\"=hex:01,\\", 4},  // continued past the end
+    };
+    for (auto& c : cases) {
+        sim::Registry r;
+        r.create_key(u"HKEY_LOCAL_MACHINE\\Kept", nullptr);
+        std::string error;
+        EXPECT_FALSE(r.parse(c.text, "fix.reg", &error)) << c.text;
+        EXPECT_EQ(error.rfind("fix.reg:" + std::to_string(c.line) + ": ", 0), 0u) << c.text << " -> " << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        // A failed parse leaves the registry as it was.
+        EXPECT_NE(r.find_key(u"HKEY_LOCAL_MACHINE\\Kept"), nullptr);
+    }
+}
+
+TEST(RegistryText, NamesAreCaseInsensitiveAndKeepTheirFirstCase) {
+    sim::Registry r;
+    bool created = false;
+    ASSERT_EQ(r.create_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik", &created), ERROR_SUCCESS);
+    EXPECT_TRUE(created);
+    ASSERT_EQ(r.create_key(u"hkey_local_machine\\software\\DRAVIK", &created), ERROR_SUCCESS);
+    EXPECT_FALSE(created);
+    r.set_value(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", u"Sound", REG_DWORD, dword_bytes(1));
+    r.set_value(u"HKEY_LOCAL_MACHINE\\software\\dravik", u"SOUND", REG_DWORD, dword_bytes(2));
+    EXPECT_EQ(r.stored_path(u"hkey_local_machine\\software\\dravik"), u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik");
+    const sim::RegKey* key = r.find_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik");
+    ASSERT_EQ(key->values.size(), 1u);
+    EXPECT_EQ(key->values[0].name, u"Sound");
+    EXPECT_EQ(key->values[0].data, dword_bytes(2));
+}
+
+// ---------------------------------------------------------------- saving
+
+TEST_F(RegistryDevice, EveryChangeIsSavedAndSurvivesAReload) {
+    HKEY k = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
+    ASSERT_EQ(set_dword(k, u"Reboot", 1), ERROR_SUCCESS);
+    const char16_t text[] = u"caf\u00e9";
+    ASSERT_EQ(RegSetValueExW(k, u"Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text), ERROR_SUCCESS);
+    RegCloseKey(k);
+    HKEY e = create(HKEY_CURRENT_USER, u"Software\\EmptyKey");
+    RegCloseKey(e);
+
+    std::string saved = read_text(sim::registry_file_path());
+    EXPECT_EQ(sim::registry_file_path(), state_ + "/registry.reg");
+    const std::string section =
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK]\n\"Reboot\"=dword:00000001\n\"Name\"=\"caf\xc3\xa9\"\n";
+    EXPECT_NE(saved.find(section), std::string::npos) << saved;
+    EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\EmptyKey]\n\n"), std::string::npos) << saved;
+
+    // A fresh registry loaded from the folder has the same keys and values.
+    sim::registry() = sim::Registry();
+    sim::StateFolder again;
+    std::string error;
+    ASSERT_TRUE(again.open(state_, false, &error)) << error;
+    DWORD reboot = 0;
+    EXPECT_TRUE(sim::read_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Reboot", &reboot));
+    EXPECT_EQ(reboot, 1u);
+    std::string name;
+    EXPECT_TRUE(sim::read_registry_string("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Name", &name));
+    EXPECT_EQ(name, "caf\xc3\xa9");
+    EXPECT_NE(sim::registry().find_key(u"HKEY_CURRENT_USER\\Software\\EmptyKey"), nullptr);
+    EXPECT_EQ(sim::registry().text(), saved);
+}
+
+TEST_F(RegistryDevice, SavesReplaceTheFileWholeAndLeaveNoTemporaryFile) {
+    // A reader that has the old file open keeps seeing the whole old text:
+    // the new text goes to a new file that is renamed into place.
+    const std::string old_text = read_text(sim::registry_file_path());
+    std::ifstream old_file(sim::registry_file_path(), std::ios::binary);
+    HKEY k = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
+    ASSERT_EQ(set_dword(k, u"Sound", 1), ERROR_SUCCESS);
+    RegCloseKey(k);
+    std::stringstream seen;
+    seen << old_file.rdbuf();
+    EXPECT_EQ(seen.str(), old_text);
+    EXPECT_NE(read_text(sim::registry_file_path()), old_text);
+    EXPECT_EQ(read_text(sim::registry_file_path()), sim::registry().text());
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(state_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"registry.reg", "store"}));
+}
+
+TEST_F(RegistryDevice, AFailedSaveReportsAnErrorAndChangesNothing) {
+    HKEY k = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
+    ASSERT_EQ(set_dword(k, u"Sound", 1), ERROR_SUCCESS);
+    sim::registry().attach(tmp_ + "/no such folder/registry.reg");
+    EXPECT_EQ(set_dword(k, u"Sound", 2), ERROR_REGISTRY_IO_FAILED);
+    EXPECT_EQ(set_dword(k, u"New", 2), ERROR_REGISTRY_IO_FAILED);
+    EXPECT_EQ(RegDeleteValueW(k, u"Sound"), ERROR_REGISTRY_IO_FAILED);
+    HKEY sub = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(k, u"Sub\\Deeper", 0, nullptr, 0, 0, nullptr, &sub, nullptr), ERROR_REGISTRY_IO_FAILED);
+    EXPECT_EQ(sub, nullptr);
+    DWORD v = 0;
+    EXPECT_TRUE(sim::read_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Sound", &v));
+    EXPECT_EQ(v, 1u);
+    EXPECT_FALSE(sim::read_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "New", &v));
+    EXPECT_EQ(sim::registry().find_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK\\Sub"), nullptr);
+    RegCloseKey(k);
+}
+
+// ---------------------------------------------------------------- Reg* functions
+
+TEST_F(RegistryDevice, CreateKeyMakesIntermediateKeysAndReportsTheDisposition) {
+    HKEY k = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SYSTEM\\CurrentControlSet\\AdvancedCPL\\Deep", 0, nullptr, 0, 0,
+                              nullptr, &k, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, DWORD(REG_CREATED_NEW_KEY));
+    EXPECT_NE(sim::registry().find_key(u"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\AdvancedCPL"), nullptr);
+    RegCloseKey(k);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"system\\currentcontrolset\\advancedcpl", 0, nullptr, 0, 0, nullptr,
+                              &k, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
+    RegCloseKey(k);
+
+    HKEY missing = reinterpret_cast<HKEY>(1);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Nothing", 0, 0, &missing), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(missing, nullptr);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"\\SOFTWARE", 0, nullptr, 0, 0, nullptr, &k, nullptr),
+              LONG(161));  // ERROR_BAD_PATHNAME
+}
+
+TEST_F(RegistryDevice, QueryValueFollowsTheDocumentedBufferRules) {
+    HKEY k = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
+    const char16_t text[] = u"hello";  // 12 bytes with the terminator
+    ASSERT_EQ(RegSetValueExW(k, u"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text), ERROR_SUCCESS);
+
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(RegQueryValueExW(k, u"Text", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD(REG_SZ));
+    EXPECT_EQ(size, 12u);
+
+    BYTE small[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    size = sizeof small;
+    EXPECT_EQ(RegQueryValueExW(k, u"text", nullptr, &type, small, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 12u);
+
+    char16_t buf[6] = {};
+    size = sizeof buf;
+    EXPECT_EQ(RegQueryValueExW(k, u"TEXT", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(buf), u"hello");
+    EXPECT_EQ(size, 12u);
+
+    size = 4;
+    EXPECT_EQ(RegQueryValueExW(k, u"Absent", nullptr, &type, small, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(k, nullptr, nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(k, u"Text", nullptr, nullptr, small, nullptr), ERROR_INVALID_PARAMETER);
+
+    EXPECT_EQ(RegDeleteValueW(k, u"TEXT"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueW(k, u"Text"), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(k);
+}
+
+TEST_F(RegistryDevice, HandlesOnOneKeySeeEachOthersChanges) {
+    HKEY writer = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
+    HKEY reader = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"software\\dravik", 0, 0, &reader), ERROR_SUCCESS);
+    ASSERT_NE(writer, reader);
+    ASSERT_EQ(set_dword(writer, u"Pattern", 7), ERROR_SUCCESS);
+    DWORD v = 0, size = sizeof v;
+    EXPECT_EQ(RegQueryValueExW(reader, u"Pattern", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(v, 7u);
+
+    EXPECT_EQ(RegCloseKey(writer), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(writer), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(set_dword(writer, u"Pattern", 8), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(0x1234)), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(reader), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryDevice, FactoryRegistryHasTheShellSettings) {
+    DWORD clear_type = 99;
+    EXPECT_TRUE(sim::read_registry_dword("HKEY_CURRENT_USER\\Software\\Microsoft\\Shell", "ClearType", &clear_type));
+    EXPECT_EQ(clear_type, 0u);
+    for (auto key : {u"HKEY_LOCAL_MACHINE\\SOFTWARE", u"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control",
+                     u"HKEY_LOCAL_MACHINE\\Init"})
+        EXPECT_NE(sim::registry().find_key(key), nullptr) << sim::to_utf8(key);
+}
+
+// ---------------------------------------------------------------- faults and journal
+
+TEST_F(RegistryDevice, ReadOnlyRegistryRefusesEveryWrite) {
+    HKEY k = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
+    ASSERT_EQ(set_dword(k, u"Sound", 1), ERROR_SUCCESS);
+    sim::profile().load_json({{"registry_read_only", true}});
+
+    EXPECT_EQ(set_dword(k, u"Sound", 2), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueW(k, u"Sound"), ERROR_ACCESS_DENIED);
+    HKEY sub = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\NEW", 0, nullptr, 0, 0, nullptr, &sub, nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(sim::registry().find_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\NEW"), nullptr);
+    // An existing key still opens, for reading.
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK", 0, nullptr, 0, 0, nullptr, &sub, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
+    DWORD v = 0, size = 4;
+    EXPECT_EQ(RegQueryValueExW(sub, u"Sound", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), ERROR_SUCCESS);
+    EXPECT_EQ(v, 1u);
+    RegCloseKey(sub);
+    RegCloseKey(k);
+}
+
+TEST_F(RegistryDevice, FailWritesRefusesOnlyTheListedValues) {
+    sim::profile().load_json({{"registry_fail_writes", {"HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK\\Sound"}}});
+    HKEY k = create(HKEY_LOCAL_MACHINE, u"Software\\Dravik");
+    EXPECT_EQ(set_dword(k, u"SOUND", 1), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(set_dword(k, u"File", 1), ERROR_SUCCESS);
+    HKEY other = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Other");
+    EXPECT_EQ(set_dword(other, u"Sound", 1), ERROR_SUCCESS);
+    DWORD v;
+    EXPECT_FALSE(sim::read_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Sound", &v));
+    RegCloseKey(k);
+    RegCloseKey(other);
+}
+
+TEST_F(RegistryDevice, FailKeysCanBeNeitherOpenedNorCreated) {
+    sim::registry().create_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\TESTKEY", nullptr);
+    sim::profile().load_json(
+        {{"registry_fail_keys", {"HKEY_LOCAL_MACHINE\\SOFTWARE\\TESTKEY", "HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK"}}});
+    const struct {
+        const char16_t* sub;
+        LONG open;    // RegOpenKeyExW
+        LONG create;  // RegCreateKeyExW
+    } cases[] = {
+        {u"SOFTWARE\\TESTKEY", ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},  // exists
+        {u"software\\testkey", ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},
+        {u"SOFTWARE\\DRAVIK", ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},  // does not exist
+        {u"SOFTWARE\\DRAVIK\\Sub", ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},
+        {u"SOFTWARE\\TESTKEYS", ERROR_FILE_NOT_FOUND, ERROR_SUCCESS},
+        {u"SOFTWARE", ERROR_SUCCESS, ERROR_SUCCESS},
+    };
+    for (auto& c : cases) {
+        HKEY k = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, c.sub, 0, 0, &k), c.open) << sim::to_utf8(c.sub);
+        if (k) RegCloseKey(k);
+        k = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, c.sub, 0, nullptr, 0, 0, nullptr, &k, nullptr), c.create)
+            << sim::to_utf8(c.sub);
+        if (k) RegCloseKey(k);
+    }
+    EXPECT_EQ(sim::registry().find_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK"), nullptr);
+}
+
+TEST_F(RegistryDevice, EverySetValueIsJournalled) {
+    HKEY k = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
+    RegCloseKey(k);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"software\\dravik", 0, 0, &k), ERROR_SUCCESS);
+    set_dword(k, u"Sound", 1);
+    const char16_t text[] = u"on";
+    RegSetValueExW(k, u"Mode", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    const BYTE blob[] = {0x01, 0xAB};
+    RegSetValueExW(k, u"Blob", 0, REG_BINARY, blob, sizeof blob);
+    sim::profile().load_json({{"registry_read_only", true}});
+    set_dword(k, u"Sound", 0);
+    RegCloseKey(k);
+
+    auto ev = events("reg_write");
+    ASSERT_EQ(ev.size(), 4u);
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK";
+    EXPECT_EQ(ev[0]["key"], key);
+    EXPECT_EQ(ev[0]["name"], "Sound");
+    EXPECT_EQ(ev[0]["type"], "REG_DWORD");
+    EXPECT_EQ(ev[0]["data"], 1);
+    EXPECT_EQ(ev[0]["ok"], true);
+    EXPECT_EQ(ev[1]["type"], "REG_SZ");
+    EXPECT_EQ(ev[1]["data"], "on");
+    EXPECT_EQ(ev[2]["type"], "REG_BINARY");
+    EXPECT_EQ(ev[2]["data"], "01ab");
+    EXPECT_EQ(ev[3]["data"], 0);
+    EXPECT_EQ(ev[3]["ok"], false);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// Power-on, boot, the shell's loop, reset and power-off.
+#include "device.h"
+
+#include <iostream>
+
+#include "clock.h"
+#include "controls.h"
+#include "gdi.h"
+#include "hotkeys.h"
+#include "input.h"
+#include "journal.h"
+#include "kernel_objects.h"
+#include "local_time.h"
+#include "message_queue.h"
+#include "process.h"
+#include "screen.h"
+#include "script_user.h"
+#include "shell.h"
+#include "startup_folder.h"
+#include "user.h"
+#include "window.h"
+
+namespace sim {
+
+void register_message_box_class();
+void register_dialog_class();
+void unload_all_libraries();
+
+namespace {
+
+User* g_user = nullptr;
+
+void boot() {
+    log_event("boot");
+    Framebuffer& fb = framebuffer();
+    for (auto& row : fb.pixels)
+        for (auto& p : row) p = 0;
+    register_control_classes();
+    register_message_box_class();
+    register_dialog_class();
+    start_shell();
+    shell_take_application_buttons();
+}
+
+// Everything the device holds only in memory goes; the registry and the
+// file store keep what was written.
+void tear_down() {
+    discard_all_windows();
+    clear_queue();
+    clear_hotkeys();
+    clear_gdi();
+    clear_handles();
+    unload_all_libraries();
+}
+
+// The shell's own message loop: runs whenever no program's loop does.
+void shell_loop() {
+    MSG msg;
+    for (;;) {
+        next_message(&msg, nullptr, true);
+        if (msg.message == WM_QUIT) continue;
+        TranslateMessage(&msg);
+        dispatch(msg);
+    }
+}
+
+}  // namespace
+
+User& user() { return *g_user; }
+void set_user(User* u) { g_user = u; }
+
+int run_device(const RunOptions& options) {
+    std::unique_ptr<User> person = make_user(options);
+    set_user(person.get());
+    set_power_on_time();
+    bool first_boot = true;
+    for (;;) {
+        try {
+            boot();
+            if (first_boot) {
+                first_boot = false;
+                run_program(u"\\Windows\\Dravik.exe", u"", nullptr);
+            } else {
+                run_startup_folder();
+            }
+            shell_loop();
+        } catch (const PowerOff&) {
+            tear_down();
+            log_event("power_off");
+            set_user(nullptr);
+            return 0;
+        } catch (const DeviceReset&) {
+            tear_down();
+            log_event("reset");
+        } catch (const ScriptError& e) {
+            tear_down();
+            log_event("power_off");
+            std::cerr << e.what() << "\n";
+            set_user(nullptr);
+            return 2;
+        }
+    }
+}
+
+}  // namespace sim

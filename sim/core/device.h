@@ -1,0 +1,27 @@
+// Power-on to power-off: boots the simulated handheld, lets the shell start
+// the program, drives the user (a script, the demo or the device window)
+// and ends when the user is done.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "script.h"
+
+namespace sim {
+
+enum class UserKind { Demo, Script, Window };
+
+struct RunOptions {
+    std::string state_dir;        // already opened and checked by the caller
+    std::string journal_path;     // "" for none
+    std::string screenshots_dir;  // where screenshots land ("" : current folder)
+    UserKind user = UserKind::Demo;
+    Script script;                // parsed, when user == Script
+    int scale = 2;                // device window scale
+};
+
+// Runs the device until the user is done; returns the simulator's exit code.
+int run_device(const RunOptions& options);
+
+}  // namespace sim

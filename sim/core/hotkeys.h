@@ -1,0 +1,32 @@
+// Hot keys: which window (or the shell) holds each hardware button.
+#pragma once
+
+#include <windows.h>
+
+namespace sim {
+
+struct Window;
+
+struct HotKey {
+    Window* window = nullptr;
+    int id = 0;
+    UINT mods = 0;
+    UINT vk = 0;
+};
+
+enum class HotKeyHolder { None, Shell, Window };
+
+// The shell takes the application buttons when the device boots.
+void shell_take_application_buttons();
+// UnregisterFunc1: the shell lets go of a button.
+bool shell_release(UINT mods, UINT vk);
+
+// False (with the last error set) when another window or the shell holds vk.
+bool register_hotkey(Window* w, int id, UINT mods, UINT vk);
+// False when `w` holds no hot key with this id; *vk and *mods tell what was freed.
+bool unregister_hotkey(Window* w, int id, UINT* vk, UINT* mods);
+HotKeyHolder hotkey_holder(int vk, HotKey* out);
+void forget_hotkeys(Window* w);
+void clear_hotkeys();
+
+}  // namespace sim

@@ -1,0 +1,22 @@
+// Hardware input: the stylus and the buttons, queued as they happen and
+// turned into window messages when the program fetches them.
+#pragma once
+
+#include <windows.h>
+
+namespace sim {
+
+struct RawInput {
+    enum Kind { StylusDown, StylusMove, StylusUp, KeyDown, KeyUp } kind;
+    int x = 0, y = 0;  // screen pixels (stylus)
+    int vk = 0;        // key code (buttons)
+};
+
+void queue_input(const RawInput& in);
+bool input_pending();
+// Turns the oldest input into a message; false when it produced none (a
+// tap on a disabled window, a button the shell keeps).
+bool take_input(MSG* out);
+void clear_input();
+
+}  // namespace sim

@@ -1,0 +1,35 @@
+// Programs running on the device.  Each start of a program loads a fresh
+// copy of its module, so a new process keeps nothing of an earlier one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <windows.h>
+
+namespace sim {
+
+struct Process {
+    uint32_t id = 0;
+    std::u16string exe;       // device path, e.g. "\Windows\Dravik.exe"
+    HINSTANCE instance = nullptr;
+    int exit_code = 0;
+};
+
+// The process whose code is running now (null: the shell).
+Process* current_process();
+
+// Starts a program by device path, as the shell does, and runs it to its
+// end (programs run on the device's one thread; a program started from
+// inside another's message loop runs nested).  Returns false when the path
+// names no program.
+bool run_program(const std::u16string& device_path, const std::u16string& command_line, int* exit_code);
+
+// Programs that exist on the device but are not simulated (the help viewer):
+// their start is recorded and they do nothing.
+bool is_known_program(const std::u16string& device_path);
+
+// The folder holding the device's program and library modules.
+std::string modules_dir();
+
+}  // namespace sim

@@ -1,0 +1,168 @@
+#include "options.h"
+
+#include "script.h"
+
+namespace sim {
+
+const char* const kSimulatorVersion = "0.1.0";
+
+namespace {
+
+enum class Value { None, Folder, File, Number };
+
+struct OptionRule {
+    const char* name;
+    Value value;
+};
+
+const OptionRule kOptions[] = {
+    {"--state", Value::Folder},       {"--profile", Value::File},  {"--script", Value::File},
+    {"--journal", Value::File},       {"--screenshots", Value::Folder}, {"--factory-reset", Value::None},
+    {"--demo", Value::None},          {"--scale", Value::Number},  {"--help", Value::None},
+    {"--version", Value::None},
+};
+
+const char* value_word(Value v) {
+    switch (v) {
+        case Value::Folder: return "a folder";
+        case Value::File: return "a file";
+        case Value::Number: return "a number";
+        case Value::None: break;
+    }
+    return "nothing";
+}
+
+bool parse_scale(const std::string& s, int* out) {
+    if (s.size() != 1 || s[0] < '1' || s[0] > '8') return false;
+    *out = s[0] - '0';
+    return true;
+}
+
+}  // namespace
+
+const char* default_screenshots_dir(bool scripted) { return scripted ? "." : "screenshots"; }
+
+bool parse_options(const std::vector<std::string>& args, Options* out, std::string* error) {
+    Options o;
+    std::vector<std::string> seen;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string name = arg, value;
+        bool inline_value = false;
+        size_t eq = arg.find('=');
+        if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            inline_value = true;
+        }
+        const OptionRule* rule = nullptr;
+        for (auto& r : kOptions)
+            if (name == r.name) rule = &r;
+        if (!rule) {
+            if (arg.compare(0, 1, "-") == 0 && arg.size() > 1)
+                *error = "unknown option " + name + " (see --help)";
+            else
+                *error = "unexpected argument \"" + arg + "\" (options start with --; see --help)";
+            return false;
+        }
+        if (rule->value == Value::None) {
+            if (inline_value) {
+                *error = name + " takes no value";
+                return false;
+            }
+        } else if (!inline_value) {
+            if (i + 1 >= args.size() || args[i + 1].compare(0, 2, "--") == 0) {
+                *error = name + " needs " + value_word(rule->value);
+                return false;
+            }
+            value = args[++i];
+        }
+        if (rule->value != Value::None && value.empty()) {
+            *error = name + " needs " + value_word(rule->value) + ", not an empty text";
+            return false;
+        }
+        for (auto& s : seen)
+            if (s == name) {
+                *error = name + " is given twice";
+                return false;
+            }
+        seen.push_back(name);
+
+        if (name == "--help") {
+            out->action = Options::Action::Help;
+            return true;
+        }
+        if (name == "--version") {
+            out->action = Options::Action::Version;
+            return true;
+        }
+        if (name == "--state") o.state_dir = value;
+        else if (name == "--profile") o.profile_path = value;
+        else if (name == "--script") o.script_path = value;
+        else if (name == "--journal") o.journal_path = value;
+        else if (name == "--screenshots") o.screenshots_dir = value;
+        else if (name == "--factory-reset") o.factory_reset = true;
+        else if (name == "--demo") o.demo = true;
+        else if (name == "--scale" && !parse_scale(value, &o.scale)) {
+            *error = "--scale must be a whole number from 1 to 8, not \"" + value + "\"";
+            return false;
+        }
+    }
+    if (o.demo && !o.script_path.empty()) {
+        *error = "--demo and --script cannot be used together";
+        return false;
+    }
+    *out = o;
+    return true;
+}
+
+std::string version_text() { return std::string("dravik-sim ") + kSimulatorVersion + "\n"; }
+
+std::string usage_text() {
+    std::string u;
+    u += "Usage: dravik-sim [OPTIONS]\n"
+         "\n"
+         "Simulates the handheld that Dravik runs on: powers it on, lets the shell start\n"
+         "the program and drives it as a scripted user, as the demo, or from a window.\n"
+         "\n"
+         "Options:\n"
+         "  --state DIR        the device's storage (registry.reg and the file store);\n"
+         "                     made from the factory image when absent.  Default:\n"
+         "                     $XDG_DATA_HOME/dravik-sim, or ~/.local/share/dravik-sim\n"
+         "  --factory-reset    wipe the state folder back to the factory image first\n"
+         "  --profile FILE     JSON device profile: the model and its faults (see below)\n"
+         "  --script FILE      run without a window as a scripted user (see below)\n"
+         "  --journal FILE     write the device journal (JSON Lines) to FILE\n"
+         "  --screenshots DIR  where screenshots go (made when absent).  Default: the\n"
+         "                     current folder for scripts, ./screenshots for the demo\n"
+         "  --demo             run without a window: power on, show the panel, save\n"
+         "                     screenshots and print where they are\n"
+         "  --scale N          device window scale, 1 to 8 (default 2)\n"
+         "  --help             print this text\n"
+         "  --version          print the simulator's version\n"
+         "\n"
+         "Without --script or --demo the demo runs.\n"
+         "\n"
+         "Script: one action a line; # starts a comment; blank lines are ignored.\n";
+    u += script_syntax_help();
+    u += "\n"
+         "Profile keys (a JSON object; absent keys take the healthy device's values):\n"
+         "  model                 text the utility library reports as the model name\n"
+         "  utility_library       \"present\" or \"missing\" (OrvexUtil.dll)\n"
+         "  missing_exports       list of the utility library's functions that are absent\n"
+         "  os_version            [major, minor], default [4, 20]\n"
+         "  platform_id           whole number, default 3\n"
+         "  registry_read_only    true: every registry write fails\n"
+         "  registry_fail_writes  list of value paths whose writes fail, from the root:\n"
+         "                        \"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\DRAVIK\\\\Reboot\"\n"
+         "  registry_fail_keys    list of key paths that cannot be opened or created,\n"
+         "                        nor anything under them\n"
+         "  local_time            \"YYYY-MM-DD HH:MM:SS\", the device clock at power-on\n"
+         "  processes             list of program names running beside the shell\n"
+         "\n"
+         "Exit status: 0 when the run ends normally; 2 for a bad command line, profile,\n"
+         "script or state folder (one line on standard error names the file and line).\n";
+    return u;
+}
+
+}  // namespace sim
