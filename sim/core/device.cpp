@@ -13,6 +13,7 @@
 #include "local_time.h"
 #include "message_queue.h"
 #include "process.h"
+#include "registry.h"
 #include "screen.h"
 #include "script_user.h"
 #include "shell.h"
@@ -27,10 +28,10 @@ void register_dialog_class();
 void unload_all_libraries();
 
 namespace {
-
 User* g_user = nullptr;
+}  // namespace
 
-void boot() {
+void boot_device() {
     log_event("boot");
     Framebuffer& fb = framebuffer();
     for (auto& row : fb.pixels)
@@ -42,16 +43,17 @@ void boot() {
     shell_take_application_buttons();
 }
 
-// Everything the device holds only in memory goes; the registry and the
-// file store keep what was written.
-void tear_down() {
+void tear_down_device() {
     discard_all_windows();
     clear_queue();
     clear_hotkeys();
     clear_gdi();
     clear_handles();
+    clear_registry_handles();
     unload_all_libraries();
 }
+
+namespace {
 
 // The shell's own message loop: runs whenever no program's loop does.
 void shell_loop() {
@@ -76,7 +78,7 @@ int run_device(const RunOptions& options) {
     bool first_boot = true;
     for (;;) {
         try {
-            boot();
+            boot_device();
             if (first_boot) {
                 first_boot = false;
                 run_program(u"\\Windows\\Dravik.exe", u"", nullptr);
@@ -85,15 +87,15 @@ int run_device(const RunOptions& options) {
             }
             shell_loop();
         } catch (const PowerOff&) {
-            tear_down();
+            tear_down_device();
             log_event("power_off");
             set_user(nullptr);
             return 0;
         } catch (const DeviceReset&) {
-            tear_down();
+            tear_down_device();
             log_event("reset");
         } catch (const ScriptError& e) {
-            tear_down();
+            tear_down_device();
             log_event("power_off");
             std::cerr << e.what() << "\n";
             set_user(nullptr);

@@ -21,6 +21,14 @@ struct RunOptions {
     int scale = 2;                // device window scale
 };
 
+// Boots the device: clears the screen, starts the shell, which takes the
+// application buttons.  run_device does this at every power-on and reset;
+// tests of the window system call it directly.
+void boot_device();
+// Everything the device holds only in memory goes; the registry and the
+// file store keep what was written.
+void tear_down_device();
+
 // Runs the device until the user is done; returns the simulator's exit code.
 int run_device(const RunOptions& options);
 

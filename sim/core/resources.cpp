@@ -1,5 +1,7 @@
 #include "resources.h"
 
+#include "process.h"
+
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -237,6 +239,8 @@ void unregister_module_resources(HMODULE module) {
 }
 
 const ResourceTable* module_resources(HMODULE module) {
+    // A null module is the running program's own.
+    if (!module && current_process()) module = reinterpret_cast<HMODULE>(current_process()->instance);
     auto& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     auto it = r.tables.find(module);
