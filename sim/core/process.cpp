@@ -134,6 +134,12 @@ std::string modules_dir() {
 
 Process* current_process() { return mods().running.empty() ? nullptr : mods().running.back(); }
 
+std::vector<std::u16string> running_programs() {
+    std::vector<std::u16string> out;
+    for (Process* p : mods().running) out.push_back(p->exe);
+    return out;
+}
+
 bool is_known_program(const std::u16string& device_path) { return find_program(device_path) != nullptr; }
 
 bool run_program(const std::u16string& device_path, const std::u16string& command_line, int* exit_code) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -28,6 +29,9 @@ bool run_program(const std::u16string& device_path, const std::u16string& comman
 // Programs that exist on the device but are not simulated (the help viewer):
 // their start is recorded and they do nothing.
 bool is_known_program(const std::u16string& device_path);
+
+// Device paths of the programs running now, outermost first.
+std::vector<std::u16string> running_programs();
 
 // The folder holding the device's program and library modules.
 std::string modules_dir();
