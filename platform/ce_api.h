@@ -82,6 +82,12 @@ CE_API BOOL WINAPI KernelIoControl(DWORD dwIoControlCode, LPVOID lpInBuf, DWORD 
 CE_API BOOL WINAPI VirtualCopy(LPVOID lpvDest, LPVOID lpvSrc, DWORD cbSize, DWORD fdwProtect);
 #define PAGE_PHYSICAL 0x400
 
+// Events: CE's one call behind SetEvent, ResetEvent and PulseEvent.
+#define EVENT_PULSE 1
+#define EVENT_RESET 2
+#define EVENT_SET 3
+CE_API BOOL WINAPI EventModify(HANDLE hEvent, DWORD func);
+
 // CE looks up exports by wide-character name.
 CE_API FARPROC WINAPI GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName);
 

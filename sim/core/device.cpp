@@ -5,6 +5,7 @@
 
 #include "clock.h"
 #include "controls.h"
+#include "drivers.h"
 #include "gdi.h"
 #include "hotkeys.h"
 #include "input.h"
@@ -41,6 +42,7 @@ void boot_device() {
     register_dialog_class();
     start_shell();
     shell_take_application_buttons();
+    start_drivers();
 }
 
 void tear_down_device() {
@@ -50,6 +52,7 @@ void tear_down_device() {
     clear_gdi();
     clear_handles();
     clear_registry_handles();
+    stop_drivers();
     unload_all_libraries();
 }
 

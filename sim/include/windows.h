@@ -308,6 +308,17 @@ WINAPI_EXPORT DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
 #define DeleteFile DeleteFileW
 #define GetFileAttributes GetFileAttributesW
 
+// sound
+#define SND_SYNC 0x0000
+#define SND_ASYNC 0x0001
+#define SND_NODEFAULT 0x0002
+#define SND_LOOP 0x0008
+#define SND_NOSTOP 0x0010
+#define SND_ALIAS 0x00010000L
+#define SND_FILENAME 0x00020000L
+WINAPI_EXPORT BOOL WINAPI PlaySoundW(LPCWSTR pszSound, HMODULE hmod, DWORD fdwSound);
+#define PlaySound PlaySoundW
+
 // memory
 #define MEM_COMMIT 0x1000
 #define MEM_RESERVE 0x2000

@@ -11,6 +11,7 @@
 #include "options.h"
 #include "profile.h"
 #include "script.h"
+#include "alarm_sound.h"
 #include "state_folder.h"
 
 namespace {
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
                     (ec ? ": " + ec.message() : std::string()));
 
     std::string state_dir = options.state_dir.empty() ? sim::StateFolder::default_dir() : options.state_dir;
+    sim::add_device_factory_files();
     sim::StateFolder state;
     if (!state.open(state_dir, options.factory_reset, &error)) {
         if (error.find(state_dir) == std::string::npos) error = state_dir + ": " + error;
