@@ -160,6 +160,9 @@ void* GXBeginDraw();
 int GXEndDraw();
 GXDisplayProperties GXGetDisplayProperties();
 
+// The kernel's pseudo-random numbers.
+CE_API DWORD WINAPI Random(void);
+
 // ----------------------------------------------------------------- GDI
 CE_API BOOL WINAPI TransparentImage(HDC hdcDest, LONG DstX, LONG DstY, LONG DstCx, LONG DstCy, HANDLE hSrc, LONG SrcX,
                                     LONG SrcY, LONG SrcCx, LONG SrcCy, COLORREF TransparentColor);

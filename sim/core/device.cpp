@@ -27,6 +27,7 @@ namespace sim {
 void register_message_box_class();
 void register_dialog_class();
 void unload_all_libraries();
+void reset_display_access();
 
 namespace {
 User* g_user = nullptr;
@@ -43,6 +44,7 @@ void boot_device() {
     start_shell();
     shell_take_application_buttons();
     start_drivers();
+    reset_display_access();
 }
 
 void tear_down_device() {

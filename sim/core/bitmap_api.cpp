@@ -1,0 +1,28 @@
+// LoadBitmapW: a bitmap resource of the module, as a GDI bitmap object.
+#include <windows.h>
+
+#include "dib.h"
+#include "framebuffer.h"
+#include "gdi.h"
+#include "journal.h"
+
+extern "C" HBITMAP WINAPI LoadBitmapW(HINSTANCE instance, LPCWSTR name) {
+    HRSRC info = FindResourceW(instance, name, RT_BITMAP);
+    HGLOBAL data = info ? LoadResource(instance, info) : nullptr;
+    const void* bytes = data ? LockResource(data) : nullptr;
+    sim::Dib dib;
+    std::string error;
+    if (!bytes || !sim::parse_dib(bytes, SizeofResource(instance, info), &dib, &error)) {
+        if (!error.empty()) sim::log_event("debug", {{"text", "bitmap resource: " + error}});
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    auto o = std::make_unique<sim::GdiObject>();
+    o->kind = sim::GdiObject::Bitmap;
+    o->width = dib.width;
+    o->height = dib.height;
+    o->bits_per_pixel = dib.bit_count;
+    o->pixels.resize(dib.pixels.size());
+    for (size_t i = 0; i < dib.pixels.size(); ++i) o->pixels[i] = sim::colorref_to_565(dib.pixels[i]);
+    return static_cast<HBITMAP>(sim::add_gdi_object(std::move(o)));
+}
