@@ -35,8 +35,8 @@ struct Surface {
     }
 };
 
-sim::FontSpec spec(int height, int weight, int quality, const char16_t* face = u"Tahoma") {
-    sim::FontSpec s;
+sim::FontRequest request(int height, int weight, int quality, const char16_t* face = u"Tahoma") {
+    sim::FontRequest s;
     s.height = height;
     s.weight = weight;
     s.quality = quality;
@@ -46,24 +46,24 @@ sim::FontSpec spec(int height, int weight, int quality, const char16_t* face = u
 
 TEST(Font, MetricsOfTheProgramsFontsFollowGdiHeightMapping) {
     const struct {
-        sim::FontSpec spec;
+        sim::FontRequest request;
         int em, height, ascent, descent;
     } cases[] = {
         // Cell height 13: the default-quality fonts.
-        {spec(13, 0, 0), 11, 13, 11, 2},
-        {spec(13, 700, 0), 11, 13, 11, 2},
+        {request(13, 0, 0), 11, 13, 11, 2},
+        {request(13, 700, 0), 11, 13, 11, 2},
         // Character height 11: the ClearType fonts.
-        {spec(-11, 0, 5), 11, 13, 11, 2},
-        {spec(-11, 700, 5), 11, 13, 11, 2},
+        {request(-11, 0, 5), 11, 13, 11, 2},
+        {request(-11, 700, 5), 11, 13, 11, 2},
         // Height 0: the system font's cell of 13.
-        {spec(0, 0, 0, u"System"), 11, 13, 11, 2},
+        {request(0, 0, 0, u"System"), 11, 13, 11, 2},
         // Larger sizes keep the same mapping.
-        {spec(-20, 0, 0), 20, 24, 20, 4},
-        {spec(24, 0, 0), 20, 24, 20, 4},
+        {request(-20, 0, 0), 20, 24, 20, 4},
+        {request(24, 0, 0), 20, 24, 20, 4},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "height " << c.spec.height << " weight " << c.spec.weight);
-        const sim::FontMetrics& m = sim::Font::realize(c.spec).metrics();
+        SCOPED_TRACE(testing::Message() << "height " << c.request.height << " weight " << c.request.weight);
+        const sim::FontMetrics& m = sim::Font::realize(c.request).metrics();
         EXPECT_EQ(m.em, c.em);
         EXPECT_EQ(m.height, c.height);
         EXPECT_EQ(m.ascent, c.ascent);
@@ -75,9 +75,9 @@ TEST(Font, MetricsOfTheProgramsFontsFollowGdiHeightMapping) {
 }
 
 TEST(Font, BoldIsTheBoldFileAndWider) {
-    const sim::Font& normal = sim::Font::realize(spec(-11, 400, 0));
-    const sim::Font& bold = sim::Font::realize(spec(-11, 700, 0));
-    const sim::Font& semibold = sim::Font::realize(spec(-11, 600, 0));
+    const sim::Font& normal = sim::Font::realize(request(-11, 400, 0));
+    const sim::Font& bold = sim::Font::realize(request(-11, 700, 0));
+    const sim::Font& semibold = sim::Font::realize(request(-11, 600, 0));
     EXPECT_NE(normal.file().find("/tahoma.ttf"), std::string::npos);
     EXPECT_NE(bold.file().find("/tahomabd.ttf"), std::string::npos);
     EXPECT_EQ(semibold.file(), bold.file());
@@ -104,23 +104,23 @@ long ink_weight(const sim::Font& f, const char16_t* text) {
 TEST(Font, BoldGlyphsCarryMoreInkPlainOrSmooth) {
     for (int quality : {0, 5}) {
         SCOPED_TRACE(quality);
-        long normal = ink_weight(sim::Font::realize(spec(-11, 400, quality)), u"Bold Finish Start");
-        long bold = ink_weight(sim::Font::realize(spec(-11, 700, quality)), u"Bold Finish Start");
+        long normal = ink_weight(sim::Font::realize(request(-11, 400, quality)), u"Bold Finish Start");
+        long bold = ink_weight(sim::Font::realize(request(-11, 700, quality)), u"Bold Finish Start");
         EXPECT_GT(bold * 10, normal * 13) << normal << " " << bold;
     }
 }
 
 TEST(Font, EveryFaceNameIsTahomaAndRealizedFontsAreShared) {
-    const sim::Font& tahoma = sim::Font::realize(spec(13, 0, 0));
-    EXPECT_EQ(&sim::Font::realize(spec(13, 0, 0)), &tahoma);
-    EXPECT_EQ(&sim::Font::realize(spec(13, 0, 0, u"MS Sans Serif")), &tahoma);
-    EXPECT_EQ(&sim::Font::realize(spec(13, 0, 0, u"")), &tahoma);
+    const sim::Font& tahoma = sim::Font::realize(request(13, 0, 0));
+    EXPECT_EQ(&sim::Font::realize(request(13, 0, 0)), &tahoma);
+    EXPECT_EQ(&sim::Font::realize(request(13, 0, 0, u"MS Sans Serif")), &tahoma);
+    EXPECT_EQ(&sim::Font::realize(request(13, 0, 0, u"")), &tahoma);
     // Same size but smoothed: a different font.
-    EXPECT_NE(&sim::Font::realize(spec(13, 0, 5)), &tahoma);
-    EXPECT_TRUE(sim::Font::realize(spec(13, 0, 5)).antialiased());
-    EXPECT_TRUE(sim::Font::realize(spec(13, 0, 4)).antialiased());
+    EXPECT_NE(&sim::Font::realize(request(13, 0, 5)), &tahoma);
+    EXPECT_TRUE(sim::Font::realize(request(13, 0, 5)).antialiased());
+    EXPECT_TRUE(sim::Font::realize(request(13, 0, 4)).antialiased());
     EXPECT_FALSE(tahoma.antialiased());
-    EXPECT_FALSE(sim::Font::realize(spec(13, 0, 3)).antialiased());
+    EXPECT_FALSE(sim::Font::realize(request(13, 0, 3)).antialiased());
 }
 
 TEST(Font, MissingFontFolderIsAClearError) {
@@ -128,7 +128,7 @@ TEST(Font, MissingFontFolderIsAClearError) {
     std::string saved = old ? old : "";
     setenv("DRAVIK_FONT_DIR", "/nonexistent/fonts", 1);
     try {
-        sim::Font::realize(spec(13, 0, 0));
+        sim::Font::realize(request(13, 0, 0));
         ADD_FAILURE() << "no error for a missing font file";
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("/nonexistent/fonts/tahoma.ttf"), std::string::npos) << e.what();
@@ -140,7 +140,7 @@ TEST(Font, MissingFontFolderIsAClearError) {
 }
 
 TEST(Font, TextWidthIsTheSumOfAdvancesAndDrawEndsThere) {
-    const sim::Font& f = sim::Font::realize(spec(13, 0, 0));
+    const sim::Font& f = sim::Font::realize(request(13, 0, 0));
     std::u16string text = u"Sound test";
     int sum = 0;
     for (char16_t c : text) sum += f.advance(c);
@@ -153,7 +153,7 @@ TEST(Font, TextWidthIsTheSumOfAdvancesAndDrawEndsThere) {
 TEST(Font, GlyphsSitInTheCellBelowTheGivenTop) {
     for (int quality : {0, 5}) {
         SCOPED_TRACE(quality);
-        const sim::Font& f = sim::Font::realize(spec(13, 0, quality));
+        const sim::Font& f = sim::Font::realize(request(13, 0, quality));
         const sim::FontMetrics& m = f.metrics();
         // Capitals stand on the baseline, top + ascent.
         Surface caps(60, 40);
@@ -179,7 +179,7 @@ TEST(Font, PlainGlyphsUseOnlyTheTextColourWhileSmoothOnesBlend) {
     } cases[] = {{0, false}, {3, false}, {4, true}, {5, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.quality);
-        const sim::Font& f = sim::Font::realize(spec(-11, 700, c.quality));
+        const sim::Font& f = sim::Font::realize(request(-11, 700, c.quality));
         Surface s(100, 20);
         f.draw(s.canvas, 2, 2, u"Dravik", 6, blue);
         std::set<uint16_t> colours(s.px.begin(), s.px.end());
@@ -192,7 +192,7 @@ TEST(Font, PlainGlyphsUseOnlyTheTextColourWhileSmoothOnesBlend) {
 }
 
 TEST(Font, DrawingKeepsToTheCanvasClip) {
-    const sim::Font& f = sim::Font::realize(spec(13, 0, 0));
+    const sim::Font& f = sim::Font::realize(request(13, 0, 0));
     Surface s(100, 20);
     s.canvas.clip = {20, 0, 40, 20};
     f.draw(s.canvas, 2, 2, u"WWWWWWWWWW", 10, kBlack);

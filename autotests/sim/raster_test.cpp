@@ -231,10 +231,10 @@ TEST(Canvas, OriginClipAndOwnerMapDecideWhatIsWritten) {
     sim::draw_ellipse(c, kPen, {false, kGreen}, {20, 20, 80, 60});
     sim::Point line[] = {{-50, 100}, {190, 100}};
     sim::draw_polyline(c, kPen, line, 2);
-    sim::FontSpec spec;
-    spec.height = 13;
+    sim::FontRequest request;
+    request.height = 13;
     sim::Rect r{0, 120, 200, 140};
-    sim::draw_text(c, sim::Font::realize(spec), u"Dravik Dravik Dravik Dravik", -1, r, DT_SINGLELINE, kBlack, true,
+    sim::draw_text(c, sim::Font::realize(request), u"Dravik Dravik Dravik Dravik", -1, r, DT_SINGLELINE, kBlack, true,
                    kWhite);
 
     for (int y = 0; y < sim::kScreenHeight; ++y)

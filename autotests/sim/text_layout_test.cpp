@@ -50,7 +50,7 @@ struct Surface {
 };
 
 const sim::Font& normal_font() {
-    sim::FontSpec s;
+    sim::FontRequest s;
     s.height = 13;
     s.face = u"Tahoma";
     return sim::Font::realize(s);

@@ -95,7 +95,7 @@ struct FontCache {
         return f;
     }
 
-    const Font& realize(const FontSpec& spec);
+    const Font& realize(const FontRequest& request);
 
     // Width in font units of the stem of "l": how heavy a face's outlines are.
     static long stem_width(FT_Face f) {
@@ -181,13 +181,13 @@ std::string font_directory() {
     return DRAVIK_FONT_DIR;
 }
 
-const Font& FontCache::realize(const FontSpec& spec) {
+const Font& FontCache::realize(const FontRequest& request) {
     std::lock_guard<std::mutex> lock(mutex);
-    bool bold = spec.weight >= kBoldWeight;
+    bool bold = request.weight >= kBoldWeight;
     std::string dir = font_directory();
     std::string path = dir + (bold ? "/tahomabd.ttf" : "/tahoma.ttf");
-    bool antialiased = spec.quality == kAntialiasedQuality || spec.quality == kClearTypeQuality;
-    int weight = spec.weight > 0 ? spec.weight : 400;
+    bool antialiased = request.quality == kAntialiasedQuality || request.quality == kClearTypeQuality;
+    int weight = request.weight > 0 ? request.weight : 400;
 
     FT_Face f = face(path);
     const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
@@ -202,7 +202,7 @@ const Font& FontCache::realize(const FontSpec& spec) {
     }
     long cell_units = std::max(1L, win_ascent + win_descent);
 
-    int height = spec.height == 0 ? kSystemFontCellHeight : spec.height;
+    int height = request.height == 0 ? kSystemFontCellHeight : request.height;
     int em = height > 0 ? int(mul_div(upem, height, cell_units)) : -height;
     em = std::max(1, std::min(em, 1000));
 
@@ -247,7 +247,7 @@ const Font& FontCache::realize(const FontSpec& spec) {
     return *fonts.emplace(key, std::move(font)).first->second;
 }
 
-const Font& Font::realize(const FontSpec& spec) { return cache().realize(spec); }
+const Font& Font::realize(const FontRequest& request) { return cache().realize(request); }
 
 Font::~Font() {
     if (impl_ && impl_->size) FT_Done_Size(impl_->size);

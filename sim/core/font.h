@@ -21,7 +21,7 @@ namespace sim {
 // DRAVIK_FONT_DIR when set, else the folder the simulator was built with.
 std::string font_directory();
 
-struct FontSpec {
+struct FontRequest {
     // As LOGFONT's lfHeight: > 0 the cell height (ascent + descent), < 0 the
     // character (em) height, 0 the system font's cell height of 13.
     int height = 0;
@@ -51,7 +51,7 @@ class Font {
 public:
     // The font for a description, realized once and then shared.  Throws
     // std::runtime_error when the font file is missing or unreadable.
-    static const Font& realize(const FontSpec& spec);
+    static const Font& realize(const FontRequest& request);
 
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;

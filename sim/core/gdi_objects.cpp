@@ -157,13 +157,13 @@ Canvas canvas_of(DeviceContext& dc) {
 const Font& font_of(HGDIOBJ h) {
     GdiObject* o = gdi_object(h);
     if (!o || o->kind != GdiObject::FontObj) o = gdi_object(stock_object(SYSTEM_FONT));
-    FontSpec spec;
-    spec.height = int(o->logfont.lfHeight);
-    spec.weight = int(o->logfont.lfWeight);
-    spec.italic = o->logfont.lfItalic != 0;
-    spec.quality = o->logfont.lfQuality;
-    for (int i = 0; i < LF_FACESIZE && o->logfont.lfFaceName[i]; ++i) spec.face += o->logfont.lfFaceName[i];
-    return Font::realize(spec);
+    FontRequest request;
+    request.height = int(o->logfont.lfHeight);
+    request.weight = int(o->logfont.lfWeight);
+    request.italic = o->logfont.lfItalic != 0;
+    request.quality = o->logfont.lfQuality;
+    for (int i = 0; i < LF_FACESIZE && o->logfont.lfFaceName[i]; ++i) request.face += o->logfont.lfFaceName[i];
+    return Font::realize(request);
 }
 
 const Font& system_font() { return font_of(stock_object(SYSTEM_FONT)); }
