@@ -51,7 +51,9 @@ void paint(HWND h, Window* w) {
     HDC dc = BeginPaint(h, &ps);
     ButtonState& s = state(w);
     Rect rc = client_rect(w);
-    bool enabled = is_enabled_tree(w);
+    // Greyed when the control itself is disabled, not when its dialog or
+    // window is (under a modal box).
+    bool enabled = !(w->style & WS_DISABLED);
     COLORREF ink = enabled ? RGB(0, 0, 0) : RGB(128, 128, 128);
     dc_select_font(dc, w->font);
     if (is_check_box(w)) {
@@ -187,7 +189,7 @@ LRESULT CALLBACK static_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             Rect rc = client_rect(w);
             dc_fill(dc, rc, RGB(255, 255, 255));
             dc_select_font(dc, w->font);
-            dc_set_text(dc, is_enabled_tree(w) ? RGB(0, 0, 0) : RGB(128, 128, 128), false, 0);
+            dc_set_text(dc, !(w->style & WS_DISABLED) ? RGB(0, 0, 0) : RGB(128, 128, 128), false, 0);
             UINT fmt = DT_WORDBREAK | DT_EXPANDTABS;
             switch (w->style & 0x3) {
                 case SS_CENTER: fmt |= DT_CENTER; break;

@@ -143,8 +143,7 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
     if (!w || !ps) return nullptr;
     Rect area = w->update;
     bool erase = w->erase_pending;
-    w->update = {};
-    w->erase_pending = false;
+    validate(w, nullptr);
     HDC dc = make_window_dc(w, true, area);
     *ps = PAINTSTRUCT{};
     ps->hdc = dc;

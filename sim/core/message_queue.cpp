@@ -115,13 +115,13 @@ LRESULT dispatch(const MSG& msg) {
     if (!w) return 0;
     if (msg.message == WM_PAINT) {
         if (w->update.empty()) return 0;
+        unsigned validations = w->validations;
         LRESULT r = send(w, WM_PAINT, 0, 0);
         // The system validates a window whose procedure did not, so that it
-        // is not asked again and again.
-        if ((w = window_from_handle(msg.hwnd))) {
-            w->update = {};
-            w->erase_pending = false;
-        }
+        // is not asked again and again.  When the procedure did, what became
+        // invalid since (a box it showed from its paint handler, gone now)
+        // stays to be painted.
+        if ((w = window_from_handle(msg.hwnd)) && w->validations == validations) validate(w, nullptr);
         return r;
     }
     return send(w, msg.message, msg.wParam, msg.lParam);

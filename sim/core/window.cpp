@@ -185,6 +185,11 @@ Window* create_window(const CreateParams& p) {
         if (width == CW_USEDEFAULT) width = height = 0;
     } else {
         w->owner = parent_or_owner ? top_level_of(parent_or_owner) : nullptr;
+        // An owned window stays above its owner: a topmost owner's windows are topmost too.
+        if (w->owner && w->owner->topmost) {
+            w->topmost = true;
+            w->ex_style |= WS_EX_TOPMOST;
+        }
         Rect area = default_window_area();
         if (x == CW_USEDEFAULT) {
             x = area.left;
@@ -237,15 +242,16 @@ bool destroy_window(Window* w) {
     HWND h = handle_of(w);
     journal_window("destroy", w);
 
-    // Owned windows go first.
+    // The window is hidden first, so that the activation does not pass to
+    // it while the windows it owns go; they go before it.
+    bool was_visible = is_visible(w);
+    w->style &= ~DWORD(WS_VISIBLE);
+    if (was_visible) recompute_owner_map();
     std::vector<Window*> owned;
     for (Window* t : ws().top_level)
         if (t->owner == w) owned.push_back(t);
     for (Window* o : owned) destroy_window(o);
-
-    bool was_visible = is_visible(w);
-    w->style &= ~DWORD(WS_VISIBLE);
-    if (was_visible) recompute_owner_map();
+    if (!window_from_handle(h)) return true;
     if (ws().capture && contains(w, ws().capture)) ws().capture = nullptr;
     if (ws().active == w) activate_next_after(w);
     if (ws().focus && contains(w, ws().focus)) {
@@ -270,7 +276,6 @@ bool destroy_window(Window* w) {
     if (ws().active == w) ws().active = nullptr;
     recompute_owner_map();
     shell_window_changed();
-    (void)h;
     return true;
 }
 
@@ -391,9 +396,10 @@ bool enable_window(Window* w, bool enable) {
         w->style &= ~DWORD(WS_DISABLED);
     else
         w->style |= WS_DISABLED;
+    // Controls repaint themselves on WM_ENABLE; other windows are not
+    // repainted (a dialog's owner does not flash when the dialog opens).
     send(w, WM_ENABLE, enable, 0);
     if (!(w = window_from_handle(h))) return was_disabled;
-    invalidate(w, nullptr, true);
     if (!enable && ws().focus && contains(w, ws().focus)) set_focus(nullptr);
     return was_disabled;
 }
@@ -484,6 +490,7 @@ void validate(Window* w, const Rect* area) {
     if (!area) {
         w->update = {};
         w->erase_pending = false;
+        ++w->validations;
         return;
     }
     // A rectangle that covers the update bounds empties them; a partial one
@@ -493,6 +500,7 @@ void validate(Window* w, const Rect* area) {
         r.bottom >= w->update.bottom) {
         w->update = {};
         w->erase_pending = false;
+        ++w->validations;
     }
 }
 
@@ -511,13 +519,14 @@ void update_window(Window* w) {
     if (!w || !is_visible(w)) return;
     HWND h = handle_of(w);
     if (!w->update.empty()) {
+        unsigned validations = w->validations;
         send(w, WM_PAINT, 0, 0);
         w = window_from_handle(h);
         if (!w) return;
         // A procedure that does not validate would be asked forever; the
-        // system validates for it once it has been asked.
-        w->update = {};
-        w->erase_pending = false;
+        // system validates for it once it has been asked.  What became
+        // invalid after the procedure validated stays to be painted.
+        if (w->validations == validations) validate(w, nullptr);
     }
     std::vector<Window*> kids = w->children;
     for (Window* c : kids)

@@ -46,6 +46,7 @@ struct Window {
     Rect rect;  // window rectangle: screen coordinates (top-level) or parent client coordinates (child)
     Rect update;  // update region's bounds, client coordinates
     bool erase_pending = false;
+    unsigned validations = 0;  // how often BeginPaint or ValidateRect emptied the update region
     bool destroyed = false;
     bool topmost = false;
     bool shell = false;          // the shell's own windows: never activated
