@@ -1,7 +1,17 @@
 #include "app/next_finish.h"
 
+#include "app/catalogue/run_state.h"
 #include "app/catalogue/string_table.h"
+#include "app/result_log.h"
+#include "app/resume_record.h"
+#include "app/run_dialog.h"
 #include "app/selection_panel.h"
+#include "app/soft_reset.h"
+#include "app/startup_shortcut.h"
+#include "app/status_column.h"
+#include "resource.h"
+#include "tests/template_dialog.h"
+#include "tests/test_sequence.h"
 
 // At most 9 characters of the button's text are read.
 static const int kButtonTextCapacity = 10;
@@ -27,12 +37,38 @@ void OnNextFinishCommand(HWND mainWindow) {
 }
 
 void RunNextPath(HWND mainWindow) {
-    // Not built yet: the run dialog, the reset-and-resume preparation and
-    // the test sequence come here.  Until then Next starts nothing.
+    // Only a Start in this opening of the dialog counts, even if the
+    // dialog ends without a command.
+    RunChoice.startPressed = FALSE;
+    RunTemplateDialog(IDD_RUN, RunDialogProc);
+    UpdateWindow(mainWindow);
+    if (!RunChoice.startPressed) return;
+
+    // A reset run: store the selection, have the shell start the program
+    // again after the restart, and reset.  A successful reset ends the
+    // program here; when the request fails the run goes on at once.
+    if (RunChoice.autoReset) {
+        SaveResumeRecord();
+        CreateStartupShortcut();
+        SoftReset();
+    }
+
+    TestSequence(mainWindow);
+    SetWindowTextW(g_hNextFinishButton, g_szFinish);
 }
 
 void RunFinishPath(HWND mainWindow) {
-    // Not built yet: the log question, the result log and the clearing of
-    // the results come here.  Nothing leads to the Finish state until the
-    // Next path runs tests.
+    HDC dc = GetDC(mainWindow);
+
+    if (MessageBoxW(mainWindow, g_szLogQuestion, g_szLogCaption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) ==
+        IDYES)
+        WriteResultLog();
+
+    // Whatever the answer, the panel is ready for another run.
+    SetWindowTextW(g_hNextFinishButton, g_szNext);
+    ClearResultTable();
+    InvalidateRect(NULL, NULL, TRUE);
+    DrawStatusColumn(dc);
+
+    ReleaseDC(mainWindow, dc);
 }

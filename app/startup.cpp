@@ -4,6 +4,9 @@
 #include "app/main_window.h"
 #include "app/model_check.h"
 #include "app/program_handles.h"
+#include "app/resume_pending_run.h"
+#include "app/selection_panel.h"
+#include "tests/test_sequence.h"
 
 // The menu bar takes the bottom 26 pixels of the default rectangle.
 static const int kMenuBarHeight = 26;
@@ -72,8 +75,12 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLin
 
     ModelCheck(g_hMainWindow);
 
-    // A run stored before a device reset resumes here once the resume path
-    // is built.
+    // A run stored before a device reset starts at once, without the user.
+    if (IsWindow(g_hMainWindow) && ResumePendingRun()) {
+        SendMessageW(g_hMainWindow, WM_SETFOCUS, 0, 0);
+        TestSequence(g_hMainWindow);
+        SetWindowTextW(g_hNextFinishButton, g_szFinish);
+    }
 
     return RunMessageLoop();
 }

@@ -29,3 +29,13 @@
 #define IDS_START 10028
 #define IDS_NAV_TITLE 10030
 #define IDS_MODEL_ONLY 10031
+
+// Dialogs
+#define IDD_RUN 101
+#define IDD_SCREEN_RESTORE 103
+
+// Controls of the run dialog
+#define IDC_RESET_BOX 1000
+#define IDC_START 1001
+#define IDC_BACK 1002
+#define IDC_RUN_WARNING 1006

@@ -1,0 +1,331 @@
+// A run with the automatic reset on the simulated device: the record and
+// the Startup shortcut written before the reset, the resumed run after it,
+// and the failures on the way (record writes, the reset request itself).
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/run_path_support.h"
+
+namespace {
+
+using devtest::EventPattern;
+using devtest::json;
+using devtest::JournalLog;
+using namespace runpath;
+
+class ResetResume : public RunPathSim {
+protected:
+    // The record's values as the saved registry holds them.
+    std::vector<std::optional<uint32_t>> stored_selection() const {
+        std::vector<std::optional<uint32_t>> out;
+        for (const char* name : kValueNames) out.push_back(reg_dword(kResumeKey, name));
+        return out;
+    }
+};
+
+std::vector<std::optional<uint32_t>> selection(std::vector<uint32_t> values) {
+    return std::vector<std::optional<uint32_t>>(values.begin(), values.end());
+}
+
+// The record written in catalogue order, "Reboot" first.
+std::vector<EventPattern> record_written(const std::vector<int>& selected) {
+    std::vector<EventPattern> out = {{"reg_write", resume_write("Reboot", 1)}};
+    for (size_t i = 0; i < 7; ++i) out.push_back({"reg_write", resume_write(kValueNames[i], selected[i])});
+    return out;
+}
+
+const char* write_failure(const std::string& name) {
+    for (size_t i = 0; i < 7; ++i)
+        if (name == kValueNames[i]) return kWriteFailures[i];
+    return "Write Reg Fail[Reboot]";
+}
+
+// The ticks that a resume leaves on the panel, in catalogue order: only a
+// box whose state changes from the panel's start shows.
+std::vector<EventPattern> ticks_restored(const std::vector<int>& selected) {
+    const int at_start[] = {1, 1, 1, 1, 0, 1, 1};
+    std::vector<EventPattern> out;
+    for (size_t i = 0; i < 7; ++i)
+        if (selected[i] != at_start[i]) out.push_back({"check", {{"id", kBoxIds[i]}, {"state", selected[i]}}});
+    return out;
+}
+
+// What a start of the program does once the panel is built and the model
+// checked.
+JournalLog after_model_check(const JournalLog& log) {
+    int checked = log.find("utility_call", {{"export", "OrvexGetModelID"}});
+    if (checked < 0) ADD_FAILURE() << "the model was never checked\n" << log.dump();
+    return slice(log, checked);
+}
+
+// The whole cycle: IR ticked and Sound cleared, Start with the box ticked.
+// The record and the shortcut are written, the device resets, the shell
+// starts the program from the Startup folder, the panel shows exactly the
+// stored selection and the run starts without the user, ending on "Finish".
+// The shortcut is then gone but "Reboot" stays 1, so the next start of the
+// program runs the same selection again, until the caption's OK clears it.
+TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
+    const std::vector<int> chosen = {0, 1, 1, 1, 1, 1, 1};
+    boot("click 1000\nclick 1004\nclick 1008\nclick 1001\nwait 100\nscreenshot resumed.png\n");
+    JournalLog log = journal();
+
+    std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
+    for (auto& p : record_written(chosen)) expected.push_back(p);
+    for (EventPattern p : std::vector<EventPattern>{
+             {"shortcut", {{"op", "create"}, {"path", kShortcut}, {"target", kShortcutTarget}, {"ok", true}}},
+             {"reset_request", {{"ok", true}}},
+             {"reset"},
+             {"boot"},
+             {"shortcut", {{"op", "start"}, {"path", kShortcut}}},
+             {"launch", {{"exe", kProgram}}},
+             {"utility_call", {{"export", "OrvexGetModelID"}}}})
+        expected.push_back(p);
+    for (auto& p : ticks_restored(chosen)) expected.push_back(p);
+    expected.push_back({"file", {{"op", "delete"}, {"path", kShortcut}, {"ok", true}}});
+    for (auto& p : end_of_run()) expected.push_back(p);
+    EXPECT_TRUE(log.in_order(expected));
+
+    // Nothing of the first life runs after the Start: no test sequence, no
+    // "Finish" before the reset, and no user action between the reset and
+    // the end of the resumed run.
+    int reset = log.find("reset");
+    ASSERT_GE(reset, 0);
+    JournalLog before = slice(log, 0, reset);
+    EXPECT_EQ(before.count("dialog", {{"template", kRestoreDialog}}), 0) << before.dump();
+    EXPECT_EQ(before.count("window_text", {{"id", kNextButton}}), 0);
+    JournalLog resumed = slice(log, reset, step_at(log, 5));
+    EXPECT_EQ(resumed.count("input"), 0) << resumed.dump();
+    EXPECT_EQ(resumed.count("dialog", {{"op", "open"}}), 1) << "only the screen restore\n" << resumed.dump();
+    EXPECT_EQ(after_model_check(resumed).count("check"), 2) << "exactly Sound and IR change\n" << resumed.dump();
+
+    EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 1u);
+    EXPECT_EQ(stored_selection(), selection({0, 1, 1, 1, 1, 1, 1}));
+    EXPECT_TRUE(store_names("\\Windows\\StartUp").empty()) << "the shortcut is deleted after the restart";
+
+    // The next start of the program (a power-on here) runs the stored
+    // selection again at once; the shortcut is gone, so its deletion fails
+    // quietly.  The caption's OK then clears "Reboot", and a start after that
+    // shows the idle panel.
+    boot("wait 100\ncaption-ok\nwait 100\nlaunch\nwait 100\n", json::object(), KeepState);
+    JournalLog again = journal();
+    std::vector<EventPattern> rerun = {{"launch", {{"exe", kProgram}}}};
+    for (auto& p : ticks_restored(chosen)) rerun.push_back(p);
+    rerun.push_back({"file", {{"op", "delete"}, {"path", kShortcut}, {"ok", false}}});
+    for (auto& p : end_of_run()) rerun.push_back(p);
+    rerun.push_back({"input", {{"line", 1}}});
+    rerun.push_back({"input", {{"action", "caption-ok"}}});
+    rerun.push_back({"reg_write", resume_write("Reboot", 0)});
+    rerun.push_back({"exit", {{"exe", kProgram}, {"code", 0}}});
+    EXPECT_TRUE(again.in_order(rerun));
+    EXPECT_EQ(again.count("reset_request"), 0);
+    EXPECT_EQ(again.count("msgbox"), 0) << again.dump();
+
+    JournalLog by_hand = from_step(again, 4);
+    EXPECT_TRUE(by_hand.in_order({{"launch", {{"exe", kProgram}}}, {"utility_call", {{"export", "OrvexGetModelID"}}}}));
+    for (const char* ev : {"dialog", "file", "window_text", "enable"})
+        EXPECT_EQ(by_hand.count(ev), 0) << ev << "\n" << by_hand.dump();
+    EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 0u);
+}
+
+// Only a stored 1 means yes: a 2, another number or a missing value leaves
+// the test unselected, and a "Reboot" other than 1 resumes nothing.  The
+// restored selection also becomes the program's: the next reset run stores
+// it back unchanged.
+TEST_F(ResetResume, OnlyAStoredOneCounts) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, uint32_t>> record;
+        bool resumes;
+        std::vector<int> selected;  // when it resumes
+    } cases[] = {
+        {"2 and missing values",
+         {{"Reboot", 1}, {"Sound", 2}, {"Pattern", 1}, {"File", 0}, {"IR", 1}, {"LED", 0x101}, {"Key", 1}},
+         true,
+         {0, 0, 1, 0, 1, 0, 1}},
+        {"nothing selected", {{"Reboot", 1}}, true, {0, 0, 0, 0, 0, 0, 0}},
+        {"Reboot 2", {{"Reboot", 2}, {"Sound", 1}, {"IR", 1}}, false, {}},
+        {"Reboot 0", {{"Reboot", 0}, {"IR", 1}}, false, {}},
+        {"no Reboot", {{"Sound", 0}, {"IR", 1}}, false, {}},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        seed_resume_record(c.record);
+        // Finish with No, then a reset run of whatever the panel holds.
+        boot(c.resumes ? "wait 100\nclick 1008\nanswer no\nclick 1008\nclick 1001\nwait 100\n"
+                       : "wait 100\nclick 1008\nclick 1001\nwait 100\n",
+             json::object(), KeepState);
+        JournalLog log = journal();
+        JournalLog first_life = after_model_check(slice(log, 0, step_at(log, 1)));
+
+        if (!c.resumes) {
+            for (const char* ev : {"check", "dialog", "window_text", "enable", "file"})
+                EXPECT_EQ(first_life.count(ev), 0) << ev << "\n" << first_life.dump();
+            // The panel's defaults go into the reset run's record.
+            EXPECT_TRUE(log.in_order(record_written({1, 1, 1, 1, 0, 1, 1})));
+            continue;
+        }
+        std::vector<EventPattern> expected = ticks_restored(c.selected);
+        for (auto& p : end_of_run()) expected.push_back(p);
+        EXPECT_TRUE(first_life.in_order(expected));
+        EXPECT_EQ(first_life.count("check"), int(ticks_restored(c.selected).size())) << first_life.dump();
+        EXPECT_EQ(first_life.count("dialog", {{"op", "open"}, {"template", kRestoreDialog}}), 1);
+        EXPECT_TRUE(log.in_order(record_written(c.selected)));
+    }
+}
+
+// When the kernel refuses the reset the user is told, and the run starts
+// at once; the record and the shortcut stay for the next start.
+TEST_F(ResetResume, FailingResetIsReportedAndTheRunStartsAtOnce) {
+    boot("click 1008\nclick 1001\nanswer ok\nwait 100\n", {{"reset", "fails"}});
+    JournalLog log = journal();
+
+    std::vector<EventPattern> expected = record_written({1, 1, 1, 1, 0, 1, 1});
+    expected.push_back({"shortcut", {{"op", "create"}, {"path", kShortcut}, {"ok", true}}});
+    expected.push_back({"reset_request", {{"ok", false}}});
+    expected.push_back({"msgbox", ownerless_box("Software reset Error", "Reset Result")});
+    expected.push_back({"input", {{"action", "answer"}}});
+    for (auto& p : end_of_run()) expected.push_back(p);
+    EXPECT_TRUE(log.in_order(expected));
+    EXPECT_EQ(log.count("msgbox"), 1) << log.dump();
+    EXPECT_EQ(log.count("reset"), 0);
+    EXPECT_EQ(step_events(log, 2).count("dialog", {{"template", kRestoreDialog}}), 0)
+        << "the run waits for the message to be answered";
+
+    EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 1u);
+    EXPECT_EQ(store_names("\\Windows\\StartUp"), std::vector<std::string>{"Dravik.lnk"});
+}
+
+// Each record write that fails shows its own message and the others still
+// happen; the reset goes ahead all the same.
+TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
+    const std::string dravik = kResumeKey;
+    const struct {
+        const char* what;
+        json profile;
+        std::vector<std::string> failing;  // value names, in writing order
+        bool resumes;
+    } cases[] = {
+        {"two values refuse writes",
+         {{"registry_fail_writes", {dravik + "\\Sound", dravik + "\\IR"}}},
+         {"Sound", "IR"},
+         true},
+        {"Reboot refuses writes", {{"registry_fail_writes", {dravik + "\\Reboot"}}}, {"Reboot"}, false},
+        {"the key cannot be made",
+         {{"registry_fail_keys", {dravik}}},
+         {"Reboot", "Sound", "Calibration", "Pattern", "File", "IR", "LED", "Key"},
+         false},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string script = "click 1008\nclick 1001\n";
+        for (size_t i = 0; i < c.failing.size(); ++i) script += "answer ok\n";
+        boot(script + "wait 100\n", c.profile);
+        JournalLog log = journal();
+
+        // Every value is tried in order; each failure is reported as it
+        // happens.  Without the key nothing can be written at all.
+        bool key_opens = c.failing.size() < 8;
+        const std::vector<int> data = {1, 1, 1, 1, 1, 0, 1, 1};  // "Reboot", then the panel's defaults
+        std::vector<EventPattern> expected;
+        for (size_t i = 0; i < 8; ++i) {
+            std::string name = i == 0 ? "Reboot" : kValueNames[i - 1];
+            bool fails = std::find(c.failing.begin(), c.failing.end(), name) != c.failing.end();
+            if (key_opens) expected.push_back({"reg_write", resume_write(name, data[i], !fails)});
+            if (!fails) continue;
+            expected.push_back({"msgbox", ownerless_box(write_failure(name))});
+            expected.push_back({"msgbox_result", {{"result", 1}}});
+        }
+        expected.push_back({"shortcut", {{"op", "create"}, {"path", kShortcut}, {"ok", true}}});
+        expected.push_back({"reset_request", {{"ok", true}}});
+        expected.push_back({"reset"});
+        expected.push_back({"boot"});
+        EXPECT_TRUE(log.in_order(expected));
+        EXPECT_EQ(log.count("msgbox"), int(c.failing.size())) << log.dump();
+        EXPECT_EQ(log.count("reg_write", {{"key", kResumeKey}}), key_opens ? 8 : 0) << log.dump();
+
+        // After the restart the program resumes only if "Reboot" was stored.
+        int boot_at = log.find("boot", json::object(), size_t(log.find("reset")));
+        JournalLog after = slice(log, boot_at);
+        EXPECT_EQ(after.count("dialog", {{"template", kRestoreDialog}}) > 0, c.resumes) << after.dump();
+    }
+}
+
+// Without a Startup folder no shortcut is made and nothing says so; the
+// reset goes ahead, the shell then starts nothing, and the record makes the
+// next start of the program (by hand) run the selection.
+TEST_F(ResetResume, WithoutAStartupFolderTheResetStillHappens) {
+    boot("wait 0\n");
+    std::filesystem::remove_all(store_path("\\Windows\\StartUp"));
+    boot("click 1008\nclick 1001\nwait 100\nlaunch\nwait 100\n", json::object(), KeepState);
+    JournalLog log = journal();
+
+    std::vector<EventPattern> expected = record_written({1, 1, 1, 1, 0, 1, 1});
+    expected.push_back({"reset_request", {{"ok", true}}});
+    expected.push_back({"reset"});
+    expected.push_back({"boot"});
+    expected.push_back({"input", {{"action", "launch"}}});
+    expected.push_back({"launch", {{"exe", kProgram}}});
+    for (auto& p : end_of_run()) expected.push_back(p);
+    EXPECT_TRUE(log.in_order(expected));
+    EXPECT_EQ(log.count("shortcut"), 0) << log.dump();
+    EXPECT_EQ(log.count("msgbox"), 0) << log.dump();
+    // Between the restart and the launch by hand nothing runs.
+    JournalLog idle = slice(log, log.find("boot", json::object(), size_t(log.find("reset"))), step_at(log, 4));
+    EXPECT_EQ(idle.count("launch"), 0) << idle.dump();
+    EXPECT_EQ(log.count("file", {{"op", "delete"}}), 0) << "no folder, so no deletion is tried";
+    EXPECT_FALSE(store_exists("\\Windows\\StartUp")) << "the folder is not created";
+}
+
+// The example script for newcomers runs a whole cycle, and its journal
+// tells the story step by step.
+TEST_F(ResetResume, ExampleScriptRunsAWholeCycle) {
+    std::string script = devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/reset-and-resume.txt");
+    ASSERT_FALSE(script.empty());
+    boot(script);
+    JournalLog log = journal();
+
+    std::vector<EventPattern> expected = {
+        {"check", {{"id", 1000}, {"state", 0}}},
+        {"check", {{"id", 1004}, {"state", 1}}},
+        {"dialog", {{"op", "open"}, {"template", kRunDialog}}},
+        {"check", {{"id", kResetBox}, {"state", 1}}},
+        {"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
+    for (auto& p : record_written({0, 1, 1, 1, 1, 1, 1})) expected.push_back(p);
+    for (EventPattern p : std::vector<EventPattern>{
+             {"shortcut", {{"op", "create"}, {"path", kShortcut}, {"target", kShortcutTarget}, {"ok", true}}},
+             {"reset_request", {{"ok", true}}},
+             {"reset"},
+             {"boot"},
+             {"shortcut", {{"op", "start"}, {"path", kShortcut}}},
+             {"launch", {{"exe", kProgram}}},
+             {"check", {{"id", 1000}, {"state", 0}}},
+             {"check", {{"id", 1004}, {"state", 1}}},
+             {"file", {{"op", "delete"}, {"path", kShortcut}, {"ok", true}}}})
+        expected.push_back(p);
+    for (auto& p : end_of_run()) expected.push_back(p);
+    for (EventPattern p : std::vector<EventPattern>{
+             {"msgbox", {{"text", "Do you want to make a result file(Dravik.log)?"}}},
+             {"msgbox_result", {{"result", 6}}},
+             {"file", {{"op", "close"}, {"path", kLogPath}, {"ok", true}}},
+             {"window_text", {{"id", kNextButton}, {"text", "Next"}}},
+             {"input", {{"action", "caption-ok"}}},
+             {"reg_write", resume_write("Reboot", 0)},
+             {"exit", {{"exe", kProgram}, {"code", 0}}},
+             {"power_off"}})
+        expected.push_back(p);
+    EXPECT_TRUE(log.in_order(expected));
+
+    EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 0u);
+    EXPECT_EQ(stored_selection(), selection({0, 1, 1, 1, 1, 1, 1}));
+    EXPECT_TRUE(store_names("\\Windows\\StartUp").empty());
+    std::optional<std::string> result_log = store_file(kLogPath);
+    ASSERT_TRUE(result_log.has_value());
+    EXPECT_NE(result_log->find("IR Transfer\t\t?\r\n"), std::string::npos) << *result_log;
+    for (const char* shot : {"1-selection.png", "2-run-dialog.png", "3-resumed.png", "4-cleared.png"})
+        EXPECT_FALSE(screenshot(shot).empty()) << shot;
+}
+
+}  // namespace

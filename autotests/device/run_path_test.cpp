@@ -1,0 +1,179 @@
+// The Next path on the simulated device: the run dialog, the stress-tool
+// check that guards the automatic reset, the ways out of the dialog and the
+// test sequence that a run without reset starts at once.
+#include <string>
+#include <vector>
+
+#include "device/run_path_support.h"
+
+namespace {
+
+using devtest::EventPattern;
+using devtest::Image;
+using devtest::json;
+using devtest::JournalLog;
+using namespace runpath;
+
+class RunPath : public RunPathSim {};
+
+TEST_F(RunPath, RunDialogOpensFullScreenWithItsOwnTexts) {
+    boot("click 1008\nscreenshot dialog.png\nclick 1002\nwait 100\n");
+    JournalLog log = journal();
+    JournalLog opening = step_events(log, 1);
+
+    EXPECT_TRUE(opening.in_order({
+        {"dialog", {{"op", "open"}, {"template", kRunDialog}, {"modal", true}}},
+        {"window", {{"op", "create"}, {"class", "button"}, {"title", "Start"}}},
+        {"window", {{"op", "create"}, {"class", "button"}, {"title", "Back"}}},
+        {"window", {{"op", "create"}, {"class", "static"},
+                    {"title", "Save all unsaved data and \nclose all tasks before running a test"}}},
+        {"window", {{"op", "create"}, {"class", "button"}, {"title", "Perform automatic 'Reset' before test"}}},
+        // Full screen with the input panel lowered, then the box ticked.
+        {"shell_init_dialog", {{"flags", 0x0C}}},
+        {"check", {{"id", kResetBox}, {"state", 1}}},
+        // The built-in texts give way to the string table's.
+        {"window_text", {{"id", kResetBox}, {"text", "Perform automatic 'Reset' before test."}}},
+        {"window_text", {{"id", kBackButton}, {"text", "Back"}}},
+        {"window_text", {{"id", kStartButton}, {"text", "Start"}}},
+        {"window_text", {{"id", 1006}, {"text", "Save all unsaved data and \nclose all tasks before running a test."}}},
+    }));
+    EXPECT_EQ(opening.count("enable"), 0) << "no stress tool runs, the box stays enabled\n" << opening.dump();
+
+    // The dialog covers the screen between the task bar and the bottom: no
+    // trace of the panel's title or Next button is left.
+    Image shot = screenshot("dialog.png");
+    ASSERT_FALSE(shot.empty());
+    EXPECT_EQ(count_where(shot, is_title_blue, 0, 26, 240, 50), 0);
+    EXPECT_GT(count_where(shot, is_dark, 0, 26, 240, 294), 100) << "the dialog's texts are drawn";
+}
+
+// The stress tool's name depends on the system's version; the executable
+// names are lower-cased and searched for the tool's name anywhere in them.
+TEST_F(RunPath, RunningStressToolClearsAndDisablesTheResetBox) {
+    const struct {
+        const char* what;
+        json version;  // [major, minor]
+        int platform;
+        std::vector<std::string> processes;
+        bool tool_running;
+    } cases[] = {
+        {"hopper on 4.2", {4, 20}, 3, {"hopper.exe"}, true},
+        {"hopper in capitals", {4, 20}, 3, {"HOPPER.EXE"}, true},
+        {"a longer name holding hopper", {4, 20}, 3, {"oldhopper.exe.bak"}, true},
+        {"hopper on 5.0", {5, 0}, 3, {"Hopper.exe"}, true},
+        {"spider is not the tool on 4.2", {4, 20}, 3, {"spider.exe"}, false},
+        {"hopper is not the tool on 4.0", {4, 0}, 3, {"hopper.exe"}, false},
+        {"spider on 4.0", {4, 0}, 3, {"SPIDER.exe"}, true},
+        {"spider on 3.0", {3, 0}, 3, {"spider.exe"}, true},
+        {"spider on another platform", {4, 20}, 2, {"xspider.exe"}, true},
+        {"hopper on another platform", {4, 20}, 2, {"hopper.exe"}, false},
+        {"a near miss", {4, 20}, 3, {"hopper.ex", "hoppe.exe"}, false},
+        {"no tool", {4, 20}, 3, {}, false},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Start right away; tapping the box first must not matter when it is
+        // disabled.
+        std::string script = c.tool_running ? "click 1008\nclick 1000\nclick 1001\nwait 100\n"
+                                            : "click 1008\nclick 1002\nwait 100\n";
+        boot(script, {{"os_version", c.version}, {"platform_id", c.platform}, {"processes", c.processes}});
+        JournalLog log = journal();
+        JournalLog opening = step_events(log, 1);
+
+        if (!c.tool_running) {
+            EXPECT_TRUE(opening.in_order({{"shell_init_dialog", {{"flags", 0x0C}}},
+                                          {"check", {{"id", kResetBox}, {"state", 1}}}}));
+            EXPECT_EQ(opening.count("enable"), 0) << opening.dump();
+            continue;
+        }
+        // Cleared (it starts clear, so no change shows) and disabled.
+        EXPECT_TRUE(opening.in_order({{"shell_init_dialog", {{"flags", 0x0C}}},
+                                      {"enable", {{"id", kResetBox}, {"enabled", false}}},
+                                      {"window_text", {{"id", kResetBox}}}}));
+        EXPECT_EQ(opening.count("check"), 0) << opening.dump();
+        EXPECT_EQ(step_events(log, 2).count("check"), 0) << "a disabled box does not change";
+
+        // Start runs the tests at once, without a reset.
+        JournalLog after = from_step(log, 3);
+        std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
+        for (auto& p : end_of_run()) expected.push_back(p);
+        EXPECT_TRUE(after.in_order(expected));
+        for (const char* ev : {"reg_write", "shortcut", "reset_request", "reset"})
+            EXPECT_EQ(log.count(ev), 0) << ev << "\n" << log.dump();
+        EXPECT_FALSE(registry().has_key(kResumeKey));
+    }
+}
+
+// Back, Escape (Cancel) and tapping the box on and off before leaving: the
+// dialog closes, the panel is repainted, and nothing runs or is written.
+TEST_F(RunPath, LeavingWithoutStartRunsNothingAndWritesNothing) {
+    const struct {
+        const char* what;
+        std::string leave;  // script lines that leave the dialog
+        int end_code;
+    } cases[] = {
+        {"Back", "click 1002\n", 1002},
+        {"Escape", "press 27\n", 2},
+        {"Back after clearing the box", "click 1000\nclick 1002\n", 1002},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        boot("click 1008\n" + c.leave + "wait 100\nscreenshot panel.png\n");
+        JournalLog log = journal();
+        JournalLog after = from_step(log, 2);
+
+        EXPECT_TRUE(after.in_order({{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", c.end_code}}},
+                                    {"window", {{"op", "destroy"}, {"class", "Dialog"}}},
+                                    {"text", {{"window", "Dravik"}, {"text", "Dravik"}}}}));
+        for (const char* ev : {"reg_write", "shortcut", "reset_request", "file", "msgbox"})
+            EXPECT_EQ(log.count(ev), 0) << ev << "\n" << log.dump();
+        EXPECT_EQ(log.count("dialog", {{"template", kRestoreDialog}}), 0) << "no test sequence";
+        EXPECT_EQ(log.count("window_text", {{"id", kNextButton}}), 0) << "the button still reads Next";
+        EXPECT_EQ(log.count("enable", {{"id", kNextButton}}), 0);
+        EXPECT_FALSE(registry().has_key(kResumeKey));
+    }
+}
+
+// A run dialog opened again recomputes the reset box: a box cleared in an
+// earlier opening is ticked again.
+TEST_F(RunPath, EveryOpeningTicksTheBoxAgain) {
+    boot("click 1008\nclick 1000\nclick 1002\nclick 1008\nclick 1002\nwait 100\n");
+    JournalLog log = journal();
+    EXPECT_TRUE(step_events(log, 2).in_order({{"check", {{"id", kResetBox}, {"state", 0}}}}));
+    EXPECT_TRUE(step_events(log, 4).in_order({{"dialog", {{"op", "open"}, {"template", kRunDialog}}},
+                                              {"check", {{"id", kResetBox}, {"state", 1}}}}));
+}
+
+// Clearing the box and tapping Start runs the selected tests at once: no
+// record, no shortcut, no reset.  With no test built yet every cell stays
+// "?", and the run still ends with one screen restore, the button enabled
+// and reading "Finish", and a repaint.
+TEST_F(RunPath, ClearingTheBoxRunsAtOnceWithoutWritingTheRecord) {
+    boot("click 1008\nclick 1000\nclick 1001\nwait 100\nscreenshot finish.png\n");
+    JournalLog log = journal();
+    JournalLog run = from_step(log, 3);
+
+    std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
+    for (auto& p : end_of_run()) expected.push_back(p);
+    EXPECT_TRUE(run.in_order(expected));
+    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kRestoreDialog}}), 1) << log.dump();
+    for (const char* ev : {"reg_write", "shortcut", "reset_request", "reset", "msgbox", "file"})
+        EXPECT_EQ(log.count(ev), 0) << ev << "\n" << log.dump();
+    EXPECT_FALSE(registry().has_key(kResumeKey));
+    EXPECT_TRUE(store_names("\\Windows\\StartUp").empty());
+
+    // The repaint after the run draws the Status column: seven unknown cells.
+    int restored = run.find("dialog", {{"op", "end"}, {"template", kRestoreDialog}});
+    ASSERT_GE(restored, 0);
+    JournalLog repaint = slice(run, restored);
+    EXPECT_EQ(repaint.count("text", {{"window", "Dravik"}, {"text", "?                      "}}), 7)
+        << repaint.dump();
+    EXPECT_EQ(repaint.count("text", {{"text", "PASS"}}) + repaint.count("text", {{"text", "FAIL"}}), 0);
+
+    // The panel is back with its title and the shell's task bar.
+    Image shot = screenshot("finish.png");
+    ASSERT_FALSE(shot.empty());
+    EXPECT_GT(count_where(shot, is_title_blue, 0, 26, 120, 50), 10) << "the title is painted again";
+}
+
+}  // namespace
