@@ -28,3 +28,23 @@ OrvexGetBlueToothRadioStatusProc FindOrvexGetBlueToothRadioStatus(HMODULE librar
     return reinterpret_cast<OrvexGetBlueToothRadioStatusProc>(
         FindExport(library, TEXT("OrvexGetBlueToothRadioStatus")));
 }
+
+static void ReportRadioNotMapped() {
+    MessageBoxW(NULL, TEXT("OrvexBlueToothRadio is not mapped properly"), NULL, MB_OK);
+}
+
+void QueryBlueToothRadio(HMODULE library, int* radio) {
+    if (library == NULL) return;
+    OrvexGetBlueToothRadioPresentProc present = FindOrvexGetBlueToothRadioPresent(library);
+    if (present == NULL || present(radio) == 0) {
+        ReportRadioNotMapped();
+        return;
+    }
+    if (*radio != 1) return;
+    OrvexGetBlueToothRadioStatusProc status = FindOrvexGetBlueToothRadioStatus(library);
+    if (status == NULL) {
+        ReportRadioNotMapped();
+        return;
+    }
+    status(radio);
+}

@@ -24,3 +24,10 @@ HMODULE LoadDeviceUtility(HWND owner);
 OrvexGetModelIDProc FindOrvexGetModelID(HMODULE library);
 OrvexGetBlueToothRadioPresentProc FindOrvexGetBlueToothRadioPresent(HMODULE library);
 OrvexGetBlueToothRadioStatusProc FindOrvexGetBlueToothRadioStatus(HMODULE library);
+
+// The radio query: asks whether a Bluetooth radio is present and, when the
+// answer is 1, for its status, both into *radio.  A failed presence call,
+// a missing presence export, or a missing status export when one is needed
+// is reported in a box with no owner and no caption.  Without the library
+// (NULL) nothing is asked: its loader has already told the user.
+void QueryBlueToothRadio(HMODULE library, int* radio);

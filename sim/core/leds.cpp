@@ -29,6 +29,7 @@ constexpr uint32_t kFlashControl = 0xAFB07210u;
 
 struct View {
     uint32_t kernel_addr = 0;  // 0 while only reserved
+    bool writable = false;     // mapped with PAGE_READWRITE
 };
 
 struct Leds {
@@ -53,15 +54,16 @@ std::string addr_hex(uint32_t a) {
     return buf;
 }
 
-// The kernel address behind a host address inside a mapped view.
-bool kernel_address(const volatile void* p, uint32_t* out) {
+// The mapped view that holds a 16-bit register at host address p, with
+// the register's kernel address; null when no view maps all of it.
+const View* view_of(const volatile void* p, uint32_t* kernel) {
     uintptr_t a = reinterpret_cast<uintptr_t>(p);
     for (auto& [base, v] : leds().views)
-        if (v.kernel_addr && a >= base && a < base + kPage) {
-            *out = v.kernel_addr + uint32_t(a - base);
-            return true;
+        if (v.kernel_addr && a >= base && a + sizeof(uint16_t) <= base + kPage) {
+            *kernel = v.kernel_addr + uint32_t(a - base);
+            return &v;
         }
-    return false;
+    return nullptr;
 }
 
 }  // namespace
@@ -74,6 +76,12 @@ void stop_drivers() {
 void start_drivers() {
     stop_drivers();
     leds().leds.assign(size_t(std::max(0, led_count())), LedState{});
+    // The controller's registers at power-on (the profile checked them).
+    const auto& raw = profile().raw();
+    if (raw.contains("led_registers") && raw["led_registers"].is_object())
+        for (auto it = raw["led_registers"].begin(); it != raw["led_registers"].end(); ++it)
+            if (it.value().is_number_integer())
+                leds().registers[uint32_t(std::strtoul(it.key().c_str(), nullptr, 16))] = uint16_t(it.value().get<int>());
     start_serial_driver();
 }
 
@@ -135,8 +143,7 @@ LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protec
     void* p = std::aligned_alloc(kPage, kPage);
     std::memset(p, 0, kPage);
     leds().views[reinterpret_cast<uintptr_t>(p)] = View{};
-    log_event("map", {{"op", "reserve"}, {"size", size}, {"ok", true}});
-    (void)protect;
+    log_event("map", {{"op", "reserve"}, {"size", size}, {"protect", protect}, {"ok", true}});
     return p;
 }
 
@@ -147,12 +154,13 @@ BOOL WINAPI VirtualCopy(LPVOID dest, LPVOID src, DWORD size, DWORD protect) {
     for (uint32_t page : kControllerPages) known = known || page == kernel;
     bool ok = it != leds().views.end() && known && size <= kPage && !(protect & PAGE_PHYSICAL) &&
               !profile().flag("led_map_fails");
-    log_event("map", {{"op", "copy"}, {"kernel_addr", addr_hex(kernel)}, {"ok", ok}});
+    log_event("map", {{"op", "copy"}, {"kernel_addr", addr_hex(kernel)}, {"size", size}, {"protect", protect}, {"ok", ok}});
     if (!ok) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     it->second.kernel_addr = kernel;
+    it->second.writable = (protect & PAGE_READWRITE) != 0;
     return TRUE;
 }
 
@@ -173,7 +181,7 @@ BOOL WINAPI VirtualFree(LPVOID address, SIZE_T size, DWORD type) {
 
 USHORT READ_REGISTER_USHORT(volatile USHORT* reg) {
     uint32_t k;
-    if (!kernel_address(reg, &k)) {
+    if (!view_of(reg, &k)) {
         log_event("reg16", {{"addr", nullptr}, {"op", "read"}, {"value", nullptr}, {"fault", true}});
         return 0;
     }
@@ -184,8 +192,11 @@ USHORT READ_REGISTER_USHORT(volatile USHORT* reg) {
 
 void WRITE_REGISTER_USHORT(volatile USHORT* reg, USHORT value) {
     uint32_t k;
-    if (!kernel_address(reg, &k)) {
-        log_event("reg16", {{"addr", nullptr}, {"op", "write"}, {"value", value}, {"fault", true}});
+    const View* v = view_of(reg, &k);
+    if (!v || !v->writable) {
+        // On the device this is an access violation; here it is recorded
+        // and the register keeps its value.
+        log_event("reg16", {{"addr", v ? json(addr_hex(k)) : json(nullptr)}, {"op", "write"}, {"value", value}, {"fault", true}});
         return;
     }
     leds().registers[k] = value;

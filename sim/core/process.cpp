@@ -39,6 +39,7 @@ struct Modules {
     uintptr_t next = 0x00400000;
     std::vector<Process*> running;
     uint32_t next_pid = 0x100;
+    int utility_loads = 0;  // LoadLibraryW calls for the utility library since power-on
 };
 
 Modules& mods() {
@@ -193,6 +194,7 @@ void unload_all_libraries() {
     for (auto& [id, m] : mods().loaded)
         if (m.kind == ModuleKind::Library && m.dl) dlclose(m.dl);
     mods().loaded.clear();
+    mods().utility_loads = 0;
 }
 
 }  // namespace sim
@@ -207,6 +209,14 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR name) {
     std::u16string base = sim::base_name(name);
     std::u16string key = sim::lower(base);
     std::string shown = sim::to_utf8(name);
+    // "utility_library_loads": N lets the first N loads of the utility
+    // library succeed and every later one fail, as if the file had gone.
+    if (key == u"orvexutil.dll" && sim::profile().has("utility_library_loads") &&
+        ++sim::mods().utility_loads > sim::profile().raw()["utility_library_loads"].get<int>()) {
+        sim::log_event("library", {{"op", "load"}, {"name", shown}, {"ok", false}});
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
     for (auto& [id, m] : sim::mods().loaded)
         if (m.kind != sim::ModuleKind::Program && sim::lower(m.name) == key) {
             ++m.refs;
