@@ -5,8 +5,11 @@
 // rotated (negative pitches), 8-bit (shown through a fixed 3-3-2 palette)
 // or 5-5-5 panel can be simulated.  "begin_draw_fails" lists the 1-based
 // numbers of the GXBeginDraw calls since power-on that return null.
+#include "gapi.h"
+
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -22,10 +25,12 @@ namespace {
 
 struct Display {
     GXDisplayProperties props{240, 320, 2, 480, 16, kfDirect565};
+    bool open = false;
     std::vector<uint8_t> memory;
     size_t base_offset = 0;  // where pixel (0, 0) lies in memory
     bool drawing = false;
     int begin_calls = 0;
+    std::function<void(int)> observer;
 };
 
 Display& display() {
@@ -47,42 +52,61 @@ GXDisplayProperties profile_properties() {
     return p;
 }
 
-// Sizes the display memory so that every pixel of the frame, whatever the
-// pitches' signs, lies inside it.
+// Sizes the display memory so that every pixel of the frame lies inside
+// it, whatever the pitches' signs, both for byte stores through the byte
+// pitches and for 16-bit stores through the pitches with their lowest bit
+// cleared (how 16-bit pixels are addressed).  An empty frame still has a
+// little memory, as a real panel does.
 void prepare_memory(Display& d) {
     const GXDisplayProperties& p = d.props;
-    long bytes_per_pixel = p.cBPP >= 8 ? p.cBPP / 8 : 1;
     long w = long(p.cxWidth), h = long(p.cyHeight);
     long min = 0, max = 0;
-    long corners[4] = {0, (w - 1) * p.cbxPitch, (h - 1) * p.cbyPitch, (w - 1) * p.cbxPitch + (h - 1) * p.cbyPitch};
-    for (long c : corners) {
-        min = std::min(min, c);
-        max = std::max(max, c);
+    if (w > 0 && h > 0) {
+        long x_pitches[2] = {long(p.cbxPitch), long(p.cbxPitch >> 1) * 2};
+        long y_pitches[2] = {long(p.cbyPitch), long(p.cbyPitch >> 1) * 2};
+        for (int i = 0; i < 2; ++i) {
+            long corners[4] = {0, (w - 1) * x_pitches[i], (h - 1) * y_pitches[i],
+                               (w - 1) * x_pitches[i] + (h - 1) * y_pitches[i]};
+            for (long c : corners) {
+                min = std::min(min, c);
+                max = std::max(max, c);
+            }
+        }
     }
-    size_t size = (w > 0 && h > 0) ? size_t(max - min + bytes_per_pixel) : 0;
-    d.memory.assign(size, 0);
+    long bytes_per_pixel = std::max(1L, long(p.cBPP + 7) / 8);
+    d.memory.assign(size_t(max - min + bytes_per_pixel), 0);
     d.base_offset = size_t(-min);
 }
 
-uint16_t to_screen(const Display& d, const uint8_t* px) {
-    if (d.props.cBPP == 8) {
-        uint8_t v = *px;  // 3-3-2
-        return rgb565(uint8_t(((v >> 5) & 7) * 255 / 7), uint8_t(((v >> 2) & 7) * 255 / 7), uint8_t((v & 3) * 255 / 3));
-    }
+// 8 bits: red 3, green 3, blue 2 bits.
+uint16_t palette_332(uint8_t v) {
+    return rgb565(uint8_t(((v >> 5) & 7) * 255 / 7), uint8_t(((v >> 2) & 7) * 255 / 7), uint8_t((v & 3) * 255 / 3));
+}
+
+uint16_t to_screen(const Display& d, long offset) {
+    const uint8_t* px = d.memory.data() + offset;
+    if (d.props.cBPP == 8) return palette_332(*px);
     uint16_t v = uint16_t(px[0] | px[1] << 8);
-    if (d.props.cBPP == 16 && !(d.props.ffFormat & kfDirect565) && (d.props.ffFormat & kfDirect555))
+    if (!(d.props.ffFormat & kfDirect565) && (d.props.ffFormat & kfDirect555))
         return uint16_t(((v & 0x7FE0) << 1) | (v & 0x1F) | ((v & 0x200) >> 4));
     return v;
 }
 
-// The panel shows the frame: pixel (x, y) of the display at screen (x, y).
+// The panel shows the frame: pixel (x, y) of the display at screen (x, y),
+// addressed as the program addresses it.  Other depths show nothing.
 void show_frame(const Display& d) {
-    if (d.memory.empty() || (d.props.cBPP != 8 && d.props.cBPP != 16)) return;
+    if (d.props.cBPP != 8 && d.props.cBPP != 16) return;
     Framebuffer& fb = framebuffer();
-    int w = std::min<int>(int(d.props.cxWidth), kScreenWidth), h = std::min<int>(int(d.props.cyHeight), kScreenHeight);
-    const uint8_t* base = d.memory.data() + d.base_offset;
+    int w = std::min<long>(long(d.props.cxWidth), kScreenWidth);
+    int h = std::min<long>(long(d.props.cyHeight), kScreenHeight);
+    long xp = d.props.cbxPitch, yp = d.props.cbyPitch;
+    if (d.props.cBPP == 16) {
+        xp = (xp >> 1) * 2;
+        yp = (yp >> 1) * 2;
+    }
+    long base = long(d.base_offset);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) fb.pixels[y][x] = to_screen(d, base + long(x) * d.props.cbxPitch + long(y) * d.props.cbyPitch);
+        for (int x = 0; x < w; ++x) fb.pixels[y][x] = to_screen(d, base + long(x) * xp + long(y) * yp);
 }
 
 bool begin_fails(int call) {
@@ -98,35 +122,47 @@ uint32_t g_random_state = 1;
 }  // namespace
 
 void reset_display_access() {
+    std::function<void(int)> observer = std::move(display().observer);
     display() = Display{};
+    display().observer = std::move(observer);
     const auto& raw = profile().raw();
     g_random_state = uint32_t(raw.contains("seed") && raw["seed"].is_number_integer() ? raw["seed"].get<int64_t>() : 1);
     if (!g_random_state) g_random_state = 1;
 }
 
+void set_frame_observer(std::function<void(int)> observer) { display().observer = std::move(observer); }
+
 }  // namespace sim
 
 using namespace sim;
 
+// Opening again while open keeps the display memory as it is.
 int GXOpenDisplay(HWND hwnd, DWORD flags) {
     Display& d = display();
-    d.props = profile_properties();
-    prepare_memory(d);
+    if (!d.open) {
+        d.props = profile_properties();
+        prepare_memory(d);
+        d.open = true;
+    }
     log_event("gx", {{"op", "open"}, {"flags", flags}, {"ok", true}, {"window", describe(window_from_handle(hwnd))}});
     return 1;
 }
 
 int GXCloseDisplay() {
-    log_event("gx", {{"op", "close"}, {"ok", true}});
-    return 1;
+    Display& d = display();
+    bool ok = d.open;
+    d.open = false;
+    d.drawing = false;
+    log_event("gx", {{"op", "close"}, {"ok", ok}});
+    return ok ? 1 : 0;
 }
 
-GXDisplayProperties GXGetDisplayProperties() { return display().memory.empty() ? profile_properties() : display().props; }
+GXDisplayProperties GXGetDisplayProperties() { return display().open ? display().props : profile_properties(); }
 
 void* GXBeginDraw() {
     Display& d = display();
     int call = ++d.begin_calls;
-    bool ok = !d.memory.empty() && !d.drawing && !begin_fails(call);
+    bool ok = d.open && !d.drawing && !begin_fails(call);
     log_event("gx", {{"op", "begin"}, {"call", call}, {"ok", ok}});
     if (!ok) return nullptr;
     d.drawing = true;
@@ -139,6 +175,7 @@ int GXEndDraw() {
     d.drawing = false;
     if (ok) show_frame(d);
     log_event("gx", {{"op", "end"}, {"call", d.begin_calls}, {"ok", ok}});
+    if (ok && d.observer) d.observer(d.begin_calls);
     return ok ? 1 : 0;
 }
 

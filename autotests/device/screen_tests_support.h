@@ -1,0 +1,75 @@
+// What the Screen Calibration and Screen Patterns runs share: a run of
+// chosen tests without the reset, and the screen's colours as screenshots
+// show them.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "device/run_path_support.h"
+
+namespace screentest {
+
+using devtest::Rgb;
+
+// The panel's boxes that are ticked when the program starts (IR Transfer,
+// 1004, is not).
+inline const int kTickedAtStart[] = {1000, 1001, 1002, 1003, 1005, 1007};
+
+// Script lines that leave exactly `boxes` ticked, then start a run without
+// the reset: Next, clear the reset box, Start.  Five lines or more; the
+// run's first action follows.
+inline std::string run_only(std::initializer_list<int> boxes) {
+    std::string s;
+    for (int box : kTickedAtStart) {
+        bool wanted = false;
+        for (int b : boxes) wanted = wanted || b == box;
+        if (!wanted) s += "click " + std::to_string(box) + "\n";
+    }
+    for (int b : boxes)
+        if (b == 1004) s += "click 1004\n";
+    return s + "click 1008\nclick 1000\nclick 1001\n";
+}
+
+inline int lines_of(const std::string& script) {
+    int n = 0;
+    for (char c : script) n += c == '\n';
+    return n;
+}
+
+// A 5-6-5 value as the screenshot shows it.
+inline Rgb rgb_of_565(uint16_t v) {
+    return Rgb{uint8_t(((v >> 11) & 31) * 255 / 31), uint8_t(((v >> 5) & 63) * 255 / 63), uint8_t((v & 31) * 255 / 31)};
+}
+
+// An 8-bit value through the panel's 3-3-2 palette, as the screenshot shows
+// it.
+inline Rgb rgb_of_332(uint8_t v) {
+    auto to565 = [](int r, int g, int b) { return uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)); };
+    return rgb_of_565(to565(((v >> 5) & 7) * 255 / 7, ((v >> 2) & 7) * 255 / 7, (v & 3) * 255 / 3));
+}
+
+// The seven Status cells ("PASS", "FAIL" or "?" with its blanks) as the
+// repaint after the last screen restore in `log` draws them; "(none)" for
+// cells not drawn.
+inline std::vector<std::string> status_cells(const devtest::JournalLog& log) {
+    size_t from = log.size();
+    for (size_t i = 0; i < log.size(); ++i)
+        if (devtest::JournalLog::matches(log[i], "dialog", {{"op", "end"}, {"template", runpath::kRestoreDialog}}))
+            from = i;
+    std::vector<std::string> cells;
+    for (size_t i = from; i < log.size() && cells.size() < 7; ++i) {
+        const devtest::json& e = log[i];
+        if (e["ev"] != "text" || e["window"] != "Dravik") continue;
+        std::string t = e["text"];
+        if (t == "PASS" || t == "FAIL" || t.rfind("?", 0) == 0) cells.push_back(t);
+    }
+    cells.resize(7, "(none)");
+    return cells;
+}
+
+inline const Rgb kBlack{0, 0, 0};
+inline const Rgb kWhite{255, 255, 255};
+
+}  // namespace screentest
