@@ -32,10 +32,19 @@
 
 // Dialogs
 #define IDD_RUN 101
+#define IDD_TOUCH_TARGET 102
 #define IDD_SCREEN_RESTORE 103
+#define IDD_KEY_TEST 108
 
 // Controls of the run dialog
 #define IDC_RESET_BOX 1000
 #define IDC_START 1001
 #define IDC_BACK 1002
 #define IDC_RUN_WARNING 1006
+
+// Bitmaps of the key test: the arrow and the device picture
+#define IDB_KEY_ARROW 112
+#define IDB_KEY_PICTURE 124
+
+// The program's icon
+#define IDI_DRAVIK 107

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <windows.h>
@@ -27,6 +28,7 @@ struct GdiObject {
     // Bitmap: 5-6-5 pixels, top row first.
     int width = 0, height = 0, bits_per_pixel = 16;
     std::vector<uint16_t> pixels;
+    std::string resource;  // the resource a bitmap was loaded from ("124", "ARROW"), for the journal
 };
 
 struct DeviceContext {

@@ -208,7 +208,14 @@ HGDIOBJ WINAPI SelectObject(HDC h, HGDIOBJ obj) {
     return old;
 }
 
-BOOL WINAPI DeleteObject(HGDIOBJ obj) { return delete_gdi_object(obj) ? TRUE : FALSE; }
+BOOL WINAPI DeleteObject(HGDIOBJ obj) {
+    GdiObject* o = gdi_object(obj);
+    bool is_bitmap = o && o->kind == GdiObject::Bitmap && !o->stock;
+    std::string name = is_bitmap ? o->resource : std::string();
+    bool ok = delete_gdi_object(obj);
+    if (is_bitmap) log_event("bitmap", {{"op", "delete"}, {"name", name}, {"ok", ok}});
+    return ok ? TRUE : FALSE;
+}
 
 HGDIOBJ WINAPI GetStockObject(int i) { return stock_object(i); }
 
@@ -419,6 +426,13 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int sx, int 
     }
     DeviceContext* s = dc_or_fail(src);
     if (!s) return FALSE;
+    GdiObject* source = s->memory ? gdi_object(s->bitmap) : nullptr;
+    log_event("draw", {{"op", "bitblt"},
+                       {"window", describe(d->window)},
+                       {"rect", {x, y, x + cx, y + cy}},
+                       {"from", {sx, sy}},
+                       {"bitmap", source ? json(source->resource) : json(nullptr)},
+                       {"rop", rop}});
     Canvas sc = canvas_of(*s);
     copy_canvas(dc, to, sc, sx, sy);
     return TRUE;
@@ -438,6 +452,12 @@ BOOL WINAPI TransparentImage(HDC dest, LONG x, LONG y, LONG cx, LONG cy, HANDLE 
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    log_event("draw", {{"op", "transparent"},
+                       {"window", describe(d->window)},
+                       {"rect", {x, y, x + cx, y + cy}},
+                       {"from", {sx, sy, sx + scx, sy + scy}},
+                       {"bitmap", bmp->resource},
+                       {"transparent", transparent}});
     Image565 image{bmp->pixels.data(), bmp->width, bmp->height};
     Canvas c = canvas_of(*d);
     transparent_blit(c, {int(x), int(y), int(x + cx), int(y + cy)}, image,

@@ -85,6 +85,10 @@ bool delete_gdi_object(HGDIOBJ h) {
     auto it = objects.find(reinterpret_cast<uintptr_t>(h));
     if (it == objects.end()) return false;
     if (it->second->stock) return true;
+    // A bitmap stays while a memory device context holds it.
+    if (it->second->kind == GdiObject::Bitmap)
+        for (auto& [handle, dc] : tables().dcs)
+            if (dc->bitmap == h) return false;
     objects.erase(it);
     return true;
 }

@@ -4,6 +4,7 @@
 #include <set>
 #include <vector>
 
+#include "profile.h"
 #include "window.h"
 
 namespace sim {
@@ -67,6 +68,12 @@ HotKeyHolder hotkey_holder(int vk, HotKey* out) {
         }
     if (table().shell_held.count(UINT(vk))) return HotKeyHolder::Shell;
     return HotKeyHolder::None;
+}
+
+bool another_program_holds(UINT vk) {
+    for (auto& code : profile().raw().value("hotkey_fail", nlohmann::json::array()))
+        if (code.is_number_integer() && code.get<UINT>() == vk) return true;
+    return false;
 }
 
 void forget_hotkeys(Window* w) {

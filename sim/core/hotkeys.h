@@ -26,6 +26,9 @@ bool register_hotkey(Window* w, int id, UINT mods, UINT vk);
 // False when `w` holds no hot key with this id; *vk and *mods tell what was freed.
 bool unregister_hotkey(Window* w, int id, UINT* vk, UINT* mods);
 HotKeyHolder hotkey_holder(int vk, HotKey* out);
+// The profile's "hotkey_fail": buttons that another program holds, so that
+// registering them fails and their presses go to that program.
+bool another_program_holds(UINT vk);
 void forget_hotkeys(Window* w);
 void clear_hotkeys();
 

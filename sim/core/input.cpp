@@ -66,7 +66,12 @@ bool key_message(const RawInput& in, MSG* out) {
         case HotKeyHolder::Shell:
             if (down) log_event("hotkey_press", {{"vk", in.vk}, {"holder", "shell"}});
             return false;
-        case HotKeyHolder::None: break;
+        case HotKeyHolder::None:
+            if (another_program_holds(UINT(in.vk))) {
+                if (down) log_event("hotkey_press", {{"vk", in.vk}, {"holder", "other"}});
+                return false;
+            }
+            break;
     }
     Window* target = focus_window();
     if (!target) target = active_window();

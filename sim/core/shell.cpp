@@ -258,9 +258,11 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
         w->caption_ok = true;
         shell_window_changed();
     }
-    if (f & SHIDIF_FULLSCREENNOMENUBAR)
+    // Full screen is everything below the task bar, whatever the input
+    // panel does; a plainly sized dialog stops above the menu bar.
+    if (f & (SHIDIF_FULLSCREENNOMENUBAR | SHIDIF_SIZEDLGFULLSCREEN))
         set_window_rect(w, {0, kTaskBarHeight, kScreenWidth, kScreenHeight}, true);
-    else if (f & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIZEDLG))
+    else if (f & SHIDIF_SIZEDLG)
         set_window_rect(w, {0, kTaskBarHeight, kScreenWidth, kScreenHeight - kMenuBarHeight}, true);
     return TRUE;
 }

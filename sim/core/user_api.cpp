@@ -488,9 +488,7 @@ BOOL WINAPI KillTimer(HWND h, UINT_PTR id) {
 
 BOOL WINAPI RegisterHotKey(HWND h, int id, UINT mods, UINT vk) {
     Window* w = win(h);
-    bool forced_failure = false;
-    for (auto& code : sim::profile().raw().value("hotkey_fail", sim::json::array()))
-        if (code.is_number_integer() && code.get<UINT>() == vk) forced_failure = true;
+    bool forced_failure = sim::another_program_holds(vk);
     bool ok = w && !forced_failure && sim::register_hotkey(w, id, mods, vk);
     if (forced_failure) SetLastError(ERROR_HOTKEY_ALREADY_REGISTERED);
     sim::log_event("hotkey", {{"op", "register"}, {"id", id}, {"vk", vk}, {"mods", mods}, {"ok", ok},

@@ -544,9 +544,12 @@ void activate(Window* w, int how) {
         return;
     }
     Window* old = s.active;
+    // The window losing the activation hears of it while it is still the
+    // active one (what it does with the focus then stays inside it).
+    if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
+    if (w && w->destroyed) return;
     s.active = w;
     if (w) bring_to_top(w);
-    if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
     if (w && !w->destroyed && s.active == w)
         send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
     shell_window_changed();
