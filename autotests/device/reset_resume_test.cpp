@@ -1,6 +1,8 @@
 // A run with the automatic reset on the simulated device: the record and
 // the Startup shortcut written before the reset, the resumed run after it,
 // and the failures on the way (record writes, the reset request itself).
+// The runs select only tests that need no user (IR Transfer, Read/Write
+// files), so that a resumed run goes through to "Finish" on its own.
 #include <algorithm>
 #include <filesystem>
 #include <optional>
@@ -46,10 +48,9 @@ const char* write_failure(const std::string& name) {
 // The ticks that a resume leaves on the panel, in catalogue order: only a
 // box whose state changes from the panel's start shows.
 std::vector<EventPattern> ticks_restored(const std::vector<int>& selected) {
-    const int at_start[] = {1, 1, 1, 1, 0, 1, 1};
     std::vector<EventPattern> out;
     for (size_t i = 0; i < 7; ++i)
-        if (selected[i] != at_start[i]) out.push_back({"check", {{"id", kBoxIds[i]}, {"state", selected[i]}}});
+        if (selected[i] != kPanelStart[i]) out.push_back({"check", {{"id", kBoxIds[i]}, {"state", selected[i]}}});
     return out;
 }
 
@@ -61,15 +62,16 @@ JournalLog after_model_check(const JournalLog& log) {
     return slice(log, checked);
 }
 
-// The whole cycle: IR ticked and Sound cleared, Start with the box ticked.
-// The record and the shortcut are written, the device resets, the shell
-// starts the program from the Startup folder, the panel shows exactly the
-// stored selection and the run starts without the user, ending on "Finish".
+// The whole cycle: IR ticked and Sound cleared (and every other test that
+// would need a user), Start with the box ticked.  The record and the
+// shortcut are written, the device resets, the shell starts the program
+// from the Startup folder, the panel shows exactly the stored selection and
+// the run starts without the user, ending on "Finish" with IR passed.
 // The shortcut is then gone but "Reboot" stays 1, so the next start of the
 // program runs the same selection again, until the caption's OK clears it.
 TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
-    const std::vector<int> chosen = {0, 1, 1, 1, 1, 1, 1};
-    boot("click 1000\nclick 1004\nclick 1008\nclick 1001\nwait 100\nscreenshot resumed.png\n");
+    const std::vector<int>& chosen = kOnlyIr;
+    boot(kSelectOnlyIr + "click 1008\nclick 1001\nwait 100\nscreenshot resumed.png\n");
     JournalLog log = journal();
 
     std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
@@ -85,7 +87,7 @@ TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
         expected.push_back(p);
     for (auto& p : ticks_restored(chosen)) expected.push_back(p);
     expected.push_back({"file", {{"op", "delete"}, {"path", kShortcut}, {"ok", true}}});
-    for (auto& p : end_of_run()) expected.push_back(p);
+    for (auto& p : run_of(ir_test_passes())) expected.push_back(p);
     EXPECT_TRUE(log.in_order(expected));
 
     // Nothing of the first life runs after the Start: no test sequence, no
@@ -96,13 +98,19 @@ TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
     JournalLog before = slice(log, 0, reset);
     EXPECT_EQ(before.count("dialog", {{"template", kRestoreDialog}}), 0) << before.dump();
     EXPECT_EQ(before.count("window_text", {{"id", kNextButton}}), 0);
-    JournalLog resumed = slice(log, reset, step_at(log, 5));
+    EXPECT_EQ(before.count("com"), 0) << "no test runs before the reset\n" << before.dump();
+    JournalLog resumed = slice(log, reset, step_at(log, after_selection(3)));
     EXPECT_EQ(resumed.count("input"), 0) << resumed.dump();
     EXPECT_EQ(resumed.count("dialog", {{"op", "open"}}), 1) << "only the screen restore\n" << resumed.dump();
-    EXPECT_EQ(after_model_check(resumed).count("check"), 2) << "exactly Sound and IR change\n" << resumed.dump();
+    EXPECT_EQ(after_model_check(resumed).count("check"), int(ticks_restored(chosen).size()))
+        << "exactly the boxes whose stored state differs from the start change\n" << resumed.dump();
+    EXPECT_EQ(resumed.count("com", {{"op", "open"}}), 1) << "IR runs once\n" << resumed.dump();
+    int restored = resumed.find("dialog", {{"op", "end"}, {"template", kRestoreDialog}});
+    ASSERT_GE(restored, 0);
+    EXPECT_TRUE(status_shows_only_ir_passed(slice(resumed, restored)));
 
     EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 1u);
-    EXPECT_EQ(stored_selection(), selection({0, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(stored_selection(), selection({0, 0, 0, 0, 1, 0, 0}));
     EXPECT_TRUE(store_names("\\Windows\\StartUp").empty()) << "the shortcut is deleted after the restart";
 
     // The next start of the program (a power-on here) runs the stored
@@ -114,7 +122,7 @@ TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
     std::vector<EventPattern> rerun = {{"launch", {{"exe", kProgram}}}};
     for (auto& p : ticks_restored(chosen)) rerun.push_back(p);
     rerun.push_back({"file", {{"op", "delete"}, {"path", kShortcut}, {"ok", false}}});
-    for (auto& p : end_of_run()) rerun.push_back(p);
+    for (auto& p : run_of(ir_test_passes())) rerun.push_back(p);
     rerun.push_back({"input", {{"line", 1}}});
     rerun.push_back({"input", {{"action", "caption-ok"}}});
     rerun.push_back({"reg_write", resume_write("Reboot", 0)});
@@ -125,15 +133,15 @@ TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
 
     JournalLog by_hand = from_step(again, 4);
     EXPECT_TRUE(by_hand.in_order({{"launch", {{"exe", kProgram}}}, {"utility_call", {{"export", "OrvexGetModelID"}}}}));
-    for (const char* ev : {"dialog", "file", "window_text", "enable"})
+    for (const char* ev : {"dialog", "file", "window_text", "enable", "com"})
         EXPECT_EQ(by_hand.count(ev), 0) << ev << "\n" << by_hand.dump();
     EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 0u);
 }
 
-// Only a stored 1 means yes: a 2, another number or a missing value leaves
-// the test unselected, and a "Reboot" other than 1 resumes nothing.  The
-// restored selection also becomes the program's: the next reset run stores
-// it back unchanged.
+// Only a stored 1 means yes: a 0, a 2, another number or a missing value
+// leaves the test unselected, and a "Reboot" other than 1 resumes nothing.
+// The restored selection also becomes the program's: the next reset run
+// stores it back unchanged.  (The tests left selected need no user.)
 TEST_F(ResetResume, OnlyAStoredOneCounts) {
     const struct {
         const char* what;
@@ -141,10 +149,10 @@ TEST_F(ResetResume, OnlyAStoredOneCounts) {
         bool resumes;
         std::vector<int> selected;  // when it resumes
     } cases[] = {
-        {"2 and missing values",
-         {{"Reboot", 1}, {"Sound", 2}, {"Pattern", 1}, {"File", 0}, {"IR", 1}, {"LED", 0x101}, {"Key", 1}},
+        {"0, 2, another number and missing values",
+         {{"Reboot", 1}, {"Sound", 2}, {"Pattern", 0}, {"File", 1}, {"IR", 1}, {"LED", 0x101}},
          true,
-         {0, 0, 1, 0, 1, 0, 1}},
+         {0, 0, 0, 1, 1, 0, 0}},
         {"nothing selected", {{"Reboot", 1}}, true, {0, 0, 0, 0, 0, 0, 0}},
         {"Reboot 2", {{"Reboot", 2}, {"Sound", 1}, {"IR", 1}}, false, {}},
         {"Reboot 0", {{"Reboot", 0}, {"IR", 1}}, false, {}},
@@ -153,25 +161,40 @@ TEST_F(ResetResume, OnlyAStoredOneCounts) {
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         seed_resume_record(c.record);
-        // Finish with No, then a reset run of whatever the panel holds.
+        // Finish with No, then a reset run of whatever the panel holds.  A
+        // start that does not resume leaves the panel's defaults, which the
+        // selection of IR alone changes box by box before the reset run.
         boot(c.resumes ? "wait 100\nclick 1008\nanswer no\nclick 1008\nclick 1001\nwait 100\n"
-                       : "wait 100\nclick 1008\nclick 1001\nwait 100\n",
+                       : "wait 100\n" + kSelectOnlyIr + "click 1008\nclick 1001\nwait 100\n",
              json::object(), KeepState);
         JournalLog log = journal();
         JournalLog first_life = after_model_check(slice(log, 0, step_at(log, 1)));
 
         if (!c.resumes) {
-            for (const char* ev : {"check", "dialog", "window_text", "enable", "file"})
+            for (const char* ev : {"check", "dialog", "window_text", "enable", "file", "com"})
                 EXPECT_EQ(first_life.count(ev), 0) << ev << "\n" << first_life.dump();
-            // The panel's defaults go into the reset run's record.
-            EXPECT_TRUE(log.in_order(record_written({1, 1, 1, 1, 0, 1, 1})));
+            // Every box changed once from the defaults: the record holds IR
+            // alone.
+            EXPECT_TRUE(log.in_order(record_written(kOnlyIr)));
             continue;
         }
+        // Exactly the selected tests run: the file test makes and deletes
+        // its scratch file, the IR test writes to the port.
+        std::vector<EventPattern> tests;
+        if (c.selected[3]) {
+            tests.push_back({"file", {{"op", "create"}, {"path", "\\DravikFile.txt"}, {"ok", true}}});
+            tests.push_back({"file", {{"op", "delete"}, {"path", "\\DravikFile.txt"}, {"ok", true}}});
+        }
+        if (c.selected[4])
+            for (auto& p : ir_test_passes()) tests.push_back(p);
         std::vector<EventPattern> expected = ticks_restored(c.selected);
-        for (auto& p : end_of_run()) expected.push_back(p);
+        for (auto& p : run_of(tests)) expected.push_back(p);
         EXPECT_TRUE(first_life.in_order(expected));
         EXPECT_EQ(first_life.count("check"), int(ticks_restored(c.selected).size())) << first_life.dump();
         EXPECT_EQ(first_life.count("dialog", {{"op", "open"}, {"template", kRestoreDialog}}), 1);
+        EXPECT_EQ(first_life.count("com", {{"op", "open"}}), c.selected[4]) << first_life.dump();
+        EXPECT_EQ(first_life.count("file", {{"op", "create"}, {"path", "\\DravikFile.txt"}}), c.selected[3])
+            << first_life.dump();
         EXPECT_TRUE(log.in_order(record_written(c.selected)));
     }
 }
@@ -179,27 +202,30 @@ TEST_F(ResetResume, OnlyAStoredOneCounts) {
 // When the kernel refuses the reset the user is told, and the run starts
 // at once; the record and the shortcut stay for the next start.
 TEST_F(ResetResume, FailingResetIsReportedAndTheRunStartsAtOnce) {
-    boot("click 1008\nclick 1001\nanswer ok\nwait 100\n", {{"reset", "fails"}});
+    boot(kSelectOnlyIr + "click 1008\nclick 1001\nanswer ok\nwait 100\n", {{"reset", "fails"}});
     JournalLog log = journal();
 
-    std::vector<EventPattern> expected = record_written({1, 1, 1, 1, 0, 1, 1});
+    std::vector<EventPattern> expected = record_written(kOnlyIr);
     expected.push_back({"shortcut", {{"op", "create"}, {"path", kShortcut}, {"ok", true}}});
     expected.push_back({"reset_request", {{"ok", false}}});
     expected.push_back({"msgbox", ownerless_box("Software reset Error", "Reset Result")});
     expected.push_back({"input", {{"action", "answer"}}});
-    for (auto& p : end_of_run()) expected.push_back(p);
+    for (auto& p : run_of(ir_test_passes())) expected.push_back(p);
     EXPECT_TRUE(log.in_order(expected));
     EXPECT_EQ(log.count("msgbox"), 1) << log.dump();
     EXPECT_EQ(log.count("reset"), 0);
-    EXPECT_EQ(step_events(log, 2).count("dialog", {{"template", kRestoreDialog}}), 0)
+    JournalLog before_answer = step_events(log, after_selection(2));
+    EXPECT_EQ(before_answer.count("dialog", {{"template", kRestoreDialog}}), 0)
         << "the run waits for the message to be answered";
+    EXPECT_EQ(before_answer.count("com"), 0) << before_answer.dump();
 
     EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 1u);
     EXPECT_EQ(store_names("\\Windows\\StartUp"), std::vector<std::string>{"Dravik.lnk"});
 }
 
 // Each record write that fails shows its own message and the others still
-// happen; the reset goes ahead all the same.
+// happen; the reset goes ahead all the same.  The values that failed are
+// missing from the record, the others hold the selection (IR alone).
 TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
     const std::string dravik = kResumeKey;
     const struct {
@@ -220,7 +246,7 @@ TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string script = "click 1008\nclick 1001\n";
+        std::string script = kSelectOnlyIr + "click 1008\nclick 1001\n";
         for (size_t i = 0; i < c.failing.size(); ++i) script += "answer ok\n";
         boot(script + "wait 100\n", c.profile);
         JournalLog log = journal();
@@ -228,7 +254,7 @@ TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
         // Every value is tried in order; each failure is reported as it
         // happens.  Without the key nothing can be written at all.
         bool key_opens = c.failing.size() < 8;
-        const std::vector<int> data = {1, 1, 1, 1, 1, 0, 1, 1};  // "Reboot", then the panel's defaults
+        const std::vector<int> data = {1, 0, 0, 0, 0, 1, 0, 0};  // "Reboot", then the selection
         std::vector<EventPattern> expected;
         for (size_t i = 0; i < 8; ++i) {
             std::string name = i == 0 ? "Reboot" : kValueNames[i - 1];
@@ -245,6 +271,12 @@ TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
         EXPECT_TRUE(log.in_order(expected));
         EXPECT_EQ(log.count("msgbox"), int(c.failing.size())) << log.dump();
         EXPECT_EQ(log.count("reg_write", {{"key", kResumeKey}}), key_opens ? 8 : 0) << log.dump();
+        EXPECT_EQ(registry().has_key(kResumeKey), key_opens);
+        for (size_t i = 0; i < 8 && key_opens; ++i) {
+            std::string name = i == 0 ? "Reboot" : kValueNames[i - 1];
+            bool fails = std::find(c.failing.begin(), c.failing.end(), name) != c.failing.end();
+            EXPECT_EQ(reg_dword(kResumeKey, name), fails ? std::nullopt : std::optional<uint32_t>(data[i])) << name;
+        }
 
         // After the restart the program resumes only if "Reboot" was stored.
         int boot_at = log.find("boot", json::object(), size_t(log.find("reset")));
@@ -259,22 +291,25 @@ TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
 TEST_F(ResetResume, WithoutAStartupFolderTheResetStillHappens) {
     boot("wait 0\n");
     std::filesystem::remove_all(store_path("\\Windows\\StartUp"));
-    boot("click 1008\nclick 1001\nwait 100\nlaunch\nwait 100\n", json::object(), KeepState);
+    boot(kSelectOnlyIr + "click 1008\nclick 1001\nwait 100\nlaunch\nwait 100\n", json::object(), KeepState);
     JournalLog log = journal();
 
-    std::vector<EventPattern> expected = record_written({1, 1, 1, 1, 0, 1, 1});
+    std::vector<EventPattern> expected = record_written(kOnlyIr);
     expected.push_back({"reset_request", {{"ok", true}}});
     expected.push_back({"reset"});
     expected.push_back({"boot"});
     expected.push_back({"input", {{"action", "launch"}}});
     expected.push_back({"launch", {{"exe", kProgram}}});
-    for (auto& p : end_of_run()) expected.push_back(p);
+    for (auto& p : ticks_restored(kOnlyIr)) expected.push_back(p);
+    for (auto& p : run_of(ir_test_passes())) expected.push_back(p);
     EXPECT_TRUE(log.in_order(expected));
     EXPECT_EQ(log.count("shortcut"), 0) << log.dump();
     EXPECT_EQ(log.count("msgbox"), 0) << log.dump();
     // Between the restart and the launch by hand nothing runs.
-    JournalLog idle = slice(log, log.find("boot", json::object(), size_t(log.find("reset"))), step_at(log, 4));
+    JournalLog idle = slice(log, log.find("boot", json::object(), size_t(log.find("reset"))),
+                            step_at(log, after_selection(4)));
     EXPECT_EQ(idle.count("launch"), 0) << idle.dump();
+    EXPECT_EQ(idle.count("com"), 0) << idle.dump();
     EXPECT_EQ(log.count("file", {{"op", "delete"}}), 0) << "no folder, so no deletion is tried";
     EXPECT_FALSE(store_exists("\\Windows\\StartUp")) << "the folder is not created";
 }
@@ -287,25 +322,28 @@ TEST_F(ResetResume, ExampleScriptRunsAWholeCycle) {
     boot(script);
     JournalLog log = journal();
 
-    std::vector<EventPattern> expected = {
-        {"check", {{"id", 1000}, {"state", 0}}},
-        {"check", {{"id", 1004}, {"state", 1}}},
-        {"dialog", {{"op", "open"}, {"template", kRunDialog}}},
-        {"check", {{"id", kResetBox}, {"state", 1}}},
-        {"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
-    for (auto& p : record_written({0, 1, 1, 1, 1, 1, 1})) expected.push_back(p);
+    // The panel's taps: every box that starts ticked is cleared, then IR
+    // is ticked.
+    std::vector<EventPattern> expected;
+    for (int id : {1000, 1001, 1002, 1003, 1005, 1007}) expected.push_back({"check", {{"id", id}, {"state", 0}}});
+    expected.push_back({"check", {{"id", 1004}, {"state", 1}}});
+    for (EventPattern p : std::vector<EventPattern>{
+             {"dialog", {{"op", "open"}, {"template", kRunDialog}}},
+             {"check", {{"id", kResetBox}, {"state", 1}}},
+             {"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}})
+        expected.push_back(p);
+    for (auto& p : record_written(kOnlyIr)) expected.push_back(p);
     for (EventPattern p : std::vector<EventPattern>{
              {"shortcut", {{"op", "create"}, {"path", kShortcut}, {"target", kShortcutTarget}, {"ok", true}}},
              {"reset_request", {{"ok", true}}},
              {"reset"},
              {"boot"},
              {"shortcut", {{"op", "start"}, {"path", kShortcut}}},
-             {"launch", {{"exe", kProgram}}},
-             {"check", {{"id", 1000}, {"state", 0}}},
-             {"check", {{"id", 1004}, {"state", 1}}},
-             {"file", {{"op", "delete"}, {"path", kShortcut}, {"ok", true}}}})
+             {"launch", {{"exe", kProgram}}}})
         expected.push_back(p);
-    for (auto& p : end_of_run()) expected.push_back(p);
+    for (auto& p : ticks_restored(kOnlyIr)) expected.push_back(p);
+    expected.push_back({"file", {{"op", "delete"}, {"path", kShortcut}, {"ok", true}}});
+    for (auto& p : run_of(ir_test_passes())) expected.push_back(p);
     for (EventPattern p : std::vector<EventPattern>{
              {"msgbox", {{"text", "Do you want to make a result file(Dravik.log)?"}}},
              {"msgbox_result", {{"result", 6}}},
@@ -317,13 +355,16 @@ TEST_F(ResetResume, ExampleScriptRunsAWholeCycle) {
              {"power_off"}})
         expected.push_back(p);
     EXPECT_TRUE(log.in_order(expected));
+    EXPECT_EQ(log.count("com", {{"op", "open"}}), 1) << "IR runs once, after the restart\n" << log.dump();
+    EXPECT_EQ(log.count("msgbox"), 1) << "only the log question\n" << log.dump();
 
     EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 0u);
-    EXPECT_EQ(stored_selection(), selection({0, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(stored_selection(), selection({0, 0, 0, 0, 1, 0, 0}));
     EXPECT_TRUE(store_names("\\Windows\\StartUp").empty());
     std::optional<std::string> result_log = store_file(kLogPath);
     ASSERT_TRUE(result_log.has_value());
-    EXPECT_NE(result_log->find("IR Transfer\t\t?\r\n"), std::string::npos) << *result_log;
+    EXPECT_NE(result_log->find("IR Transfer\t\tPASS\r\n"), std::string::npos) << *result_log;
+    EXPECT_NE(result_log->find("Sound\t\t?\r\n"), std::string::npos) << *result_log;
     for (const char* shot : {"1-selection.png", "2-run-dialog.png", "3-resumed.png", "4-cleared.png"})
         EXPECT_FALSE(screenshot(shot).empty()) << shot;
 }

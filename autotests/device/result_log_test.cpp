@@ -1,6 +1,7 @@
 // The Finish path on the simulated device: the log question, the result
 // log's exact bytes, and the clearing of the panel whatever the answer.
-// No test is built yet, so every result of a run is 0 and reads "?".
+// Each run selects IR Transfer alone, which passes without asking anything:
+// its result reads PASS and the six others, never run, "?".
 #include <string>
 #include <vector>
 
@@ -13,9 +14,10 @@ using devtest::json;
 using devtest::JournalLog;
 using namespace runpath;
 
-// A run without reset, then Finish.
+// A run without reset, then Finish.  Finish keeps the selection, so a
+// script selects IR alone once, before its first run.
 const char* const kRunThenFinish = "click 1008\nclick 1000\nclick 1001\nwait 100\nclick 1008\n";
-const int kFinishLine = 5;
+const int kFinishLine = after_selection(5);
 
 json log_question() {
     return {{"owner", "Dravik"},
@@ -24,7 +26,8 @@ json log_question() {
             {"style", 0x00010024}};
 }
 
-// The log of a run in which no test stored a result, stamped `stamp`.
+// The log of a run in which only IR Transfer ran and passed, stamped
+// `stamp`.
 std::string expected_log(const std::string& stamp) {
     return stamp + " \r\n"
                    "Dravik\r\n"
@@ -35,7 +38,7 @@ std::string expected_log(const std::string& stamp) {
                    "Screen Calibration\t\t?\r\n"
                    "Screen Patterns\t\t?\r\n"
                    "Read/Write files\t\t?\r\n"
-                   "IR Transfer\t\t?\r\n"
+                   "IR Transfer\t\tPASS\r\n"
                    "LED Notification\t\t?\r\n"
                    "Key Test\t\t?\r\n";
 }
@@ -44,7 +47,7 @@ std::string expected_log(const std::string& stamp) {
 // seven cells redrawn as "?".
 std::vector<EventPattern> panel_cleared() {
     std::vector<EventPattern> out = {{"window_text", {{"id", kNextButton}, {"text", "Next"}}}};
-    for (int i = 0; i < 7; ++i) out.push_back({"text", {{"window", "Dravik"}, {"text", "?                      "}}});
+    for (int i = 0; i < 7; ++i) out.push_back({"text", {{"window", "Dravik"}, {"text", kUnknownCell}}});
     return out;
 }
 
@@ -63,7 +66,7 @@ TEST_F(ResultLog, YesWritesTheLogExactly) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.local_time);
-        boot(std::string(kRunThenFinish) + "answer yes\nwait 100\n", {{"local_time", c.local_time}});
+        boot(kSelectOnlyIr + kRunThenFinish + "answer yes\nwait 100\n", {{"local_time", c.local_time}});
         JournalLog log = journal();
 
         std::optional<std::string> bytes = store_file(kLogPath);
@@ -99,15 +102,16 @@ TEST_F(ResultLog, YesWritesTheLogExactly) {
 // it was.  Either way the panel is cleared for another run.
 TEST_F(ResultLog, SecondYesReplacesAndNoLeavesTheEarlierLog) {
     // 9:05:07 at power-on; the second Finish comes 2 s later.
-    boot(std::string(kRunThenFinish) + "answer yes\nwait 2000\n" + kRunThenFinish + "answer yes\nwait 100\n" +
+    boot(kSelectOnlyIr + kRunThenFinish + "answer yes\nwait 2000\n" + kRunThenFinish + "answer yes\nwait 100\n" +
              kRunThenFinish + "answer no\nwait 100\n",
          {{"local_time", "2004-03-14 09:05:07"}});
     JournalLog log = journal();
 
     EXPECT_EQ(store_file(kLogPath), expected_log("3/14/2004 9:5:9"));
     EXPECT_EQ(log.count("file", {{"op", "create"}, {"path", kLogPath}}), 2);
+    EXPECT_EQ(log.count("com", {{"op", "open"}}), 3) << "each run runs IR again\n" << log.dump();
 
-    JournalLog third = from_step(log, 19);
+    JournalLog third = from_step(log, after_selection(19));
     std::vector<EventPattern> expected = {{"msgbox", log_question()}, {"msgbox_result", {{"result", 7}}}};
     for (auto& p : panel_cleared()) expected.push_back(p);
     EXPECT_TRUE(third.in_order(expected));
@@ -118,7 +122,7 @@ TEST_F(ResultLog, NoKeepsALogFromEarlierUntouched) {
     boot("wait 0\n");
     const std::string earlier = "an earlier log\r\n";
     devtest::write_file(store_path(kLogPath), earlier);
-    boot(std::string(kRunThenFinish) + "answer no\nwait 100\n", json::object(), KeepState);
+    boot(kSelectOnlyIr + kRunThenFinish + "answer no\nwait 100\n", json::object(), KeepState);
     JournalLog log = journal();
 
     EXPECT_EQ(store_file(kLogPath), earlier);
@@ -143,7 +147,7 @@ TEST_F(ResultLog, LogThatCannotBeCreatedIsReportedAndFinishStillClears) {
         SCOPED_TRACE(c.what);
         boot("wait 0\n");
         if (c.remove_folder) std::filesystem::remove_all(store_path("\\My Documents"));
-        boot(std::string(kRunThenFinish) + "answer yes\nanswer ok\nwait 100\n", c.profile, KeepState);
+        boot(kSelectOnlyIr + kRunThenFinish + "answer yes\nanswer ok\nwait 100\n", c.profile, KeepState);
         JournalLog log = journal();
 
         std::vector<EventPattern> expected = {

@@ -3,6 +3,7 @@
 // holds a resume record.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -35,6 +36,55 @@ inline const char* const kValueNames[] = {"Sound", "Calibration", "Pattern", "Fi
 inline const char* const kWriteFailures[] = {"Write Reg Fail[Snd]",  "Write Reg Fail[Calib]", "Write Reg Fail[Pattern]",
                                              "Write Reg Fail[File]", "Write Reg Fail[IR]",    "Write Reg Fail[LED]",
                                              "Write Reg Fail[Key]"};
+
+// The panel's ticks at start, in catalogue order: every test but IR.
+inline const std::vector<int> kPanelStart = {1, 1, 1, 1, 0, 1, 1};
+
+// The script lines that take the panel from its start to `selected` (one
+// flag a test, catalogue order): a click on every box that must change.
+inline std::string select_tests(const std::vector<int>& selected) {
+    std::string script;
+    for (size_t i = 0; i < 7; ++i)
+        if (selected[i] != kPanelStart[i]) script += "click " + std::to_string(kBoxIds[i]) + "\n";
+    return script;
+}
+
+// A run that needs no user: only IR Transfer, which writes its text to
+// "COM2:" and passes on a healthy port, without asking anything.  Every
+// other box changes on the way, so a record of this selection also shows
+// that the panel started from its defaults.  Scripts that run tests begin
+// with kSelectOnlyIr; their own lines are numbered after it (after_selection).
+inline const std::vector<int> kOnlyIr = {0, 0, 0, 0, 1, 0, 0};
+inline const std::string kSelectOnlyIr = select_tests(kOnlyIr);
+inline const int kSelectionLines = int(std::count(kSelectOnlyIr.begin(), kSelectOnlyIr.end(), '\n'));
+
+// The number of a script's line `line` counted from the first line after
+// the selection.
+inline int after_selection(int line) { return kSelectionLines + line; }
+
+// "?" padded to the Status cell's width, so that it covers a longer word.
+inline const char* const kUnknownCell = "?                      ";
+
+// The Status column drawn once in `repaint` as it stands after a run in
+// which only IR Transfer ran and passed: PASS in the IR row (the fifth,
+// 142 to 162), "?" in the six others, no FAIL.
+inline ::testing::AssertionResult status_shows_only_ir_passed(const JournalLog& repaint) {
+    int unknown = repaint.count("text", {{"window", "Dravik"}, {"text", kUnknownCell}});
+    std::vector<json> passes = repaint.filter("text", {{"window", "Dravik"}, {"text", "PASS"}});
+    int fails = repaint.count("text", {{"text", "FAIL"}});
+    if (unknown == 6 && passes.size() == 1 && passes[0]["rect"] == json({170, 142, 240, 162}) && fails == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << unknown << " \"?\" cells, " << passes.size() << " PASS, " << fails
+                                         << " FAIL\n" << repaint.dump();
+}
+
+// The IR test on a healthy port: COM2: opened, the test text (48 bytes)
+// written whole, the port closed.
+inline std::vector<EventPattern> ir_test_passes() {
+    return {{"com", {{"op", "open"}, {"port", "COM2:"}, {"ok", true}}},
+            {"com", {{"op", "write"}, {"port", "COM2:"}, {"bytes", 48}, {"ok", true}}},
+            {"com", {{"op", "close"}, {"port", "COM2:"}, {"ok", true}}}};
+}
 
 inline bool is_dark(devtest::Rgb c) { return c.r < 64 && c.g < 64 && c.b < 64; }
 inline bool is_title_blue(devtest::Rgb c) { return c.r < 48 && c.g < 48 && c.b >= 120 && c.b <= 192; }
@@ -99,6 +149,14 @@ inline std::vector<EventPattern> end_of_run() {
             {"fullscreen", {{"flags", 0x15}}},
             {"text", {{"window", "Dravik"}, {"text", "Dravik"}}},
             {"window_text", {{"id", kNextButton}, {"text", "Finish"}}}};
+}
+
+// A whole run: the button disabled, what the selected tests do (`tests`),
+// then the end of every run.
+inline std::vector<EventPattern> run_of(const std::vector<EventPattern>& tests) {
+    std::vector<EventPattern> out = end_of_run();
+    out.insert(out.begin() + 1, tests.begin(), tests.end());
+    return out;
 }
 
 // A SimRun that powers the device on from its factory state, unless told
