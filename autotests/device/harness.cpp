@@ -642,7 +642,9 @@ std::string SimRun::journal_path(int run_number) const {
 
 ProcessResult SimRun::run_with(const std::vector<std::string>& args) {
     fs::create_directories(dir_ + "/xdg");
-    last_ = run_process(DRAVIK_SIM, args, dir_, {"XDG_DATA_HOME=" + dir_ + "/xdg"}, timeout_ms);
+    // No display: a run without a script must not open a window and wait.
+    last_ = run_process(DRAVIK_SIM, args, dir_, {"XDG_DATA_HOME=" + dir_ + "/xdg", "DISPLAY=", "WAYLAND_DISPLAY="},
+                        timeout_ms);
     if (last_.timed_out)
         ADD_FAILURE() << "dravik-sim did not finish within " << timeout_ms << " ms and was killed; stderr:\n"
                       << last_.err;

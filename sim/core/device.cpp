@@ -5,6 +5,7 @@
 
 #include "clock.h"
 #include "controls.h"
+#include "demo_user.h"
 #include "drivers.h"
 #include "gdi.h"
 #include "hotkeys.h"
@@ -77,8 +78,9 @@ User& user() { return *g_user; }
 void set_user(User* u) { g_user = u; }
 
 int run_device(const RunOptions& options) {
-    std::unique_ptr<User> person = make_user(options);
-    set_user(person.get());
+    std::unique_ptr<User> person;
+    if (!options.given_user) person = make_user(options);
+    set_user(options.given_user ? options.given_user : person.get());
     set_power_on_time();
     bool first_boot = true;
     for (;;) {
@@ -105,6 +107,12 @@ int run_device(const RunOptions& options) {
             std::cerr << e.what() << "\n";
             set_user(nullptr);
             return 2;
+        } catch (const DemoFailed& e) {
+            tear_down_device();
+            log_event("power_off");
+            std::cerr << "dravik-sim: the demo cannot go on: " << e.what() << "\n";
+            set_user(nullptr);
+            return 1;
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "script.h"
+#include "user.h"
 
 namespace sim {
 
@@ -19,6 +20,9 @@ struct RunOptions {
     UserKind user = UserKind::Demo;
     Script script;                // parsed, when user == Script
     int scale = 2;                // device window scale
+    // The user made by the caller (the device window's); when set, `user`
+    // and `script` are not looked at.
+    User* given_user = nullptr;
 };
 
 // Boots the device: clears the screen, starts the shell, which takes the

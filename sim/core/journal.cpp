@@ -41,6 +41,14 @@ void Journal::write(const char* ev, const json& fields) {
         std::fflush(file_);
     }
     if (echo_) std::cerr << text << "\n";
+    if (watcher_ && !watching_) {
+        struct Busy {
+            bool& flag;
+            ~Busy() { flag = false; }
+        } busy{watching_};
+        watching_ = true;
+        watcher_(line);
+    }
 }
 
 void log_event(const char* ev, const json& fields) { journal().write(ev, fields); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -19,11 +20,17 @@ public:
     void write(const char* ev, const json& fields);
     // Printed on the terminal as well (demo progress); not part of the file.
     void set_echo(bool on) { echo_ = on; }
+    // Someone inside the simulator following what happens (the demo): gets
+    // every line, whether or not a file is kept.  Lines written while it
+    // looks at one do not reach it again.  An empty function stops it.
+    void set_watcher(std::function<void(const json& line)> watcher) { watcher_ = std::move(watcher); }
     ~Journal() { close(); }
 
 private:
     std::FILE* file_ = nullptr;
     bool echo_ = false;
+    std::function<void(const json& line)> watcher_;
+    bool watching_ = false;
 };
 
 Journal& journal();

@@ -37,6 +37,7 @@ struct KeyRule {
 const KeyRule kRules[] = {
     {"model", Kind::String},
     {"utility_library", Kind::String},
+    {"utility_library_loads", Kind::Int},
     {"missing_exports", Kind::StringList},
     {"os_version", Kind::IntList},
     {"platform_id", Kind::Int},
@@ -53,6 +54,7 @@ const KeyRule kRules[] = {
     {"led_query_fails", Kind::Bool},
     {"led_set_fails", Kind::Bool},
     {"led_map_fails", Kind::Bool},
+    {"led_registers", Kind::Object},
     {"bluetooth", Kind::Object},
     {"display", Kind::Object},
     {"begin_draw_fails", Kind::IntList},
@@ -104,6 +106,74 @@ bool valid_local_time(const std::string& s) {
            mi <= 59 && se >= 0 && se <= 59;
 }
 
+// The display that GAPI describes: each field a whole number in its range,
+// so that its memory stays small.  "" when it is sound.
+std::string display_problem(const json& d) {
+    struct Field {
+        const char* name;
+        long long lo, hi;
+    };
+    static const Field kFields[] = {{"width", 0, 1024},     {"height", 0, 1024}, {"xpitch", -8192, 8192},
+                                    {"ypitch", -8192, 8192}, {"bpp", 1, 32},      {"format", 0, 0xFFFFFFFFLL}};
+    for (auto it = d.begin(); it != d.end(); ++it) {
+        const Field* field = nullptr;
+        for (auto& f : kFields)
+            if (it.key() == f.name) field = &f;
+        if (!field) return "unknown field \"" + it.key() + "\" (width, height, xpitch, ypitch, bpp, format)";
+        const json& v = it.value();
+        bool in_range = false;
+        if (v.is_number_unsigned())
+            in_range = v.get<unsigned long long>() <= (unsigned long long)field->hi &&
+                       (long long)v.get<unsigned long long>() >= field->lo;
+        else if (v.is_number_integer())
+            in_range = v.get<long long>() >= field->lo && v.get<long long>() <= field->hi;
+        if (!in_range)
+            return "\"" + it.key() + "\" must be a whole number from " + std::to_string(field->lo) + " to " +
+                   std::to_string(field->hi);
+    }
+    return "";
+}
+
+// "file_faults": device path -> an operation, or a list of them.  "" when
+// it is sound.
+std::string file_faults_problem(const json& faults) {
+    static const char* const kOps[] = {"create", "write", "close", "open", "read", "delete", "mismatch", "short_read"};
+    auto known = [](const json& op) {
+        if (!op.is_string()) return false;
+        for (const char* k : kOps)
+            if (op.get<std::string>() == k) return true;
+        return false;
+    };
+    for (auto it = faults.begin(); it != faults.end(); ++it) {
+        bool ok = known(it.value());
+        if (it.value().is_array()) {
+            ok = !it.value().empty();
+            for (auto& op : it.value()) ok = ok && known(op);
+        }
+        if (!ok)
+            return "\"" + it.key() +
+                   "\" must be one of create, write, close, open, read, delete, mismatch, short_read, or a list of them";
+    }
+    return "";
+}
+
+// "com2": {"open_error": N} or {"write": "ok" | "fails" | "partial"}.
+std::string com2_problem(const json& port) {
+    for (auto it = port.begin(); it != port.end(); ++it) {
+        const json& v = it.value();
+        if (it.key() == "open_error") {
+            if (!v.is_number_integer() || v.get<long long>() < 1 || v.get<long long>() > 0xFFFF)
+                return "\"open_error\" must be an error code from 1 to 65535";
+        } else if (it.key() == "write") {
+            if (!v.is_string() || (v != "ok" && v != "fails" && v != "partial"))
+                return "\"write\" must be \"ok\", \"fails\" or \"partial\"";
+        } else {
+            return "unknown field \"" + it.key() + "\" (open_error, write)";
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 bool Profile::load(const std::string& path, std::string* error) {
@@ -149,10 +219,41 @@ bool Profile::load(const std::string& path, std::string* error) {
             return false;
         }
     }
+    if (j.contains("led_registers")) {
+        for (auto it = j["led_registers"].begin(); it != j["led_registers"].end(); ++it) {
+            unsigned addr = 0;
+            char tail;
+            bool ok = std::sscanf(it.key().c_str(), "0x%8x%c", &addr, &tail) == 1 && addr % 2 == 0 &&
+                      ((addr >= 0xAFB07000u && addr < 0xAFB08000u) || (addr >= 0xAFB04000u && addr < 0xAFB05000u)) &&
+                      it.value().is_number_integer() && it.value().get<long long>() >= 0 &&
+                      it.value().get<long long>() <= 0xFFFF;
+            if (!ok) {
+                *error = path + ":" + std::to_string(line_of_key(text, it.key())) +
+                         ": \"led_registers\": \"" + it.key() +
+                         "\" must be an even address \"0xAFB07xxx\" or \"0xAFB04xxx\" with a value 0 to 65535";
+                return false;
+            }
+        }
+    }
     if (j.contains("os_version") && j["os_version"].size() != 2) {
         *error = path + ":" + std::to_string(line_of_key(text, "os_version")) +
                  ": \"os_version\" must be [major, minor]";
         return false;
+    }
+    if (j.contains("display")) {
+        std::string why = display_problem(j["display"]);
+        if (!why.empty()) {
+            *error = path + ":" + std::to_string(line_of_key(text, "display")) + ": \"display\": " + why;
+            return false;
+        }
+    }
+    for (const char* key : {"file_faults", "com2"}) {
+        if (!j.contains(key)) continue;
+        std::string why = key == std::string("com2") ? com2_problem(j[key]) : file_faults_problem(j[key]);
+        if (!why.empty()) {
+            *error = path + ":" + std::to_string(line_of_key(text, key)) + ": \"" + key + "\": " + why;
+            return false;
+        }
     }
     if (j.contains("local_time") && !valid_local_time(j["local_time"].get<std::string>())) {
         *error = path + ":" + std::to_string(line_of_key(text, "local_time")) +

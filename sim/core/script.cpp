@@ -192,6 +192,10 @@ bool parse_screenshot(const std::vector<Word>& args, ScriptAction* a, std::strin
     return true;
 }
 
+bool parse_screenshot_frame(const std::vector<Word>& args, ScriptAction* a, std::string* why) {
+    return number_arg(args[0], "CALL", 1, 1000000, &a->draw_call, why) && parse_screenshot({args[1]}, a, why);
+}
+
 const ActionRule kActions[] = {
     {"tap", ScriptAction::Tap, {"X", "Y"}, "tap the screen at pixel X (0..239), Y (0..319)", parse_tap},
     {"press", ScriptAction::Press, {"KEY"},
@@ -199,12 +203,16 @@ const ActionRule kActions[] = {
     {"answer", ScriptAction::Answer, {"WORD"}, "answer the message box: ok, cancel, yes or no", parse_answer},
     {"click", ScriptAction::Click, {"ID"}, "click a control by id (0..65535) or by text: \"Start\"",
      parse_click},
+    {"click-through", ScriptAction::ClickThrough, {"ID"},
+     "click a push button of the program by id or text even where another window covers it", parse_click},
     {"caption-ok", ScriptAction::CaptionOk, {}, "tap the OK button in the caption", parse_nothing},
     {"help", ScriptAction::Help, {}, "choose Help from the menu", parse_nothing},
     {"launch", ScriptAction::Launch, {}, "start the program from the shell", parse_nothing},
     {"wait", ScriptAction::Wait, {"MS"}, "let MS ms of device time pass (0..86400000)", parse_wait},
     {"screenshot", ScriptAction::Screenshot, {"FILE.png"},
      "save the screen; a relative name goes to --screenshots", parse_screenshot},
+    {"screenshot-frame", ScriptAction::ScreenshotFrame, {"CALL", "FILE.png"},
+     "save the screen once the frame begun by GXBeginDraw call CALL is shown", parse_screenshot_frame},
 };
 
 std::string usage_of(const ActionRule& r) {

@@ -8,11 +8,16 @@
 //   answer yes            ok | cancel | yes | no
 //   click 1001            a control id 0..65535 ...
 //   click "Start"         ... or a control's text, in double quotes
+//   click-through 1008    a push button of the program by id or text, where
+//                         another window covers it (a test's way in)
 //   caption-ok            the OK button in the caption
 //   help                  the Help menu entry
 //   launch                start the program again from the shell
 //   wait 700              milliseconds of device time, 0..86400000
 //   screenshot a.png      where screenshots go, unless absolute
+//   screenshot-frame 62 bars.png
+//                         the screen as it is once the frame begun by
+//                         GXBeginDraw call 62 (since power-on) is shown
 #pragma once
 
 #include <string>
@@ -21,7 +26,7 @@
 namespace sim {
 
 struct ScriptAction {
-    enum Kind { Tap, Press, Answer, Click, CaptionOk, Help, Launch, Wait, Screenshot };
+    enum Kind { Tap, Press, Answer, Click, ClickThrough, CaptionOk, Help, Launch, Wait, Screenshot, ScreenshotFrame };
 
     Kind kind = Wait;
     int x = 0, y = 0;        // Tap
@@ -31,7 +36,8 @@ struct ScriptAction {
     bool by_text = false;    // Click by the control's text
     std::string text;        // Click by text (UTF-8)
     int ms = 0;              // Wait
-    std::string file;        // Screenshot, as written in the script
+    std::string file;        // Screenshot, ScreenshotFrame, as written in the script
+    int draw_call = 0;       // ScreenshotFrame: the GXBeginDraw call, from 1
     int line = 0;            // where the action stands in the script
     std::string source;      // the line's text, without the comment
 };

@@ -1,10 +1,8 @@
 #include "script_user.h"
 
-#include <sys/stat.h>
-
-#include <iostream>
-
 #include "clock.h"
+#include "gapi.h"
+#include "demo_user.h"
 #include "input.h"
 #include "journal.h"
 #include "message_queue.h"
@@ -57,6 +55,26 @@ std::u16string without_prefix_marks(const std::u16string& s) {
     return out;
 }
 
+// A push button of the program's windows (the active one first, then the
+// others front to back) with the action's id or text.
+Window* find_program_control(const ScriptAction& a) {
+    std::u16string wanted = to_u16(a.text);
+    auto match = [&](Window* w) {
+        if (!w->cls || lower(w->cls->name) != u"button") return false;
+        DWORD type = w->style & BS_TYPEMASK;
+        if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return false;
+        if (a.by_text) return w->text == wanted || without_prefix_marks(w->text) == wanted;
+        return w->control_id == a.control_id;
+    };
+    std::vector<Window*> tops;
+    if (Window* active = active_window()) tops.push_back(active);
+    for (Window* t : top_level_windows())
+        if (t != active_window() && !t->shell && !t->destroyed) tops.push_back(t);
+    for (Window* t : tops)
+        if (Window* c = find_descendant(t, match)) return c;
+    return nullptr;
+}
+
 Window* open_message_box() {
     for (Window* w : top_level_windows())
         if (!w->destroyed && is_visible(w) && w->cls && w->cls->name == u"msgbox") return w;
@@ -66,6 +84,7 @@ Window* open_message_box() {
 class ScriptUser : public User {
 public:
     explicit ScriptUser(const RunOptions& o) : script_(o.script), dir_(o.screenshots_dir) {}
+    ~ScriptUser() override { set_frame_observer(nullptr); }
 
     void idle(std::optional<uint64_t> next_due) override {
         if (wait_until_) {
@@ -133,6 +152,23 @@ private:
                 tap_centre(c);
                 break;
             }
+            case ScriptAction::ClickThrough: {
+                if (a.by_text)
+                    in["text"] = a.text;
+                else
+                    in["id"] = a.control_id;
+                log_event("input", in);
+                // The button clicks itself, as a tap on it would make it do,
+                // when the program next fetches its messages; a disabled one
+                // ignores it as it ignores taps.
+                Window* c = find_program_control(a);
+                if (!c) {
+                    fail(a, a.by_text ? "the program has no push button \"" + a.text + "\""
+                                      : "the program has no push button " + std::to_string(a.control_id));
+                }
+                if (is_visible(c) && is_enabled_tree(c)) post(handle_of(c), BM_CLICK, 0, 0);
+                break;
+            }
             case ScriptAction::CaptionOk: {
                 log_event("input", in);
                 if (!shell_caption_ok_visible()) fail(a, "the top bar shows no OK button");
@@ -161,6 +197,24 @@ private:
                 if (!take_screenshot(screenshot_path(dir_, a.file), &error)) fail(a, error);
                 break;
             }
+            case ScriptAction::ScreenshotFrame:
+                // Taken later, while the program draws; nothing waits for it.
+                frame_shots_.push_back(a);
+                set_frame_observer([this](int call) { frame_shown(call); });
+                break;
+        }
+    }
+
+    void frame_shown(int call) {
+        for (size_t i = 0; i < frame_shots_.size();) {
+            if (frame_shots_[i].draw_call != call) {
+                ++i;
+                continue;
+            }
+            ScriptAction a = frame_shots_[i];
+            frame_shots_.erase(frame_shots_.begin() + long(i));
+            std::string error;
+            if (!take_screenshot(screenshot_path(dir_, a.file), &error)) fail(a, error);
         }
     }
 
@@ -168,34 +222,16 @@ private:
     std::string dir_;
     size_t next_ = 0;
     std::optional<uint64_t> wait_until_;
-};
-
-// Headless demonstration: power on, let the panel appear, keep a picture of
-// it and say where it is.
-class DemoUser : public User {
-public:
-    explicit DemoUser(const RunOptions& o) : dir_(o.screenshots_dir.empty() ? "screenshots" : o.screenshots_dir) {}
-
-    void idle(std::optional<uint64_t>) override {
-        mkdir(dir_.c_str(), 0755);
-        std::string path = screenshot_path(dir_, "panel.png");
-        std::string error;
-        if (take_screenshot(path, &error))
-            std::cout << "The Dravik panel on the simulated device: " << path << "\n";
-        else
-            std::cerr << error << "\n";
-        throw PowerOff{};
-    }
-
-private:
-    std::string dir_;
+    std::vector<ScriptAction> frame_shots_;  // armed, waiting for their frame
 };
 
 }  // namespace
 
 std::unique_ptr<User> make_user(const RunOptions& options) {
     if (options.user == UserKind::Script) return std::make_unique<ScriptUser>(options);
-    return std::make_unique<DemoUser>(options);
+    DemoSettings demo;
+    demo.screenshots_dir = options.screenshots_dir.empty() ? "screenshots" : options.screenshots_dir;
+    return std::make_unique<DemoUser>(demo);
 }
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 // dravik-sim: checks everything the user gave (command line, profile,
 // script) before it touches the device's storage, then powers the device on.
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -7,16 +8,27 @@
 #include <vector>
 
 #include "device.h"
+#include "device_window.h"
 #include "journal.h"
 #include "options.h"
 #include "profile.h"
 #include "script.h"
 #include "alarm_sound.h"
 #include "state_folder.h"
+#include "window_user.h"
 
 namespace {
 
 const int kBadInput = 2;
+
+// A window system to open the device window on.
+bool display_present() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
 
 // Every complaint is one line on standard error.
 int fail(std::string message) {
@@ -49,10 +61,17 @@ int main(int argc, char** argv) {
         if (!sim::parse_script(options.script_path, &run.script, &error)) return fail(error);
         run.user = sim::UserKind::Script;
     } else {
-        // Until the device window exists the demo stands in for it.
-        run.user = sim::UserKind::Demo;
+        // The device window when there is a display to show it on (with the
+        // demo acting in it for --demo); without one, the demo.
+        run.user = display_present() ? sim::UserKind::Window : sim::UserKind::Demo;
     }
     bool scripted = run.user == sim::UserKind::Script;
+
+    // Window events for the window's own tests.
+    sim::WindowFeed feed;
+    const char* feed_path = std::getenv("DRAVIK_WINDOW_FEED");
+    if (run.user == sim::UserKind::Window && feed_path && *feed_path && !feed.load(feed_path, &error))
+        return fail(error);
 
     if (!sim::journal().open(options.journal_path, /*append*/ false, &error)) return fail(error);
     run.journal_path = options.journal_path;
@@ -74,5 +93,25 @@ int main(int argc, char** argv) {
     }
     run.state_dir = state_dir;
     run.scale = options.scale;
-    return sim::run_device(run);
+
+    std::unique_ptr<sim::DeviceWindow> window;
+    std::unique_ptr<sim::User> window_user;
+    if (run.user == sim::UserKind::Window) {
+        sim::DeviceWindow::Settings settings;
+        settings.scale = options.scale;
+        settings.screenshots_dir = run.screenshots_dir;
+        settings.feed = std::move(feed);
+        window = sim::DeviceWindow::open(std::move(settings), &error);
+        if (window) {
+            window_user = sim::make_window_user(*window, options.demo, run.screenshots_dir);
+            run.given_user = window_user.get();
+        } else {
+            std::cerr << "dravik-sim: " << error << "; the demo runs without a window\n";
+            run.user = sim::UserKind::Demo;
+        }
+    }
+    int code = sim::run_device(run);
+    window_user.reset();
+    window.reset();
+    return code;
 }

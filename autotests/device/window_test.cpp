@@ -1,0 +1,485 @@
+// The device window for real: dravik-sim opens its SDL window on a private
+// X server (Xvfb), a window feed (DRAVIK_WINDOW_FEED) hands it mouse and
+// key events through the window system's event queue, and the tests read
+// what the journal and the window's own pictures (F12) show.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <regex>
+#include <sstream>
+
+#include "device/harness.h"
+
+namespace {
+
+using devtest::Image;
+using devtest::JournalLog;
+using devtest::json;
+using devtest::ProcessResult;
+using devtest::Rgb;
+
+// The window's layout in device pixels, multiplied by the scale: the
+// screen at (24, 54) in a window of 288 x 508.
+const int kScreenLeft = 24, kScreenTop = 54, kUnitsWide = 288, kUnitsHigh = 508;
+
+// Window pixel at the centre of device screen pixel (x, y).
+int wx(int x, int scale = 2) { return (kScreenLeft + x) * scale + scale / 2; }
+int wy(int y, int scale = 2) { return (kScreenTop + y) * scale + scale / 2; }
+
+// Window feed lines for a tap at device screen pixel (x, y).
+std::string tap(int x, int y) {
+    std::ostringstream s;
+    s << "down " << wx(x) << " " << wy(y) << "\nup " << wx(x) << " " << wy(y) << "\n";
+    return s.str();
+}
+
+// A private X server for one test.
+class XServer {
+public:
+    bool start(std::string* error) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            *error = "pipe failed";
+            return false;
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1600x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        while (poll(&p, 1, 20000) > 0) {
+            char c;
+            if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+            number += c;
+        }
+        close(fds[0]);
+        if (number.empty()) {
+            *error = "Xvfb did not start (is the xvfb package installed? scripts/bootstrap.sh installs it)";
+            return false;
+        }
+        display_ = ":" + number;
+        return true;
+    }
+    ~XServer() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+class DeviceWindow : public devtest::SimRun {
+protected:
+    void SetUp() override {
+        SimRun::SetUp();
+        std::string error;
+        ASSERT_TRUE(x_.start(&error)) << error;
+    }
+
+
+    // dravik-sim with the window on the private display, fed `feed`.
+    ProcessResult run_window(const std::string& feed, std::vector<std::string> args = {}) {
+        ++window_runs_;
+        std::string feed_path = dir() + "/feed-" + std::to_string(window_runs_) + ".txt";
+        devtest::write_file(feed_path, feed);
+        std::vector<std::string> all = {"--state", state_dir(), "--journal", window_journal(), "--screenshots",
+                                        screenshots_dir()};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<std::string> env = {"DISPLAY=" + x_.display(), "WAYLAND_DISPLAY=", "XDG_DATA_HOME=" + dir() + "/xdg",
+                                        "DRAVIK_WINDOW_FEED=" + feed_path, "SDL_AUDIODRIVER=dummy"};
+        ProcessResult r = devtest::run_process(DRAVIK_SIM, all, dir(), env, 120000);
+        EXPECT_FALSE(r.timed_out) << "the window did not close; stderr:\n" << r.err;
+        return r;
+    }
+    std::string window_journal() const { return dir() + "/window-journal-" + std::to_string(window_runs_) + ".jsonl"; }
+    JournalLog log() const { return JournalLog::load(window_journal()); }
+
+    // The device screen as a script sees it after `script`, on a fresh device.
+    Image headless_screen(const std::string& script, const std::string& name) {
+        devtest::write_file(dir() + "/headless.txt", script + "screenshot " + name + "\n");
+        ProcessResult r = devtest::run_process(
+            DRAVIK_SIM, {"--state", dir() + "/headless-state", "--script", dir() + "/headless.txt", "--screenshots",
+                         screenshots_dir()},
+            dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        return screenshot(name);
+    }
+
+    // Whether the window picture shows `screen` at `scale`, every device
+    // pixel as a scale x scale block.
+    static ::testing::AssertionResult shows_screen(const Image& window, const Image& screen, int scale) {
+        if (window.width() != kUnitsWide * scale || window.height() != kUnitsHigh * scale)
+            return ::testing::AssertionFailure() << "window picture is " << window.width() << " x " << window.height();
+        for (int y = 0; y < 320; ++y)
+            for (int x = 0; x < 240; ++x)
+                for (int k = 0; k < scale * scale; ++k) {
+                    Rgb w = window.pixel((kScreenLeft + x) * scale + k % scale, (kScreenTop + y) * scale + k / scale);
+                    if (w != screen.pixel(x, y))
+                        return ::testing::AssertionFailure() << "device pixel (" << x << ", " << y << ") is " << w
+                                                             << " in the window, " << screen.pixel(x, y) << " on the device";
+                }
+        return ::testing::AssertionSuccess();
+    }
+
+    XServer x_;
+    int window_runs_ = 0;
+};
+
+// The shell's check box rows: the Sound box is at (40, 95), each row 20
+// pixels lower; the Next button at (168, 265).
+int box_y(int row) { return 95 + 20 * row; }
+const int kBoxX = 40;
+const int kNextX = 168, kNextY = 265;
+// The run dialog's Start button.
+const int kStartX = 174, kStartY = 233;
+
+TEST_F(DeviceWindow, ShowsTheDeviceScreenInItsCaseAtItsScale) {
+    Image panel = headless_screen("", "panel.png");
+    for (int scale : {2, 3}) {
+        SCOPED_TRACE(scale);
+        std::vector<std::string> args;
+        if (scale != 2) args = {"--scale", std::to_string(scale)};
+        ProcessResult r = run_window("key F12\nclose\n", args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        JournalLog j = log();
+        ASSERT_GE(j.size(), 4u);
+        EXPECT_TRUE(JournalLog::matches(j[0], "device_window",
+                                        {{"op", "open"}, {"scale", scale}, {"width", kUnitsWide * scale},
+                                         {"height", kUnitsHigh * scale}, {"video", "x11"}}))
+            << j[0];
+        EXPECT_TRUE(j.in_order({{"boot"}, {"launch"}, {"screenshot", {{"ok", true}}}, {"device_window", {{"op", "close"}}},
+                                {"power_off"}}))
+            << j.dump();
+        EXPECT_EQ(j.events().back()["ev"], "power_off");
+        auto shot = j.filter("screenshot");
+        ASSERT_EQ(shot.size(), 1u);
+        std::string file = shot[0]["file"];
+        EXPECT_NE(r.out.find(file), std::string::npos) << r.out;
+        Image window = Image::load(file);
+        EXPECT_TRUE(shows_screen(window, panel, scale));
+        // Around the screen: the case, not the screen's white.
+        EXPECT_NE(window.pixel(10 * scale, 200 * scale), (Rgb{255, 255, 255}));
+        EXPECT_NE(window.pixel(144 * scale, 30 * scale), window.pixel(144 * scale, 200 * scale));
+    }
+    // Each F12 writes a new picture.
+    EXPECT_TRUE(std::filesystem::exists(screenshots_dir() + "/device-window-1.png"));
+    EXPECT_TRUE(std::filesystem::exists(screenshots_dir() + "/device-window-2.png"));
+}
+
+TEST_F(DeviceWindow, MouseIsTheStylus) {
+    // Tap the Sound box (it clears), picture; press on the Screen
+    // Calibration box and let go far from it (no click); press on the case
+    // beside the screen (nothing).
+    std::ostringstream feed;
+    feed << tap(kBoxX, box_y(0)) << "key F12\n"
+         << "down " << wx(kBoxX) << " " << wy(box_y(1)) << "\nmove " << wx(150) << " " << wy(200) << "\nmove "
+         << wx(200) << " " << wy(300) << "\nup " << wx(200) << " " << wy(300) << "\n"
+         << "down 20 600\nup 20 600\nkey F12\nclose\n";
+    ProcessResult r = run_window(feed.str());
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    EXPECT_TRUE(j.in_order({{"input", {{"action", "stylus"}, {"op", "down"}, {"x", kBoxX}, {"y", box_y(0)}}},
+                            {"input", {{"action", "stylus"}, {"op", "up"}, {"x", kBoxX}, {"y", box_y(0)}}},
+                            {"check", {{"id", 1000}, {"state", 0}}},
+                            {"input", {{"action", "stylus"}, {"op", "down"}, {"x", kBoxX}, {"y", box_y(1)}}},
+                            {"input", {{"action", "stylus"}, {"op", "up"}, {"x", 200}, {"y", 300}}}}))
+        << j.dump();
+    // The panel ticks its boxes at start; after that only the tap changed one.
+    int first_input = j.find("input");
+    ASSERT_GE(first_input, 0);
+    int checks = 0;
+    for (size_t i = size_t(first_input); i < j.size(); ++i) checks += j[i]["ev"] == "check";
+    EXPECT_EQ(checks, 1) << j.dump();
+    // The press on the case is no tap: two taps' worth of stylus events only.
+    EXPECT_EQ(j.count("input", {{"action", "stylus"}}), 4) << j.dump();
+
+    Image after_tap = headless_screen("tap " + std::to_string(kBoxX) + " " + std::to_string(box_y(0)) + "\n", "tapped.png");
+    EXPECT_TRUE(shows_screen(Image::load(screenshots_dir() + "/device-window-1.png"), after_tap, 2));
+}
+
+TEST_F(DeviceWindow, DrawnButtonsAndKeysAreTheHardwareButtons) {
+    // Drawn buttons, in device pixels of the window layout, and keys.
+    const struct {
+        const char* what;
+        std::string feed;
+        int vk;
+    } cases[] = {
+        {"application button 1", "down 88 904\nup 88 904\n", 193},
+        {"application button 2", "down 176 876\nup 176 876\n", 194},
+        {"application button 3", "down 400 876\nup 400 876\n", 195},
+        {"application button 4", "down 488 904\nup 488 904\n", 196},
+        {"side button 192", "down 12 250\nup 12 250\n", 192},
+        {"side button 198", "down 12 340\nup 12 340\n", 198},
+        {"side button 199", "down 12 392\nup 12 392\n", 199},
+        {"side button 200", "down 564 250\nup 564 250\n", 200},
+        {"side button 201", "down 564 350\nup 564 350\n", 201},
+        {"pad left", "down 240 880\nup 240 880\n", 37},
+        {"pad up", "down 288 832\nup 288 832\n", 38},
+        {"pad right", "down 336 880\nup 336 880\n", 39},
+        {"pad down", "down 288 928\nup 288 928\n", 40},
+        {"pad action", "down 288 880\nup 288 880\n", 13},
+        {"F1", "key F1\n", 193}, {"F2", "key F2\n", 194}, {"F3", "key F3\n", 195}, {"F4", "key F4\n", 196},
+        {"F5", "key F5\n", 192}, {"F6", "key F6\n", 198}, {"F7", "key F7\n", 199}, {"F8", "key F8\n", 200},
+        {"F9", "key F9\n", 201}, {"Left", "key Left\n", 37}, {"Up", "key Up\n", 38}, {"Right", "key Right\n", 39},
+        {"Down", "key Down\n", 40}, {"Enter", "key Return\n", 13},
+    };
+    std::string feed;
+    for (auto& c : cases) feed += c.feed;
+    // A button held on the keyboard is drawn pushed in.
+    feed += "keydown F2\nkey F12\nkeyup F2\nkey F12\nclose\n";
+    ProcessResult r = run_window(feed);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+
+    // Each press reaches the device as that button: the shell holds the
+    // application and side buttons, the pad's keys go to the window with
+    // the focus.  (A key's press and release come together, so the window
+    // may take both before the device sees the first.)
+    std::vector<devtest::EventPattern> expected;
+    for (auto& c : cases) {
+        expected.push_back({"input", {{"action", "button"}, {"op", "down"}, {"key", c.vk}}});
+        if (c.vk >= 192)
+            expected.push_back({"hotkey_press", {{"vk", c.vk}, {"holder", "shell"}}});
+        else
+            expected.push_back({"key", {{"msg", "down"}, {"vk", c.vk}}});
+    }
+    EXPECT_TRUE(j.in_order(expected)) << j.dump();
+    EXPECT_EQ(j.count("input", {{"action", "button"}, {"op", "down"}}), int(std::size(cases)) + 1);
+    EXPECT_EQ(j.count("input", {{"action", "button"}, {"op", "up"}}), int(std::size(cases)) + 1);
+    EXPECT_EQ(j.count("key", {{"msg", "up"}}), 10);
+
+    // Application button 2's face, below its picture: pushed in, then not.
+    Image held = Image::load(screenshots_dir() + "/device-window-1.png");
+    Image let_go = Image::load(screenshots_dir() + "/device-window-2.png");
+    EXPECT_EQ(held.pixel(176, 896), (Rgb{0x8a, 0xb4, 0xf8}));
+    EXPECT_EQ(let_go.pixel(176, 896), (Rgb{0x33, 0x36, 0x3b}));
+}
+
+TEST_F(DeviceWindow, ClosingPowersOffAndAResetRestartsInTheSameWindow) {
+    // Keep only Read/Write files: clear the other boxes, Next, Start with
+    // the automatic reset.
+    std::string feed;
+    for (int row : {0, 1, 2, 5, 6}) feed += tap(kBoxX, box_y(row));
+    feed += tap(kNextX, kNextY) + tap(kStartX, kStartY) + "key F12\nclose\n";
+    ProcessResult r = run_window(feed);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    EXPECT_EQ(j.count("device_window", {{"op", "open"}}), 1);
+    EXPECT_EQ(j.count("boot"), 2) << j.dump();
+    EXPECT_TRUE(j.in_order({{"reg_write", {{"name", "Reboot"}, {"data", 1}}},
+                            {"reset_request", {{"ok", true}}},
+                            {"reset"},
+                            {"boot"},
+                            {"launch"},
+                            {"window_text", {{"id", 1008}, {"text", "Finish"}}},
+                            {"screenshot"},
+                            {"device_window", {{"op", "close"}}},
+                            {"power_off"}}))
+        << j.dump();
+    // What the device wrote before it lost power is kept.
+    EXPECT_EQ(reg_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Reboot"), 1u);
+    EXPECT_EQ(reg_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "File"), 1u);
+    EXPECT_EQ(reg_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Sound"), 0u);
+}
+
+// One test alone, without the automatic reset: the panel's other boxes
+// cleared (IR Transfer starts clear), Next, the reset box cleared, Start.
+std::string only_test(int row) {
+    std::string feed;
+    for (int other : {0, 1, 2, 3, 5, 6})
+        if (other != row) feed += tap(kBoxX, box_y(other));
+    return feed + tap(kNextX, kNextY) + tap(17, 165) + tap(kStartX, kStartY);
+}
+const int kSoundRow = 0, kLedRow = 5;
+
+TEST_F(DeviceWindow, SoundsPlayInRealTimeWhileTheWindowLivesAndInputWaits) {
+    // The question opens; 700 ms later the alarm plays for 1.25 s.  A
+    // second in, Enter goes down (the window draws the action button
+    // pushed in: F12) and up; the question takes it when the sound is over.
+    std::string feed = only_test(kSoundRow) + "wait 1000\nkeydown Return\nwait 50\nkey F12\nwait 50\nkeyup Return\nwait 2000\nclose\n";
+    ProcessResult r = run_window(feed);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    int asked = j.find("msgbox", {{"caption", "Sound"}});
+    ASSERT_GE(asked, 0) << j.dump();
+    int played = j.find("sound", {{"played", true}}, size_t(asked));
+    int audio = j.find("audio", {{"op", "play"}, {"driver", "dummy"}, {"opened", true}}, size_t(asked));
+    int enter = j.find("input", {{"action", "button"}, {"op", "down"}, {"key", 13}}, size_t(asked));
+    int answered = j.find("msgbox_result", {{"result", 1}}, size_t(asked));
+    ASSERT_GE(played, 0) << j.dump();
+    ASSERT_GE(audio, 0) << j.dump();
+    ASSERT_GE(enter, 0) << j.dump();
+    ASSERT_GE(answered, 0) << j.dump();
+    auto t = [&](int i) { return j[i]["t"].get<int64_t>(); };
+    int64_t ms = j[audio]["ms"];
+    EXPECT_GE(ms, 1000);
+    // The timer's 700 ms, the key during the sound, the answer after it.
+    EXPECT_GE(t(played) - t(asked), 700);
+    EXPECT_GT(t(enter), t(played));
+    EXPECT_LT(t(enter), t(played) + ms);
+    EXPECT_GE(t(answered), t(played) + ms);
+    // The window drew the held button while the program was in the sound.
+    Image held = Image::load(screenshots_dir() + "/device-window-1.png");
+    EXPECT_EQ(held.pixel(288, 880 + 18), (Rgb{0x8a, 0xb4, 0xf8}));
+    int shot = j.find("screenshot", {}, size_t(asked));
+    EXPECT_GT(shot, played);
+    EXPECT_LT(t(shot), t(played) + ms);
+}
+
+TEST_F(DeviceWindow, LedsShowWhatTheDriverAndTheControllerSay) {
+    // The test lights LED 0 for a second, then LED 1, then sets both
+    // blinking (0.1 s of 0.2 s) and starts the controller flashing while it
+    // asks.  Pictures: in each second of the lighting pass, ten while the
+    // question is open, one after Enter answered it.
+    std::string feed = only_test(kLedRow) + "wait 500\nkey F12\nwait 1000\nkey F12\nwait 1200\n";
+    for (int i = 0; i < 10; ++i) feed += "key F12\nwait 70\n";
+    feed += "key Return\nwait 300\nkey F12\nclose\n";
+    ProcessResult r = run_window(feed);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    ASSERT_EQ(j.count("screenshot", {{"ok", true}}), 13) << j.dump();
+
+    const Rgb off{0x3a, 0x34, 0x34}, green{0x3e, 0xe8, 0x6a}, amber{0xff, 0xa7, 0x26}, blue{0x42, 0xa5, 0xff};
+    struct Lights {
+        Rgb led0, led1, controller;
+    };
+    auto lights = [&](int n) {
+        Image p = Image::load(screenshots_dir() + "/device-window-" + std::to_string(n) + ".png");
+        // LED centres: (36, 24) and (54, 24) from the left, the controller's at (252, 24).
+        return Lights{p.pixel(73, 49), p.pixel(109, 49), p.pixel(505, 49)};
+    };
+    Lights first = lights(1), second = lights(2), last = lights(13);
+    EXPECT_EQ(first.led0, green);
+    EXPECT_EQ(first.led1, off);
+    EXPECT_EQ(second.led0, off);
+    EXPECT_EQ(second.led1, amber);
+    EXPECT_EQ(second.controller, off);
+    std::map<std::string, std::set<std::string>> seen;
+    auto name = [&](Rgb c, Rgb lit) { return c == lit ? "lit" : c == off ? "off" : "other"; };
+    for (int n = 3; n <= 12; ++n) {
+        Lights l = lights(n);
+        seen["led0"].insert(name(l.led0, green));
+        seen["led1"].insert(name(l.led1, amber));
+        seen["controller"].insert(name(l.controller, blue));
+    }
+    for (auto& [what, states] : seen) EXPECT_EQ(states, (std::set<std::string>{"lit", "off"})) << what;
+    EXPECT_EQ(last.led0, off);
+    EXPECT_EQ(last.led1, off);
+    EXPECT_EQ(last.controller, off);
+
+    // The lighting pass took real seconds, and Enter answered OK.
+    int lit0 = j.find("led", {{"led", 0}, {"mode", 1}}), lit1 = j.find("led", {{"led", 1}, {"mode", 1}});
+    ASSERT_GE(lit0, 0);
+    ASSERT_GE(lit1, 0);
+    EXPECT_GE(j[lit1]["t"].get<int64_t>() - j[lit0]["t"].get<int64_t>(), 1000);
+    EXPECT_GE(j.find("msgbox_result", {{"result", 1}}, size_t(lit1)), 0) << j.dump();
+}
+
+TEST_F(DeviceWindow, AWholeRunByHand) {
+    // Every test, as a person at the window would run it: tick IR
+    // Transfer, Next, clear the reset box, Start; Enter for the Sound
+    // question while the alarm plays; the four targets' centres; Enter for
+    // the LED question; Enter for the Key test's instruction, then the
+    // buttons in the arrow's order; a picture of the panel at the end.
+    std::string feed = tap(kBoxX, box_y(4)) + tap(kNextX, kNextY) + tap(17, 165) + tap(kStartX, kStartY) +
+                       "wait 1000\nkey Return\n" + tap(30, 41) + tap(30, 290) + tap(210, 290) + tap(210, 41) +
+                       "key Return\nkey Return\n" +
+                       "key F1\nkey F2\nkey F3\nkey F4\nkey Left\nkey Up\nkey Right\nkey Return\nkey Down\n" +
+                       "key F12\nclose\n";
+    ProcessResult r = run_window(feed);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    int finished = j.find("window_text", {{"id", 1008}, {"text", "Finish"}});
+    ASSERT_GE(finished, 0) << j.dump();
+    // The Status column as last drawn: PASS in every row.
+    std::map<int, std::string> column;
+    for (const auto& e : j.filter("text", {{"window", "Dravik"}}))
+        if (e["rect"][0] == 170) column[(e["rect"][1].get<int>() - 62) / 20] = e["text"].get<std::string>().substr(0, 4);
+    for (int row = 0; row < 7; ++row) EXPECT_EQ(column[row], "PASS") << "row " << row << "\n" << j.dump();
+    EXPECT_GE(j.find("screenshot", {{"ok", true}}, size_t(finished)), 0);
+}
+
+TEST_F(DeviceWindow, TheClockIsRealAndAnIdleDeviceSleeps) {
+    ProcessResult r = run_window("wait 4000\nkey F12\nclose\n");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    int launch = j.find("launch"), shot = j.find("screenshot");
+    ASSERT_GE(launch, 0);
+    ASSERT_GE(shot, 0);
+    int64_t idle_ms = j[shot]["t"].get<int64_t>() - j[launch]["t"].get<int64_t>();
+    EXPECT_GE(idle_ms, 4000);
+    EXPECT_LT(idle_ms, 30000);
+    auto closed = j.filter("device_window", {{"op", "close"}});
+    ASSERT_EQ(closed.size(), 1u);
+    // Four seconds of an idle panel: the window slept a handful of times
+    // (for the feed's wait and its events), not once a frame.
+    EXPECT_LE(closed[0]["sleeps"].get<int>(), 10) << closed[0];
+}
+
+TEST_F(DeviceWindow, TheDemoRunsInTheWindowAndHandsTheDeviceOver) {
+    // The feed's first step comes when the device is the person's again.
+    ProcessResult r = run_window("key F12\nclose\n", {"--demo"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Status column:"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("The demo is over; the device is yours."), std::string::npos) << r.out;
+    JournalLog j = log();
+    EXPECT_EQ(j.count("device_window", {{"op", "open"}}), 1);
+    // Dravik was started again for the person at the window, who sees the
+    // panel when the demo is done.
+    EXPECT_TRUE(j.in_order({{"input", {{"action", "tap"}, {"from", "demo"}}},
+                            {"exit", {{"code", 0}}},
+                            {"launch"},
+                            {"screenshot", {{"file", screenshots_dir() + "/device-window-1.png"}}},
+                            {"power_off"}}))
+        << j.dump();
+    // The demo's moves are paced for watching: at least the pause between two.
+    auto taps = j.filter("input", {{"from", "demo"}});
+    ASSERT_GE(taps.size(), 2u);
+    EXPECT_GE(taps[1]["t"].get<int64_t>() - taps[0]["t"].get<int64_t>(), 700);
+}
+
+}  // namespace
+
+namespace {
+
+using KeyMapHelp = devtest::SimRun;
+
+TEST_F(KeyMapHelp, HelpListsEveryKeyOfTheWindow) {
+    ProcessResult r = run_with({"--help"});
+    ASSERT_EQ(r.exit_code, 0);
+    const struct {
+        const char* key;
+        const char* button;
+    } keys[] = {
+        {"Left", "pad left"}, {"Up", "pad up"}, {"Right", "pad right"}, {"Down", "pad down"},
+        {"Enter", "action button (13)"}, {"F1", "(193)"}, {"F2", "(194)"}, {"F3", "(195)"}, {"F4", "(196)"},
+        {"F5", "192"}, {"F6", "198"}, {"F7", "199"}, {"F8", "200"}, {"F9", "201"}, {"F12", "picture of the window"},
+    };
+    for (auto& k : keys) {
+        std::regex line("\n  " + std::string(k.key) + " +[^\n]*" + std::regex_replace(k.button, std::regex("[()]"), "\\$&"));
+        EXPECT_TRUE(std::regex_search(r.out, line)) << k.key << " " << k.button << "\n" << r.out;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+// The handheld on the desk: an SDL window that shows the device's screen
+// inside a drawn case with its buttons and LEDs, turns the mouse into the
+// stylus and the keyboard and the drawn buttons into the hardware buttons,
+// and plays the device's sounds through the sound card.
+//
+// The device runs on real time while the window is open: the window
+// installs a real clock whose waits (Sleep, a sound, an idle program) are
+// spent in the window's event loop, so the window keeps drawing and input
+// waits in the device's queue until the program takes it.  An idle program
+// costs nothing: the loop sleeps in the window system until an event comes,
+// a timer falls due or a blinking LED turns.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device_frame.h"
+#include "real_clock.h"
+#include "sound.h"
+#include "window_feed.h"
+
+struct SDL_Window;
+union SDL_Event;
+
+namespace sim {
+
+class DeviceWindow {
+public:
+    struct Settings {
+        int scale = 2;
+        std::string screenshots_dir;  // where F12 puts its pictures
+        WindowFeed feed;              // events for tests; empty for none
+    };
+
+    // Opens the window, installs the real clock and the sound output.  Null
+    // (with *error) when there is no window system to open it on.
+    static std::unique_ptr<DeviceWindow> open(Settings settings, std::string* error);
+    ~DeviceWindow();
+    DeviceWindow(const DeviceWindow&) = delete;
+    DeviceWindow& operator=(const DeviceWindow&) = delete;
+
+    // Lets real time pass until `until` (device clock; none: until
+    // something happens), drawing and taking input.  With `stop_on_input`
+    // returns as soon as input waits for the program.  Throws PowerOff when
+    // the window is closed.
+    void wait(std::optional<uint64_t> until, bool stop_on_input);
+    // Plays a sound to its end (synchronous), the window living on meanwhile.
+    void play(const Pcm& pcm);
+    // Draws the window now if anything on it changed.
+    void present(bool force = false);
+    // Writes what the window shows as a PNG.
+    bool save_picture(const std::string& path, std::string* error);
+
+    const DeviceFrame& frame() const { return frame_; }
+
+private:
+    explicit DeviceWindow(Settings settings);
+    void handle(const SDL_Event& e);
+    void give_feed_step(const FeedStep& s);
+    void stylus(int kind, int x, int y);
+    void button(int vk, bool down);
+    void release_all();
+    void screenshot_key();
+    [[noreturn]] void power_off();
+
+    Settings settings_;
+    DeviceFrame frame_;
+    RealClock clock_;
+    SDL_Window* window_ = nullptr;
+    void* dbus_ = nullptr;  // libdbus, as SDL loads it
+    uint32_t window_id_ = 0;
+    bool audio_tried_ = false;
+    bool audio_refused_ = false;  // said once that the card cannot play
+    std::string audio_driver_;  // "" when there is no sound card
+
+    Picture picture_;
+    std::vector<uint16_t> shown_screen_;  // the framebuffer as last drawn
+    LedLights shown_leds_;
+    std::vector<int> shown_pressed_;
+    bool drawn_ = false;
+
+    bool stylus_down_ = false;
+    int mouse_button_ = 0;         // the drawn button held with the mouse
+    std::vector<int> keys_down_;   // buttons held on the keyboard
+    bool close_requested_ = false;
+    uint64_t sleeps_ = 0;  // waits in the window system for an event
+};
+
+}  // namespace sim

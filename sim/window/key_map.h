@@ -1,0 +1,17 @@
+// The keyboard of the desk as the handheld's buttons: arrows for the pad,
+// Enter for its action button, F1 to F4 for the application buttons 193 to
+// 196, F5 for 192 and F6 to F9 for 198 to 201.  F12 is the window's own
+// screenshot key.
+#pragma once
+
+#include <string>
+
+namespace sim {
+
+// The device key code of a keyboard key (an SDL key code); 0 for none.
+int device_key_for(int sdl_key);
+
+// The key map as lines for the simulator's usage text.
+std::string window_key_help();
+
+}  // namespace sim
