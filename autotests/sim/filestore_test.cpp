@@ -3,6 +3,8 @@
 // profile's file faults, the journal and stream drivers.
 #include <gtest/gtest.h>
 
+#include "scratch.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,9 +33,7 @@ using nlohmann::json;
 class FileDevice : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/dravik-files-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
+        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
         sim::profile().load_json(json::object());
         std::string error;
         ASSERT_TRUE(folder_.open(tmp_ + "/state", false, &error)) << error;
@@ -46,19 +46,9 @@ protected:
         sim::registry() = sim::Registry();
         sim::file_store().set_root("");
         sim::profile().load_json(json::object());
-        fs::remove_all(tmp_);
     }
 
-    std::vector<json> events(const char* ev) {
-        std::vector<json> out;
-        std::ifstream in(tmp_ + "/journal.jsonl");
-        std::string line;
-        while (std::getline(in, line)) {
-            json j = json::parse(line);
-            if (j["ev"] == ev) out.push_back(j);
-        }
-        return out;
-    }
+    std::vector<json> events(const char* ev) { return simtest::journal_events(tmp_ + "/journal.jsonl", ev); }
 
     // Everything below the temporary folder, as relative paths.
     std::set<std::string> tree() {
@@ -97,7 +87,8 @@ protected:
         return buf;
     }
 
-    std::string tmp_, store_;
+    simtest::ScratchDir scratch_{"files"};
+    std::string tmp_ = scratch_.path(), store_;
     sim::StateFolder folder_;
 };
 

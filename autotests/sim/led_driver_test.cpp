@@ -4,6 +4,8 @@
 // access is recorded and only a mapped, writable register changes.
 #include <gtest/gtest.h>
 
+#include "scratch.h"
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -25,9 +27,7 @@ using nlohmann::json;
 class LedDevice : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/dravik-leds-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
+        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
         std::string error;
         ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
         power_on(json::object());
@@ -36,7 +36,6 @@ protected:
         sim::stop_drivers();
         sim::journal().close();
         sim::profile().load_json(json::object());
-        std::filesystem::remove_all(tmp_);
     }
 
     // The drivers start from the profile, as at boot.
@@ -45,17 +44,7 @@ protected:
         sim::start_drivers();
     }
 
-    std::vector<json> events(const char* ev) {
-        std::vector<json> out;
-        std::ifstream in(tmp_ + "/journal.jsonl");
-        std::string line;
-        while (std::getline(in, line)) {
-            json j = json::parse(line);
-            j.erase("t");
-            if (j["ev"] == ev) out.push_back(j);
-        }
-        return out;
-    }
+    std::vector<json> events(const char* ev) { return simtest::journal_events(tmp_ + "/journal.jsonl", ev, true); }
 
     static BOOL set_led(UINT led, INT mode, LONG cycle = 0, LONG on = 0) {
         NLED_SETTINGS_INFO s = {};
@@ -81,7 +70,8 @@ protected:
         return reinterpret_cast<volatile USHORT*>(view + offset);
     }
 
-    std::string tmp_;
+    simtest::ScratchDir scratch_{"leds"};
+    std::string tmp_ = scratch_.path();
 };
 
 TEST_F(LedDevice, CountComesFromTheProfile) {

@@ -2,6 +2,8 @@
 // change, and the Reg* functions with their profile faults and journal.
 #include <gtest/gtest.h>
 
+#include "scratch.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,9 +52,7 @@ std::string read_text(const std::string& path) {
 class RegistryDevice : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/dravik-registry-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
+        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
         state_ = tmp_ + "/state";
         sim::profile().load_json(json::object());
         std::string error;
@@ -64,19 +64,9 @@ protected:
         sim::clear_registry_handles();
         sim::registry() = sim::Registry();
         sim::profile().load_json(json::object());
-        fs::remove_all(tmp_);
     }
 
-    std::vector<json> events(const char* ev) {
-        std::vector<json> out;
-        std::ifstream in(tmp_ + "/journal.jsonl");
-        std::string line;
-        while (std::getline(in, line)) {
-            json j = json::parse(line);
-            if (j["ev"] == ev) out.push_back(j);
-        }
-        return out;
-    }
+    std::vector<json> events(const char* ev) { return simtest::journal_events(tmp_ + "/journal.jsonl", ev); }
 
     HKEY create(HKEY root, const char16_t* sub) {
         HKEY k = nullptr;
@@ -88,7 +78,8 @@ protected:
         return RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
     }
 
-    std::string tmp_, state_;
+    simtest::ScratchDir scratch_{"registry"};
+    std::string tmp_ = scratch_.path(), state_;
     sim::StateFolder folder_;
 };
 

@@ -2,6 +2,8 @@
 // on request, and refused (untouched) when it cannot be used.
 #include <gtest/gtest.h>
 
+#include "scratch.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,19 +50,17 @@ std::map<std::string, std::string> snapshot(const std::string& dir) {
 class StateFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/dravik-state-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
+        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
         dir_ = tmp_ + "/device";
         sim::profile().load_json(nlohmann::json::object());
     }
     void TearDown() override {
         sim::registry() = sim::Registry();
         sim::file_store().set_root("");
-        fs::remove_all(tmp_);
     }
 
-    std::string tmp_, dir_;
+    simtest::ScratchDir scratch_{"state"};
+    std::string tmp_ = scratch_.path(), dir_;
 };
 
 TEST_F(StateFolderTest, ANewFolderIsMadeFromTheFactoryImage) {
