@@ -13,23 +13,15 @@ namespace screentest {
 
 using devtest::Rgb;
 
-// The panel's boxes that are ticked when the program starts (IR Transfer,
-// 1004, is not).
-inline const int kTickedAtStart[] = {1000, 1001, 1002, 1003, 1005, 1007};
-
 // Script lines that leave exactly `boxes` ticked, then start a run without
-// the reset: Next, clear the reset box, Start.  Five lines or more; the
-// run's first action follows.
+// the reset: Next, clear the reset box, Start.  The run's first action
+// follows.
 inline std::string run_only(std::initializer_list<int> boxes) {
-    std::string s;
-    for (int box : kTickedAtStart) {
-        bool wanted = false;
-        for (int b : boxes) wanted = wanted || b == box;
-        if (!wanted) s += "click " + std::to_string(box) + "\n";
-    }
+    std::vector<int> selected(7, 0);
     for (int b : boxes)
-        if (b == 1004) s += "click 1004\n";
-    return s + "click 1008\nclick 1000\nclick 1001\n";
+        for (size_t i = 0; i < 7; ++i)
+            if (runpath::kBoxIds[i] == b) selected[i] = 1;
+    return runpath::select_tests(selected) + "click 1008\nclick 1000\nclick 1001\n";
 }
 
 inline int lines_of(const std::string& script) {
