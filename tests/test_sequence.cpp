@@ -2,7 +2,14 @@
 
 #include "app/catalogue/run_state.h"
 #include "app/selection_panel.h"
+#include "tests/key_test_dialog.h"
+#include "tests/screen_pattern_test.h"
 #include "tests/screen_restore.h"
+#include "tests/sound_test.h"
+#include "tests/file_test.h"
+#include "tests/ir_test.h"
+#include "tests/led_test.h"
+#include "tests/touch_target_test.h"
 
 // Each test has its turn below.  A test stores its own result in the
 // ResultTable and reports its own failures; a failed test never stops the
@@ -10,38 +17,36 @@
 // keeps 0 and the panel and the log show "?" for it.
 
 // Sound: the sound test stores the Sound result; nothing follows it.
-static void SoundTurn(HWND mainWindow) {
-    // The sound test is not built yet.
-}
+static void SoundTurn(HWND mainWindow) { SoundTest(mainWindow); }
 
 // Screen Calibration: the stylus target dialog (template 102) runs with
 // RunTemplateDialog; its end code becomes the result (2 PASS, 1 FAIL, any
 // other code 0), then RestoreScreenAfterTest(mainWindow).
 static void CalibrationTurn(HWND mainWindow) {
-    // The stylus target test is not built yet.
+    TouchTargetTest(mainWindow);
+    RestoreScreenAfterTest(mainWindow);
 }
 
 // Screen Patterns: the pattern test stores its result, then
 // RestoreScreenAfterPatterns(mainWindow).
 static void PatternTurn(HWND mainWindow) {
-    // The screen pattern test is not built yet.
+    ScreenPatternTest(mainWindow);
+    RestoreScreenAfterPatterns(mainWindow);
 }
 
 // Read/Write files: the file test stores its result; nothing follows it.
-static void FileTurn(HWND mainWindow) {
-    // The file test is not built yet.
-}
+static void FileTurn(HWND mainWindow) { FileTest(mainWindow); }
 
 // IR Transfer: the IR port test stores its result; nothing follows it.
-static void IrTurn(HWND mainWindow) {
-    // The IR port test is not built yet.
-}
+static void IrTurn(HWND mainWindow) { IrPortTest(); }
 
 // LED Notification: the LED test up to and including storing its result,
 // then RestoreScreenAfterTest(mainWindow), then the LED test's last step,
 // the release of the utility library it loaded.
 static void LedTurn(HWND mainWindow) {
-    // The LED test is not built yet.
+    RunLedTest(mainWindow);
+    RestoreScreenAfterTest(mainWindow);
+    ReleaseLedTestLibrary();
 }
 
 // Key Test: the key test dialog (template 108) is reused while the
@@ -49,9 +54,7 @@ static void LedTurn(HWND mainWindow) {
 // CreateTemplateDialog and its handle kept; either way it is shown
 // (SW_SHOW) and the run goes on without waiting: the dialog stores the Key
 // result itself when it ends.
-static void KeyTurn(HWND mainWindow) {
-    // The key test is not built yet.
-}
+static void KeyTurn(HWND mainWindow) { ShowKeyTestDialog(); }
 
 void TestSequence(HWND mainWindow) {
     EnableWindow(g_hNextFinishButton, FALSE);

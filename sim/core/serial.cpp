@@ -1,6 +1,8 @@
 // The serial driver behind "COM2:" (the infrared port).  The profile's
 // "com2" decides how it behaves: {"open_error": N} fails every open with
 // last error N; {"write": "ok" | "fails" | "partial"} (partial takes 20 bytes).
+// A serial port has one user at a time: while a handle is open, another
+// open fails with ERROR_ACCESS_DENIED.
 #include <windows.h>
 
 #include <iomanip>
@@ -29,7 +31,15 @@ nlohmann::json settings() {
     return raw.contains("com2") && raw["com2"].is_object() ? raw["com2"] : nlohmann::json::object();
 }
 
+bool& port_in_use() {
+    static bool in_use = false;
+    return in_use;
+}
+
 struct SerialPort : StreamObject {
+    SerialPort() { port_in_use() = true; }
+    ~SerialPort() override { port_in_use() = false; }
+
     BOOL read(void*, DWORD, DWORD* done) override {
         if (done) *done = 0;  // nothing arrives: no partner is in range
         return TRUE;
@@ -60,6 +70,11 @@ HANDLE open_port(DWORD, DWORD, DWORD) {
         int error = s["open_error"].get<int>();
         log_event("com", {{"op", "open"}, {"port", "COM2:"}, {"ok", false}, {"error", error}});
         SetLastError(DWORD(error));
+        return INVALID_HANDLE_VALUE;
+    }
+    if (port_in_use()) {
+        log_event("com", {{"op", "open"}, {"port", "COM2:"}, {"ok", false}, {"error", int(ERROR_ACCESS_DENIED)}});
+        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
     log_event("com", {{"op", "open"}, {"port", "COM2:"}, {"ok", true}, {"error", 0}});

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include "alarm_sound.h"
 #include "clock.h"
 #include "filestore.h"
 #include "journal.h"
 #include "text.h"
+#include "user.h"
 
 namespace sim {
 
@@ -58,24 +60,58 @@ bool parse_wav(const std::string& b, Pcm* out) {
 
 void set_sound_output(std::function<void(const Pcm&)> play) { output() = std::move(play); }
 
-}  // namespace sim
+namespace {
 
-extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
-    using namespace sim;
-    std::u16string path = sound ? std::u16string(sound) : std::u16string();
-    std::string bytes;
-    Pcm pcm;
-    bool ok = !path.empty() && !(flags & SND_ALIAS) && file_store().read_file(path, &bytes) && parse_wav(bytes, &pcm);
-    uint64_t ms = ok ? pcm.duration_ms() : 0;
-    log_event("sound", {{"path", to_utf8(path)}, {"played", ok}, {"ms", ms}, {"flags", flags}});
-    if (!ok) {
-        // Without SND_NODEFAULT the system's default sound would play; the
-        // device's default is silence of no length here.
-        return FALSE;
+// A synchronous sound headless: the program takes no input until the sound
+// has ended, but the person holding the device goes on meanwhile.  They let
+// time pass as they please and may act once (a tap, a key, an answer); what
+// they do reaches the program when the call returns, before any timer that
+// fell due during the sound.
+void play_headless(uint64_t ms) {
+    uint64_t end = clock().now_ms() + ms;
+    while (clock().now_ms() < end) {
+        uint64_t before = clock().now_ms();
+        user().idle(end);
+        if (clock().now_ms() == before) break;  // the user acted rather than waited
     }
+    clock().advance_to(end);
+}
+
+void play(const Pcm& pcm, bool synchronous) {
+    if (!synchronous) return;  // it plays on while the program goes on
     if (output())
         output()(pcm);
     else
-        sim::clock().pass(ms);
+        play_headless(pcm.duration_ms());
+}
+
+}  // namespace
+
+}  // namespace sim
+
+// The sound is a file name (SND_FILENAME, or neither SND_FILENAME nor
+// SND_ALIAS: the device has no sound aliases, so the name is taken as a
+// file).  A file that is missing or not PCM WAVE cannot be played: then the
+// system's default sound plays instead, unless SND_NODEFAULT says nothing
+// should.  A null sound stops whatever plays.
+extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
+    using namespace sim;
+    if (!sound) {
+        log_event("sound", {{"path", nullptr}, {"played", false}, {"ms", 0}, {"flags", flags}});
+        return TRUE;
+    }
+    std::u16string path(sound);
+    std::string bytes;
+    Pcm pcm;
+    bool found = !path.empty() && !(flags & SND_ALIAS) && file_store().read_file(path, &bytes) &&
+                 parse_wav(bytes, &pcm);
+    bool use_default = !found && !(flags & SND_NODEFAULT);
+    if (use_default) parse_wav(make_default_sound_wav(), &pcm);
+    bool played = found || use_default;
+    json fields = {{"path", to_utf8(path)}, {"played", found}, {"ms", played ? pcm.duration_ms() : 0}, {"flags", flags}};
+    if (use_default) fields["default"] = true;
+    log_event("sound", fields);
+    if (!played) return FALSE;
+    play(pcm, !(flags & SND_ASYNC));
     return TRUE;
 }
