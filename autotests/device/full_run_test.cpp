@@ -1,0 +1,70 @@
+// A whole run of all seven tests from one script on a healthy device,
+// answered as a working device would be: PASS in every cell of the Status
+// column and on every line of the log.
+#include <string>
+#include <vector>
+
+#include "device/driver_run_support.h"
+
+namespace {
+
+using devtest::JournalLog;
+using namespace drivertest;
+
+class FullRun : public runpath::RunPathSim {};
+
+// The words of the Status column's last full repaint in `log`, top to
+// bottom: the seven cell texts that follow the last Sound cell drawn.
+std::vector<std::string> last_status(const JournalLog& log) {
+    auto is_cell = [](const devtest::json& e) {
+        if (e["ev"] != "text" || e["window"] != "Dravik") return false;
+        std::string t = e["text"];
+        return t == "PASS" || t == "FAIL" || t.rfind("?", 0) == 0;
+    };
+    size_t from = log.size();
+    for (size_t i = 0; i < log.size(); ++i)
+        if (is_cell(log[i]) && log[i]["rect"][1] == 62) from = i;
+    std::vector<std::string> words;
+    for (size_t i = from; i < log.size() && words.size() < 7; ++i)
+        if (is_cell(log[i])) words.push_back(log[i]["text"].get<std::string>().substr(0, 4) == "PASS" ? "PASS"
+                                             : log[i]["text"] == "FAIL"                         ? "FAIL"
+                                                                                                : "?");
+    return words;
+}
+
+TEST_F(FullRun, ExampleScriptPassesEveryTest) {
+    std::string script = devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run.txt");
+    ASSERT_FALSE(script.empty());
+    boot(script);
+    ASSERT_EQ(last().exit_code, 0) << last().err;
+    JournalLog log = journal();
+
+    // Each test had its turn, in the fixed order.
+    EXPECT_TRUE(log.in_order({
+        {"msgbox", {{"caption", "Sound"}}},
+        {"dialog", {{"op", "open"}, {"template", 102}}},
+        {"dialog", {{"op", "end"}, {"template", 102}, {"code", 2}}},
+        {"gx", json::object()},
+        {"file", {{"op", "delete"}, {"path", kScratchFile}, {"ok", true}}},
+        {"com", {{"op", "write"}, {"bytes", 48}, {"ok", true}}},
+        {"msgbox", {{"caption", "LED Notification"}}},
+        {"dialog", {{"op", "open"}, {"template", 108}}},
+    })) << log.dump();
+
+    // The Status column as it stands before Finish clears it.
+    int finish = log.find("input", {{"action", "click"}, {"text", "Finish"}});
+    ASSERT_GE(finish, 0) << log.dump();
+    JournalLog run = runpath::slice(log, 0, finish);
+    EXPECT_EQ(last_status(run), std::vector<std::string>(7, "PASS")) << run.dump();
+    // Finish leaves "?" everywhere.
+    EXPECT_EQ(last_status(log), std::vector<std::string>(7, "?"));
+
+    auto saved = store_file(runpath::kLogPath);
+    ASSERT_TRUE(saved.has_value());
+    for (const char* test : {"Sound", "Screen Calibration", "Screen Patterns", "Read/Write files", "IR Transfer",
+                             "LED Notification", "Key Test"})
+        EXPECT_NE(saved->find(log_line(test, "PASS")), std::string::npos) << test << "\n" << *saved;
+    EXPECT_EQ(saved->find("?"), std::string::npos) << *saved;
+}
+
+}  // namespace
