@@ -54,12 +54,11 @@ static BOOL OnInitDialog(HWND dialog) {
 static BOOL OnCommand(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDOK:
-        RunChoice.startPressed = FALSE;
-        EndDialog(dialog, IDOK);
-        return TRUE;
     case IDCANCEL:
+    case IDC_BACK:
+        // Leaving without Start: nothing runs.
         RunChoice.startPressed = FALSE;
-        EndDialog(dialog, IDCANCEL);
+        EndDialog(dialog, LOWORD(wParam));
         return TRUE;
     case IDC_RESET_BOX:
         RunChoice.autoReset = SendMessageW(g_hResetCheckBox, BM_GETCHECK, 0, 0) == BST_CHECKED ? TRUE : FALSE;
@@ -67,10 +66,6 @@ static BOOL OnCommand(HWND dialog, WPARAM wParam) {
     case IDC_START:
         RunChoice.startPressed = TRUE;
         EndDialog(dialog, IDC_START);
-        return TRUE;
-    case IDC_BACK:
-        RunChoice.startPressed = FALSE;
-        EndDialog(dialog, IDC_BACK);
         return TRUE;
     default:
         return TRUE;

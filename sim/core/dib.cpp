@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "little_endian.h"
+
 namespace sim {
 
 namespace {
@@ -13,18 +15,6 @@ constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kV2HeaderSize = 52;  // the info header with the three masks inside
 constexpr int32_t kMaxDimension = 1 << 15;
-
-uint16_t read16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-uint32_t read32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 
 uint32_t colorref(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
 
@@ -64,7 +54,7 @@ bool fail(std::string* error, const std::string& what) {
 bool parse_dib(const void* data, size_t size, Dib* out, std::string* error) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     if (!bytes || size < 4) return fail(error, "truncated header");
-    const uint32_t header_size = read32(bytes);
+    const uint32_t header_size = read_le32(bytes);
     if (header_size > size) return fail(error, "truncated header");
 
     int32_t width = 0, height = 0;
@@ -73,18 +63,18 @@ bool parse_dib(const void* data, size_t size, Dib* out, std::string* error) {
     size_t palette_entry_size = 4;
     size_t pos = header_size;
     if (header_size == kCoreHeaderSize) {
-        width = read16(bytes + 4);
-        height = read16(bytes + 6);
-        planes = read16(bytes + 8);
-        bit_count = read16(bytes + 10);
+        width = read_le16(bytes + 4);
+        height = read_le16(bytes + 6);
+        planes = read_le16(bytes + 8);
+        bit_count = read_le16(bytes + 10);
         palette_entry_size = 3;
     } else if (header_size >= kInfoHeaderSize) {
         std::memcpy(&width, bytes + 4, 4);
         std::memcpy(&height, bytes + 8, 4);
-        planes = read16(bytes + 12);
-        bit_count = read16(bytes + 14);
-        compression = read32(bytes + 16);
-        colors_used = read32(bytes + 32);
+        planes = read_le16(bytes + 12);
+        bit_count = read_le16(bytes + 14);
+        compression = read_le32(bytes + 16);
+        colors_used = read_le32(bytes + 32);
     } else {
         return fail(error, "unknown header size " + std::to_string(header_size));
     }
@@ -113,11 +103,11 @@ bool parse_dib(const void* data, size_t size, Dib* out, std::string* error) {
             }
         } else if (compression == kBiBitfields || compression == kBiAlphaBitfields) {
             if (header_size >= kV2HeaderSize) {
-                for (int i = 0; i < 3; ++i) masks[i] = read32(bytes + 40 + 4 * i);
+                for (int i = 0; i < 3; ++i) masks[i] = read_le32(bytes + 40 + 4 * i);
             } else {
                 const size_t n = compression == kBiBitfields ? 3 : 4;
                 if (n * 4 > size - pos) return fail(error, "truncated colour masks");
-                for (int i = 0; i < 3; ++i) masks[i] = read32(bytes + pos + 4 * i);
+                for (int i = 0; i < 3; ++i) masks[i] = read_le32(bytes + pos + 4 * i);
                 pos += n * 4;
             }
         } else {
@@ -170,7 +160,7 @@ bool parse_dib(const void* data, size_t size, Dib* out, std::string* error) {
                 const uint8_t* q = row + size_t(x) * 3;
                 color = colorref(q[2], q[1], q[0]);
             } else {
-                const uint32_t px = bit_count == 16 ? read16(row + size_t(x) * 2) : read32(row + size_t(x) * 4);
+                const uint32_t px = bit_count == 16 ? read_le16(row + size_t(x) * 2) : read_le32(row + size_t(x) * 4);
                 color = colorref(red(px), green(px), blue(px));
             }
             dest[x] = color;

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "journal.h"
+#include "little_endian.h"
 #include "text.h"
 
 namespace sim {
@@ -60,34 +61,22 @@ constexpr uint16_t kLangNeutral = 0x0000;
 constexpr uint16_t kLangUsEnglish = 0x0409;
 constexpr uint16_t kRtString = 6;
 
-uint16_t read16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-uint32_t read32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
 size_t align4(size_t n) { return (n + 3) & ~size_t(3); }
 
 // Reads an ordinal (0xFFFF, n) or a terminated UTF-16 string at *pos,
 // staying below `end`.
 bool read_id(const uint8_t* data, size_t end, size_t* pos, ResourceId* out) {
     if (*pos + 2 > end) return false;
-    if (read16(data + *pos) == 0xFFFF) {
+    if (read_le16(data + *pos) == 0xFFFF) {
         if (*pos + 4 > end) return false;
-        *out = ResourceId::number(read16(data + *pos + 2));
+        *out = ResourceId::number(read_le16(data + *pos + 2));
         *pos += 4;
         return true;
     }
     std::u16string s;
     for (;;) {
         if (*pos + 2 > end) return false;
-        char16_t c = read16(data + *pos);
+        char16_t c = read_le16(data + *pos);
         *pos += 2;
         if (!c) break;
         s += c;
@@ -118,8 +107,8 @@ std::unique_ptr<ResourceTable> ResourceTable::parse(const uint8_t* data, size_t 
     while (pos < size) {
         const size_t start = pos;
         if (size - start < 8) return fail(start, "truncated resource header");
-        const uint32_t data_size = read32(data + start);
-        const uint32_t header_size = read32(data + start + 4);
+        const uint32_t data_size = read_le32(data + start);
+        const uint32_t header_size = read_le32(data + start + 4);
         if (header_size < 8 || header_size > size - start) return fail(start, "header size out of bounds");
         const size_t header_end = start + header_size;
 
@@ -129,11 +118,11 @@ std::unique_ptr<ResourceTable> ResourceTable::parse(const uint8_t* data, size_t 
         if (!read_id(data, header_end, &p, &entry.name)) return fail(start, "truncated resource name");
         p = align4(p);
         if (p > header_end || header_end - p < 16) return fail(start, "truncated resource header");
-        entry.data_version = read32(data + p);
-        entry.memory_flags = read16(data + p + 4);
-        entry.language = read16(data + p + 6);
-        entry.version = read32(data + p + 8);
-        entry.characteristics = read32(data + p + 12);
+        entry.data_version = read_le32(data + p);
+        entry.memory_flags = read_le16(data + p + 4);
+        entry.language = read_le16(data + p + 6);
+        entry.version = read_le32(data + p + 8);
+        entry.characteristics = read_le32(data + p + 12);
 
         if (data_size > size - header_end) return fail(start, "resource data runs past the end");
         entry.data = data + header_end;
@@ -171,7 +160,7 @@ bool ResourceTable::find_string(uint16_t id, const char16_t** text, size_t* leng
     size_t pos = 0;
     for (unsigned index = 0;; ++index) {
         if (pos + 2 > block->size) return false;
-        const size_t n = read16(block->data + pos);
+        const size_t n = read_le16(block->data + pos);
         pos += 2;
         if (n > (block->size - pos) / 2) return false;
         if (index == (id & 15u)) {

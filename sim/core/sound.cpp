@@ -6,6 +6,7 @@
 #include "clock.h"
 #include "filestore.h"
 #include "journal.h"
+#include "little_endian.h"
 #include "text.h"
 #include "user.h"
 
@@ -13,11 +14,9 @@ namespace sim {
 
 namespace {
 
-uint32_t le32(const std::string& b, size_t at) {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-           uint32_t(uint8_t(b[at + 3])) << 24;
-}
-uint16_t le16(const std::string& b, size_t at) { return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8); }
+const uint8_t* bytes_at(const std::string& b, size_t at) { return reinterpret_cast<const uint8_t*>(b.data()) + at; }
+uint32_t le32(const std::string& b, size_t at) { return read_le32(bytes_at(b, at)); }
+uint16_t le16(const std::string& b, size_t at) { return read_le16(bytes_at(b, at)); }
 
 std::function<void(const Pcm&)>& output() {
     static std::function<void(const Pcm&)> f;
