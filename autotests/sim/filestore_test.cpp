@@ -35,6 +35,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
         sim::profile().load_json(json::object());
+        sim::reset_file_calls();
         std::string error;
         ASSERT_TRUE(folder_.open(tmp_ + "/state", false, &error)) << error;
         ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
@@ -342,16 +343,20 @@ TEST_F(FileDevice, ReadsAndWritesMoveTheFilePosition) {
 
 TEST_F(FileDevice, FileFaultsFailTheNamedOperation) {
     // For each fault: the step of a write-close-read-close-delete cycle that
-    // fails and the error it reports.
+    // fails (-1 none) and the error it reports.  A numbered fault fails only
+    // that call of the operation since power-on.
     const struct {
         const char* fault;
         int failing_step;  // 0 create, 1 write, 2 close, 3 open, 4 read, 5 close, 6 delete
         DWORD error;
     } cases[] = {
-        {"create", 0, ERROR_ACCESS_DENIED}, {"write", 1, ERROR_WRITE_FAULT}, {"close", 2, ERROR_GEN_FAILURE},
-        {"open", 3, ERROR_ACCESS_DENIED},   {"read", 4, ERROR_READ_FAULT},   {"delete", 6, ERROR_ACCESS_DENIED},
+        {"create", 0, ERROR_ACCESS_DENIED},  {"write", 1, ERROR_WRITE_FAULT},   {"close", 2, ERROR_GEN_FAILURE},
+        {"open", 3, ERROR_ACCESS_DENIED},    {"read", 4, ERROR_READ_FAULT},     {"delete", 6, ERROR_ACCESS_DENIED},
+        {"close#1", 2, ERROR_GEN_FAILURE},   {"close#2", 5, ERROR_GEN_FAILURE}, {"create#1", 0, ERROR_ACCESS_DENIED},
+        {"write#2", -1, 0},                  {"read#1", 4, ERROR_READ_FAULT},   {"delete#2", -1, 0},
     };
     for (auto& c : cases) {
+        sim::reset_file_calls();
         sim::profile().load_json({{"file_faults", {{"\\DravikFile.txt", c.fault}}}});
         fs::remove(sim::file_store().host_path(u"\\DravikFile.txt"));
         int failed = -1;
@@ -376,7 +381,7 @@ TEST_F(FileDevice, FileFaultsFailTheNamedOperation) {
                 BOOL ok;
                 std::string got = read(h, 7, &ok);
                 step(4, ok);
-                if (ok && c.failing_step > 4) {
+                if (ok && (c.failing_step > 4 || c.failing_step < 0)) {
                     EXPECT_EQ(got, "payload") << c.fault;
                 }
                 step(5, CloseHandle(h));
@@ -384,9 +389,39 @@ TEST_F(FileDevice, FileFaultsFailTheNamedOperation) {
             }
         }
         EXPECT_EQ(failed, c.failing_step) << c.fault;
-        if (c.failing_step == 6) {
-            EXPECT_TRUE(sim::file_store().exists(u"\\DravikFile.txt"));
+        if (c.failing_step == 6 || c.failing_step < 0) {
+            EXPECT_EQ(sim::file_store().exists(u"\\DravikFile.txt"), c.failing_step == 6) << c.fault;
         }
+    }
+}
+
+// Numbered faults count the calls of their operation on the file, under
+// any spelling of its name, from power-on: across open-close cycles, and
+// afresh after the next power-on.
+TEST_F(FileDevice, NumberedFileFaultsCountCallsSincePowerOn) {
+    sim::profile().load_json({{"file_faults", {{"\\Log.txt", {"write#2", "close#3"}}}}});
+    // One create-write-close cycle a row, in order.
+    const struct {
+        const char16_t* path;
+        bool power_on_before;
+        bool write_ok, close_ok;
+    } cycles[] = {
+        {u"\\Log.txt", false, true, true},
+        {u"\\LOG.TXT", false, false, true},  // the second write
+        {u"log.txt", false, true, false},      // the third close
+        {u"\\log.txt", true, true, true},     // counted afresh
+        {u"\\Log.txt", false, false, true},  // the second write again
+    };
+    for (auto& c : cycles) {
+        SCOPED_TRACE(sim::to_utf8(c.path));
+        if (c.power_on_before) sim::reset_file_calls();
+        HANDLE h = open(c.path, RW, 0, CREATE_ALWAYS);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(write(h, "line"), c.write_ok);
+        EXPECT_EQ(bool(CloseHandle(h)), c.close_ok);
+        // Another file keeps its own count.
+        HANDLE other = open(u"\\Other.txt", RW, 0, CREATE_ALWAYS);
+        EXPECT_TRUE(write(other, "x") && write(other, "y") && CloseHandle(other));
     }
 }
 

@@ -144,6 +144,12 @@ TEST(DriverProfile, BadPortAndFileFaultSettingsAreRefusedNamingTheLine) {
         {"{\"file_faults\": {\"\\\\DravikFile.txt\": \"wirte\"}}", false, "\"file_faults\": \"\\DravikFile.txt\""},
         {"{\"file_faults\": {\"\\\\DravikFile.txt\": []}}", false, "\"file_faults\""},
         {"{\"file_faults\": {\"\\\\DravikFile.txt\": [\"read\", 3]}}", false, "\"file_faults\""},
+        {"{\"file_faults\": {\"\\\\DravikFile.txt\": [\"close#2\", \"write#10\", \"mismatch#1\"]}}", true, ""},
+        {"{\"file_faults\": {\"\\\\DravikFile.txt\": \"close#0\"}}", false, "\"file_faults\": \"\\DravikFile.txt\""},
+        {"{\"file_faults\": {\"\\\\DravikFile.txt\": \"close#\"}}", false, "\"file_faults\""},
+        {"{\"file_faults\": {\"\\\\DravikFile.txt\": \"close#-1\"}}", false, "\"file_faults\""},
+        {"{\"file_faults\": {\"\\\\DravikFile.txt\": \"close#2x\"}}", false, "\"file_faults\""},
+        {"{\"file_faults\": {\"\\\\DravikFile.txt\": \"clsoe#2\"}}", false, "\"file_faults\""},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.text);

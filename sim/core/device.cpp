@@ -7,6 +7,7 @@
 #include "controls.h"
 #include "demo_user.h"
 #include "drivers.h"
+#include "filestore.h"
 #include "gdi.h"
 #include "hotkeys.h"
 #include "input.h"
@@ -46,6 +47,7 @@ void boot_device() {
     shell_take_application_buttons();
     start_drivers();
     reset_display_access();
+    reset_file_calls();
 }
 
 void tear_down_device() {

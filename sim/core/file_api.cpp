@@ -27,18 +27,34 @@ std::map<std::u16string, StreamOpen>& stream_drivers() {
     return drivers;
 }
 
+// How many times each operation ("create", "open", "write", "read",
+// "close", "delete") has been asked of each file since power-on.
+std::map<std::pair<std::u16string, std::string>, int>& call_counts() {
+    static std::map<std::pair<std::u16string, std::string>, int> counts;
+    return counts;
+}
+
+// Counts one more call of `op` on the file and returns its number, from 1.
+int next_call(const std::u16string& path, const char* op) { return ++call_counts()[{lower(path), op}]; }
+
 // "file_faults": {"\\DravikFile.txt": "write"} (or a list of operations).
-bool file_fault(const std::u16string& path, const char* op) {
+// "close#2" fails only the second close of the file since power-on; `call`
+// is the number of the call being made (next_call).
+bool file_fault(const std::u16string& path, const char* op, int call) {
     const auto& raw = profile().raw();
     auto faults = raw.find("file_faults");
     if (faults == raw.end() || !faults->is_object()) return false;
+    const std::string numbered = std::string(op) + "#" + std::to_string(call);
+    auto names = [&](const nlohmann::json& e) {
+        return e.is_string() && (e.get<std::string>() == op || e.get<std::string>() == numbered);
+    };
     for (auto it = faults->begin(); it != faults->end(); ++it) {
         if (!FileStore::same_path(to_u16(it.key()), path)) continue;
         const auto& v = it.value();
-        if (v.is_string() && v.get<std::string>() == op) return true;
+        if (names(v)) return true;
         if (v.is_array())
             for (auto& e : v)
-                if (e.is_string() && e.get<std::string>() == op) return true;
+                if (names(e)) return true;
     }
     return false;
 }
@@ -101,7 +117,7 @@ public:
     DWORD share() const { return share_; }
 
     bool close() override {
-        bool fault = file_fault(path_, "close");
+        bool fault = file_fault(path_, "close", next_call(path_, "close"));
         release();
         journal_file("close", path_, !fault);
         if (fault) SetLastError(ERROR_GEN_FAILURE);
@@ -110,9 +126,10 @@ public:
 
     BOOL read(void* buffer, DWORD count, DWORD* done) override {
         *done = 0;
+        const int call = next_call(path_, "read");
         if (!(access_ & GENERIC_READ)) return fail_transfer("read", ERROR_ACCESS_DENIED);
-        if (file_fault(path_, "read")) return fail_transfer("read", ERROR_READ_FAULT);
-        DWORD want = file_fault(path_, "short_read") ? count / 2 : count;
+        if (file_fault(path_, "read", call)) return fail_transfer("read", ERROR_READ_FAULT);
+        DWORD want = file_fault(path_, "short_read", call) ? count / 2 : count;
         auto* p = static_cast<uint8_t*>(buffer);
         while (*done < want) {
             ssize_t n = pread(fd_, p + *done, want - *done, off_t(pos_ + *done));
@@ -128,15 +145,16 @@ public:
         }
         pos_ += *done;
         // A bad medium: the last byte read is not the one stored.
-        if (*done > 0 && file_fault(path_, "mismatch")) p[*done - 1] ^= 0xFF;
+        if (*done > 0 && file_fault(path_, "mismatch", call)) p[*done - 1] ^= 0xFF;
         journal_transfer("read", path_, true, *done);
         return TRUE;
     }
 
     BOOL write(const void* buffer, DWORD count, DWORD* done) override {
         *done = 0;
+        const int call = next_call(path_, "write");
         if (!(access_ & GENERIC_WRITE)) return fail_transfer("write", ERROR_ACCESS_DENIED);
-        if (file_fault(path_, "write")) return fail_transfer("write", ERROR_WRITE_FAULT);
+        if (file_fault(path_, "write", call)) return fail_transfer("write", ERROR_WRITE_FAULT);
         auto* p = static_cast<const uint8_t*>(buffer);
         while (*done < count) {
             ssize_t n = pwrite(fd_, p + *done, count - *done, off_t(pos_ + *done));
@@ -208,6 +226,8 @@ HANDLE open_stream(const std::u16string& name, DWORD access, DWORD share, DWORD 
 
 }  // namespace
 
+void reset_file_calls() { call_counts().clear(); }
+
 void register_stream_driver(const std::u16string& name, StreamOpen open) {
     if (open)
         stream_drivers()[lower(name)] = std::move(open);
@@ -234,6 +254,7 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
     bool may_create = disp == CREATE_NEW || disp == CREATE_ALWAYS || disp == OPEN_ALWAYS;
     const char* op = may_create ? "create" : "open";
     std::u16string path = FileStore::normalize(given);
+    const int call = next_call(path, op);
     auto fail = [&](DWORD code) {
         journal_file(op, path, false);
         SetLastError(code);
@@ -245,7 +266,7 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
     FileStore::Entry entry;
     if (DWORD err = file_store().resolve(given, &entry)) return fail(err);
     if (held_open(path)) return fail(ERROR_SHARING_VIOLATION);
-    if (file_fault(path, op)) return fail(ERROR_ACCESS_DENIED);
+    if (file_fault(path, op, call)) return fail(ERROR_ACCESS_DENIED);
     if (entry.exists && disp == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
     if (entry.is_folder) return fail(ERROR_ACCESS_DENIED);
     if (!entry.exists && (disp == OPEN_EXISTING || disp == TRUNCATE_EXISTING)) return fail(ERROR_FILE_NOT_FOUND);
@@ -319,6 +340,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
         return FALSE;
     }
     std::u16string path = FileStore::normalize(lpFileName);
+    const int call = next_call(path, "delete");
     auto fail = [&](DWORD code) {
         journal_file("delete", path, false);
         SetLastError(code);
@@ -332,7 +354,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     struct stat st;
     if (stat(entry.host.c_str(), &st) != 0) return fail(error_from_errno(errno));
     if (open_anywhere(FileId{st.st_dev, st.st_ino})) return fail(ERROR_SHARING_VIOLATION);
-    if (file_fault(path, "delete")) return fail(ERROR_ACCESS_DENIED);
+    if (file_fault(path, "delete", call)) return fail(ERROR_ACCESS_DENIED);
     if (!(st.st_mode & S_IWUSR)) return fail(ERROR_ACCESS_DENIED);  // a read-only file
     if (::unlink(entry.host.c_str()) != 0) return fail(error_from_errno(errno));
     journal_file("delete", path, true);

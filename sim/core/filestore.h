@@ -58,6 +58,11 @@ private:
 
 FileStore& file_store();
 
+// Forgets how many times each file operation has been asked of each file,
+// as at power-on (the profile's numbered file faults, "close#2", count
+// from there).
+void reset_file_calls();
+
 // A kernel object that ReadFile and WriteFile work on: a file of the store
 // or a handle opened on a stream driver.  Both set the last error on
 // failure.

@@ -134,14 +134,23 @@ std::string display_problem(const json& d) {
     return "";
 }
 
-// "file_faults": device path -> an operation, or a list of them.  "" when
-// it is sound.
+// "file_faults": device path -> an operation, or a list of them; an
+// operation may name one call, "close#2".  "" when it is sound.
 std::string file_faults_problem(const json& faults) {
     static const char* const kOps[] = {"create", "write", "close", "open", "read", "delete", "mismatch", "short_read"};
     auto known = [](const json& op) {
         if (!op.is_string()) return false;
+        std::string name = op.get<std::string>();
+        size_t hash = name.find('#');
+        if (hash != std::string::npos) {
+            std::string number = name.substr(hash + 1);
+            if (number.empty() || number.size() > 9 || number[0] == '0' ||
+                number.find_first_not_of("0123456789") != std::string::npos)
+                return false;
+            name.resize(hash);
+        }
         for (const char* k : kOps)
-            if (op.get<std::string>() == k) return true;
+            if (name == k) return true;
         return false;
     };
     for (auto it = faults.begin(); it != faults.end(); ++it) {
@@ -152,7 +161,8 @@ std::string file_faults_problem(const json& faults) {
         }
         if (!ok)
             return "\"" + it.key() +
-                   "\" must be one of create, write, close, open, read, delete, mismatch, short_read, or a list of them";
+                   "\" must be one of create, write, close, open, read, delete, mismatch, short_read (each may name "
+                   "one call, as in close#2), or a list of them";
     }
     return "";
 }
