@@ -14,9 +14,10 @@ void ScreenPatternTest(HWND mainWindow) {
     FillScreenSolid(255, 255, 255);
     Sleep(kOpeningPauseMs);
 
-    // Only the last blue pass counts; every later pass must succeed too.
-    int verdict = 0;
-    for (int pass = 0; pass < kPassesPerPattern; ++pass) verdict = FillScreenSolid(0, 0, 255);
+    // Every pass after the opening fill counts, and every pass is drawn
+    // whatever the earlier ones gave.
+    int verdict = 1;
+    for (int pass = 0; pass < kPassesPerPattern; ++pass) verdict &= FillScreenSolid(0, 0, 255);
     for (int pass = 0; pass < kPassesPerPattern; ++pass) verdict &= FillScreenSolid(255, 255, 255);
     for (int pass = 0; pass < kPassesPerPattern; ++pass) verdict &= DrawColourBars(0);
     for (int pass = 0; pass < kPassesPerPattern; ++pass) verdict &= DrawColourBars(1);

@@ -8,6 +8,6 @@
 #include "platform/win32.h"
 
 // Opens the display for the main window (it stays open until the process
-// ends), draws the passes and stores the Pattern result.  The passes that
-// count are the last blue one and all the later ones.
+// ends), draws the passes and stores the Pattern result.  Every pass but
+// the opening white fill counts.
 void ScreenPatternTest(HWND mainWindow);

@@ -131,19 +131,22 @@ TEST_F(Patterns, HealthyPanelShowsEveryPatternAndPasses) {
 }
 
 // A pass that cannot have the display memory returns at once (no
-// GXEndDraw).  It fails the test in any counted pass: the 30th blue one and
-// every later one; in the opening fill or the first 29 blue passes it does
-// not count.
-TEST_F(Patterns, FailingBeginDrawFailsOnlyInCountedPasses) {
+// GXEndDraw), and the passes after it are drawn all the same.  It fails the
+// test in any of the 150 counted passes, blue ones included; only the
+// opening fill does not count.  No box is shown; the log records the
+// verdict as the Status column does.
+TEST_F(Patterns, FailingBeginDrawFailsInEveryCountedPass) {
     const struct {
         const char* what;
         std::vector<int> failing;
         const char* status;
     } cases[] = {
         {"the opening fill", {1}, "PASS"},
-        {"the first blue pass", {2}, "PASS"},
+        {"the first blue pass", {2}, "FAIL"},
+        {"a blue pass in the middle", {16}, "FAIL"},
         {"the first 29 blue passes", {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
-                                      17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30}, "PASS"},
+                                      17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30}, "FAIL"},
+        {"the opening fill and the first blue pass", {1, 2}, "FAIL"},
         {"the 30th blue pass", {31}, "FAIL"},
         {"the first white pass", {32}, "FAIL"},
         {"the last white pass", {61}, "FAIL"},
@@ -155,7 +158,7 @@ TEST_F(Patterns, FailingBeginDrawFailsOnlyInCountedPasses) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        boot(run_only({1002}) + "wait 100\n", {{"begin_draw_fails", c.failing}});
+        boot(run_only({1002}) + "wait 100\nclick 1008\nanswer yes\nwait 100\n", {{"begin_draw_fails", c.failing}});
         JournalLog log = journal();
         int failing = 0;
         for (int call : c.failing) {
@@ -167,6 +170,12 @@ TEST_F(Patterns, FailingBeginDrawFailsOnlyInCountedPasses) {
         EXPECT_EQ(log.count("gx", {{"op", "begin"}}), kLastRandom) << "every pass is tried";
         EXPECT_EQ(log.count("gx", {{"op", "end"}, {"ok", true}}), kLastRandom - failing);
         EXPECT_EQ(pattern_status(log), c.status);
+        auto saved = store_file(kLogPath);
+        ASSERT_TRUE(saved.has_value());
+        EXPECT_NE(saved->find(std::string("Screen Patterns\t\t") + c.status + "\r\n"), std::string::npos) << *saved;
+        std::vector<json> boxes = log.filter("msgbox");
+        ASSERT_EQ(boxes.size(), 1u) << "only the log question\n" << log.dump();
+        EXPECT_EQ(boxes[0]["text"], "Do you want to make a result file(Dravik.log)?");
     }
 }
 
