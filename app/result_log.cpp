@@ -58,9 +58,17 @@ static void AppendConverted(LPCWSTR text) {
     AppendBytes(g_text);
 }
 
-static void WriteLine(HANDLE file) {
+// Writes the line buffer up to its terminating zero; false when the write
+// fails.
+static BOOL WriteLine(HANDLE file) {
     DWORD written;
-    WriteFile(file, g_line, (DWORD)ByteLength(g_line), &written, NULL);
+    return WriteFile(file, g_line, (DWORD)ByteLength(g_line), &written, NULL);
+}
+
+// The one box for a log that is missing or not whole: no owner, caption
+// "Error", the exclamation icon and an OK button.
+static void ReportLogNotMade() {
+    MessageBoxW(NULL, TEXT("File is not created"), TEXT("Error"), MB_OK | MB_ICONEXCLAMATION);
 }
 
 // Line 1, "%ld/%ld/%ld %ld:%ld:%ld \r\n": month/day/year hour:minute:second
@@ -89,9 +97,14 @@ void WriteResultLog() {
 
     HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
-        MessageBoxW(NULL, TEXT("File is not created"), TEXT("Error"), MB_OK | MB_ICONEXCLAMATION);
+        ReportLogNotMade();
         return;
     }
+
+    // Every line is tried even after a failed write, so that as much of the
+    // log as the store takes is kept; a log that is not whole is reported
+    // once, after the file is closed.
+    BOOL whole = TRUE;
 
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -101,7 +114,7 @@ void WriteResultLog() {
     AppendTimeStamp(now);
     AppendConverted(g_szTitle);
     AppendBytes("\r\n\r\n");
-    WriteLine(file);
+    if (!WriteLine(file)) whole = FALSE;
 
     // Lines 4 and 5: the header and its rule.
     ClearBuffers();
@@ -109,7 +122,7 @@ void WriteResultLog() {
     AppendBytes("\t");
     AppendConverted(g_szStatus);
     AppendBytes("\r\n========================\r\n");
-    WriteLine(file);
+    if (!WriteLine(file)) whole = FALSE;
 
     // One line per test, in catalogue order.
     for (int i = 0; i < TestCount; ++i) {
@@ -118,8 +131,9 @@ void WriteResultLog() {
         AppendBytes("\t\t");
         AppendConverted(ResultLogText(ResultTable[i]));
         AppendBytes("\r\n");
-        WriteLine(file);
+        if (!WriteLine(file)) whole = FALSE;
     }
 
-    CloseHandle(file);
+    if (!CloseHandle(file)) whole = FALSE;
+    if (!whole) ReportLogNotMade();
 }

@@ -7,5 +7,6 @@
 
 // Writes the log from the ResultTable.  When the file cannot be created
 // the user is told "File is not created" (caption "Error", no owner) and
-// nothing is written.
+// nothing is written; when a write or the close fails, every line is still
+// tried and the same box follows once the file is closed.
 void WriteResultLog();

@@ -95,6 +95,7 @@ TEST_F(ResultLog, YesWritesTheLogExactly) {
         for (auto& p : panel_cleared()) expected.push_back(p);
         EXPECT_TRUE(finish.in_order(expected));
         EXPECT_EQ(finish.count("file", {{"op", "write"}}), 9) << finish.dump();
+        EXPECT_EQ(finish.count("msgbox"), 1) << "a log written whole is not reported";
     }
 }
 
@@ -161,6 +162,52 @@ TEST_F(ResultLog, LogThatCannotBeCreatedIsReportedAndFinishStillClears) {
         EXPECT_EQ(log.count("file", {{"op", "write"}}), 0) << log.dump();
         EXPECT_EQ(store_exists("\\My Documents"), !c.remove_folder) << "the folder is not created";
         EXPECT_FALSE(store_exists(kLogPath));
+    }
+}
+
+// A log that the store does not take whole: every line is still tried,
+// the file is closed, and then the one box of a log that is not made (no
+// owner) says so, however many calls failed; Finish goes on and clears the
+// panel.  What the file keeps is what the store took.
+TEST_F(ResultLog, LogNotWrittenWholeIsReportedOnceAndFinishStillClears) {
+    const std::string whole = expected_log("3/14/2004 9:5:7");
+    std::string without_sound = whole;
+    without_sound.erase(without_sound.find("Sound\t\t?\r\n"), std::string("Sound\t\t?\r\n").size());
+    const struct {
+        const char* what;
+        json faults;
+        std::vector<bool> writes_ok;  // the nine writes
+        bool close_ok;
+        std::string kept;
+    } cases[] = {
+        {"every write fails", "write", std::vector<bool>(9, false), true, ""},
+        {"the Sound line's write fails",
+         "write#3",
+         {true, true, false, true, true, true, true, true, true},
+         true,
+         without_sound},
+        {"the close fails", "close", std::vector<bool>(9, true), false, whole},
+        {"every write and the close fail", json::array({"write", "close"}), std::vector<bool>(9, false), false, ""},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        boot(kSelectOnlyIr + kRunThenFinish + "answer yes\nanswer ok\nwait 100\n",
+             {{"local_time", "2004-03-14 09:05:07"}, {"file_faults", {{kLogPath, c.faults}}}});
+        JournalLog finish = from_step(journal(), kFinishLine);
+
+        std::vector<EventPattern> expected = {{"msgbox", log_question()},
+                                              {"msgbox_result", {{"result", 6}}},
+                                              {"file", {{"op", "create"}, {"path", kLogPath}, {"ok", true}}}};
+        for (bool ok : c.writes_ok) expected.push_back({"file", {{"op", "write"}, {"path", kLogPath}, {"ok", ok}}});
+        expected.push_back({"file", {{"op", "close"}, {"path", kLogPath}, {"ok", c.close_ok}}});
+        expected.push_back(
+            {"msgbox", {{"owner", nullptr}, {"text", "File is not created"}, {"caption", "Error"}, {"style", 0x30}}});
+        expected.push_back({"msgbox_result", {{"result", 1}}});
+        for (auto& p : panel_cleared()) expected.push_back(p);
+        EXPECT_TRUE(finish.in_order(expected)) << finish.dump();
+        EXPECT_EQ(finish.count("file", {{"op", "write"}}), 9);
+        EXPECT_EQ(finish.count("msgbox"), 2) << "the question and one box";
+        EXPECT_EQ(store_file(kLogPath), c.kept);
     }
 }
 
