@@ -71,8 +71,11 @@ void FileTest(HWND mainWindow) {
     }
 
     // The text came back whole: clean up.  A file that cannot be closed or
-    // deleted leaves the result as it was.
-    if (!CloseHandle(file)) return;
-    if (!DeleteFileW(path)) return;
+    // deleted fails the test without a box and stays for the next run to
+    // replace.
+    if (!CloseHandle(file) || !DeleteFileW(path)) {
+        ResultTable[TestFile] = ResultFail;
+        return;
+    }
     ResultTable[TestFile] = ResultPass;
 }

@@ -7,7 +7,7 @@
 #include "platform/win32.h"
 
 // Runs the test with the main window as owner of its boxes and stores the
-// File result: PASS, or FAIL on any failure up to the comparison.  When the
-// file matched but cannot be closed or deleted, nothing is stored and the
-// slot keeps what it had ("?" in a fresh run).
+// File result: PASS, or FAIL on any failure.  When the file matched but
+// cannot be closed or deleted, FAIL is stored without a box and the file
+// stays.
 void FileTest(HWND mainWindow);

@@ -52,9 +52,9 @@ TEST_F(FileRun, HealthyStorePassesSilentlyAndLeavesNoFile) {
 
 // What reaches the file is the payload as 48 bytes of UTF-16LE, without
 // terminator or byte-order mark, replacing whatever the file held: seen
-// through a store that refuses the delete, which leaves the result "?"
-// without a box.
-TEST_F(FileRun, TheFileHoldsThePayloadAndAFailedDeleteLeavesAQuestionMark) {
+// through a store that refuses the delete, which fails the test without a
+// box.
+TEST_F(FileRun, TheFileHoldsThePayloadAndAFailedDeleteFailsSilently) {
     boot("wait 0\n");
     devtest::write_file(store_path(kScratchFile), std::string(100, 'x'));
     boot(file_only() + kFinishWithLog, {{"file_faults", {{kScratchFile, "delete"}}}}, KeepState);
@@ -64,10 +64,10 @@ TEST_F(FileRun, TheFileHoldsThePayloadAndAFailedDeleteLeavesAQuestionMark) {
     EXPECT_EQ(run.count("msgbox"), 1) << "only the log question\n" << run.dump();
     EXPECT_EQ(run.count("file", file_op("delete", false)), 1);
     EXPECT_EQ(store_file(kScratchFile), payload_bytes());
-    EXPECT_EQ(status_word(log, kFileRow), "?");
+    EXPECT_EQ(status_word(log, kFileRow), "FAIL");
     auto saved = store_file(runpath::kLogPath);
     ASSERT_TRUE(saved.has_value());
-    EXPECT_NE(saved->find(log_line("Read/Write files", "?")), std::string::npos) << *saved;
+    EXPECT_NE(saved->find(log_line("Read/Write files", "FAIL")), std::string::npos) << *saved;
 }
 
 // A mismatch keeps the file as it was written (the fault is in what the
@@ -86,8 +86,10 @@ TEST_F(FileRun, AFileLeftByAnEarlierRunIsReplaced) {
 }
 
 // Each failure of the store: the one box it shows (owner the main window,
-// caption "Error", exclamation icon), the result, whether the file stays,
-// and every handle the test opened is closed before it ends.
+// caption "Error", exclamation icon), the result in the Status column and
+// in the log, whether the file stays, and every handle the test opened is
+// closed before it ends.  A file that read back whole but cannot be closed
+// or deleted fails without a box.
 TEST_F(FileRun, EachFailureShowsItsOneBoxAndEndsTheTest) {
     const struct {
         const char* what;
@@ -108,19 +110,26 @@ TEST_F(FileRun, EachFailureShowsItsOneBoxAndEndsTheTest) {
         {"read fails", {{"file_faults", {{kScratchFile, "read"}}}}, {"Read is not done"}, "FAIL", true, "close"},
         {"reads other bytes", {{"file_faults", {{kScratchFile, "mismatch"}}}}, {}, "FAIL", true, "close"},
         {"reads too few bytes", {{"file_faults", {{kScratchFile, "short_read"}}}}, {}, "FAIL", true, "close"},
-        {"cannot be deleted", {{"file_faults", {{kScratchFile, "delete"}}}}, {}, "?", true, "delete"},
+        {"cannot be closed after the read", {{"file_faults", {{kScratchFile, "close#2"}}}}, {}, "FAIL", true,
+         "close"},
+        {"cannot be deleted", {{"file_faults", {{kScratchFile, "delete"}}}}, {}, "FAIL", true, "delete"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::string script = file_only();
         for (size_t i = 0; i < c.boxes.size(); ++i) script += "answer ok\nwait 100\n";
-        boot(script, c.profile);
+        boot(script + kFinishWithLog, c.profile);
         JournalLog log = journal();
         JournalLog run = from_step(log, start_line());
 
-        EXPECT_EQ(box_texts(run), c.boxes) << run.dump();
+        std::vector<std::string> boxes = c.boxes;
+        boxes.push_back("Do you want to make a result file(Dravik.log)?");
+        EXPECT_EQ(box_texts(run), boxes) << run.dump();
         for (auto& text : c.boxes) EXPECT_EQ(run.count("msgbox", file_error_box(text)), 1) << text;
         EXPECT_EQ(status_word(log, kFileRow), c.word);
+        auto saved = store_file(runpath::kLogPath);
+        ASSERT_TRUE(saved.has_value());
+        EXPECT_NE(saved->find(log_line("Read/Write files", c.word)), std::string::npos) << *saved;
         EXPECT_EQ(store_exists(kScratchFile), c.file_stays);
 
         std::vector<json> ops = run.filter("file", {{"path", kScratchFile}});
