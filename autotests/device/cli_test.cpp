@@ -99,6 +99,10 @@ TEST_F(Cli, BadProfileIsRefusedNamingFileAndLine) {
         {"{\n\n\n  \"processes\": \"shell.exe\"\n}\n", 4, "processes"},
         {"{\n  \"platform_id\": 3.5\n}\n", 2, "platform_id"},
         {"{\n  \"model\": \"x\",\n  \"no_such_key\": 1\n}\n", 3, "no_such_key"},
+        // The key's name first appears on line 2, as text; the bad value is on line 4.
+        {"{\n  \"model\": \"leds\",\n  \"seed\": 1,\n  \"leds\": 2000000000\n}\n", 4, "leds"},
+        {"{\n  \"bluetooth\": {\n    \"status_export\": \"no\"\n  }\n}\n", 3, "status_export"},
+        {"{\n  \"reset\": \"fail\"\n}\n", 2, "reset"},
         {"[1, 2]\n", 1, "object"},
     };
     for (auto& c : cases) {
