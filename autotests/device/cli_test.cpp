@@ -144,19 +144,54 @@ TEST_F(Cli, BadScriptIsRefusedNamingFileAndLine) {
 }
 
 TEST_F(Cli, HelpListsOptionsActionsAndProfileKeys) {
-    for (std::vector<std::string> args : {std::vector<std::string>{"--help"}, {"--scale", "3", "--help"}}) {
-        ProcessResult r = run_with(args);
-        EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(r.err, "");
-        for (const char* word :
-             {"--state", "--profile", "--script", "--journal", "--screenshots", "--factory-reset", "--demo", "--scale",
-              "--help", "--version", "tap X Y", "press KEY", "answer", "click", "caption-ok", "help", "launch",
-              "wait MS", "screenshot FILE.png"})
-            EXPECT_NE(r.out.find(word), std::string::npos) << word;
-        for (const char* key : {"model", "utility_library", "missing_exports", "os_version", "platform_id",
-                                "registry_read_only", "registry_fail_writes", "registry_fail_keys", "local_time",
-                                "processes"})
-            EXPECT_NE(r.out.find(std::string("\n  ") + key + " "), std::string::npos) << key;
+    ProcessResult r = run_with({"--help"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
+    for (const char* word :
+         {"--state", "--profile", "--script", "--journal", "--screenshots", "--factory-reset", "--demo", "--scale",
+          "--help", "--version", "tap X Y", "press KEY", "answer", "click", "caption-ok", "help", "launch", "wait MS",
+          "screenshot FILE.png"})
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    // Every key the profile accepts, each at the start of its own entry.
+    for (const char* key :
+         {"model", "utility_library", "utility_library_loads", "missing_exports", "os_version", "platform_id",
+          "registry_read_only", "registry_fail_writes", "registry_fail_keys", "local_time", "processes", "reset",
+          "file_faults", "files_held_open", "com2", "display", "begin_draw_fails", "seed", "leds", "led_query_fails",
+          "led_set_fails", "led_map_fails", "led_registers", "bluetooth", "hotkey_fail", "coredll_missing",
+          "unregisterfunc1_missing"}) {
+        bool listed = r.out.find(std::string("\n  ") + key + " ") != std::string::npos ||
+                      r.out.find(std::string("\n  ") + key + "\n") != std::string::npos;
+        EXPECT_TRUE(listed) << key;
+        // ... and the profile accepts it: a bad value is refused for what it
+        // is, not as an unknown key.
+        set_profile(std::string("{\"") + key + "\": {\"no such field\": [[]]}}");
+        set_script("wait 0\n");
+        ProcessResult bad = run();
+        EXPECT_EQ(bad.exit_code, 2) << key;
+        EXPECT_EQ(bad.err.find("unknown profile key"), std::string::npos) << bad.err;
+    }
+    EXPECT_FALSE(fs::exists(state_dir()));
+}
+
+TEST_F(Cli, HelpAndVersionStandAlone) {
+    const struct {
+        std::vector<std::string> args;
+        const char* names;
+    } cases[] = {
+        {{"--help", "extra"}, "--help"},
+        {{"--version", "extra"}, "--version"},
+        {{"--scale", "3", "--help"}, "--help"},
+        {{"--version", "--demo"}, "--version"},
+        {{"--state", "s", "--version"}, "--version"},
+        {{"--help", "--version"}, "--help"},
+    };
+    for (auto& c : cases) {
+        std::string shown;
+        for (auto& a : c.args) shown += " [" + a + "]";
+        SCOPED_TRACE(shown);
+        ProcessResult r = run_with(c.args);
+        EXPECT_TRUE(refused(r, "dravik-sim: ", c.names));
+        EXPECT_EQ(r.out, "");
     }
     EXPECT_TRUE(made_nothing());
 }

@@ -89,12 +89,14 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
             }
         seen.push_back(name);
 
-        if (name == "--help") {
-            out->action = Options::Action::Help;
-            return true;
-        }
-        if (name == "--version") {
-            out->action = Options::Action::Version;
+        // --help and --version stand alone: anything with them is a misuse.
+        if (name == "--help" || name == "--version") {
+            if (args.size() > 1) {
+                size_t other = i == 0 ? 1 : 0;
+                *error = name + " takes no other arguments, not \"" + args[other] + "\"";
+                return false;
+            }
+            out->action = name == "--help" ? Options::Action::Help : Options::Action::Version;
             return true;
         }
         if (name == "--state") o.state_dir = value;
