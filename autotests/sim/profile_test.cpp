@@ -111,6 +111,9 @@ TEST(ProfileCheck, EveryKeyIsCheckedForTypeRangeAndWords) {
         // A key given twice is a mistake, not a choice of the last one.
         {"{\"leds\": 1,\n\"leds\": 3}", "p.json:2: \"leds\" is given twice"},
         {R"({"Leds": 1})", "unknown profile key \"Leds\""},
+        // A name that would break the message's line, or make it endless.
+        {R"({"le\nds": 1})", "unknown profile key \"le ds\""},
+        {"{\"" + std::string(100000, 'k') + "\": 1}", "unknown profile key \"kkk"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -122,6 +125,7 @@ TEST(ProfileCheck, EveryKeyIsCheckedForTypeRangeAndWords) {
         EXPECT_EQ(error.rfind("p.json:", 0), 0u) << error;
         EXPECT_NE(error.find(c.part), std::string::npos) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_LT(error.size(), 400u) << error;
     }
 }
 

@@ -216,6 +216,23 @@ TEST(RegistryText, ParseErrorsNameTheFileAndLine) {
     }
 }
 
+TEST(RegistryText, ErrorsAreOneShortLine) {
+    const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n";
+    const std::string cases[] = {
+        head + "\"x\"=" + std::string(200000, 'q') + "\n",
+        head + "[HKEY_NOWHERE\\" + std::string(200000, 'k') + "]\n",
+        head + "\"x\"=str:a\rb\x1b[2Jc\n",
+    };
+    for (auto& text : cases) {
+        sim::Registry r;
+        std::string error;
+        EXPECT_FALSE(r.parse(text, "long.reg", &error));
+        EXPECT_EQ(error.rfind("long.reg:4: ", 0), 0u) << error.substr(0, 100);
+        EXPECT_LT(error.size(), 400u);
+        for (char c : error) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << error;
+    }
+}
+
 TEST(RegistryText, ErrorsOnAContinuationLineNameThatLine) {
     const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n";
     const struct {

@@ -214,6 +214,18 @@ TEST(Script, ControlCharactersAreRefusedNamingTheLine) {
     EXPECT_EQ(parse_ok("tap\t1\t2\n").actions.size(), 1u);
 }
 
+TEST(Script, AnErrorStaysOneShortLineWhateverTheLineHolds) {
+    for (const std::string& text :
+         {"wait " + std::string(100000, '9') + "\n", "click \"" + std::string(100000, 'x') + "\" 5\n",
+          std::string(100000, 'w') + "\n"}) {
+        Script s;
+        std::string error;
+        EXPECT_FALSE(sim::parse_script_text(text, "s.txt", &s, &error));
+        EXPECT_EQ(error.rfind("s.txt:1: ", 0), 0u) << error.substr(0, 100);
+        EXPECT_LT(error.size(), 400u);
+    }
+}
+
 TEST(Script, UnknownActionNamesTheKnownOnes) {
     Script s;
     std::string error;

@@ -23,6 +23,20 @@ bool has_control_character(const std::string& name) {
     return false;
 }
 
+std::string one_line(const std::string& where, std::string why) {
+    const size_t kLimit = 300;
+    if (why.size() > kLimit) {
+        size_t cut = kLimit;
+        while (cut > 0 && (static_cast<unsigned char>(why[cut]) & 0xC0) == 0x80) --cut;
+        why.resize(cut);
+        why += "...";
+    }
+    std::string message = where + ": " + why;
+    for (auto& c : message)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return message;
+}
+
 bool read_host_file(const std::string& path, size_t max_bytes, Links links, std::string* bytes, std::string* why) {
     if (path.find('\0') != std::string::npos) {
         *why = "the name holds a NUL character";

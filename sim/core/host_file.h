@@ -28,4 +28,9 @@ std::string size_text(size_t bytes);
 // Whether a name holds a NUL or another control character.
 bool has_control_character(const std::string& name);
 
+// "<where>: <why>" as one line of a sane length: control characters
+// become blanks, and past 300 bytes `why` is cut (at a character's start)
+// with "...".  `where` (file and line) is kept whole.
+std::string one_line(const std::string& where, std::string why);
+
 }  // namespace sim

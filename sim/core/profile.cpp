@@ -528,8 +528,8 @@ bool Profile::load_text(const std::string& text, const std::string& path, std::s
     try {
         j = json::parse(text);
     } catch (const json::parse_error& e) {
-        *error = path + ":" + std::to_string(line_of_offset(text, e.byte ? e.byte - 1 : 0)) +
-                 ": not valid JSON: " + e.what();
+        *error = one_line(path + ":" + std::to_string(line_of_offset(text, e.byte ? e.byte - 1 : 0)),
+                          std::string("not valid JSON: ") + e.what());
         return false;
     }
     if (!j.is_object()) {
@@ -539,8 +539,8 @@ bool Profile::load_text(const std::string& text, const std::string& path, std::s
     JsonLines lines;
     lines.scan(text);
     if (!lines.twice().empty()) {
-        *error = path + ":" + std::to_string(lines.twice_line()) + ": \"" + lines.twice().substr(1) +
-                 "\" is given twice";
+        *error = one_line(path + ":" + std::to_string(lines.twice_line()),
+                          "\"" + lines.twice().substr(1) + "\" is given twice");
         return false;
     }
     // Every problem is found; the one nearest the top of the file is told.
@@ -565,7 +565,7 @@ bool Profile::load_text(const std::string& text, const std::string& path, std::s
                 first_line = line;
             }
         }
-        *error = path + ":" + std::to_string(first_line) + ": " + first->what;
+        *error = one_line(path + ":" + std::to_string(first_line), first->what);
         return false;
     }
     data_ = j;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "host_file.h"
 #include "text.h"
 
 namespace sim {
@@ -351,7 +352,7 @@ private:
     }
 
     bool fail(const std::string& why, std::string* error) {
-        *error = file_ + ":" + std::to_string(line_) + ": " + why;
+        *error = one_line(file_ + ":" + std::to_string(line_), why);
         return false;
     }
 

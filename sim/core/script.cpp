@@ -293,7 +293,7 @@ bool parse_script_text(const std::string& text, const std::string& path, Script*
         bool has_action;
         std::string why;
         if (!parse_line(line, &action, &has_action, &why)) {
-            *error = path + ":" + std::to_string(line_no) + ": " + why;
+            *error = one_line(path + ":" + std::to_string(line_no), why);
             return false;
         }
         if (has_action) script.actions.push_back(std::move(action));
