@@ -314,6 +314,37 @@ TEST_F(ResetResume, WithoutAStartupFolderTheResetStillHappens) {
     EXPECT_FALSE(store_exists("\\Windows\\StartUp")) << "the folder is not created";
 }
 
+// Shortcuts the shell cannot read are passed over with a word in the
+// journal, whatever their bytes say; the program's own shortcut, which
+// comes after them by name, still starts it after the reset.
+TEST_F(ResetResume, UnreadableStartupShortcutsArePassedOver) {
+    const struct {
+        const char* file;
+        std::string bytes;
+    } shortcuts[] = {
+        {"A1 huge length.lnk", "99999999999999999999999#\"\\Windows\\Dravik.exe\""},
+        {"A2 longer than its text.lnk", "40#\"\\Windows\\Dravik.exe\""},
+        {"A3 no number.lnk", "#\"\\Windows\\Dravik.exe\""},
+        {"A4 no hash.lnk", "\"\\Windows\\Dravik.exe\""},
+        {"A5 a line break.lnk", "12#\"\\Windows\n\\x\""},
+        {"A6 a NUL.lnk", std::string("4#ab\0c", 6)},
+        {"A7 empty.lnk", ""},
+    };
+    boot("wait 0\n");
+    for (auto& s : shortcuts) devtest::write_file(store_path("\\Windows\\StartUp") + "/" + s.file, s.bytes);
+    boot(kSelectOnlyIr + "click 1008\nclick 1001\nwait 100\n", json::object(), KeepState);
+    ASSERT_EQ(last().exit_code, 0) << last().err;
+    JournalLog log = journal();
+    int boot_after_reset = log.find("boot", json::object(), size_t(log.find("reset")));
+    ASSERT_GE(boot_after_reset, 0) << log.dump();
+    JournalLog after = slice(log, boot_after_reset);
+    for (auto& s : shortcuts)
+        EXPECT_EQ(after.count("shortcut", {{"op", "unreadable"}, {"path", std::string("\\Windows\\StartUp\\") + s.file}}), 1)
+            << s.file << "\n" << after.dump();
+    EXPECT_EQ(after.count("shortcut", {{"op", "start"}, {"path", kShortcut}}), 1) << after.dump();
+    EXPECT_EQ(after.count("launch", {{"exe", kProgram}}), 1) << after.dump();
+}
+
 // The example script for newcomers runs a whole cycle, and its journal
 // tells the story step by step.
 TEST_F(ResetResume, ExampleScriptRunsAWholeCycle) {

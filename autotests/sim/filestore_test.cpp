@@ -147,6 +147,69 @@ TEST_F(FileDevice, BadPathsAreRefusedAndNothingIsMadeOutsideTheStore) {
     EXPECT_EQ(tree(), before);
 }
 
+// Whatever appears in the store while the device runs, the device never
+// follows a link out of it, never truncates a file with another name, and
+// never waits on a FIFO: such an entry is a file it cannot open.
+TEST_F(FileDevice, LinksAndSpecialFilesAreNeitherFollowedNorOpened) {
+    const std::string outside = tmp_ + "/outside";
+    fs::create_directories(outside + "/folder");
+    std::ofstream(outside + "/host.txt") << "host file";
+    fs::create_symlink(outside + "/host.txt", store_ + "/link.txt");
+    fs::create_symlink("/dev/zero", store_ + "/zero.wav");
+    ASSERT_EQ(mkfifo((store_ + "/fifo.wav").c_str(), 0644), 0);
+    fs::create_hard_link(outside + "/host.txt", store_ + "/second name.txt");
+    fs::remove_all(store_ + "/My Documents");
+    fs::create_directory_symlink(outside + "/folder", store_ + "/My Documents");
+    const auto host_before = [&] {
+        std::set<std::string> out;
+        for (auto& e : fs::recursive_directory_iterator(outside)) out.insert(e.path().string());
+        return out;
+    }();
+
+    const struct {
+        std::u16string path;
+        DWORD access, disposition, error;
+    } opens[] = {
+        {u"\\link.txt", GENERIC_WRITE, CREATE_ALWAYS, ERROR_ACCESS_DENIED},
+        {u"\\link.txt", GENERIC_WRITE, TRUNCATE_EXISTING, ERROR_ACCESS_DENIED},
+        {u"\\link.txt", GENERIC_READ, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+        {u"\\LINK.TXT", GENERIC_WRITE, OPEN_ALWAYS, ERROR_ACCESS_DENIED},
+        {u"\\zero.wav", GENERIC_READ, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+        {u"\\fifo.wav", GENERIC_READ, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+        {u"\\fifo.wav", GENERIC_WRITE, CREATE_ALWAYS, ERROR_ACCESS_DENIED},
+        {u"\\second name.txt", GENERIC_WRITE, CREATE_ALWAYS, ERROR_ACCESS_DENIED},
+        {u"\\second name.txt", GENERIC_WRITE, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+        {u"\\My Documents\\Dravik.txt", GENERIC_WRITE, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
+        {u"\\My Documents\\host.txt", GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+    };
+    for (auto& c : opens) {
+        const std::string what = sim::to_utf8(c.path);
+        SetLastError(0);
+        EXPECT_EQ(open(c.path.c_str(), c.access, 0, c.disposition), INVALID_HANDLE_VALUE) << what;
+        EXPECT_EQ(GetLastError(), c.error) << what;
+    }
+    std::string bytes = "unchanged";
+    for (const char16_t* path : {u"\\link.txt", u"\\zero.wav", u"\\fifo.wav", u"\\My Documents\\host.txt"})
+        EXPECT_FALSE(sim::file_store().read_file(path, &bytes)) << sim::to_utf8(path);
+    EXPECT_EQ(bytes, "unchanged");
+    for (const char16_t* path : {u"\\link.txt", u"\\second name.txt", u"\\My Documents\\new.lnk"})
+        EXPECT_FALSE(sim::file_store().write_file(path, "overwritten")) << sim::to_utf8(path);
+    EXPECT_FALSE(sim::file_store().make_folder(u"\\My Documents\\Sub"));
+    for (const char16_t* path : {u"\\link.txt", u"\\fifo.wav"}) {
+        EXPECT_FALSE(DeleteFileW(path)) << sim::to_utf8(path);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    }
+
+    std::ifstream in(outside + "/host.txt");
+    std::stringstream seen;
+    seen << in.rdbuf();
+    EXPECT_EQ(seen.str(), "host file");
+    std::set<std::string> host_after;
+    for (auto& e : fs::recursive_directory_iterator(outside)) host_after.insert(e.path().string());
+    EXPECT_EQ(host_after, host_before);
+    EXPECT_TRUE(fs::is_symlink(store_ + "/link.txt"));
+}
+
 TEST_F(FileDevice, APathLongerThanMaxPathIsRefusedAtTheLimit) {
     // 259 characters and the terminator fit in MAX_PATH; one more does not.
     std::u16string fits = u"\\" + std::u16string(MAX_PATH - 2, u'b');

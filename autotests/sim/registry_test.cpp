@@ -216,6 +216,161 @@ TEST(RegistryText, ParseErrorsNameTheFileAndLine) {
     }
 }
 
+TEST(RegistryText, ErrorsAreOneShortLine) {
+    const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n";
+    const std::string cases[] = {
+        head + "\"x\"=" + std::string(200000, 'q') + "\n",
+        head + "[HKEY_NOWHERE\\" + std::string(200000, 'k') + "]\n",
+        head + "\"x\"=str:a\rb\x1b[2Jc\n",
+    };
+    for (auto& text : cases) {
+        sim::Registry r;
+        std::string error;
+        EXPECT_FALSE(r.parse(text, "long.reg", &error));
+        EXPECT_EQ(error.rfind("long.reg:4: ", 0), 0u) << error.substr(0, 100);
+        EXPECT_LT(error.size(), 400u);
+        for (char c : error) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << error;
+    }
+}
+
+TEST(RegistryText, ErrorsOnAContinuationLineNameThatLine) {
+    const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n";
+    const struct {
+        std::string text;
+        int line;
+        const char* part;
+    } cases[] = {
+        {head + "\"b\"=hex:01,02,\\\n  03,zz\n", 5, "\"zz\""},
+        {head + "\"b\"=hex:01,\\\n  02,\\\n  03,\\\n  g4\n", 7, "\"g4\""},
+        {head + "\"b\"=hex:0x,\\\n  02\n", 4, "\"0x\""},
+        {head + "\"b\"=hex(7):61,00,\\\r\n  00,100\r\n", 5, "\"100\""},
+        {head + "\"b\"=hex:01,\\\n  02,\\", 5, "continues past the end"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        sim::Registry r;
+        std::string error;
+        EXPECT_FALSE(r.parse(c.text, "fix.reg", &error));
+        EXPECT_EQ(error.rfind("fix.reg:" + std::to_string(c.line) + ": ", 0), 0u) << error;
+        EXPECT_NE(error.find(c.part), std::string::npos) << error;
+    }
+}
+
+// What the registry editor writes: UTF-16 (little-endian) with a byte-order
+// mark and CR LF line ends.
+std::string utf16_file(const std::u16string& text, bool big_endian = false) {
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : text) {
+        char lo = char(c & 0xFF), hi = char(c >> 8);
+        out += big_endian ? hi : lo;
+        out += big_endian ? lo : hi;
+    }
+    return out;
+}
+
+TEST(RegistryText, Utf16FilesWithAByteOrderMarkAreRead) {
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n\r\n"
+        u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\u00e9]\r\n"
+        u"\"Name\"=\"\u00c9t\u00e9 \U0001F600\"\r\n"
+        u"\"Sound\"=dword:0000000a\r\n";
+    for (bool big_endian : {false, true}) {
+        SCOPED_TRACE(big_endian ? "big-endian" : "little-endian");
+        sim::Registry r;
+        std::string error;
+        ASSERT_TRUE(r.parse(utf16_file(text, big_endian), "editor.reg", &error)) << error;
+        const std::u16string key = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\caf\u00c9";
+        ASSERT_NE(r.find_value(key, u"Sound"), nullptr);
+        EXPECT_EQ(r.find_value(key, u"Sound")->data, dword_bytes(10));
+        EXPECT_EQ(r.find_value(key, u"Name")->data, utf16_bytes(u"\u00c9t\u00e9 \U0001F600"));
+    }
+    // Text that is not UTF-16 is refused, naming the line.
+    const struct {
+        std::string bytes;
+        int line;
+    } bad[] = {
+        {utf16_file(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n") + "x", 4},
+        {utf16_file(u"Windows Registry Editor Version 5.00\r\n\r\n\"x\"=\"\xD800\"\r\n"), 3},
+        {utf16_file(u"Windows Registry Editor Version 5.00\r\n\xDC00"), 2},
+        {utf16_file(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_NOWHERE\\A]\r\n"), 3},
+    };
+    for (auto& c : bad) {
+        sim::Registry r;
+        std::string error;
+        EXPECT_FALSE(r.parse(c.bytes, "editor.reg", &error));
+        EXPECT_EQ(error.rfind("editor.reg:" + std::to_string(c.line) + ": ", 0), 0u) << error;
+    }
+}
+
+TEST(RegistryText, NamesAndDepthAreHeldToTheRegistryLimits) {
+    const std::string head = "Windows Registry Editor Version 5.00\n\n";
+    auto nested = [](int levels) {
+        std::string path = "HKEY_LOCAL_MACHINE";
+        for (int i = 0; i < levels; ++i) path += "\\k" + std::to_string(i);
+        return path;
+    };
+    const std::string name255(255, 'n'), name256(256, 'n');
+    const struct {
+        std::string text;
+        int line;  // 0: accepted
+        const char* part;
+    } cases[] = {
+        {head + "[" + nested(16) + "]\n\"v\"=dword:1\n", 0, ""},
+        {head + "[" + nested(17) + "]\n", 3, "more than the 16 levels"},
+        {head + "[HKEY_LOCAL_MACHINE\\A]\n\n[" + nested(12000) + "]\n", 5, "more than the 16 levels"},
+        {head + "[-" + nested(17) + "]\n", 3, "more than the 16 levels"},
+        {head + "[HKEY_CURRENT_USER\\" + name255 + "]\n", 0, ""},
+        {head + "[HKEY_CURRENT_USER\\" + name256 + "]\n", 3, "longer than the 255"},
+        {head + "[HKEY_CURRENT_USER\\a\tb]\n", 3, "control character"},
+        {head + "[HKEY_CURRENT_USER\\a" + std::string(1, '\0') + "b]\n", 3, "control character"},
+        {head + "[HKEY_CURRENT_USER\\A]\n\"" + name255 + "\"=dword:1\n", 0, ""},
+        {head + "[HKEY_CURRENT_USER\\A]\n\"" + name256 + "\"=dword:1\n", 4, "longer than the 255"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 120));
+        sim::Registry r;
+        std::string error;
+        bool ok = r.parse(c.text, "deep.reg", &error);
+        if (!c.line) {
+            EXPECT_TRUE(ok) << error;
+            // What was read is written back whole and reads the same.
+            sim::Registry again;
+            EXPECT_TRUE(again.parse(r.text(), "again.reg", &error)) << error;
+            EXPECT_EQ(again.text(), r.text());
+            continue;
+        }
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error.rfind("deep.reg:" + std::to_string(c.line) + ": ", 0), 0u) << error.substr(0, 200);
+        EXPECT_NE(error.find(c.part), std::string::npos) << error.substr(0, 200);
+    }
+}
+
+TEST(RegistryText, ManyValuesKeepTheirOrderThroughChangesAndDeletions) {
+    // Values set, replaced and deleted in one key, each by its name without
+    // regard to case; the survivors keep the order they were first set in.
+    std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Many]\n";
+    const int n = 20000;
+    for (int i = 0; i < n; ++i) text += "\"v" + std::to_string(i) + "\"=dword:" + std::to_string(i % 10) + "\n";
+    for (int i = 0; i < n; i += 2) text += "\"V" + std::to_string(i) + "\"=-\n";
+    for (int i = 1; i < n; i += 4) text += "\"v" + std::to_string(i) + "\"=dword:ff\n";
+    text += "\"v0\"=dword:7\n";
+    sim::Registry r;
+    std::string error;
+    ASSERT_TRUE(r.parse(text, "many.reg", &error)) << error;
+    const sim::RegKey* key = r.find_key(u"HKEY_LOCAL_MACHINE\\Many");
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->values.size(), size_t(n / 2 + 1));
+    int expected = 1;
+    for (auto it = key->values.begin(); std::next(it) != key->values.end(); ++it, expected += 2) {
+        ASSERT_EQ(it->name, sim::to_u16("v" + std::to_string(expected)));
+        uint32_t want = expected % 4 == 1 ? 0xff : uint32_t(expected % 10);
+        ASSERT_EQ(it->data, dword_bytes(want)) << expected;
+    }
+    EXPECT_EQ(key->values.back().name, u"v0");
+    EXPECT_EQ(r.find_value(u"HKEY_LOCAL_MACHINE\\Many", u"V0")->data, dword_bytes(7));
+    EXPECT_EQ(r.find_value(u"HKEY_LOCAL_MACHINE\\Many", u"v2"), nullptr);
+}
+
 TEST(RegistryText, NamesAreCaseInsensitiveAndKeepTheirFirstCase) {
     sim::Registry r;
     bool created = false;
@@ -228,8 +383,8 @@ TEST(RegistryText, NamesAreCaseInsensitiveAndKeepTheirFirstCase) {
     EXPECT_EQ(r.stored_path(u"hkey_local_machine\\software\\dravik"), u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik");
     const sim::RegKey* key = r.find_key(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik");
     ASSERT_EQ(key->values.size(), 1u);
-    EXPECT_EQ(key->values[0].name, u"Sound");
-    EXPECT_EQ(key->values[0].data, dword_bytes(2));
+    EXPECT_EQ(key->values.front().name, u"Sound");
+    EXPECT_EQ(key->values.front().data, dword_bytes(2));
 }
 
 // ---------------------------------------------------------------- saving
@@ -324,6 +479,42 @@ TEST_F(RegistryDevice, CreateKeyMakesIntermediateKeysAndReportsTheDisposition) {
     EXPECT_EQ(missing, nullptr);
     EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"\\SOFTWARE", 0, nullptr, 0, 0, nullptr, &k, nullptr),
               LONG(161));  // ERROR_BAD_PATHNAME
+}
+
+TEST_F(RegistryDevice, KeysAndValuesBeyondTheLimitsAreRefusedAndNeverSaved) {
+    std::u16string deep;
+    for (int i = 0; i < 17; ++i) deep += std::u16string(deep.empty() ? u"" : u"\\") + u"L";
+    const std::u16string long_name(256, u'n');
+    const struct {
+        const char* what;
+        std::u16string sub;  // under HKEY_CURRENT_USER
+        LONG expected;
+    } keys[] = {
+        {"17 levels", deep, ERROR_INVALID_PARAMETER},
+        {"16 levels", deep.substr(2), ERROR_SUCCESS},
+        {"a 256-character name", u"Software\\" + long_name, ERROR_INVALID_PARAMETER},
+        {"a 255-character name", u"Software\\" + long_name.substr(1), ERROR_SUCCESS},
+    };
+    for (auto& c : keys) {
+        SCOPED_TRACE(c.what);
+        HKEY k = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, c.sub.c_str(), 0, nullptr, 0, 0, nullptr, &k, nullptr),
+                  c.expected);
+        EXPECT_EQ(sim::registry().find_key(u"HKEY_CURRENT_USER\\" + c.sub) != nullptr, c.expected == ERROR_SUCCESS);
+        if (k) RegCloseKey(k);
+    }
+    HKEY k = create(HKEY_CURRENT_USER, u"Software\\Values");
+    EXPECT_EQ(set_dword(k, long_name.c_str(), 1), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(set_dword(k, long_name.substr(1).c_str(), 1), ERROR_SUCCESS);
+    RegCloseKey(k);
+
+    // What was saved loads again at the next power-on.
+    sim::registry() = sim::Registry();
+    sim::StateFolder again;
+    std::string error;
+    ASSERT_TRUE(again.open(state_, false, &error)) << error;
+    EXPECT_NE(sim::registry().find_value(u"HKEY_CURRENT_USER\\Software\\Values", long_name.substr(1)), nullptr);
+    EXPECT_EQ(sim::registry().find_key(u"HKEY_CURRENT_USER\\" + deep), nullptr);
 }
 
 TEST_F(RegistryDevice, QueryValueFollowsTheDocumentedBufferRules) {

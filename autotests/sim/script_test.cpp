@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "script.h"
@@ -188,6 +189,43 @@ TEST(Script, ReportsTheLineAndWhatIsWrong) {
     }
 }
 
+// A NUL would cut a file name short after its ".png" was checked; other
+// control characters hide what a line says.
+TEST(Script, ControlCharactersAreRefusedNamingTheLine) {
+    const struct {
+        std::string text;
+        int line;
+    } cases[] = {
+        {std::string("screenshot victim.txt\0.png\n", 27), 1},
+        {std::string("wait 1\nscreenshot a\0b.png\n", 26), 2},
+        {"click \"St\x1b[2Jart\"\n", 1},
+        {"wait 1\n\nwait 2\x7f\n", 3},
+        {"tap 1 2\rwait 3\n", 1},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Script s;
+        std::string error;
+        EXPECT_FALSE(sim::parse_script_text(c.text, "s.txt", &s, &error));
+        EXPECT_EQ(error.rfind("s.txt:" + std::to_string(c.line) + ": ", 0), 0u) << error;
+        EXPECT_EQ(error.find('\0'), std::string::npos);
+    }
+    // A tab is a blank.
+    EXPECT_EQ(parse_ok("tap\t1\t2\n").actions.size(), 1u);
+}
+
+TEST(Script, AnErrorStaysOneShortLineWhateverTheLineHolds) {
+    for (const std::string& text :
+         {"wait " + std::string(100000, '9') + "\n", "click \"" + std::string(100000, 'x') + "\" 5\n",
+          std::string(100000, 'w') + "\n"}) {
+        Script s;
+        std::string error;
+        EXPECT_FALSE(sim::parse_script_text(text, "s.txt", &s, &error));
+        EXPECT_EQ(error.rfind("s.txt:1: ", 0), 0u) << error.substr(0, 100);
+        EXPECT_LT(error.size(), 400u);
+    }
+}
+
 TEST(Script, UnknownActionNamesTheKnownOnes) {
     Script s;
     std::string error;
@@ -247,6 +285,28 @@ TEST_F(ScriptFile, ReadsAFileAndNamesItInErrors) {
     }
     ASSERT_FALSE(sim::parse_script(path, &s, &error));
     EXPECT_EQ(error.rfind(path + ":2: ", 0), 0u) << error;
+}
+
+TEST_F(ScriptFile, OnlyARegularFileOfASaneSizeIsRead) {
+    const std::string fifo = dir_ + "/fifo.txt", zero = dir_ + "/zero.txt", big = dir_ + "/big.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    {
+        std::ofstream(big) << "wait 1\n";
+    }
+    ASSERT_EQ(truncate(big.c_str(), (17 << 20)), 0);
+    const struct {
+        std::string path;
+        const char* part;
+    } cases[] = {{fifo, "not a regular file"}, {zero, "not a regular file"}, {big, "larger than 16 MiB"}};
+    for (auto& c : cases) {
+        Script s;
+        std::string error;
+        EXPECT_FALSE(sim::parse_script(c.path, &s, &error)) << c.path;
+        EXPECT_EQ(error.rfind(c.path + ":1: cannot read the script", 0), 0u) << error;
+        EXPECT_NE(error.find(c.part), std::string::npos) << error;
+    }
+    for (auto& c : cases) std::remove(c.path.c_str());
 }
 
 TEST_F(ScriptFile, MissingFileOrFolderIsAnError) {

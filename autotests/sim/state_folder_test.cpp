@@ -170,6 +170,135 @@ TEST_F(StateFolderTest, AnUnusableFolderIsAnErrorAndStaysAsItWas) {
     }
 }
 
+// Only folders and regular files: anything else in the folder would let
+// the device write outside it, block a read for ever or never end one.
+TEST_F(StateFolderTest, ForeignEntriesAreRefusedAtPowerOnNamingThem) {
+    const std::string outside = tmp_ + "/outside";
+    const std::string store = dir_ + "/store", reg = dir_ + "/registry.reg";
+    auto make_device = [&] {
+        fs::remove_all(dir_);
+        fs::remove_all(outside);
+        fs::create_directories(outside + "/folder");
+        write_text(outside + "/host.txt", "host file");
+        sim::StateFolder made;
+        std::string error;
+        ASSERT_TRUE(made.open(dir_, false, &error)) << error;
+        sim::registry() = sim::Registry();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> plant;
+        std::string named;  // the error starts with this file
+        const char* part;
+    } cases[] = {
+        {"a file linking to a host file",
+         [&] { fs::create_symlink(outside + "/host.txt", store + "/DravikFile.txt"); }, store + "/DravikFile.txt",
+         "symbolic link"},
+        {"a folder linking to a host folder",
+         [&] {
+             fs::remove_all(store + "/My Documents");
+             fs::create_directory_symlink(outside + "/folder", store + "/My Documents");
+         },
+         store + "/My Documents", "symbolic link"},
+        {"a dangling link deep down",
+         [&] {
+             fs::create_directories(store + "/a/b/c");
+             fs::create_symlink("/nowhere", store + "/a/b/c/d");
+         },
+         store + "/a/b/c/d", "symbolic link"},
+        {"the store itself a link", [&] {
+             fs::remove_all(store);
+             fs::create_directory_symlink(outside + "/folder", store);
+         },
+         store, "symbolic link"},
+        {"a FIFO as the alarm sound", [&] { ASSERT_EQ(mkfifo((store + "/Windows/Alarm3.WAV").c_str(), 0644), 0); },
+         store + "/Windows/Alarm3.WAV", "not a regular file"},
+        {"a FIFO as a Startup shortcut",
+         [&] { ASSERT_EQ(mkfifo((store + "/Windows/StartUp/Dravik.lnk").c_str(), 0644), 0); },
+         store + "/Windows/StartUp/Dravik.lnk", "not a regular file"},
+        {"a link to /dev/zero as the alarm sound",
+         [&] { fs::create_symlink("/dev/zero", store + "/Windows/Alarm3.WAV"); }, store + "/Windows/Alarm3.WAV",
+         "symbolic link"},
+        {"a file with a second name outside",
+         [&] { fs::create_hard_link(outside + "/host.txt", store + "/My Documents/Dravik.txt"); },
+         store + "/My Documents/Dravik.txt", "hard links"},
+        {"a FIFO as the registry",
+         [&] {
+             fs::remove(reg);
+             ASSERT_EQ(mkfifo(reg.c_str(), 0644), 0);
+         },
+         reg, "not a regular file"},
+        {"the registry linking to /dev/zero",
+         [&] {
+             fs::remove(reg);
+             fs::create_symlink("/dev/zero", reg);
+         },
+         reg, "symbolic link"},
+        {"the registry linking to a good registry elsewhere",
+         [&] {
+             write_text(outside + "/good.reg", sim::registry().text());
+             fs::remove(reg);
+             fs::create_symlink(outside + "/good.reg", reg);
+         },
+         reg, "symbolic link"},
+        {"a registry of 20 MiB",
+         [&] { ASSERT_EQ(truncate(reg.c_str(), 20 << 20), 0); }, reg, "larger than 16 MiB"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        make_device();
+        c.plant();
+        auto host_before = snapshot(outside);
+        sim::StateFolder folder;
+        std::string error;
+        EXPECT_FALSE(folder.check(dir_, false, &error));
+        EXPECT_EQ(error.rfind(c.named + ": ", 0), 0u) << error;
+        EXPECT_NE(error.find(c.part), std::string::npos) << error;
+        EXPECT_FALSE(folder.open(dir_, false, &error));
+        EXPECT_EQ(error.rfind(c.named + ": ", 0), 0u) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_EQ(snapshot(outside), host_before);
+        // A factory reset puts a store with foreign entries back in order.
+        ASSERT_TRUE(folder.open(dir_, true, &error)) << error;
+        EXPECT_TRUE(fs::is_directory(store + "/Windows/StartUp"));
+        EXPECT_FALSE(fs::is_symlink(store));
+        EXPECT_EQ(snapshot(outside), host_before);
+        sim::registry() = sim::Registry();
+        sim::file_store().set_root("");
+    }
+}
+
+TEST_F(StateFolderTest, WhatAnInterruptedSaveLeftIsRemovedAtPowerOn) {
+    {
+        sim::StateFolder made;
+        std::string error;
+        ASSERT_TRUE(made.open(dir_, false, &error)) << error;
+        ASSERT_TRUE(sim::write_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Reboot", 1));
+    }
+    const struct {
+        const char* name;
+        bool leftover;
+    } files[] = {
+        {"registry.reg.Ab12Cd", true},  {"registry.reg.000000", true}, {"registry.reg.zzzzzz", true},
+        {"registry.reg.bak", false},    {"registry.reg.1234567", false}, {"registry.reg.ab-12c", false},
+        {"notes.txt", false},           {"registry.regXAb12Cd", false},
+    };
+    for (auto& f : files) write_text(dir_ + "/" + f.name, "[HKEY_LOCAL_MACHINE\\half");
+    sim::registry() = sim::Registry();
+    sim::StateFolder folder;
+    std::string error;
+    ASSERT_TRUE(folder.open(dir_, false, &error)) << error;
+    for (auto& f : files) EXPECT_EQ(fs::exists(dir_ + "/" + f.name), !f.leftover) << f.name;
+    DWORD reboot = 0;
+    EXPECT_TRUE(sim::read_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Reboot", &reboot));
+    EXPECT_EQ(reboot, 1u);
+    // A check alone removes nothing.
+    write_text(dir_ + "/registry.reg.Qq11Qq", "half");
+    sim::StateFolder checked;
+    ASSERT_TRUE(checked.check(dir_, false, &error)) << error;
+    EXPECT_TRUE(fs::exists(dir_ + "/registry.reg.Qq11Qq"));
+}
+
 TEST_F(StateFolderTest, DefaultFolderFollowsTheDataHome) {
     const char* old_data = std::getenv("XDG_DATA_HOME");
     const char* old_home = std::getenv("HOME");

@@ -84,6 +84,7 @@ DWORD error_from_errno(int e) {
         case EACCES:
         case EPERM:
         case EROFS:
+        case ELOOP:  // a symbolic link, never followed
         case EISDIR: return ERROR_ACCESS_DENIED;
         case EEXIST: return ERROR_FILE_EXISTS;
         case ENOSPC: return kErrorDiskFull;
@@ -268,25 +269,30 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
     if (held_open(path)) return fail(ERROR_SHARING_VIOLATION);
     if (file_fault(path, op, call)) return fail(ERROR_ACCESS_DENIED);
     if (entry.exists && disp == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
-    if (entry.is_folder) return fail(ERROR_ACCESS_DENIED);
+    if (entry.is_folder || entry.is_other) return fail(ERROR_ACCESS_DENIED);
     if (!entry.exists && (disp == OPEN_EXISTING || disp == TRUNCATE_EXISTING)) return fail(ERROR_FILE_NOT_FOUND);
 
     bool truncate = entry.exists && (disp == CREATE_ALWAYS || disp == TRUNCATE_EXISTING);
     bool writes = (dwDesiredAccess & GENERIC_WRITE) || truncate;
     if (entry.exists) {
         struct stat st;
-        if (stat(entry.host.c_str(), &st) != 0) return fail(error_from_errno(errno));
+        if (lstat(entry.host.c_str(), &st) != 0) return fail(error_from_errno(errno));
         FileId id{st.st_dev, st.st_ino};
         for (auto* f : open_files())
             if (f->id() == id && !compatible(*f, dwDesiredAccess, dwShareMode)) return fail(ERROR_SHARING_VIOLATION);
         if (writes && !(st.st_mode & S_IWUSR)) return fail(ERROR_ACCESS_DENIED);  // a read-only file
     }
 
-    int flags = (writes ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    // Truncated only once it is known to be a regular file of the store.
+    int flags = writes ? O_RDWR : O_RDONLY;
     if (!entry.exists) flags |= O_CREAT | O_EXCL;
-    if (truncate) flags |= O_TRUNC;
-    int fd = ::open(entry.host.c_str(), flags, 0644);
+    int fd = open_store_file(entry.host, flags, 0644);
     if (fd < 0) return fail(error_from_errno(errno));
+    if (truncate && ftruncate(fd, 0) != 0) {
+        DWORD code = error_from_errno(errno);
+        ::close(fd);
+        return fail(code);
+    }
     if (!entry.exists && (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY)) fchmod(fd, 0444);
     struct stat st;
     fstat(fd, &st);
@@ -351,8 +357,9 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     if (held_open(path)) return fail(ERROR_SHARING_VIOLATION);
     if (!entry.exists) return fail(ERROR_FILE_NOT_FOUND);
     if (entry.is_folder) return fail(ERROR_ACCESS_DENIED);
+    if (entry.is_other) return fail(ERROR_ACCESS_DENIED);
     struct stat st;
-    if (stat(entry.host.c_str(), &st) != 0) return fail(error_from_errno(errno));
+    if (lstat(entry.host.c_str(), &st) != 0) return fail(error_from_errno(errno));
     if (open_anywhere(FileId{st.st_dev, st.st_ino})) return fail(ERROR_SHARING_VIOLATION);
     if (file_fault(path, "delete", call)) return fail(ERROR_ACCESS_DENIED);
     if (!(st.st_mode & S_IWUSR)) return fail(ERROR_ACCESS_DENIED);  // a read-only file
@@ -375,6 +382,6 @@ extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
     }
     if (entry.is_folder) return FILE_ATTRIBUTE_DIRECTORY;
     struct stat st;
-    if (stat(entry.host.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) return FILE_ATTRIBUTE_READONLY;
+    if (lstat(entry.host.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) return FILE_ATTRIBUTE_READONLY;
     return FILE_ATTRIBUTE_NORMAL;
 }

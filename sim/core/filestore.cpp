@@ -1,11 +1,13 @@
 #include "filestore.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
-#include <sstream>
+#include <cerrno>
 
+#include "host_file.h"
 #include "text.h"
 
 namespace sim {
@@ -47,12 +49,26 @@ std::string find_entry(const std::string& folder, const std::u16string& name) {
     return best;
 }
 
+// A folder itself, not a symbolic link to one.
 bool is_folder(const std::string& host) {
     struct stat st;
-    return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return lstat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
+
+int open_store_file(const std::string& host, int flags, mode_t mode) {
+    int fd = ::open(host.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd < 0) return -1;
+    struct stat st;
+    bool writes = (flags & O_ACCMODE) != O_RDONLY;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (writes && st.st_nlink > 1)) {
+        ::close(fd);
+        errno = EACCES;
+        return -1;
+    }
+    return fd;
+}
 
 DWORD FileStore::split(const std::u16string& device_path, std::vector<std::u16string>* names) {
     names->clear();
@@ -95,14 +111,18 @@ DWORD FileStore::resolve(const std::u16string& device_path, Entry* out) const {
             out->host = host + "/" + to_utf8(names[i]);
             out->exists = false;
             out->is_folder = false;
+            out->is_other = false;
             return ERROR_SUCCESS;
         }
         host += "/" + match;
         if (!last && !is_folder(host)) return ERROR_PATH_NOT_FOUND;
     }
+    struct stat st;
+    bool known = lstat(host.c_str(), &st) == 0;
     out->host = host;
     out->exists = true;
-    out->is_folder = is_folder(host);
+    out->is_folder = known && S_ISDIR(st.st_mode);
+    out->is_other = !known || (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode));
     return ERROR_SUCCESS;
 }
 
@@ -118,13 +138,9 @@ bool FileStore::exists(const std::u16string& device_path) const {
 
 bool FileStore::read_file(const std::u16string& device_path, std::string* bytes) const {
     Entry e;
-    if (resolve(device_path, &e) != ERROR_SUCCESS || !e.exists || e.is_folder) return false;
-    std::ifstream in(e.host, std::ios::binary);
-    if (!in) return false;
-    std::stringstream ss;
-    ss << in.rdbuf();
-    *bytes = ss.str();
-    return true;
+    if (resolve(device_path, &e) != ERROR_SUCCESS || !e.exists || e.is_folder || e.is_other) return false;
+    std::string why;
+    return read_host_file(e.host, kMaxStoreReadBytes, Links::Refuse, bytes, &why);
 }
 
 bool FileStore::make_folder(const std::u16string& device_path) const {
@@ -147,10 +163,17 @@ bool FileStore::write_file(const std::u16string& device_path, const std::string&
         if (cut > 0 && !make_folder(normalize(device_path).substr(0, cut))) return false;
     }
     Entry e;
-    if (resolve(device_path, &e) != ERROR_SUCCESS || e.is_folder) return false;
-    std::ofstream out(e.host, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    return bool(out.flush());
+    if (resolve(device_path, &e) != ERROR_SUCCESS || e.is_folder || e.is_other) return false;
+    int fd = open_store_file(e.host, O_WRONLY | O_CREAT, 0644);
+    if (fd < 0) return false;
+    bool ok = ftruncate(fd, 0) == 0;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += size_t(n);
+    }
+    return ::close(fd) == 0 && ok;
 }
 
 }  // namespace sim

@@ -1,9 +1,12 @@
 // The device's file store: device paths ("\My Documents\Dravik.txt") mapped
 // onto a host folder.  Names are compared without regard to case and keep
 // the case they were created with; no device path reaches outside the
-// store.  Also the stream-driver table that CreateFileW consults for device
-// names such as "COM2:".
+// store: folders on the way are never symbolic links, and files are opened
+// without following one.  Also the stream-driver table that CreateFileW
+// consults for device names such as "COM2:".
 #pragma once
+
+#include <sys/types.h>
 
 #include <functional>
 #include <string>
@@ -35,6 +38,10 @@ public:
         std::string host;  // host path of the entry, existing or to be created
         bool exists = false;
         bool is_folder = false;
+        // Neither a regular file nor a folder (a symbolic link, a FIFO, a
+        // device): the store never follows or opens one; the device sees an
+        // entry it cannot open.
+        bool is_other = false;
     };
     // Finds the host entry of a device path.  Each name is matched against
     // the host folder's entries without regard to case; a name that does
@@ -44,7 +51,9 @@ public:
     DWORD resolve(const std::u16string& device_path, Entry* out) const;
 
     // For the simulator and tests: the host path ("" when the path is
-    // refused or its folder is missing), whole-file reads and writes.
+    // refused or its folder is missing), whole-file reads and writes.  A
+    // read takes only a regular file of at most 64 MiB; neither follows a
+    // symbolic link.
     std::string host_path(const std::u16string& device_path) const;
     bool exists(const std::u16string& device_path) const;
     bool read_file(const std::u16string& device_path, std::string* bytes) const;
@@ -62,6 +71,12 @@ FileStore& file_store();
 // as at power-on (the profile's numbered file faults, "close#2", count
 // from there).
 void reset_file_calls();
+
+// Opens a file of the store (open(2) flags and mode) without following a
+// symbolic link or waiting on a FIFO: -1 with errno EACCES when it is not a
+// regular file, or when it would be written and has other names (hard
+// links).
+int open_store_file(const std::string& host, int flags, mode_t mode);
 
 // A kernel object that ReadFile and WriteFile work on: a file of the store
 // or a handle opened on a stream driver.  Both set the last error on

@@ -1,9 +1,16 @@
 // PNG files of the screen, through libpng's simplified interface.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <png.h>
 
 #include "framebuffer.h"
+#include "host_file.h"
 #include "png_read.h"
 
 namespace sim {
@@ -27,14 +34,42 @@ bool write_png(const Framebuffer& fb, const std::string& path, int scale, std::s
         uint8_t* out = rgb.data() + size_t(y) * size_t(width) * 3;
         for (int x = 0; x < width; ++x, out += 3) rgb565_to_rgb(fb.pixels[y / scale][x / scale], out[0], out[1], out[2]);
     }
+    // The name as given, whole: no NUL or control character cuts it short,
+    // and a symbolic link in its place is not followed.
+    if (has_control_character(path)) {
+        set_error(error, "cannot write a screenshot whose name holds a control character");
+        return false;
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0) {
+        set_error(error, "cannot write " + path + ": " +
+                             (errno == ELOOP ? std::string("a symbolic link is in its place") : std::strerror(errno)));
+        return false;
+    }
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) {
+        set_error(error, "cannot write " + path + ": " + std::strerror(errno));
+        ::close(fd);
+        return false;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        set_error(error, "cannot write " + path + ": " + std::strerror(errno));
+        ::close(fd);
+        return false;
+    }
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr)) {
-        set_error(error, "cannot write " + path + ": " + image.message);
+    bool written = png_image_write_to_stdio(&image, file, 0, rgb.data(), width * 3, nullptr);
+    bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        set_error(error, "cannot write " + path + ": " + (written ? std::string("the file could not be closed")
+                                                                  : std::string(image.message)));
         png_image_free(&image);
         return false;
     }

@@ -2,6 +2,7 @@
 // has.  Absent keys take the healthy device's values.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,11 +10,23 @@
 
 namespace sim {
 
+// The ranges of the profile's numbers: what the device could have.
+constexpr long long kMaxLoads = 2147483647;   // "utility_library_loads"
+constexpr long long kMaxVersionPart = 255;    // each of "os_version"
+constexpr long long kMaxLeds = 32;            // "leds"
+constexpr long long kMaxDrawCall = 1000000;   // each of "begin_draw_fails"
+
 class Profile {
 public:
-    // Parses and checks the profile file.  On failure *error is one line
-    // naming the file and line.
+    // Reads and checks the profile file (a regular file of at most 1 MiB).
+    // Every key is checked for its type, its range or its words, nested
+    // ones too, and unknown keys and fields are refused.  On failure
+    // *error is one line naming the file and the line of the bad value,
+    // and the profile is left as it was.
     bool load(const std::string& path, std::string* error);
+    // The same for text already read; `path` names it in messages.
+    bool load_text(const std::string& text, const std::string& path, std::string* error);
+    // Tests set a profile directly, unchecked.
     void load_json(const nlohmann::json& j) { data_ = j; }
 
     const nlohmann::json& raw() const { return data_; }
@@ -41,5 +54,16 @@ private:
 };
 
 Profile& profile();
+
+// Every key a profile may hold, in the order --help lists them.
+std::vector<std::string> profile_keys();
+
+// A register of the LED controller as the profile names it: "0xAFB07210",
+// an even address in one of the controller's two pages.
+bool led_register_address(const std::string& text, uint32_t* addr);
+
+// For fuzzing: reads profile bytes; "" when they are accepted, else the
+// one-line error (naming "profile" and the line).
+std::string check_profile_text(const std::string& bytes);
 
 }  // namespace sim

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "host_file.h"
 #include "text.h"
 
 namespace sim {
@@ -86,13 +87,26 @@ RegKey* make_key(const std::vector<std::unique_ptr<RegKey>>& roots, int root,
     return key;
 }
 
-void put_value(RegKey* key, const std::u16string& name, DWORD type, std::vector<uint8_t> data) {
-    if (RegValue* v = key->value(name)) {
-        v->type = type;
-        v->data = std::move(data);
-    } else {
-        key->values.push_back(RegValue{name, type, std::move(data)});
+bool name_ok(const std::u16string& name) {
+    if (name.empty() || name.size() > kMaxRegistryNameLength) return false;
+    for (char16_t c : name)
+        if (c < 0x20 || c == 0x7F) return false;
+    return true;
+}
+
+// What is wrong with the names below a root ("" when nothing is).
+std::string names_problem(const std::vector<std::u16string>& names) {
+    if (names.size() > kMaxRegistryDepth)
+        return "keys nest " + std::to_string(names.size()) + " deep, more than the " +
+               std::to_string(kMaxRegistryDepth) + " levels the registry allows";
+    for (auto& n : names) {
+        if (n.empty()) return "an empty key name";
+        if (n.size() > kMaxRegistryNameLength)
+            return "a key name of " + std::to_string(n.size()) + " characters, longer than the " +
+                   std::to_string(kMaxRegistryNameLength) + " the registry allows";
+        if (!name_ok(n)) return "a control character in a key name";
     }
+    return "";
 }
 
 // ---------------------------------------------------------------- writing
@@ -154,17 +168,30 @@ std::string data_text(const RegValue& v, size_t line_start) {
     return out;
 }
 
-void write_key(const RegKey& key, const std::u16string& path, bool is_root, std::string* out) {
-    if (!is_root || !key.values.empty()) {
-        *out += "[" + to_utf8(path) + "]\n";
-        for (auto& v : key.values) {
-            std::string line = v.name.empty() ? "@" : quoted(v.name);
-            line += "=";
-            *out += line + data_text(v, line.size()) + "\n";
+// A root and everything below it, each key before its sub-keys, without
+// recursion.
+void write_tree(const RegKey& root, std::string* out) {
+    struct Pending {
+        const RegKey* key;
+        std::string path;
+    };
+    std::vector<Pending> stack{{&root, to_utf8(root.name)}};
+    while (!stack.empty()) {
+        Pending p = std::move(stack.back());
+        stack.pop_back();
+        const RegKey& key = *p.key;
+        if (p.key != &root || !key.values.empty()) {
+            *out += "[" + p.path + "]\n";
+            for (auto& v : key.values) {
+                std::string line = v.name.empty() ? "@" : quoted(v.name);
+                line += "=";
+                *out += line + data_text(v, line.size()) + "\n";
+            }
+            *out += "\n";
         }
-        *out += "\n";
+        for (auto it = key.subkeys.rbegin(); it != key.subkeys.rend(); ++it)
+            stack.push_back({it->second.get(), p.path + "\\" + to_utf8(it->second->name)});
     }
-    for (auto& sub : key.subkeys) write_key(*sub.second, path + u"\\" + sub.second->name, false, out);
 }
 
 // ---------------------------------------------------------------- reading
@@ -227,22 +254,78 @@ bool parse_quoted(const std::string& s, size_t* pos, std::string* out, std::stri
     return false;
 }
 
+// A registry editor file in UTF-16 (what the editor writes: a byte-order
+// mark, then 16-bit units) as UTF-8.  False with the line and why when a
+// unit cannot be decoded.
+bool utf16_to_utf8(const std::string& bytes, bool big_endian, std::string* out, size_t* bad_line, std::string* why) {
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    size_t line = 1;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        uint8_t a = uint8_t(bytes[i]), b = uint8_t(bytes[i + 1]);
+        char16_t c = big_endian ? char16_t(a << 8 | b) : char16_t(b << 8 | a);
+        units += c;
+    }
+    for (size_t i = 0; i < units.size(); ++i) {
+        char16_t c = units[i];
+        if (c == u'\n') ++line;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+                ++i;
+                continue;
+            }
+            *bad_line = line;
+            *why = "a UTF-16 surrogate without its pair";
+            return false;
+        }
+        if (c >= 0xDC00 && c <= 0xDFFF) {
+            *bad_line = line;
+            *why = "a UTF-16 surrogate without its pair";
+            return false;
+        }
+    }
+    if (bytes.size() % 2) {
+        *bad_line = line;
+        *why = "a UTF-16 file with an odd number of bytes";
+        return false;
+    }
+    *out = to_utf8(units);
+    return true;
+}
+
 class Parser {
 public:
     Parser(const std::string& text, const std::string& file_name) : file_(file_name) {
+        const std::string* source = &text;
         size_t start = 0;
-        if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
-        while (start <= text.size()) {
-            size_t at = text.find('\n', start);
-            std::string line = text.substr(start, at == std::string::npos ? std::string::npos : at - start);
+        bool le = text.compare(0, 2, "\xFF\xFE") == 0, be = text.compare(0, 2, "\xFE\xFF") == 0;
+        if (le || be) {
+            size_t bad_line = 1;
+            if (!utf16_to_utf8(text, be, &decoded_, &bad_line, &decode_error_)) {
+                decode_line_ = bad_line;
+                return;
+            }
+            source = &decoded_;
+        } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            start = 3;
+        }
+        const std::string& t = *source;
+        while (start <= t.size()) {
+            size_t at = t.find('\n', start);
+            std::string line = t.substr(start, at == std::string::npos ? std::string::npos : at - start);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             lines_.push_back(line);
             if (at == std::string::npos) break;
             start = at + 1;
         }
+        decoded_.clear();
     }
 
     bool run(std::vector<std::unique_ptr<RegKey>>* roots, std::string* error) {
+        if (!decode_error_.empty()) {
+            line_ = decode_line_;
+            return fail(decode_error_, error);
+        }
         *roots = make_roots();
         roots_ = roots;
         size_t i = 0;
@@ -264,12 +347,12 @@ public:
 
 private:
     static bool blank_or_comment(const std::string& line) {
-        std::string t = trim(line);
-        return t.empty() || t[0] == ';';
+        size_t b = line.find_first_not_of(" \t");
+        return b == std::string::npos || line[b] == ';';
     }
 
     bool fail(const std::string& why, std::string* error) {
-        *error = file_ + ":" + std::to_string(line_) + ": " + why;
+        *error = one_line(file_ + ":" + std::to_string(line_), why);
         return false;
     }
 
@@ -284,6 +367,8 @@ private:
             if (root_index(split_path(to_u16(inner))[0]) < 0) return fail("unknown root key in [" + inner + "]", error);
             return fail("empty key name in [" + inner + "]", error);
         }
+        std::string why = names_problem(names);
+        if (!why.empty()) return fail(why + " in [" + inner + "]", error);
         key_ = nullptr;
         if (!remove) {
             key_ = make_key(*roots_, root, names);
@@ -308,14 +393,13 @@ private:
         if (pos >= t.size() || t[pos] != '=') return fail("expected '=' after the value name", error);
         std::string data = trim(t.substr(pos + 1));
         std::u16string wname = to_u16(name);
+        if (wname.size() > kMaxRegistryNameLength)
+            return fail("a value name of " + std::to_string(wname.size()) + " characters, longer than the " +
+                            std::to_string(kMaxRegistryNameLength) + " the registry allows",
+                        error);
 
         if (data == "-") {
-            auto& vals = key_->values;
-            for (auto it = vals.begin(); it != vals.end(); ++it)
-                if (lower(it->name) == lower(wname)) {
-                    vals.erase(it);
-                    break;
-                }
+            key_->erase(wname);
             return true;
         }
         if (!data.empty() && data[0] == '"') {
@@ -330,14 +414,14 @@ private:
             }
             bytes.push_back(0);
             bytes.push_back(0);
-            put_value(key_, wname, REG_SZ, std::move(bytes));
+            key_->put(wname, REG_SZ, std::move(bytes));
             return true;
         }
         if (starts_with_nocase(data, "dword:")) {
             uint32_t d;
             if (!parse_hex_number(trim(data.substr(6)), 8, &d))
                 return fail("a dword needs 1 to 8 hexadecimal digits", error);
-            put_value(key_, wname, REG_DWORD, {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), uint8_t(d >> 24)});
+            key_->put(wname, REG_DWORD, {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), uint8_t(d >> 24)});
             return true;
         }
         if (starts_with_nocase(data, "hex")) {
@@ -353,13 +437,24 @@ private:
             }
             if (p >= data.size() || data[p] != ':') return fail("expected ':' after hex", error);
             std::string list = trim(data.substr(p + 1));
-            // A trailing backslash continues the list on the next line.
+            // A trailing backslash continues the list on the next line.  Each
+            // piece remembers its line, so that a bad byte names its own.
+            std::vector<std::pair<size_t, size_t>> pieces{{0, line_}};  // (offset in list, line)
             while (!list.empty() && list.back() == '\\') {
                 list.pop_back();
                 if (++*index >= lines_.size()) return fail("the hex list continues past the end of the file", error);
+                line_ = *index + 1;
+                pieces.push_back({list.size(), line_});
                 list += trim(lines_[*index]);
             }
+            auto line_at = [&](size_t offset) {
+                size_t line = pieces.front().second;
+                for (auto& piece : pieces)
+                    if (piece.first <= offset) line = piece.second;
+                return line;
+            };
             std::vector<uint8_t> bytes;
+            bytes.reserve(list.size() / 3 + 1);
             if (!trim(list).empty()) {
                 size_t start = 0;
                 for (;;) {
@@ -368,15 +463,19 @@ private:
                     uint32_t b;
                     bool last = comma == std::string::npos;
                     if (!(last && item.empty() && !bytes.empty())) {
-                        if (!parse_hex_number(item, 2, &b))
+                        if (!parse_hex_number(item, 2, &b)) {
+                            size_t at = start;
+                            while (at < list.size() && (list[at] == ' ' || list[at] == '\t')) ++at;
+                            line_ = line_at(at);
                             return fail("\"" + item + "\" is not a hexadecimal byte", error);
+                        }
                         bytes.push_back(uint8_t(b));
                     }
                     if (last) break;
                     start = comma + 1;
                 }
             }
-            put_value(key_, wname, type, std::move(bytes));
+            key_->put(wname, type, std::move(bytes));
             return true;
         }
         return fail("unknown value data \"" + data + "\"", error);
@@ -384,6 +483,8 @@ private:
 
     std::string file_;
     std::vector<std::string> lines_;
+    std::string decoded_, decode_error_;
+    size_t decode_line_ = 1;
     std::vector<std::unique_ptr<RegKey>>* roots_ = nullptr;
     RegKey* key_ = nullptr;
     size_t line_ = 1;
@@ -424,10 +525,36 @@ RegKey* RegKey::subkey(const std::u16string& n) const {
 }
 
 RegValue* RegKey::value(const std::u16string& n) {
+    auto it = index_.find(lower(n));
+    return it == index_.end() ? nullptr : &*it->second;
+}
+
+void RegKey::put(const std::u16string& n, DWORD type, std::vector<uint8_t> data) {
     auto ln = lower(n);
-    for (auto& v : values)
-        if (lower(v.name) == ln) return &v;
-    return nullptr;
+    auto it = index_.find(ln);
+    if (it != index_.end()) {
+        it->second->type = type;
+        it->second->data = std::move(data);
+        return;
+    }
+    values.push_back(RegValue{n, type, std::move(data)});
+    index_.emplace(std::move(ln), std::prev(values.end()));
+}
+
+bool RegKey::erase(const std::u16string& n, std::list<RegValue>::iterator* next, RegValue* removed) {
+    auto it = index_.find(lower(n));
+    if (it == index_.end()) return false;
+    if (removed) *removed = std::move(*it->second);
+    auto after = values.erase(it->second);
+    if (next) *next = after;
+    index_.erase(it);
+    return true;
+}
+
+void RegKey::restore(std::list<RegValue>::iterator next, RegValue v) {
+    auto ln = lower(v.name);
+    auto at = values.insert(next, std::move(v));
+    index_[ln] = at;
 }
 
 const RegValue* RegKey::value(const std::u16string& n) const { return const_cast<RegKey*>(this)->value(n); }
@@ -463,6 +590,7 @@ LONG Registry::create_key(const std::u16string& path, bool* created) {
     int root;
     std::vector<std::u16string> names;
     if (!parse_path(path, &root, &names)) return ERROR_BADKEY;
+    if (!names_problem(names).empty()) return ERROR_INVALID_PARAMETER;
     RegKey* key = roots_[root].get();
     size_t i = 0;
     for (; i < names.size(); ++i) {
@@ -485,15 +613,16 @@ LONG Registry::set_value(const std::u16string& key_path, const std::u16string& n
                          const std::vector<uint8_t>& data) {
     RegKey* key = find_key(key_path);
     if (!key) return ERROR_BADKEY;
+    if (name.size() > kMaxRegistryNameLength) return ERROR_INVALID_PARAMETER;
     RegValue* old = key->value(name);
     RegValue before = old ? *old : RegValue{};
     bool existed = old != nullptr;
-    put_value(key, name, type, data);
+    key->put(name, type, data);
     if (!save_or_report()) {
         if (existed)
             *key->value(name) = before;
         else
-            key->values.pop_back();
+            key->erase(name);
         return ERROR_REGISTRY_IO_FAILED;
     }
     return ERROR_SUCCESS;
@@ -502,18 +631,14 @@ LONG Registry::set_value(const std::u16string& key_path, const std::u16string& n
 LONG Registry::delete_value(const std::u16string& key_path, const std::u16string& name) {
     RegKey* key = find_key(key_path);
     if (!key) return ERROR_BADKEY;
-    auto ln = lower(name);
-    for (size_t i = 0; i < key->values.size(); ++i) {
-        if (lower(key->values[i].name) != ln) continue;
-        RegValue before = key->values[i];
-        key->values.erase(key->values.begin() + long(i));
-        if (!save_or_report()) {
-            key->values.insert(key->values.begin() + long(i), before);
-            return ERROR_REGISTRY_IO_FAILED;
-        }
-        return ERROR_SUCCESS;
+    std::list<RegValue>::iterator next;
+    RegValue before;
+    if (!key->erase(name, &next, &before)) return ERROR_FILE_NOT_FOUND;
+    if (!save_or_report()) {
+        key->restore(next, std::move(before));
+        return ERROR_REGISTRY_IO_FAILED;
     }
-    return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
 }
 
 const RegValue* Registry::find_value(const std::u16string& key_path, const std::u16string& name) const {
@@ -523,7 +648,7 @@ const RegValue* Registry::find_value(const std::u16string& key_path, const std::
 
 std::string Registry::text() const {
     std::string out = std::string(kHeader) + "\n\n";
-    for (auto& root : roots_) write_key(*root, root->name, true, &out);
+    for (auto& root : roots_) write_tree(*root, &out);
     return out;
 }
 
@@ -533,6 +658,19 @@ bool Registry::parse(const std::string& text, const std::string& file_name, std:
     if (!parser.run(&roots, error)) return false;
     roots_ = std::move(roots);
     return true;
+}
+
+std::string check_registry_text(const std::string& bytes) {
+    Registry r;
+    std::string error;
+    return r.parse(bytes, "registry.reg", &error) ? std::string() : error;
+}
+
+std::string registry_path_problem(const std::u16string& path) {
+    auto parts = split_path(path);
+    if (root_index(parts[0]) < 0) return "unknown root key";
+    parts.erase(parts.begin());
+    return names_problem(parts);
 }
 
 const char* Registry::factory_text() { return kFactory; }

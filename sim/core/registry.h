@@ -8,9 +8,11 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <windows.h>
@@ -23,14 +25,36 @@ struct RegValue {
     std::vector<uint8_t> data;
 };
 
+// The platform's limits: a key or value name holds at most 255 characters,
+// and keys nest at most 16 deep below a root key.
+constexpr size_t kMaxRegistryNameLength = 255;
+constexpr size_t kMaxRegistryDepth = 16;
+
+// What is wrong with a key path from the root name ("" when nothing is):
+// an unknown root, an empty name, a name longer than the limit or holding a
+// control character, or more levels than the limit.
+std::string registry_path_problem(const std::u16string& path);
+
 struct RegKey {
     std::u16string name;
-    std::vector<RegValue> values;                           // in the order they were first set
+    // In the order they were first set.  Changed only through put() and
+    // erase(), which keep the index by name.
+    std::list<RegValue> values;
     std::map<std::u16string, std::unique_ptr<RegKey>> subkeys;  // by lower-case name
 
     RegKey* subkey(const std::u16string& name) const;
     RegValue* value(const std::u16string& name);
     const RegValue* value(const std::u16string& name) const;
+    // Sets a value; a new one goes after the others.
+    void put(const std::u16string& name, DWORD type, std::vector<uint8_t> data);
+    // Removes a value and returns where it stood (for restore()); false
+    // when there is none.
+    bool erase(const std::u16string& name, std::list<RegValue>::iterator* next = nullptr, RegValue* removed = nullptr);
+    // Puts a removed value back before `next`.
+    void restore(std::list<RegValue>::iterator next, RegValue value);
+
+private:
+    std::unordered_map<std::u16string, std::list<RegValue>::iterator> index_;  // by lower-case name
 };
 
 class Registry {
@@ -43,12 +67,14 @@ public:
     // The path with every name in the case it is stored with; "" when absent.
     std::u16string stored_path(const std::u16string& path) const;
     // Creates the key and every missing key above it, then saves.
-    // ERROR_SUCCESS, ERROR_BADKEY (no such root or an empty name) or
+    // ERROR_SUCCESS, ERROR_BADKEY (no such root or an empty name),
+    // ERROR_INVALID_PARAMETER (beyond the limits on names and depth) or
     // ERROR_REGISTRY_IO_FAILED (the save failed; nothing changed).
     LONG create_key(const std::u16string& path, bool* created);
     // The key must exist.  Saves; on a failed save the change is undone.
-    // ERROR_SUCCESS, ERROR_BADKEY, ERROR_FILE_NOT_FOUND (delete of a
-    // missing value) or ERROR_REGISTRY_IO_FAILED.
+    // ERROR_SUCCESS, ERROR_BADKEY, ERROR_INVALID_PARAMETER (a value name
+    // beyond the limit), ERROR_FILE_NOT_FOUND (delete of a missing value)
+    // or ERROR_REGISTRY_IO_FAILED.
     LONG set_value(const std::u16string& key_path, const std::u16string& name, DWORD type,
                    const std::vector<uint8_t>& data);
     LONG delete_value(const std::u16string& key_path, const std::u16string& name);
@@ -57,8 +83,11 @@ public:
     // ---- the saved form
     // The whole registry as registry editor text (UTF-8, "\n" line ends).
     std::string text() const;
-    // Replaces the tree by the parsed text.  On failure *error is one line
-    // "<file_name>:<line>: <what is wrong>" and the tree is unchanged.
+    // Replaces the tree by the parsed text: UTF-8 (with or without a
+    // byte-order mark) or UTF-16 with its byte-order mark, as the registry
+    // editor writes it.  Names and depth are held to the platform's limits.
+    // On failure *error is one line "<file_name>:<line>: <what is wrong>"
+    // and the tree is unchanged.
     bool parse(const std::string& text, const std::string& file_name, std::string* error);
     // Replaces the tree by the factory registry (does not save).
     void reset_to_factory();
@@ -91,6 +120,10 @@ bool read_registry_string(const std::string& key_path, const std::string& name, 
 // Creates the key when missing.
 bool write_registry_dword(const std::string& key_path, const std::string& name, DWORD value);
 bool write_registry_string(const std::string& key_path, const std::string& name, const std::string& value);
+
+// For fuzzing: parses registry file bytes; "" when they are accepted, else
+// the one-line error (naming "registry.reg" and the line).
+std::string check_registry_text(const std::string& bytes);
 
 // Names used in saved text and in the journal.
 std::string registry_type_name(DWORD type);  // "REG_DWORD", ...

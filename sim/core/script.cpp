@@ -1,11 +1,9 @@
 #include "script.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+
+#include "host_file.h"
 
 namespace sim {
 
@@ -184,6 +182,10 @@ bool ends_with_png(const std::string& s) {
 }
 
 bool parse_screenshot(const std::vector<Word>& args, ScriptAction* a, std::string* why) {
+    if (has_control_character(args[0].text)) {
+        *why = "the screenshot file's name holds a control character";
+        return false;
+    }
     if (!ends_with_png(args[0].text)) {
         *why = "the screenshot file must be a name ending in .png, not \"" + args[0].text + "\"";
         return false;
@@ -274,12 +276,24 @@ bool parse_script_text(const std::string& text, const std::string& path, Script*
         start = at == std::string::npos ? text.size() : at + 1;
         ++line_no;
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        // A NUL or another control character (a tab is a blank) would cut a
+        // file name short or hide what the line says.
+        for (char c : line) {
+            unsigned char u = static_cast<unsigned char>(c);
+            if ((u < 0x20 && c != '\t') || u == 0x7F) {
+                char code[8];
+                std::snprintf(code, sizeof code, "0x%02X", unsigned(u));
+                *error = path + ":" + std::to_string(line_no) + ": a control character (" + code +
+                         ") in the line";
+                return false;
+            }
+        }
         ScriptAction action;
         action.line = line_no;
         bool has_action;
         std::string why;
         if (!parse_line(line, &action, &has_action, &why)) {
-            *error = path + ":" + std::to_string(line_no) + ": " + why;
+            *error = one_line(path + ":" + std::to_string(line_no), why);
             return false;
         }
         if (has_action) script.actions.push_back(std::move(action));
@@ -289,23 +303,18 @@ bool parse_script_text(const std::string& text, const std::string& path, Script*
 }
 
 bool parse_script(const std::string& path, Script* out, std::string* error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        *error = path + ":1: cannot read the script: it is a folder";
+    std::string text, why;
+    if (!read_host_file(path, kMaxScriptBytes, Links::Follow, &text, &why)) {
+        *error = path + ":1: cannot read the script: " + why;
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = path + ":1: cannot read the script: " + std::strerror(errno);
-        return false;
-    }
-    std::stringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        *error = path + ":1: cannot read the script";
-        return false;
-    }
-    return parse_script_text(ss.str(), path, out, error);
+    return parse_script_text(text, path, out, error);
+}
+
+std::string check_script_text(const std::string& bytes) {
+    Script s;
+    std::string error;
+    return parse_script_text(bytes, "script", &s, &error) ? std::string() : error;
 }
 
 const char* script_action_name(ScriptAction::Kind kind) {

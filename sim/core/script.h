@@ -47,11 +47,16 @@ struct Script {
     std::vector<ScriptAction> actions;
 };
 
-// Reads and parses a script file.  On failure *error is one line
-// "<path>:<line>: <what is wrong>" and *out is left unchanged.
+// Reads and parses a script file (a regular file of at most 16 MiB).  A
+// line may not hold a NUL or another control character.  On failure *error
+// is one line "<path>:<line>: <what is wrong>" and *out is left unchanged.
 bool parse_script(const std::string& path, Script* out, std::string* error);
 // The same for script text already read; `path` names it in messages.
 bool parse_script_text(const std::string& text, const std::string& path, Script* out, std::string* error);
+
+// For fuzzing: parses script bytes; "" when they are accepted, else the
+// one-line error (naming "script" and the line).
+std::string check_script_text(const std::string& bytes);
 
 // The action's word as written in scripts ("tap", "caption-ok", ...).
 const char* script_action_name(ScriptAction::Kind kind);

@@ -35,20 +35,36 @@ std::u16string target_program(const std::u16string& target) {
     return t.substr(0, space);
 }
 
+}  // namespace
+
+// The length counts the target's 16-bit characters, as SHCreateShortcut
+// writes it.  Anything else (no '#', a length that is not a plain number or
+// is longer than the text after it, a target longer than MAX_PATH, a line
+// break or control character in the target) makes an unreadable shortcut.
 bool parse_shortcut(const std::string& bytes, std::u16string* target) {
     size_t hash = bytes.find('#');
-    if (hash == std::string::npos || hash == 0) return false;
-    for (size_t i = 0; i < hash; ++i)
+    if (hash == std::string::npos || hash == 0 || hash > 3) return false;
+    size_t length = 0;
+    for (size_t i = 0; i < hash; ++i) {
         if (bytes[i] < '0' || bytes[i] > '9') return false;
-    size_t length = std::stoul(bytes.substr(0, hash));
+        length = length * 10 + size_t(bytes[i] - '0');
+    }
+    if (length == 0 || length >= MAX_PATH) return false;
     std::string rest = bytes.substr(hash + 1);
     while (!rest.empty() && (rest.back() == '\r' || rest.back() == '\n')) rest.pop_back();
-    if (rest.size() < length) return false;
-    *target = to_u16(rest.substr(0, length));
+    std::u16string text = to_u16(rest);
+    if (text.size() < length) return false;
+    text.resize(length);
+    for (char16_t c : text)
+        if (c < 0x20 || c == 0x7F) return false;
+    *target = text;
     return true;
 }
 
-}  // namespace
+std::string check_shortcut_text(const std::string& bytes) {
+    std::u16string target;
+    return parse_shortcut(bytes, &target) ? std::string() : "the shortcut is unreadable";
+}
 
 void run_startup_folder() {
     std::string dir = file_store().host_path(kStartupFolder);

@@ -2,8 +2,18 @@
 // the Startup folder ("\Windows\StartUp").
 #pragma once
 
+#include <string>
+
 namespace sim {
 
 void run_startup_folder();
+
+// Reads a shortcut file's bytes, such as 21#"\Windows\Dravik.exe": its
+// target text, or false when the shortcut is unreadable.
+bool parse_shortcut(const std::string& bytes, std::u16string* target);
+
+// For fuzzing: "" when the bytes are a readable shortcut, else the one-line
+// reason.
+std::string check_shortcut_text(const std::string& bytes);
 
 }  // namespace sim

@@ -10,15 +10,27 @@
 
 #include <string>
 
+#include "registry.h"
+
 namespace sim {
 
 class StateFolder {
 public:
-    // Opens the folder (creating it from the factory image when it or a part
-    // of it is missing), loads the registry into sim::registry() and points
-    // sim::file_store() at store/.  factory_reset first puts the folder back
-    // to the factory image.  On failure *error is one line naming the file
-    // (and for registry.reg the line) and the folder is left as it was.
+    // Checks the folder without changing anything: it is a folder we may
+    // use (or can be made), registry.reg is a regular file of a sane size
+    // that parses, and store/ holds only folders and regular files (no
+    // symbolic links, FIFOs, devices or files with other names elsewhere),
+    // so that nothing the device does can reach outside the folder.  With
+    // factory_reset only the folder itself is checked.  On failure *error
+    // is one line naming the file (and for registry.reg the line).
+    bool check(const std::string& dir, bool factory_reset, std::string* error);
+    // Opens the folder (checking it first unless check() just did),
+    // creating it from the factory image when it or a part of it is
+    // missing, removes what an interrupted save left behind, loads the
+    // registry into sim::registry() and points sim::file_store() at store/.
+    // factory_reset first puts the folder back to the factory image.  On
+    // failure *error is one line naming the file (and for registry.reg the
+    // line) and the folder is left as it was.
     bool open(const std::string& dir, bool factory_reset, std::string* error);
 
     const std::string& dir() const { return dir_; }
@@ -30,7 +42,15 @@ public:
 
 private:
     std::string dir_;
+    // What check() found, for open().
+    std::string checked_dir_;
+    bool checked_reset_ = false;
+    bool have_registry_ = false;
+    Registry loaded_;
 };
+
+// The leftovers of a registry save cut short ("registry.reg.Ab12Cd").
+bool is_interrupted_save(const std::string& file_name);
 
 // Adds a file to the factory image (written whenever a store is made from
 // it); the same path again replaces the bytes.  Folders on the way are made.

@@ -1,6 +1,11 @@
 // dravik-sim: checks everything the user gave (command line, profile,
 // script) before it touches the device's storage, then powers the device on.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -13,11 +18,14 @@
 #include "options.h"
 #include "profile.h"
 #include "script.h"
+#include "script_user.h"
 #include "alarm_sound.h"
 #include "state_folder.h"
 #include "window_user.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 const int kBadInput = 2;
 
@@ -38,6 +46,107 @@ int fail(std::string message) {
     return kBadInput;
 }
 
+// A host file or folder as the output checks compare it: its identity when
+// it exists, and its absolute path with every link on the way resolved.
+struct Place {
+    std::string canonical;
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+};
+
+Place place_of(const std::string& path) {
+    Place p;
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    fs::path canonical = fs::weakly_canonical(absolute, ec);
+    p.canonical = (ec ? absolute : canonical).lexically_normal().string();
+    while (p.canonical.size() > 1 && p.canonical.back() == '/') p.canonical.pop_back();
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        p.exists = true;
+        p.dev = st.st_dev;
+        p.ino = st.st_ino;
+    }
+    return p;
+}
+
+bool same(const Place& a, const Place& b) {
+    if (a.exists && b.exists) return a.dev == b.dev && a.ino == b.ino;
+    return a.canonical == b.canonical;
+}
+
+bool inside(const Place& p, const Place& folder) {
+    const std::string& f = folder.canonical;
+    if (p.canonical == f) return true;
+    if (f == "/") return true;
+    return p.canonical.size() > f.size() && p.canonical.compare(0, f.size(), f) == 0 && p.canonical[f.size()] == '/';
+}
+
+// The files the run reads, which no output may replace.
+struct Input {
+    std::string what;  // "the --profile file"
+    Place place;
+};
+
+// What is wrong with writing an output at `path` ("" when nothing is).
+std::string output_problem(const std::string& path, const std::vector<Input>& inputs, const Place& state) {
+    Place p = place_of(path);
+    for (auto& in : inputs)
+        if (same(p, in.place)) return "it is " + in.what;
+    if (inside(p, state)) return "it lies inside the state folder " + state.canonical;
+    return "";
+}
+
+// The nearest folder at or above `path` that exists must be one we may
+// write in, so that `path` (a folder) can be made.
+bool folder_can_be_made(const std::string& path, std::string* why) {
+    std::error_code ec;
+    fs::path p = fs::absolute(path, ec);
+    for (;; p = p.parent_path()) {
+        struct stat st;
+        if (stat(p.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                *why = p.string() + " is not a folder";
+                return false;
+            }
+            if (access(p.c_str(), W_OK | X_OK) != 0) {
+                *why = std::strerror(errno);
+                return false;
+            }
+            return true;
+        }
+        if (!p.has_relative_path()) return true;
+    }
+}
+
+// The journal can be opened for writing: not a folder, and a file we may
+// write or a new one in a folder we may write in.
+bool journal_can_be_written(const std::string& path, std::string* why) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            *why = "it is a folder";
+            return false;
+        }
+        if (access(path.c_str(), W_OK) != 0) {
+            *why = std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    std::error_code ec;
+    fs::path parent = fs::absolute(path, ec).parent_path();
+    if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        *why = "no folder " + parent.string();
+        return false;
+    }
+    if (access(parent.c_str(), W_OK | X_OK) != 0) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,6 +163,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Every input is read and checked before any output is opened or the
+    // state folder is touched: a refused run changes and creates nothing.
     if (!options.profile_path.empty() && !sim::profile().load(options.profile_path, &error)) return fail(error);
 
     sim::RunOptions run;
@@ -69,24 +180,56 @@ int main(int argc, char** argv) {
 
     // Window events for the window's own tests.
     sim::WindowFeed feed;
-    const char* feed_path = std::getenv("DRAVIK_WINDOW_FEED");
-    if (run.user == sim::UserKind::Window && feed_path && *feed_path && !feed.load(feed_path, &error))
+    const char* feed_env = std::getenv("DRAVIK_WINDOW_FEED");
+    std::string feed_path = run.user == sim::UserKind::Window && feed_env ? feed_env : "";
+    if (!feed_path.empty() && !feed.load(feed_path, &error)) return fail(error);
+
+    std::string state_dir = options.state_dir.empty() ? sim::StateFolder::default_dir() : options.state_dir;
+    sim::add_device_factory_files();
+    sim::StateFolder state;
+    if (!state.check(state_dir, options.factory_reset, &error)) {
+        if (error.find(state_dir) == std::string::npos) error = state_dir + ": " + error;
         return fail(error);
+    }
+
+    // The outputs: none may be an input or lie inside the state folder.
+    Place state_place = place_of(state_dir);
+    std::vector<Input> inputs;
+    if (!options.profile_path.empty()) inputs.push_back({"the --profile file", place_of(options.profile_path)});
+    if (!options.script_path.empty()) inputs.push_back({"the --script file", place_of(options.script_path)});
+    if (!feed_path.empty()) inputs.push_back({"the window feed", place_of(feed_path)});
+    std::string why;
+    if (!options.journal_path.empty()) {
+        why = output_problem(options.journal_path, inputs, state_place);
+        if (!why.empty()) return fail(options.journal_path + ": cannot be the journal: " + why);
+        if (!journal_can_be_written(options.journal_path, &why))
+            return fail(options.journal_path + ": cannot open the journal: " + why);
+        inputs.push_back({"the --journal file", place_of(options.journal_path)});
+    }
+    run.screenshots_dir =
+        options.screenshots_dir.empty() ? sim::default_screenshots_dir(scripted) : options.screenshots_dir;
+    if (inside(place_of(run.screenshots_dir), state_place))
+        return fail(run.screenshots_dir + ": cannot be the screenshots folder: it lies inside the state folder " +
+                    state_place.canonical);
+    if (!folder_can_be_made(run.screenshots_dir, &why))
+        return fail(run.screenshots_dir + ": cannot make the screenshots folder: " + why);
+    for (const sim::ScriptAction& a : run.script.actions) {
+        if (a.kind != sim::ScriptAction::Screenshot && a.kind != sim::ScriptAction::ScreenshotFrame) continue;
+        why = output_problem(sim::screenshot_path(run.screenshots_dir, a.file), inputs, state_place);
+        if (!why.empty())
+            return fail(options.script_path + ":" + std::to_string(a.line) + ": the screenshot \"" + a.file +
+                        "\" cannot be written there: " + why);
+    }
 
     if (!sim::journal().open(options.journal_path, /*append*/ false, &error)) return fail(error);
     run.journal_path = options.journal_path;
 
-    run.screenshots_dir =
-        options.screenshots_dir.empty() ? sim::default_screenshots_dir(scripted) : options.screenshots_dir;
     std::error_code ec;
     std::filesystem::create_directories(run.screenshots_dir, ec);
     if (ec || !std::filesystem::is_directory(run.screenshots_dir, ec))
         return fail(run.screenshots_dir + ": cannot make the screenshots folder" +
                     (ec ? ": " + ec.message() : std::string()));
 
-    std::string state_dir = options.state_dir.empty() ? sim::StateFolder::default_dir() : options.state_dir;
-    sim::add_device_factory_files();
-    sim::StateFolder state;
     if (!state.open(state_dir, options.factory_reset, &error)) {
         if (error.find(state_dir) == std::string::npos) error = state_dir + ": " + error;
         return fail(error);

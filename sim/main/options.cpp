@@ -89,12 +89,14 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
             }
         seen.push_back(name);
 
-        if (name == "--help") {
-            out->action = Options::Action::Help;
-            return true;
-        }
-        if (name == "--version") {
-            out->action = Options::Action::Version;
+        // --help and --version stand alone: anything with them is a misuse.
+        if (name == "--help" || name == "--version") {
+            if (args.size() > 1) {
+                size_t other = i == 0 ? 1 : 0;
+                *error = name + " takes no other arguments, not \"" + args[other] + "\"";
+                return false;
+            }
+            out->action = name == "--help" ? Options::Action::Help : Options::Action::Version;
             return true;
         }
         if (name == "--state") o.state_dir = value;
@@ -153,21 +155,30 @@ std::string usage_text() {
          "Script: one action a line; # starts a comment; blank lines are ignored.\n";
     u += script_syntax_help();
     u += "\n"
-         "Profile keys (a JSON object; absent keys take the healthy device's values):\n"
+         "Profile keys (a JSON object; absent keys take the healthy device's values;\n"
+         "an unknown key or field, a value of the wrong type, a number out of its\n"
+         "range or an unknown word is refused, naming the line of the value):\n"
          "  model                 text the utility library reports as the model name\n"
          "  utility_library       \"present\" or \"missing\" (OrvexUtil.dll)\n"
-         "  utility_library_loads how many loads of the utility library succeed; later\n"
-         "                        ones fail as if the file had gone\n"
-         "  missing_exports       list of the utility library's functions that are absent\n"
-         "  os_version            [major, minor], default [4, 20]\n"
-         "  platform_id           whole number, default 3\n"
+         "  utility_library_loads how many loads of the utility library succeed (0 to\n"
+         "                        2147483647); later ones fail as if the file had gone\n"
+         "  missing_exports       list of the utility library's functions that are absent:\n"
+         "                        \"OrvexGetModelID\", \"OrvexGetBlueToothRadioPresent\",\n"
+         "                        \"OrvexGetBlueToothRadioStatus\"\n"
+         "  os_version            [major, minor], each 0 to 255; default [4, 20]\n"
+         "  platform_id           0 to 3 (3: Windows CE, the default)\n"
          "  registry_read_only    true: every registry write fails\n"
          "  registry_fail_writes  list of value paths whose writes fail, from the root:\n"
          "                        \"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\DRAVIK\\\\Reboot\"\n"
          "  registry_fail_keys    list of key paths that cannot be opened or created,\n"
-         "                        nor anything under them\n"
+         "                        nor anything under them (names up to 255 characters,\n"
+         "                        at most 16 keys below the root)\n"
          "  local_time            \"YYYY-MM-DD HH:MM:SS\", the device clock at power-on\n"
+         "                        (a real date, from 1601)\n"
          "  processes             list of program names running beside the shell\n"
+         "                        (\"hopper.exe\": a file name, no folder)\n"
+         "  reset                 \"works\" (the default) or \"fails\": the soft reset the\n"
+         "                        program asks for is refused\n"
          "  file_faults           device path -> the file operation that fails there:\n"
          "                        \"create\", \"write\", \"close\", \"open\", \"read\",\n"
          "                        \"delete\", \"mismatch\" (a read returns other bytes),\n"
@@ -176,26 +187,41 @@ std::string usage_text() {
          "                        since power-on (\"close#2\"; mismatch and short_read\n"
          "                        count reads)\n"
          "  files_held_open       device paths another program holds open without sharing\n"
+         "                        (device paths start at the root, one backslash between\n"
+         "                        names: \"\\\\My Documents\\\\Dravik.txt\")\n"
          "  com2                  the serial port \"COM2:\": {\"open_error\": N} fails every\n"
-         "                        open with last error N; {\"write\": \"ok\" | \"fails\" |\n"
-         "                        \"partial\"} (partial takes 20 bytes)\n"
+         "                        open with last error N (1 to 65535); {\"write\": \"ok\" |\n"
+         "                        \"fails\" | \"partial\"} (partial takes 20 bytes)\n"
          "  display               what GAPI reports: {\"width\", \"height\" (0..1024),\n"
          "                        \"xpitch\", \"ypitch\" (bytes, -8192..8192; negative for a\n"
-         "                        rotated panel), \"bpp\" (8: shown through a 3-3-2\n"
+         "                        rotated panel), \"bpp\" (1..32; 8: shown through a 3-3-2\n"
          "                        palette, 16), \"format\" (0x80 5-6-5, 0x40 5-5-5)};\n"
          "                        default 240, 320, 2, 480, 16, 0x80\n"
          "  begin_draw_fails      1-based numbers of the GXBeginDraw calls since power-on\n"
-         "                        that return null\n"
-         "  seed                  where Random starts, so that runs repeat (default 1)\n"
-         "  leds                  how many notification LEDs the driver reports (default 2)\n"
+         "                        that return null (1 to 1000000)\n"
+         "  seed                  where Random starts, so that runs repeat (0 to\n"
+         "                        4294967295, default 1)\n"
+         "  leds                  how many notification LEDs the driver reports (0 to 32,\n"
+         "                        default 2)\n"
          "  led_query_fails       true: the LED driver cannot tell how many LEDs there are\n"
          "  led_set_fails         true: every LED setting fails\n"
          "  led_map_fails         true: the LED controller's pages cannot be mapped\n"
          "  led_registers         the LED controller's registers at power-on, by kernel\n"
-         "                        address: {\"0xAFB07210\": 65535, ...}; others are 0\n"
+         "                        address: {\"0xAFB07210\": 65535, ...} (even addresses in\n"
+         "                        0xAFB04xxx or 0xAFB07xxx, values 0 to 65535); others 0\n"
          "  bluetooth             the utility library's radio: {\"present_call_ok\"\n"
-         "                        (default true), \"radio\" (1: present, the default),\n"
+         "                        (default true), \"radio\" (1: present, the default; 0),\n"
          "                        \"status_export\" (default true)}\n"
+         "  hotkey_fail           key codes (1 to 254) another program holds: registering\n"
+         "                        them as hot keys fails and their presses go to it\n"
+         "  coredll_missing       true: coredll.dll cannot be loaded by name\n"
+         "  unregisterfunc1_missing\n"
+         "                        true: coredll.dll has no UnregisterFunc1\n"
+         "\n"
+         "Files: a profile may hold 1 MiB, a script 16 MiB, registry.reg 16 MiB; each\n"
+         "must be a regular file.  The state folder's store holds only folders and\n"
+         "regular files (no symbolic links, FIFOs or devices).  --journal and the\n"
+         "screenshots may not be an input file nor lie inside the state folder.\n"
          "\n"
          "Exit status: 0 when the run ends normally; 2 for a bad command line, profile,\n"
          "script or state folder (one line on standard error names the file and line).\n";

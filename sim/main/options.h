@@ -24,7 +24,7 @@ struct Options {
 
 // Reads the arguments after the program name.  On a bad command line
 // returns false with *error naming the offending option (without the
-// "dravik-sim: " prefix).  --help and --version end the reading at once.
+// "dravik-sim: " prefix).  --help and --version must stand alone.
 bool parse_options(const std::vector<std::string>& args, Options* out, std::string* error);
 
 // The text printed by --help and --version.

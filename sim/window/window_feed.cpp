@@ -2,17 +2,19 @@
 
 #include <SDL.h>
 
-#include <fstream>
 #include <sstream>
+
+#include "host_file.h"
 
 namespace sim {
 
 bool WindowFeed::load(const std::string& path, std::string* error) {
-    std::ifstream in(path);
-    if (!in) {
-        *error = path + ":1: cannot read the window feed";
+    std::string text, why;
+    if (!read_host_file(path, kMaxScriptBytes, Links::Follow, &text, &why)) {
+        *error = path + ":1: cannot read the window feed: " + why;
         return false;
     }
+    std::istringstream in(text);
     std::vector<FeedStep> steps;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
