@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
     sim::RunOptions run;
     if (!options.script_path.empty()) {
         if (!sim::parse_script(options.script_path, &run.script, &error)) return fail(error);
+        if (!sim::load_expected_pictures(&run.script, &error)) return fail(error);
         run.user = sim::UserKind::Script;
     } else {
         // The device window when there is a display to show it on (with the
