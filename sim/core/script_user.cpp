@@ -101,9 +101,14 @@ public:
             wait_until_.reset();
             return;
         }
-        if (next_ >= script_.actions.size()) end_of_script();
-        const ScriptAction& a = script_.actions[next_++];
-        perform(a);
+        // An expectation only looks: the next line follows at once, so
+        // that looking takes no turn of its own (while a sound plays, say).
+        for (;;) {
+            if (next_ >= script_.actions.size()) end_of_script();
+            const ScriptAction& a = script_.actions[next_++];
+            perform(a);
+            if (!a.is_expectation()) return;
+        }
     }
 
 private:

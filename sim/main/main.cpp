@@ -1,5 +1,6 @@
 // dravik-sim: checks everything the user gave (command line, profile,
 // script) before it touches the device's storage, then powers the device on.
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -9,6 +10,7 @@
 
 #include "device.h"
 #include "device_window.h"
+#include "recorder.h"
 #include "journal.h"
 #include "options.h"
 #include "profile.h"
@@ -36,6 +38,17 @@ int fail(std::string message) {
         if (c == '\n' || c == '\r') c = ' ';
     std::cerr << message << "\n";
     return kBadInput;
+}
+
+// The comment a recorded script begins with: how to replay it.
+std::string record_header(const sim::Options& o) {
+    std::string replay = "dravik-sim --state DIR";
+    if (o.factory_reset) replay += " --factory-reset";
+    if (!o.profile_path.empty()) replay += " --profile " + o.profile_path;
+    replay += " --script " + o.record_path;
+    return "# Recorded in the device window (dravik-sim --record).  Replay it as a check\n"
+           "# on a device in the state this recording began with:\n"
+           "#   " + replay + "\n";
 }
 
 }  // namespace
@@ -67,6 +80,16 @@ int main(int argc, char** argv) {
         run.user = display_present() ? sim::UserKind::Window : sim::UserKind::Demo;
     }
     bool scripted = run.user == sim::UserKind::Script;
+
+    // Recording needs the window; the file is made before anything else is
+    // touched.
+    sim::Recorder recorder;
+    if (!options.record_path.empty()) {
+        if (run.user != sim::UserKind::Window)
+            return fail("dravik-sim: --record needs the device window, and there is no display (DISPLAY or "
+                        "WAYLAND_DISPLAY)");
+        if (!recorder.open(options.record_path, record_header(options), &error)) return fail(error);
+    }
 
     // Window events for the window's own tests.
     sim::WindowFeed feed;
@@ -102,10 +125,14 @@ int main(int argc, char** argv) {
         settings.scale = options.scale;
         settings.screenshots_dir = run.screenshots_dir;
         settings.feed = std::move(feed);
+        if (!options.record_path.empty()) settings.recorder = &recorder;
         window = sim::DeviceWindow::open(std::move(settings), &error);
         if (window) {
             window_user = sim::make_window_user(*window, options.demo, run.screenshots_dir);
             run.given_user = window_user.get();
+        } else if (!options.record_path.empty()) {
+            std::remove(options.record_path.c_str());
+            return fail("dravik-sim: " + error + "; nothing can be recorded");
         } else {
             std::cerr << "dravik-sim: " << error << "; the demo runs without a window\n";
             run.user = sim::UserKind::Demo;
