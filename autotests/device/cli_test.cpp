@@ -145,7 +145,9 @@ TEST_F(Cli, HelpListsOptionsActionsAndProfileKeys) {
         for (const char* word :
              {"--state", "--profile", "--script", "--journal", "--screenshots", "--factory-reset", "--demo", "--scale",
               "--help", "--version", "tap X Y", "press KEY", "answer", "click", "caption-ok", "help", "launch",
-              "wait MS", "screenshot FILE.png"})
+              "wait MS", "screenshot FILE.png", "--record FILE", "drag X Y X2 Y2", "expect-msgbox \"TEXT\" [\"CAPTION\"]",
+              "expect-text \"TEXT\"", "expect-status TEST WORD", "expect-log TEST WORD",
+              "expect-screen FILE.png [TOLERANCE]", "TOLERANCE counts the pixels", "exit status 1"})
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
         for (const char* key : {"model", "utility_library", "missing_exports", "os_version", "platform_id",
                                 "registry_read_only", "registry_fail_writes", "registry_fail_keys", "local_time",
