@@ -150,7 +150,9 @@ TEST_F(Cli, HelpListsOptionsActionsAndProfileKeys) {
     for (const char* word :
          {"--state", "--profile", "--script", "--journal", "--screenshots", "--factory-reset", "--demo", "--scale",
           "--help", "--version", "tap X Y", "press KEY", "answer", "click", "caption-ok", "help", "launch", "wait MS",
-          "screenshot FILE.png"})
+          "screenshot FILE.png", "--record FILE", "drag X Y X2 Y2", "expect-msgbox \"TEXT\" [\"CAPTION\"]",
+          "expect-text \"TEXT\"", "expect-status TEST WORD", "expect-log TEST WORD",
+          "expect-screen FILE.png [TOLERANCE]", "TOLERANCE counts the pixels", "exit status 1"})
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
     // Every key the profile accepts, each at the start of its own entry.
     for (const char* key :

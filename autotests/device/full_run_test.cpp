@@ -1,6 +1,7 @@
 // A whole run of all seven tests from one script on a healthy device,
 // answered as a working device would be: PASS in every cell of the Status
 // column and on every line of the log.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ std::vector<std::string> last_status(const JournalLog& log) {
 TEST_F(FullRun, ExampleScriptPassesEveryTest) {
     std::string script = devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run.txt");
     ASSERT_FALSE(script.empty());
+    // The picture its expect-screen names, beside the script as run here.
+    std::filesystem::copy_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run-first-target.png",
+                               dir() + "/full-run-first-target.png");
     boot(script);
     ASSERT_EQ(last().exit_code, 0) << last().err;
     JournalLog log = journal();

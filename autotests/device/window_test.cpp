@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <regex>
@@ -459,6 +461,136 @@ TEST_F(DeviceWindow, TheDemoRunsInTheWindowAndHandsTheDeviceOver) {
     EXPECT_GE(taps[1]["t"].get<int64_t>() - taps[0]["t"].get<int64_t>(), 700);
 }
 
+// The lines of a recorded script, without its comments and waits; and the
+// waits on their own.
+std::vector<std::string> actions_of(const std::string& script, std::vector<int>* waits = nullptr) {
+    std::vector<std::string> lines;
+    std::istringstream in(script);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line.rfind("wait ", 0) == 0) {
+            if (waits) waits->push_back(std::stoi(line.substr(5)));
+            continue;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The message boxes of a journal: text and caption, in order.
+std::vector<std::string> boxes_of(const JournalLog& j) {
+    std::vector<std::string> boxes;
+    for (const auto& e : j.filter("msgbox")) boxes.push_back(e["text"].dump() + " / " + e["caption"].dump());
+    return boxes;
+}
+
+// The result log without its first line, the time it was written.
+std::string log_after_time(const std::string& log) {
+    size_t first = log.find('\n');
+    return first == std::string::npos ? "" : log.substr(first + 1);
+}
+
+// A session at the window, recorded (--record), replayed headless: the
+// same message boxes, the same results, the same screens.
+TEST_F(DeviceWindow, ARecordedSessionReplaysHeadless) {
+    // Keep Sound and Read/Write files; a press on IR Transfer slid off it
+    // (no click); Next, the reset box cleared, Start; the action button
+    // while the alarm sounds and a picture (F11) before the sound ends; a
+    // picture of the results; Finish, Yes on the log question, a picture.
+    const int kYesX = 91, kYesY = 189;
+    std::ostringstream feed;
+    for (int row : {1, 2, 5, 6}) feed << tap(kBoxX, box_y(row));
+    feed << "down " << wx(kBoxX) << " " << wy(box_y(4)) << "\nmove " << wx(150) << " " << wy(250) << "\nup " << wx(150)
+         << " " << wy(250) << "\n";
+    feed << tap(kNextX, kNextY) << tap(17, 165) << tap(kStartX, kStartY) << "wait 1000\nkey Return\nwait 100\nkey F11\nwait 2000\nkey F11\n"
+         << tap(kNextX, kNextY) << tap(kYesX, kYesY) << "wait 100\nkey F11\nclose\n";
+    std::string script = dir() + "/session/rec.txt";
+    std::filesystem::create_directories(dir() + "/session");
+    ProcessResult r = run_window(feed.str(), {"--record", script});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog window = log();
+    std::string window_log = devtest::read_file(store_path("\\My Documents\\Dravik.txt"));
+
+    // What was written: the actions in device pixels, the answer as an
+    // answer, the pictures beside the script.  The first picture shows the
+    // question still open: the program, busy with the sound, had not taken
+    // the action button yet, so its line comes after the picture's.
+    std::string recorded = devtest::read_file(script);
+    std::vector<int> waits;
+    std::vector<std::string> expected = {
+        "tap 40 115", "tap 40 135", "tap 40 195", "tap 40 215", "drag 40 175 150 250",
+        "tap 168 265", "tap 17 165", "tap 174 233", "expect-screen rec-1.png", "press action",
+        "expect-screen rec-2.png", "tap 168 265", "answer yes", "expect-screen rec-3.png",
+    };
+    EXPECT_EQ(actions_of(recorded, &waits), expected) << recorded;
+    EXPECT_EQ(recorded.rfind("# ", 0), 0u) << "it begins with how to replay it";
+    // The device time between: the action button a second after Start, at
+    // least; the whole session as long as the window was open.
+    int64_t total = 0;
+    for (int w : waits) total += w;
+    bool a_second = false;
+    for (int w : waits) a_second = a_second || w >= 1000;
+    EXPECT_TRUE(a_second) << recorded;
+    int64_t open_ms = window.filter("power_off").at(0)["t"].get<int64_t>();
+    EXPECT_LE(total, open_ms);
+    EXPECT_GE(total, open_ms - 100) << recorded;
+    for (const char* picture : {"/session/rec-1.png", "/session/rec-2.png", "/session/rec-3.png"})
+        EXPECT_EQ(Image::load(dir() + picture).width(), 240) << picture;
+
+    // Replayed on a fresh device: it holds, and the device did the same.
+    ProcessResult replay = devtest::run_process(
+        DRAVIK_SIM, {"--state", dir() + "/replay-state", "--script", script, "--journal", dir() + "/replay.jsonl"},
+        dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
+    ASSERT_EQ(replay.exit_code, 0) << replay.err;
+    JournalLog headless = JournalLog::load(dir() + "/replay.jsonl");
+    EXPECT_EQ(headless.count("expect", {{"ok", true}}), 3) << headless.dump();
+    EXPECT_EQ(boxes_of(headless), boxes_of(window));
+    EXPECT_EQ(boxes_of(window).size(), 2u) << "the Sound question and the log question";
+    std::string headless_log = devtest::read_file(dir() + "/replay-state/store/My Documents/Dravik.txt");
+    EXPECT_NE(window_log.find("Sound\t\tPASS"), std::string::npos) << window_log;
+    EXPECT_EQ(log_after_time(headless_log), log_after_time(window_log));
+
+    // On a device whose files fail, the replay stops at the picture of the
+    // results: FAIL in the Status column.
+    devtest::write_file(dir() + "/faulty.json", R"({"file_faults": {"\\DravikFile.txt": "mismatch"}})");
+    ProcessResult faulty = devtest::run_process(
+        DRAVIK_SIM, {"--state", dir() + "/faulty-state", "--profile", dir() + "/faulty.json", "--script", script},
+        dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
+    EXPECT_EQ(faulty.exit_code, 1) << faulty.err;
+    EXPECT_NE(faulty.err.find("expect-screen: expected the screen of " + dir() + "/session/rec-2.png"), std::string::npos)
+        << faulty.err;
+    EXPECT_TRUE(std::filesystem::exists(dir() + "/session/rec-2.diff.png"));
+}
+
+// --record is for the window, and the file must be writable, before
+// anything is touched.
+TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        bool display;
+        std::string message;
+    } cases[] = {
+        {"with a script", {"--record", "r.txt", "--script", "s.txt"}, true, "--record and --script cannot be used together"},
+        {"with the demo", {"--record", "r.txt", "--demo"}, true, "--record and --demo cannot be used together"},
+        {"without a display", {"--record", "r.txt"}, false, "--record needs the device window"},
+        {"into a folder", {"--record", "."}, true, ".: cannot record into it: it is a folder"},
+        {"into a missing folder", {"--record", "nowhere/r.txt"}, true, "nowhere/r.txt: cannot record into it"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args = {"--state", state_dir()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::vector<std::string> env = {"WAYLAND_DISPLAY=", "XDG_DATA_HOME=" + dir() + "/xdg"};
+        env.push_back(c.display ? "DISPLAY=" + x_.display() : "DISPLAY=");
+        ProcessResult r = devtest::run_process(DRAVIK_SIM, args, dir(), env, 30000);
+        EXPECT_EQ(r.exit_code, 2) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(state_dir())) << "the state folder was made";
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -475,6 +607,7 @@ TEST_F(KeyMapHelp, HelpListsEveryKeyOfTheWindow) {
         {"Left", "pad left"}, {"Up", "pad up"}, {"Right", "pad right"}, {"Down", "pad down"},
         {"Enter", "action button (13)"}, {"F1", "(193)"}, {"F2", "(194)"}, {"F3", "(195)"}, {"F4", "(196)"},
         {"F5", "192"}, {"F6", "198"}, {"F7", "199"}, {"F8", "200"}, {"F9", "201"}, {"F12", "picture of the window"},
+        {"F11", "with --record: add an expect-screen line"},
     };
     for (auto& k : keys) {
         std::regex line("\n  " + std::string(k.key) + " +[^\n]*" + std::regex_replace(k.button, std::regex("[()]"), "\\$&"));

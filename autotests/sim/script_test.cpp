@@ -88,6 +88,68 @@ TEST(Script, ReadsEveryActionForm) {
     }
 }
 
+TEST(Script, ReadsDragsAndExpectations) {
+    struct Case {
+        const char* line;
+        ScriptAction::Kind kind;
+        int x, y, x2, y2;
+        const char* text;
+        bool has_caption;
+        const char* caption;
+        const char* test;
+        const char* word;
+        const char* file;
+        int tolerance;
+    };
+    const Case cases[] = {
+        {"drag 1 2 239 319", ScriptAction::Drag, 1, 2, 239, 319, "", false, "", "", "", "", 0},
+        {"expect-msgbox \"Do you want to make a result file(Dravik.log)?\"", ScriptAction::ExpectMsgbox, 0, 0, 0, 0,
+         "Do you want to make a result file(Dravik.log)?", false, "", "", "", "", 0},
+        {"expect-msgbox \"RegisterHotKey is FALSE\" \"Error\"", ScriptAction::ExpectMsgbox, 0, 0, 0, 0,
+         "RegisterHotKey is FALSE", true, "Error", "", "", "", 0},
+        {"expect-msgbox \"\" \"\"", ScriptAction::ExpectMsgbox, 0, 0, 0, 0, "", true, "", "", "", "", 0},
+        {"expect-text \"Tap the center # of it\"", ScriptAction::ExpectText, 0, 0, 0, 0, "Tap the center # of it",
+         false, "", "", "", "", 0},
+        {"expect-status Sound PASS", ScriptAction::ExpectStatus, 0, 0, 0, 0, "", false, "", "Sound", "PASS", "", 0},
+        {"expect-status \"Screen Calibration\" FAIL", ScriptAction::ExpectStatus, 0, 0, 0, 0, "", false, "",
+         "Screen Calibration", "FAIL", "", 0},
+        {"expect-status \"Key Test\" ?", ScriptAction::ExpectStatus, 0, 0, 0, 0, "", false, "", "Key Test", "?", "", 0},
+        {"expect-log \"Read/Write files\" PASS", ScriptAction::ExpectLog, 0, 0, 0, 0, "", false, "",
+         "Read/Write files", "PASS", "", 0},
+        {"expect-log Sound ?", ScriptAction::ExpectLog, 0, 0, 0, 0, "", false, "", "Sound", "?", "", 0},
+        {"expect-screen panel.png", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "", "panel.png", 0},
+        {"expect-screen shots/Panel.PNG 0", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "",
+         "shots/Panel.PNG", 0},
+        {"expect-screen a.png 120", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "", "a.png", 120},
+        {"expect-screen a.png 76800", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "", "a.png", 76800},
+        // Percentages of the screen's 76800 pixels.
+        {"expect-screen a.png 1%", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "", "a.png", 768},
+        {"expect-screen a.png 0.5%", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "", "a.png", 384},
+        {"expect-screen a.png 0.001%", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "", "a.png", 0},
+        {"expect-screen a.png 0.002%", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "", "a.png", 1},
+        {"expect-screen a.png 100%", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "", "a.png", 76800},
+        {"expect-screen \"my session-1.png\" 0%", ScriptAction::ExpectScreen, 0, 0, 0, 0, "", false, "", "", "",
+         "my session-1.png", 0},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        ScriptAction a = only_action(c.line);
+        EXPECT_EQ(a.kind, c.kind);
+        EXPECT_EQ(a.x, c.x);
+        EXPECT_EQ(a.y, c.y);
+        EXPECT_EQ(a.x2, c.x2);
+        EXPECT_EQ(a.y2, c.y2);
+        EXPECT_EQ(a.text, c.text);
+        EXPECT_EQ(a.has_caption, c.has_caption);
+        EXPECT_EQ(a.caption, c.caption);
+        EXPECT_EQ(a.test, c.test);
+        EXPECT_EQ(a.word, c.word);
+        EXPECT_EQ(a.file, c.file);
+        EXPECT_EQ(a.tolerance, c.tolerance);
+        EXPECT_EQ(a.is_expectation(), std::string(c.line).rfind("expect-", 0) == 0);
+    }
+}
+
 TEST(Script, SkipsCommentsAndBlankLinesAndKeepsLineNumbers) {
     Script s = parse_ok(
         "# power on and look\n"
@@ -134,7 +196,6 @@ TEST(Script, ReportsTheLineAndWhatIsWrong) {
     const Case cases[] = {
         {"jump 1 2", 1, "unknown action \"jump\""},
         {"Tap 1 2", 1, "unknown action \"Tap\""},
-        {"\"tap\" 1 2", 1, "unknown action"},
         {"tap 1 2\n\n# note\ntap 1", 4, "tap: missing Y"},
         {"tap", 1, "tap: missing X"},
         {"tap 1 2 3", 1, "tap: unexpected \"3\""},
@@ -174,6 +235,37 @@ TEST(Script, ReportsTheLineAndWhatIsWrong) {
         {"screenshot dir/.png", 1, "ending in .png"},
         {"screenshot a.png b.png", 1, "screenshot: unexpected \"b.png\""},
         {"wait 1\r\nwait x\r\n", 2, "MS must be"},
+        // Actions are words, never quoted.
+        {"\"tap\" 1 1", 1, "actions are not quoted: write tap, not \"tap\""},
+        {"\"caption-ok\"", 1, "actions are not quoted: write caption-ok"},
+        {"\"jump\" 1", 1, "actions are not quoted, and \"jump\" is none"},
+        {"drag 1 2 3", 1, "drag: missing Y2"},
+        {"drag 1 2 240 3", 1, "X2 must be a whole number from 0 to 239"},
+        {"drag 1 2 3 320", 1, "Y2 must be a whole number from 0 to 319"},
+        {"expect-msgbox", 1, "expect-msgbox: missing \"TEXT\""},
+        {"expect-msgbox Hello", 1, "the text goes in double quotes"},
+        {"expect-msgbox \"Hello\" Error", 1, "the caption goes in double quotes"},
+        {"expect-msgbox \"a\" \"b\" \"c\"", 1, "expect-msgbox: unexpected \"c\""},
+        {"expect-text", 1, "expect-text: missing \"TEXT\""},
+        {"expect-text Start", 1, "the text goes in double quotes"},
+        {"expect-text \"\"", 1, "the text must not be empty"},
+        {"expect-status Sound", 1, "expect-status: missing WORD"},
+        {"expect-status Sound pass", 1, "WORD must be PASS, FAIL or ?, not \"pass\""},
+        {"expect-status Sound \"PASS\"", 1, "WORD must be PASS, FAIL or ?"},
+        {"expect-status \"\" PASS", 1, "TEST must not be empty"},
+        {"expect-status Screen Calibration PASS", 1, "a TEST name with blanks goes in double quotes"},
+        {"expect-log Key Test FAIL", 1, "a TEST name with blanks goes in double quotes"},
+        {"expect-log Sound OK", 1, "WORD must be PASS, FAIL or ?, not \"OK\""},
+        {"expect-screen", 1, "expect-screen: missing FILE.png"},
+        {"expect-screen panel.bmp", 1, "ending in .png, not \"panel.bmp\""},
+        {"expect-screen a.png -1", 1, "TOLERANCE must be a number of pixels from 0 to 76800"},
+        {"expect-screen a.png 76801", 1, "TOLERANCE must be"},
+        {"expect-screen a.png 101%", 1, "TOLERANCE must be"},
+        {"expect-screen a.png 1.5", 1, "TOLERANCE must be"},
+        {"expect-screen a.png 0.0001%", 1, "TOLERANCE must be"},
+        {"expect-screen a.png %", 1, "TOLERANCE must be"},
+        {"expect-screen a.png \"5\"", 1, "TOLERANCE must be"},
+        {"expect-screen a.png 5 6", 1, "expect-screen: unexpected \"6\""},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -230,7 +322,9 @@ TEST(Script, UnknownActionNamesTheKnownOnes) {
     Script s;
     std::string error;
     ASSERT_FALSE(sim::parse_script_text("stylus 1 2", "s", &s, &error));
-    for (const char* name : {"tap", "press", "answer", "click", "caption-ok", "help", "launch", "wait", "screenshot"})
+    for (const char* name : {"tap", "drag", "press", "answer", "click", "caption-ok", "help", "launch", "wait",
+                             "screenshot", "expect-msgbox", "expect-text", "expect-status", "expect-log",
+                             "expect-screen"})
         EXPECT_NE(error.find(name), std::string::npos) << error;
 }
 
@@ -238,7 +332,9 @@ TEST(Script, ActionNamesMatchTheScriptWords) {
     // Every action's name reads back as the same action.
     for (auto kind : {ScriptAction::Tap, ScriptAction::Press, ScriptAction::Answer, ScriptAction::Click,
                       ScriptAction::CaptionOk, ScriptAction::Help, ScriptAction::Launch, ScriptAction::Wait,
-                      ScriptAction::Screenshot}) {
+                      ScriptAction::Screenshot, ScriptAction::Drag, ScriptAction::ExpectMsgbox,
+                      ScriptAction::ExpectText, ScriptAction::ExpectStatus, ScriptAction::ExpectLog,
+                      ScriptAction::ExpectScreen}) {
         std::string name = sim::script_action_name(kind);
         Script s;
         std::string error;

@@ -108,7 +108,7 @@ int run_device(const RunOptions& options) {
             log_event("power_off");
             std::cerr << e.what() << "\n";
             set_user(nullptr);
-            return 2;
+            return e.exit_code;
         } catch (const DemoFailed& e) {
             tear_down_device();
             log_event("power_off");

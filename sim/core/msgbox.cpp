@@ -8,6 +8,7 @@
 #include "draw.h"
 #include "journal.h"
 #include "message_queue.h"
+#include "msgbox.h"
 #include "screen.h"
 #include "text.h"
 #include "window.h"
@@ -165,6 +166,12 @@ bool inside(Window* box, HWND h) {
 }  // namespace
 
 void register_message_box_class() { register_system_class(u"msgbox", box_proc, nullptr); }
+
+bool message_box_text(const Window* box, std::u16string* text) {
+    if (!box || box->destroyed || !box->cls || box->cls->name != u"msgbox" || !box->control) return false;
+    *text = static_cast<const BoxState*>(box->control.get())->text;
+    return true;
+}
 
 }  // namespace sim
 

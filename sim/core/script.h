@@ -4,6 +4,7 @@
 //
 //   # a comment; blank lines are ignored
 //   tap 120 200           screen pixel, x 0..239, y 0..319
+//   drag 10 20 200 20     stylus down at the first pixel, up at the second
 //   press action          action | left | up | right | down | key code 1..254
 //   answer yes            ok | cancel | yes | no
 //   click 1001            a control id 0..65535 ...
@@ -18,34 +19,76 @@
 //   screenshot-frame 62 bars.png
 //                         the screen as it is once the frame begun by
 //                         GXBeginDraw call 62 (since power-on) is shown
+//
+// Expectations state what the device shows at that point; the first that
+// does not hold stops the run (exit 1):
+//
+//   expect-msgbox "TEXT"             the open message box says TEXT ...
+//   expect-msgbox "TEXT" "CAPTION"   ... under this caption
+//   expect-text "TEXT"               the active window's title, or the text
+//                                    of one of its controls, is TEXT
+//   expect-status "Screen Calibration" PASS
+//                                    a Status cell on the panel: PASS, FAIL, ?
+//   expect-log Sound PASS            the result log's line for that test
+//   expect-screen panel.png [TOLERANCE]
+//                                    the screen is the picture (beside the
+//                                    script unless absolute); TOLERANCE: how
+//                                    many pixels may differ, N or N%
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace sim {
 
 struct ScriptAction {
-    enum Kind { Tap, Press, Answer, Click, ClickThrough, CaptionOk, Help, Launch, Wait, Screenshot, ScreenshotFrame };
+    enum Kind {
+        Tap, Press, Answer, Click, ClickThrough, CaptionOk, Help, Launch, Wait, Screenshot, ScreenshotFrame,
+        Drag, ExpectMsgbox, ExpectText, ExpectStatus, ExpectLog, ExpectScreen,
+    };
 
     Kind kind = Wait;
-    int x = 0, y = 0;        // Tap
+    int x = 0, y = 0;        // Tap; Drag: where the stylus goes down
+    int x2 = 0, y2 = 0;      // Drag: where it comes up
     int key = 0;             // Press: virtual key or key code
-    std::string word;        // Answer: "ok", "cancel", "yes" or "no"
+    std::string word;        // Answer: "ok", "cancel", "yes" or "no"; ExpectStatus, ExpectLog: "PASS", "FAIL" or "?"
     int control_id = 0;      // Click by id
     bool by_text = false;    // Click by the control's text
-    std::string text;        // Click by text (UTF-8)
+    std::string text;        // Click by text, ExpectMsgbox, ExpectText (UTF-8)
+    bool has_caption = false;  // ExpectMsgbox: a caption is expected too
+    std::string caption;       // ... this one
+    std::string test;        // ExpectStatus, ExpectLog: the test's name as the panel shows it
     int ms = 0;              // Wait
-    std::string file;        // Screenshot, ScreenshotFrame, as written in the script
+    std::string file;        // Screenshot, ScreenshotFrame, ExpectScreen, as written in the script
     int draw_call = 0;       // ScreenshotFrame: the GXBeginDraw call, from 1
+    int tolerance = 0;       // ExpectScreen: how many pixels may differ
+    std::string tolerance_text;  // ... as written ("0" when not given)
     int line = 0;            // where the action stands in the script
     std::string source;      // the line's text, without the comment
+
+    // ExpectScreen, filled by load_expected_pictures: the picture's path
+    // and its pixels, 8-bit RGB, 240 x 320.
+    std::string picture_path;
+    std::shared_ptr<const std::vector<uint8_t>> picture;
+
+    bool is_expectation() const { return kind >= ExpectMsgbox; }
 };
 
 struct Script {
     std::string path;
     std::vector<ScriptAction> actions;
 };
+
+// Where expect-screen looks for FILE: beside the script, or FILE itself
+// when it is absolute.
+std::string expected_picture_path(const std::string& script_path, const std::string& file);
+
+// Reads the pictures of the script's expect-screen lines, so that a missing
+// or unreadable one is found before the device powers on.  On failure
+// *error is one line "<path>:<line>: ..." naming the first bad picture.
+bool load_expected_pictures(Script* script, std::string* error);
 
 // Reads and parses a script file (a regular file of at most 16 MiB).  A
 // line may not hold a NUL or another control character.  On failure *error

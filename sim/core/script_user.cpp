@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "gapi.h"
 #include "demo_user.h"
+#include "expectations.h"
 #include "input.h"
 #include "journal.h"
 #include "message_queue.h"
@@ -30,11 +31,6 @@ namespace {
 void tap_at(int x, int y) {
     queue_input({RawInput::StylusDown, x, y, 0});
     queue_input({RawInput::StylusUp, x, y, 0});
-}
-
-void tap_centre(Window* w) {
-    Rect r = screen_rect(w);
-    tap_at(r.left + r.width() / 2, r.top + r.height() / 2);
 }
 
 Window* find_descendant(Window* w, const std::function<bool(Window*)>& match) {
@@ -75,16 +71,25 @@ Window* find_program_control(const ScriptAction& a) {
     return nullptr;
 }
 
-Window* open_message_box() {
-    for (Window* w : top_level_windows())
-        if (!w->destroyed && is_visible(w) && w->cls && w->cls->name == u"msgbox") return w;
-    return nullptr;
+const char* answer_word(int id) {
+    switch (id) {
+        case IDOK: return "ok";
+        case IDCANCEL: return "cancel";
+        case IDYES: return "yes";
+        case IDNO: return "no";
+        default: return nullptr;
+    }
 }
 
 class ScriptUser : public User {
 public:
-    explicit ScriptUser(const RunOptions& o) : script_(o.script), dir_(o.screenshots_dir) {}
-    ~ScriptUser() override { set_frame_observer(nullptr); }
+    explicit ScriptUser(const RunOptions& o) : script_(o.script), dir_(o.screenshots_dir) {
+        journal().set_watcher([this](const json& line) { expectations_.watch(line); });
+    }
+    ~ScriptUser() override {
+        set_frame_observer(nullptr);
+        journal().set_watcher(nullptr);
+    }
 
     void idle(std::optional<uint64_t> next_due) override {
         if (wait_until_) {
@@ -96,14 +101,63 @@ public:
             wait_until_.reset();
             return;
         }
-        if (next_ >= script_.actions.size()) throw PowerOff{};
-        const ScriptAction& a = script_.actions[next_++];
-        perform(a);
+        // An expectation only looks: the next line follows at once, so
+        // that looking takes no turn of its own (while a sound plays, say).
+        for (;;) {
+            if (next_ >= script_.actions.size()) end_of_script();
+            const ScriptAction& a = script_.actions[next_++];
+            perform(a);
+            if (!a.is_expectation()) return;
+        }
     }
 
 private:
-    [[noreturn]] void fail(const ScriptAction& a, const std::string& what) {
-        throw ScriptError(script_.path + ":" + std::to_string(a.line) + ": " + what);
+    [[noreturn]] void fail(const ScriptAction& a, std::string what, int exit_code = 2) {
+        for (char& c : what)
+            if (c == '\n' || c == '\r') c = ' ';  // one line, whatever the device shows
+        throw ScriptError(script_.path + ":" + std::to_string(a.line) + ": " + what, exit_code);
+    }
+
+    // The script is done: the device loses power, unless a frame it was to
+    // keep never came, which the run reports (exit code 1).
+    [[noreturn]] void end_of_script() {
+        if (frame_shots_.empty()) throw PowerOff{};
+        std::string lines;
+        for (const ScriptAction& a : frame_shots_) {
+            lines += (lines.empty() ? "" : "\n") + script_.path + ":" + std::to_string(a.line) +
+                     ": screenshot-frame: frame " + std::to_string(a.draw_call) + " never came (" +
+                     (frames_seen_ ? "the last frame shown was " + std::to_string(frames_seen_)
+                                   : std::string("no frame was shown")) +
+                     "), so " + a.file + " was not written";
+        }
+        throw ScriptError(lines, 1);
+    }
+
+    // A tap a person makes on `target`, at its centre: stops the run when
+    // another window shows there, as the person's tap would reach that
+    // one.  `hint` says what the person would do instead.
+    void tap_as_person(const ScriptAction& a, Window* target, const std::string& what, const std::string& hint) {
+        if (!is_visible(target)) fail(a, what + " is not shown");
+        Rect r = screen_rect(target);
+        Point p{r.left + r.width() / 2, r.top + r.height() / 2};
+        bool nothing;
+        if (Window* over = tap_lands_elsewhere(target, p, &nothing)) {
+            fail(a, what + " is covered by " + window_name_for_person(top_level_of(over)) +
+                        ": a person's tap would reach that window" + (hint.empty() ? "" : "; " + hint));
+        }
+        if (nothing) fail(a, what + " is not on the screen");
+        tap_at(p.x, p.y);
+    }
+
+    void check(const ScriptAction& a) {
+        Expectations::Outcome o = expectations_.check(a);
+        json ev = {{"action", script_action_name(a.kind)}, {"line", a.line}, {"ok", o.held}};
+        if (!o.held) ev["seen"] = o.seen;
+        log_event("expect", ev);
+        if (o.held) return;
+        const char* name = script_action_name(a.kind);
+        if (o.script_fault) fail(a, std::string(name) + ": " + o.seen, 2);
+        fail(a, std::string(name) + ": expected " + o.expected + ", seen " + o.seen, 1);
     }
 
     void perform(const ScriptAction& a) {
@@ -115,6 +169,16 @@ private:
                 log_event("input", in);
                 tap_at(a.x, a.y);
                 break;
+            case ScriptAction::Drag:
+                in["x"] = a.x;
+                in["y"] = a.y;
+                in["x2"] = a.x2;
+                in["y2"] = a.y2;
+                log_event("input", in);
+                queue_input({RawInput::StylusDown, a.x, a.y, 0});
+                queue_input({RawInput::StylusMove, a.x2, a.y2, 0});
+                queue_input({RawInput::StylusUp, a.x2, a.y2, 0});
+                break;
             case ScriptAction::Press:
                 in["key"] = a.key;
                 log_event("input", in);
@@ -124,12 +188,22 @@ private:
             case ScriptAction::Answer: {
                 in["answer"] = a.word;
                 log_event("input", in);
-                Window* box = open_message_box();
+                Window* box = front_message_box();
                 if (!box) fail(a, "no message box is open");
                 int id = a.word == "ok" ? IDOK : a.word == "cancel" ? IDCANCEL : a.word == "yes" ? IDYES : IDNO;
                 Window* button = find_child_by_id(box, id);
                 if (!button) fail(a, "the message box has no \"" + a.word + "\" button");
-                tap_centre(button);
+                // What the action button would answer: the box's default button.
+                std::string hint;
+                for (Window* b : box->children) {
+                    if (b->destroyed || (b->style & BS_TYPEMASK) != BS_DEFPUSHBUTTON) continue;
+                    const char* word = answer_word(b->control_id);
+                    if (b == button)
+                        hint = "a person would press the action button (press action), which answers it";
+                    else if (word)
+                        hint = std::string("the action button (press action) would answer ") + word + " instead";
+                }
+                tap_as_person(a, button, "the message box's \"" + to_utf8(button->text) + "\" button", hint);
                 break;
             }
             case ScriptAction::Click: {
@@ -149,7 +223,9 @@ private:
                     fail(a, a.by_text ? "the active window has no control \"" + a.text + "\""
                                       : "the active window has no control " + std::to_string(a.control_id));
                 }
-                tap_centre(c);
+                tap_as_person(a, c,
+                              a.by_text ? "the control \"" + a.text + "\"" : "control " + std::to_string(a.control_id),
+                              "");
                 break;
             }
             case ScriptAction::ClickThrough: {
@@ -173,7 +249,13 @@ private:
                 log_event("input", in);
                 if (!shell_caption_ok_visible()) fail(a, "the top bar shows no OK button");
                 Rect r = shell_caption_ok_rect();
-                tap_at(r.left + r.width() / 2, r.top + r.height() / 2);
+                Point p{r.left + r.width() / 2, r.top + r.height() / 2};
+                Window* at = window_at(p.x, p.y);
+                if (!at || !top_level_of(at)->shell)
+                    fail(a, "the top bar's OK button is covered by " +
+                                window_name_for_person(at ? top_level_of(at) : nullptr) +
+                                ": a person's tap would reach that window");
+                tap_at(p.x, p.y);
                 break;
             }
             case ScriptAction::Help: {
@@ -202,10 +284,18 @@ private:
                 frame_shots_.push_back(a);
                 set_frame_observer([this](int call) { frame_shown(call); });
                 break;
+            case ScriptAction::ExpectMsgbox:
+            case ScriptAction::ExpectText:
+            case ScriptAction::ExpectStatus:
+            case ScriptAction::ExpectLog:
+            case ScriptAction::ExpectScreen:
+                check(a);
+                break;
         }
     }
 
     void frame_shown(int call) {
+        frames_seen_ = call;
         for (size_t i = 0; i < frame_shots_.size();) {
             if (frame_shots_[i].draw_call != call) {
                 ++i;
@@ -223,6 +313,8 @@ private:
     size_t next_ = 0;
     std::optional<uint64_t> wait_until_;
     std::vector<ScriptAction> frame_shots_;  // armed, waiting for their frame
+    int frames_seen_ = 0;                    // the last frame shown, by its GXBeginDraw call
+    Expectations expectations_;
 };
 
 }  // namespace

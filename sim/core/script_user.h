@@ -12,9 +12,13 @@
 namespace sim {
 
 // An action the script asks for cannot be done (no message box open, no
-// such control): the run stops with this message, "FILE:LINE: ...".
+// such control, a button another window covers), exit code 2; or what the
+// script expects is not what the device shows, exit code 1.  The run stops
+// with this message, "FILE:LINE: ...", one line for each thing wrong.
 struct ScriptError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit ScriptError(const std::string& what, int exit_code = 2)
+        : std::runtime_error(what), exit_code(exit_code) {}
+    int exit_code;
 };
 
 std::unique_ptr<User> make_user(const RunOptions& options);

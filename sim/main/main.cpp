@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +15,7 @@
 
 #include "device.h"
 #include "device_window.h"
+#include "recorder.h"
 #include "journal.h"
 #include "options.h"
 #include "profile.h"
@@ -147,6 +149,17 @@ bool journal_can_be_written(const std::string& path, std::string* why) {
     }
     return true;
 }
+// The comment a recorded script begins with: how to replay it.
+std::string record_header(const sim::Options& o) {
+    std::string replay = "dravik-sim --state DIR";
+    if (o.factory_reset) replay += " --factory-reset";
+    if (!o.profile_path.empty()) replay += " --profile " + o.profile_path;
+    replay += " --script " + o.record_path;
+    return "# Recorded in the device window (dravik-sim --record).  Replay it as a check\n"
+           "# on a device in the state this recording began with:\n"
+           "#   " + replay + "\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,6 +183,7 @@ int main(int argc, char** argv) {
     sim::RunOptions run;
     if (!options.script_path.empty()) {
         if (!sim::parse_script(options.script_path, &run.script, &error)) return fail(error);
+        if (!sim::load_expected_pictures(&run.script, &error)) return fail(error);
         run.user = sim::UserKind::Script;
     } else {
         // The device window when there is a display to show it on (with the
@@ -177,6 +191,11 @@ int main(int argc, char** argv) {
         run.user = display_present() ? sim::UserKind::Window : sim::UserKind::Demo;
     }
     bool scripted = run.user == sim::UserKind::Script;
+
+    // Recording needs the window.
+    if (!options.record_path.empty() && run.user != sim::UserKind::Window)
+        return fail("dravik-sim: --record needs the device window, and there is no display (DISPLAY or "
+                    "WAYLAND_DISPLAY)");
 
     // Window events for the window's own tests.
     sim::WindowFeed feed;
@@ -221,6 +240,15 @@ int main(int argc, char** argv) {
                         "\" cannot be written there: " + why);
     }
 
+    if (!options.record_path.empty()) {
+        why = output_problem(options.record_path, inputs, state_place);
+        if (!why.empty()) return fail(options.record_path + ": cannot record there: " + why);
+    }
+
+    // Every input holds: the outputs are made.
+    sim::Recorder recorder;
+    if (!options.record_path.empty() && !recorder.open(options.record_path, record_header(options), &error))
+        return fail(error);
     if (!sim::journal().open(options.journal_path, /*append*/ false, &error)) return fail(error);
     run.journal_path = options.journal_path;
 
@@ -244,10 +272,14 @@ int main(int argc, char** argv) {
         settings.scale = options.scale;
         settings.screenshots_dir = run.screenshots_dir;
         settings.feed = std::move(feed);
+        if (!options.record_path.empty()) settings.recorder = &recorder;
         window = sim::DeviceWindow::open(std::move(settings), &error);
         if (window) {
             window_user = sim::make_window_user(*window, options.demo, run.screenshots_dir);
             run.given_user = window_user.get();
+        } else if (!options.record_path.empty()) {
+            std::remove(options.record_path.c_str());
+            return fail("dravik-sim: " + error + "; nothing can be recorded");
         } else {
             std::cerr << "dravik-sim: " << error << "; the demo runs without a window\n";
             run.user = sim::UserKind::Demo;

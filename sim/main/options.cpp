@@ -20,7 +20,7 @@ const OptionRule kOptions[] = {
     {"--state", Value::Folder},       {"--profile", Value::File},  {"--script", Value::File},
     {"--journal", Value::File},       {"--screenshots", Value::Folder}, {"--factory-reset", Value::None},
     {"--demo", Value::None},          {"--scale", Value::Number},  {"--help", Value::None},
-    {"--version", Value::None},
+    {"--version", Value::None},       {"--record", Value::File},
 };
 
 const char* value_word(Value v) {
@@ -106,6 +106,7 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
         else if (name == "--screenshots") o.screenshots_dir = value;
         else if (name == "--factory-reset") o.factory_reset = true;
         else if (name == "--demo") o.demo = true;
+        else if (name == "--record") o.record_path = value;
         else if (name == "--scale" && !parse_scale(value, &o.scale)) {
             *error = "--scale must be a whole number from 1 to 8, not \"" + value + "\"";
             return false;
@@ -113,6 +114,10 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
     }
     if (o.demo && !o.script_path.empty()) {
         *error = "--demo and --script cannot be used together";
+        return false;
+    }
+    if (!o.record_path.empty() && (o.demo || !o.script_path.empty())) {
+        *error = std::string("--record and ") + (o.demo ? "--demo" : "--script") + " cannot be used together";
         return false;
     }
     *out = o;
@@ -143,6 +148,13 @@ std::string usage_text() {
          "                     and a screenshot of each test and says where they are\n"
          "                     (in the device window when a display is there)\n"
          "  --scale N          device window scale, 1 to 8 (default 2)\n"
+         "  --record FILE      in the device window: write what you do to FILE as a\n"
+         "                     script, a line as you do it (taps and drags in device\n"
+         "                     pixels, presses, answers to message boxes, the device\n"
+         "                     time between them as waits); F11 adds an expect-screen\n"
+         "                     line with the screen's picture saved beside FILE.\n"
+         "                     Replay it with --script FILE on a device in the state\n"
+         "                     the recording began with\n"
          "  --help             print this text\n"
          "  --version          print the simulator's version\n"
          "\n"
@@ -154,6 +166,20 @@ std::string usage_text() {
     u += "\n"
          "Script: one action a line; # starts a comment; blank lines are ignored.\n";
     u += script_syntax_help();
+    u += "\n"
+         "The expect- lines are checks: the first that does not hold stops the run with\n"
+         "exit status 1 and one line naming the script line, what was expected and what\n"
+         "was seen.  Texts are compared whole, blanks and line breaks counting as one\n"
+         "blank (a control's & marks are not shown).  expect-status reads the Status\n"
+         "cell painted beside the test's name on the panel, which must be in view;\n"
+         "expect-log reads the test's line in the result log.  expect-screen compares\n"
+         "the 240 x 320 screen with the picture at the screen's colour depth (5-6-5);\n"
+         "TOLERANCE counts the pixels that may differ (N, or N% of the screen's 76800,\n"
+         "default 0).  When it fails, FILE.seen.png (the screen) and FILE.diff.png\n"
+         "(the differences in red) are written beside the picture.  A screenshot-frame\n"
+         "whose frame never came is reported when the script ends (exit status 1).\n"
+         "Actions are as a person would do them: an answer or click whose button\n"
+         "another window covers cannot be done (exit status 2).\n";
     u += "\n"
          "Profile keys (a JSON object; absent keys take the healthy device's values;\n"
          "an unknown key or field, a value of the wrong type, a number out of its\n"
@@ -223,8 +249,10 @@ std::string usage_text() {
          "regular files (no symbolic links, FIFOs or devices).  --journal and the\n"
          "screenshots may not be an input file nor lie inside the state folder.\n"
          "\n"
-         "Exit status: 0 when the run ends normally; 2 for a bad command line, profile,\n"
-         "script or state folder (one line on standard error names the file and line).\n";
+         "Exit status: 0 when the run ends normally; 1 when a script's expectation does\n"
+         "not hold; 2 for a bad command line, profile, script or state folder, or a\n"
+         "script action that cannot be done (one line on standard error names the file\n"
+         "and line).\n";
     return u;
 }
 

@@ -17,6 +17,7 @@ struct Options {
     std::string script_path;      // "" : no scripted user
     std::string journal_path;     // "" : no journal
     std::string screenshots_dir;  // "" : the default for the user kind
+    std::string record_path;      // "" : the device window records nothing
     bool factory_reset = false;
     bool demo = false;
     int scale = 2;  // 1..8

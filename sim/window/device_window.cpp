@@ -95,6 +95,7 @@ DeviceWindow::~DeviceWindow() {
 void DeviceWindow::wait(std::optional<uint64_t> until, bool stop_on_input) {
     for (;;) {
         present();
+        if (settings_.recorder) settings_.recorder->poll();
         if (close_requested_) power_off();
         if (stop_on_input && input_pending()) return;
         uint64_t now = clock_.now_ms();
@@ -247,6 +248,10 @@ void DeviceWindow::handle(const SDL_Event& e) {
                 screenshot_key();
                 break;
             }
+            if (e.key.keysym.sym == SDLK_F11) {
+                expect_screen_key();
+                break;
+            }
             int vk = device_key_for(e.key.keysym.sym);
             if (!vk || std::find(keys_down_.begin(), keys_down_.end(), vk) != keys_down_.end()) break;
             keys_down_.push_back(vk);
@@ -269,6 +274,8 @@ void DeviceWindow::stylus(int kind, int x, int y) {
     int sx, sy;
     frame_.to_screen(x, y, &sx, &sy);
     queue_input({RawInput::Kind(kind), sx, sy, 0});
+    if (settings_.recorder && kind == RawInput::StylusDown) settings_.recorder->stylus_down(sx, sy);
+    if (settings_.recorder && kind == RawInput::StylusUp) settings_.recorder->stylus_up(sx, sy);
     if (kind == RawInput::StylusDown) {
         stylus_down_ = true;
         json ev = input_event("stylus", "down");
@@ -286,6 +293,7 @@ void DeviceWindow::stylus(int kind, int x, int y) {
 
 void DeviceWindow::button(int vk, bool down) {
     queue_input({down ? RawInput::KeyDown : RawInput::KeyUp, 0, 0, vk});
+    if (settings_.recorder && down) settings_.recorder->press(vk);
     json ev = input_event("button", down ? "down" : "up");
     ev["key"] = vk;
     log_event("input", ev);
@@ -374,9 +382,24 @@ void DeviceWindow::screenshot_key() {
         std::cerr << "dravik-sim: " << error << "\n";
 }
 
+void DeviceWindow::expect_screen_key() {
+    if (!settings_.recorder) {
+        std::cout << "F11 adds an expect-screen line to the script being recorded (--record FILE)" << std::endl;
+        return;
+    }
+    std::string error;
+    std::string picture = settings_.recorder->expect_screen(&error);
+    if (!picture.empty())
+        std::cout << "Expected screen: " << picture << " (expect-screen in " << settings_.recorder->path() << ")"
+                  << std::endl;
+    else
+        std::cerr << "dravik-sim: " << error << "\n";
+}
+
 void DeviceWindow::power_off() {
     close_requested_ = false;
     release_all();
+    if (settings_.recorder) settings_.recorder->finish();
     // How often the window went to sleep, and the processor time used so
     // far: an idle device sleeps once and uses nothing meanwhile.
     rusage usage{};

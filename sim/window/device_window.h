@@ -19,6 +19,7 @@
 
 #include "device_frame.h"
 #include "real_clock.h"
+#include "recorder.h"
 #include "sound.h"
 #include "window_feed.h"
 
@@ -33,6 +34,7 @@ public:
         int scale = 2;
         std::string screenshots_dir;  // where F12 puts its pictures
         WindowFeed feed;              // events for tests; empty for none
+        Recorder* recorder = nullptr;  // writes what the person does as a script; null for none
     };
 
     // Opens the window, installs the real clock and the sound output.  Null
@@ -64,6 +66,7 @@ private:
     void button(int vk, bool down);
     void release_all();
     void screenshot_key();
+    void expect_screen_key();
     [[noreturn]] void power_off();
 
     Settings settings_;

@@ -48,7 +48,9 @@ std::string window_key_help() {
         name.resize(8, ' ');
         text += "  " + name + "  " + b.button + "\n";
     }
-    text += "  F12       save a picture of the window (device-window-N.png in the\n"
+    text += "  F11       with --record: add an expect-screen line, the screen's picture\n"
+            "            saved beside the script (NAME-N.png)\n"
+            "  F12       save a picture of the window (device-window-N.png in the\n"
             "            screenshots folder)\n";
     return text;
 }

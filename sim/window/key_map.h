@@ -1,7 +1,7 @@
 // The keyboard of the desk as the handheld's buttons: arrows for the pad,
 // Enter for its action button, F1 to F4 for the application buttons 193 to
-// 196, F5 for 192 and F6 to F9 for 198 to 201.  F12 is the window's own
-// screenshot key.
+// 196, F5 for 192 and F6 to F9 for 198 to 201.  F11 (when recording) and
+// F12 (a picture of the window) are the window's own keys.
 #pragma once
 
 #include <string>

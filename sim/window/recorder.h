@@ -1,0 +1,70 @@
+// The person at the device window written down as a script, a line as each
+// thing is done (dravik-sim --record FILE): taps and drags in device
+// pixels, presses of the buttons, answers to message boxes, the device time
+// between them as waits, and with F11 an expectation of the screen as it
+// is, its picture saved beside the script.  Replayed headless (--script
+// FILE), the script does the same to the device at the same device times.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class Recorder {
+public:
+    Recorder() = default;
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    // Creates the script file and writes `header` (comment lines) into it.
+    // False (with *error, one line naming the file) when it cannot.
+    bool open(const std::string& path, const std::string& header, std::string* error);
+    const std::string& path() const { return path_; }
+
+    // The stylus on the screen, in device pixels.
+    void stylus_down(int x, int y);
+    void stylus_up(int x, int y);
+    // A hardware button goes down (its key code).
+    void press(int vk);
+    // F11: the screen now, as an expectation; returns the picture's path
+    // ("" with *error when it could not be written).
+    std::string expect_screen(std::string* error);
+    // Called as the window waits: writes the actions the program has taken.
+    void poll();
+    // The device loses power: the time since the last action passes too.
+    void finish();
+
+private:
+    // An action waits to be written until the program has taken its input
+    // from the device's queue: a picture taken meanwhile (the program busy
+    // in a sound, say) shows the screen from before it, and goes first.
+    struct Held {
+        uint64_t at;
+        std::string text;
+    };
+    void action(uint64_t at, const std::string& text);
+    void write_held();
+    void line(uint64_t at, const std::string& text);
+    void wait_until(uint64_t at);
+
+    std::vector<Held> held_;
+
+    std::FILE* file_ = nullptr;
+    std::string path_;
+    uint64_t last_ = 0;  // device time of the last line
+    bool write_failed_ = false;
+    int pictures_ = 0;
+
+    // The stylus since it went down.
+    bool down_ = false;
+    int down_x_ = 0, down_y_ = 0;
+    uint64_t down_at_ = 0;
+    uint32_t down_button_ = 0;   // a message box's button under it (handle), 0 for none
+    const char* answer_ = nullptr;
+};
+
+}  // namespace sim
