@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "script.h"
+#include "people/script.h"
 
 namespace {
 

@@ -12,15 +12,15 @@
 
 #include <windows.h>
 
-#include "alarm_sound.h"
-#include "clock.h"
-#include "filestore.h"
-#include "journal.h"
-#include "profile.h"
-#include "registry.h"
-#include "sound.h"
-#include "state_folder.h"
-#include "user.h"
+#include "device/journal.h"
+#include "device/person.h"
+#include "device/profile.h"
+#include "drivers/alarm_sound.h"
+#include "drivers/sound.h"
+#include "files/filestore.h"
+#include "files/state_folder.h"
+#include "kernel/clock.h"
+#include "registry/registry.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 
 #include <sstream>
 
-#include "device.h"
-#include "framebuffer.h"
-#include "input.h"
-#include "screen.h"
-#include "text.h"
-#include "window.h"
+#include "device/power.h"
+#include "gdi/framebuffer.h"
+#include "gdi/screen.h"
+#include "kernel/text.h"
+#include "user/input.h"
+#include "user/window.h"
 
 namespace wintest {
 

@@ -17,8 +17,8 @@
 
 #include <windows.h>
 
-#include "clock.h"
-#include "user.h"
+#include "device/person.h"
+#include "kernel/clock.h"
 
 namespace wintest {
 

@@ -7,14 +7,14 @@
 #include <system_error>
 #include <vector>
 
-#include "device.h"
+#include "device/journal.h"
+#include "device/power.h"
+#include "device/profile.h"
 #include "device_window.h"
-#include "journal.h"
+#include "drivers/alarm_sound.h"
+#include "files/state_folder.h"
 #include "options.h"
-#include "profile.h"
-#include "script.h"
-#include "alarm_sound.h"
-#include "state_folder.h"
+#include "people/script.h"
 #include "window_user.h"
 
 namespace {

@@ -11,13 +11,13 @@
 #include <cstring>
 #include <iostream>
 
-#include "drivers.h"
-#include "input.h"
-#include "journal.h"
+#include "device/journal.h"
+#include "device/person.h"
+#include "drivers/drivers.h"
+#include "gdi/screen.h"
 #include "key_map.h"
-#include "screen.h"
-#include "script_user.h"
-#include "user.h"
+#include "people/script_user.h"
+#include "user/input.h"
 
 namespace sim {
 

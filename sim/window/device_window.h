@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "device_frame.h"
+#include "drivers/sound.h"
 #include "real_clock.h"
-#include "sound.h"
 #include "window_feed.h"
 
 struct SDL_Window;

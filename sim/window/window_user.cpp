@@ -1,7 +1,7 @@
 #include "window_user.h"
 
-#include "clock.h"
-#include "demo_user.h"
+#include "kernel/clock.h"
+#include "people/demo_user.h"
 
 namespace sim {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "device/person.h"
 #include "device_window.h"
-#include "user.h"
 
 namespace sim {
 
