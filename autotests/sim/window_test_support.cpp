@@ -189,7 +189,7 @@ void WindowTest::SetUp() {
     handlers_.clear();
     names_.clear();
     sim::set_clock(&clock_);
-    sim::set_user(&user_);
+    sim::set_person(&user_);
     sim::tear_down_device();
     sim::boot_device();
     struct ClassSpec {
@@ -216,7 +216,7 @@ void WindowTest::SetUp() {
 
 void WindowTest::TearDown() {
     sim::tear_down_device();
-    sim::set_user(nullptr);
+    sim::set_person(nullptr);
     sim::set_clock(nullptr);
     current_ = nullptr;
 }

@@ -15,6 +15,7 @@
 #include "files/state_folder.h"
 #include "options.h"
 #include "people/script.h"
+#include "people/script_user.h"
 #include "window_user.h"
 
 namespace {
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     run.scale = options.scale;
 
     std::unique_ptr<sim::DeviceWindow> window;
-    std::unique_ptr<sim::User> window_user;
+    std::unique_ptr<sim::Person> window_user;
     if (run.user == sim::UserKind::Window) {
         sim::DeviceWindow::Settings settings;
         settings.scale = options.scale;
@@ -104,13 +105,15 @@ int main(int argc, char** argv) {
         window = sim::DeviceWindow::open(std::move(settings), &error);
         if (window) {
             window_user = sim::make_window_user(*window, options.demo, run.screenshots_dir);
-            run.given_user = window_user.get();
         } else {
             std::cerr << "dravik-sim: " << error << "; the demo runs without a window\n";
             run.user = sim::UserKind::Demo;
         }
     }
-    int code = sim::run_device(run);
+    std::unique_ptr<sim::Person> headless_user;
+    if (!window_user) headless_user = sim::make_user(run);
+    int code = sim::run_device(window_user ? *window_user : *headless_user);
+    headless_user.reset();
     window_user.reset();
     window.reset();
     return code;

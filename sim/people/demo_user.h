@@ -32,8 +32,9 @@ struct Window;
 
 // The demo cannot go on (the device shows nothing it knows how to answer):
 // the simulator stops with this message and exit code 1.
-struct DemoFailed : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct DemoFailed : PersonGivesUp {
+    explicit DemoFailed(const std::string& message)
+        : PersonGivesUp(message, "dravik-sim: the demo cannot go on: " + message, 1) {}
 };
 
 struct DemoSettings {
@@ -46,7 +47,7 @@ struct DemoSettings {
     std::ostream* out = nullptr;   // progress; null for standard output
 };
 
-class DemoUser : public User {
+class DemoUser : public Person {
 public:
     explicit DemoUser(DemoSettings settings);
     ~DemoUser() override;

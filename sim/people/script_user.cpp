@@ -81,7 +81,7 @@ Window* open_message_box() {
     return nullptr;
 }
 
-class ScriptUser : public User {
+class ScriptUser : public Person {
 public:
     explicit ScriptUser(const RunOptions& o) : script_(o.script), dir_(o.screenshots_dir) {}
     ~ScriptUser() override { set_frame_observer(nullptr); }
@@ -227,7 +227,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<User> make_user(const RunOptions& options) {
+std::unique_ptr<Person> make_user(const RunOptions& options) {
     if (options.user == UserKind::Script) return std::make_unique<ScriptUser>(options);
     DemoSettings demo;
     demo.screenshots_dir = options.screenshots_dir.empty() ? "screenshots" : options.screenshots_dir;

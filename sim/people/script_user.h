@@ -7,17 +7,30 @@
 #include <string>
 
 #include "device/person.h"
-#include "device/power.h"
+#include "people/script.h"
 
 namespace sim {
 
-// An action the script asks for cannot be done (no message box open, no
-// such control): the run stops with this message, "FILE:LINE: ...".
-struct ScriptError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+enum class UserKind { Demo, Script, Window };
+
+struct RunOptions {
+    std::string state_dir;        // already opened and checked by the caller
+    std::string journal_path;     // "" for none
+    std::string screenshots_dir;  // where screenshots land ("" : current folder)
+    UserKind user = UserKind::Demo;
+    Script script;                // parsed, when user == Script
+    int scale = 2;                // device window scale
 };
 
-std::unique_ptr<User> make_user(const RunOptions& options);
+// An action the script asks for cannot be done (no message box open, no
+// such control): the run stops with this message, "FILE:LINE: ...", and
+// the simulator exits with 2.
+struct ScriptError : PersonGivesUp {
+    explicit ScriptError(const std::string& message) : PersonGivesUp(message, message, 2) {}
+};
+
+// The headless person: the scripted user for a script, else the demo.
+std::unique_ptr<Person> make_user(const RunOptions& options);
 
 // Where a screenshot named in a script or by the demo is written.
 std::string screenshot_path(const std::string& dir, const std::string& file);

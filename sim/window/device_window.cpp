@@ -164,7 +164,7 @@ void DeviceWindow::play(const Pcm& pcm) {
     // The person at the window goes on meanwhile (the demo may answer the
     // question that the sound goes with); what they do waits in the
     // device's queue until the sound is over.
-    while (clock_.now_ms() < end && !input_pending()) user().idle(end);
+    while (clock_.now_ms() < end && !input_pending()) person().idle(end);
     wait(end, false);
     // The call returns when the sound has ended: let the last of it drain.
     while (device && SDL_GetQueuedAudioSize(device) > 0 && clock_.now_ms() < end + 500) wait(clock_.now_ms() + 10, false);

@@ -12,8 +12,6 @@
 #include "kernel/kernel_objects.h"
 #include "kernel/local_time.h"
 #include "kernel/process.h"
-#include "people/demo_user.h"
-#include "people/script_user.h"
 #include "registry/registry.h"
 #include "shell/shell.h"
 #include "shell/shortcuts.h"
@@ -31,7 +29,7 @@ void unload_all_libraries();
 void reset_display_access();
 
 namespace {
-User* g_user = nullptr;
+Person* g_person = nullptr;
 }  // namespace
 
 void boot_device() {
@@ -74,13 +72,11 @@ void shell_loop() {
 
 }  // namespace
 
-User& user() { return *g_user; }
-void set_user(User* u) { g_user = u; }
+Person& person() { return *g_person; }
+void set_person(Person* p) { g_person = p; }
 
-int run_device(const RunOptions& options) {
-    std::unique_ptr<User> person;
-    if (!options.given_user) person = make_user(options);
-    set_user(options.given_user ? options.given_user : person.get());
+int run_device(Person& holder) {
+    set_person(&holder);
     set_power_on_time();
     bool first_boot = true;
     for (;;) {
@@ -96,23 +92,17 @@ int run_device(const RunOptions& options) {
         } catch (const PowerOff&) {
             tear_down_device();
             log_event("power_off");
-            set_user(nullptr);
+            set_person(nullptr);
             return 0;
         } catch (const DeviceReset&) {
             tear_down_device();
             log_event("reset");
-        } catch (const ScriptError& e) {
+        } catch (const PersonGivesUp& e) {
             tear_down_device();
             log_event("power_off");
-            std::cerr << e.what() << "\n";
-            set_user(nullptr);
-            return 2;
-        } catch (const DemoFailed& e) {
-            tear_down_device();
-            log_event("power_off");
-            std::cerr << "dravik-sim: the demo cannot go on: " << e.what() << "\n";
-            set_user(nullptr);
-            return 1;
+            std::cerr << e.report << "\n";
+            set_person(nullptr);
+            return e.exit_code;
         }
     }
 }

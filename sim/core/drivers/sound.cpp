@@ -70,7 +70,7 @@ void play_headless(uint64_t ms) {
     uint64_t end = clock().now_ms() + ms;
     while (clock().now_ms() < end) {
         uint64_t before = clock().now_ms();
-        user().idle(end);
+        person().idle(end);
         if (clock().now_ms() == before) break;  // the user acted rather than waited
     }
     clock().advance_to(end);

@@ -1,7 +1,7 @@
 // Sound playback: PlaySoundW reads a RIFF/WAVE PCM file from the file store
 // and, when synchronous, returns once the sound has ended.  The device
 // window plugs in a real output; headless the sound takes its time on the
-// device clock while the user (sim::user()) goes on and may act once.
+// device clock while the person (sim::person()) goes on and may act once.
 #pragma once
 
 #include <cstdint>

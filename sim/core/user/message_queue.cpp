@@ -101,7 +101,7 @@ bool next_message(MSG* out, HWND filter, bool wait, bool remove) {
             return true;
         }
         if (!wait) return false;
-        user().idle(next_timer_due());
+        person().idle(next_timer_due());
     }
 }
 
