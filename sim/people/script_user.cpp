@@ -1,6 +1,7 @@
 #include "people/script_user.h"
 
 #include "device/journal.h"
+#include "device/png.h"
 #include "drivers/gapi.h"
 #include "gdi/screen.h"
 #include "kernel/clock.h"

@@ -4,7 +4,6 @@
 #include <png.h>
 
 #include "device/png.h"
-#include "gdi/framebuffer.h"
 
 namespace sim {
 

@@ -26,7 +26,6 @@ namespace sim {
 void register_message_box_class();
 void register_dialog_class();
 void unload_all_libraries();
-void reset_display_access();
 
 namespace {
 Person* g_person = nullptr;
@@ -43,7 +42,6 @@ void boot_device() {
     start_shell();
     shell_take_application_buttons();
     start_drivers();
-    reset_display_access();
 }
 
 void tear_down_device() {

@@ -17,8 +17,6 @@
 
 namespace sim {
 
-void start_serial_driver();
-
 namespace {
 
 constexpr size_t kPage = 4096;
@@ -68,13 +66,13 @@ const View* view_of(const volatile void* p, uint32_t* kernel) {
 
 }  // namespace
 
-void stop_drivers() {
+void stop_led_driver() {
     for (auto& [base, v] : leds().views) std::free(reinterpret_cast<void*>(base));
     leds() = Leds{};
 }
 
-void start_drivers() {
-    stop_drivers();
+void start_led_driver() {
+    stop_led_driver();
     leds().leds.assign(size_t(std::max(0, led_count())), LedState{});
     // The controller's registers at power-on (the profile checked them).
     const auto& raw = profile().raw();
@@ -82,7 +80,6 @@ void start_drivers() {
         for (auto it = raw["led_registers"].begin(); it != raw["led_registers"].end(); ++it)
             if (it.value().is_number_integer())
                 leds().registers[uint32_t(std::strtoul(it.key().c_str(), nullptr, 16))] = uint16_t(it.value().get<int>());
-    start_serial_driver();
 }
 
 std::vector<LedState> led_states() { return leds().leds; }

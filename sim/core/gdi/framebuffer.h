@@ -30,8 +30,4 @@ struct Framebuffer {
     static Rect bounds() { return {0, 0, kScreenWidth, kScreenHeight}; }
 };
 
-// Writes the framebuffer as an 8-bit RGB PNG, each device pixel repeated
-// scale x scale times.  Returns false (and says why in *error) on failure.
-bool write_png(const Framebuffer& fb, const std::string& path, int scale, std::string* error);
-
 }  // namespace sim
