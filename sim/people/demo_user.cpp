@@ -15,6 +15,7 @@
 #include "kernel/process.h"
 #include "kernel/text.h"
 #include "people/script_user.h"
+#include "resource.h"
 #include "shell/shell.h"
 #include "user/input.h"
 #include "user/message_queue.h"
@@ -24,12 +25,9 @@ namespace sim {
 
 namespace {
 
-// The panel: the seven tests' check boxes in catalogue order, the
-// Next/Finish button, and the templates of the dialogs the demo answers.
-const int kTestBoxes[] = {1000, 1001, 1002, 1003, 1004, 1005, 1007};
-const int kNextFinish = 1008;
-const int kStartButton = 1001;
-const int kRunDialog = 101, kTargetDialog = 102, kRestoreDialog = 103, kKeyDialog = 108;
+// The panel: the seven tests' check boxes in catalogue order.
+const int kTestBoxes[] = {IDC_SOUND_BOX, IDC_CALIBRATION_BOX, IDC_PATTERN_BOX, IDC_FILE_BOX,
+                          IDC_IR_BOX,    IDC_LED_BOX,         IDC_KEY_BOX};
 
 // The buttons in the order the Key test's arrow walks them.
 struct KeyStep {
@@ -183,8 +181,8 @@ void DemoUser::watch(const json& line) {
             if (w->is_dialog && !w->destroyed && !dialogs_.count(w->handle) && (!newest || w->handle > newest->handle))
                 newest = w;
         if (newest) dialogs_[newest->handle] = id;
-        if (id == kTargetDialog) say("Screen Calibration: four targets, one at a time near the corners.");
-        if (id == kRestoreDialog && frames_ > 0) {
+        if (id == IDD_TOUCH_TARGET) say("Screen Calibration: four targets, one at a time near the corners.");
+        if (id == IDD_SCREEN_RESTORE && frames_ > 0) {
             say("Screen Patterns: " + std::to_string(frames_) + " frames drawn straight into the framebuffer.");
             frames_ = -1;
         }
@@ -279,9 +277,9 @@ bool DemoUser::act() {
     for (Window* w : top_level_windows()) {
         if (w->destroyed || !w->is_dialog || !is_visible(w)) continue;
         switch (template_of(w)) {
-            case kRunDialog: return in_run_dialog(w);
-            case kTargetDialog: return in_target_dialog(w);
-            case kKeyDialog: return in_key_dialog(w);
+            case IDD_RUN: return in_run_dialog(w);
+            case IDD_TOUCH_TARGET: return in_target_dialog(w);
+            case IDD_KEY_TEST: return in_key_dialog(w);
             default: break;  // the screen-restore dialog goes by itself
         }
     }
@@ -349,7 +347,7 @@ bool DemoUser::answer_box(Window* box) {
 }
 
 bool DemoUser::on_panel(Window* main) {
-    Window* next = find_child_by_id(main, kNextFinish);
+    Window* next = find_child_by_id(main, IDC_NEXT_FINISH);
     if (!next) throw DemoFailed("the panel has no Next button");
     if (!panel_seen_) {
         panel_seen_ = true;
@@ -413,9 +411,9 @@ bool DemoUser::on_panel(Window* main) {
 
 bool DemoUser::in_run_dialog(Window* dialog) {
     if (run_started_) return false;
-    Window* start = find_child_by_id(dialog, kStartButton);
+    Window* start = find_child_by_id(dialog, IDC_START);
     if (!start) throw DemoFailed("the run dialog has no Start button");
-    Window* reset = find_child_by_id(dialog, 1000);
+    Window* reset = find_child_by_id(dialog, IDC_RESET_BOX);
     bool resets = reset && send(reset, BM_GETCHECK, 0, 0) == BST_CHECKED;
     say(resets ? "Run dialog: Start, with the automatic reset before the run."
                : "Run dialog: Start (the automatic reset is off).");
