@@ -11,6 +11,7 @@
 #include "tests/key_test_flag.h"
 #include "tests/key_test_hotkeys.h"
 #include "tests/sound_test.h"
+#include "resource.h"
 
 static LRESULT OnCreate(HWND window) {
     g_hMenuBar = CreateMainMenuBar(window);
@@ -53,18 +54,18 @@ static LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 
     // Only click notifications (code 0 in the high half) are handled.
     switch (wParam) {
-    case 1000:
-    case 1001:
-    case 1002:
-    case 1003:
-    case 1004:
-    case 1005:
-    case 1007: {
+    case IDC_SOUND_BOX:
+    case IDC_CALIBRATION_BOX:
+    case IDC_PATTERN_BOX:
+    case IDC_FILE_BOX:
+    case IDC_IR_BOX:
+    case IDC_LED_BOX:
+    case IDC_KEY_BOX: {
         const TestCatalogueRow* row = CatalogueRowForCheckBox((int)wParam);
         OnTestCheckBoxClicked(row->id);
         return 0;
     }
-    case NEXT_FINISH_BUTTON_ID:
+    case IDC_NEXT_FINISH:
         OnNextFinishCommand(window);
         return 0;
     default:

@@ -5,8 +5,8 @@
 
 #include "platform/win32.h"
 
-// Command 1008: reads the button's text and takes the Next path when it
-// matches string 10002 "Next", otherwise the Finish path.
+// Command IDC_NEXT_FINISH: reads the button's text and takes the Next path
+// when it matches string IDS_NEXT "Next", otherwise the Finish path.
 void OnNextFinishCommand(HWND mainWindow);
 
 // Next: confirm with the run dialog, then run the selected tests.

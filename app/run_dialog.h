@@ -1,4 +1,4 @@
-// The run dialog (template 101): confirms a run and offers to reset the
+// The run dialog (template IDD_RUN): confirms a run and offers to reset the
 // device first.  It leaves its outcome in RunChoice for its caller.
 #pragma once
 

@@ -4,6 +4,7 @@
 #include "app/catalogue/string_table.h"
 #include "app/catalogue/ui_fonts.h"
 #include "app/program_handles.h"
+#include "resource.h"
 
 HWND g_hTestLabel = NULL;
 HWND g_hStatusLabel = NULL;
@@ -41,7 +42,7 @@ void BuildSelectionPanel(HWND mainWindow) {
                                              kCheckBoxWidth, kCheckBoxHeight, row.checkBoxId, UiFonts.normal);
     }
     g_hNextFinishButton = CreateControl(mainWindow, TEXT("button"), g_szNext, kButtonStyle, 130, 230, 80, 20,
-                                        NEXT_FINISH_BUTTON_ID, UiFonts.bold);
+                                        IDC_NEXT_FINISH, UiFonts.bold);
 
     for (int i = 0; i < TestCount; ++i)
         if (TestCatalogue[i].selectedAtStart) SendMessageW(g_hTestCheckBoxes[i], BM_SETCHECK, BST_CHECKED, 0);

@@ -4,8 +4,6 @@
 
 #include "app/catalogue/test_catalogue.h"
 
-#define NEXT_FINISH_BUTTON_ID 1008
-
 extern HWND g_hTestLabel;
 extern HWND g_hStatusLabel;
 extern HWND g_hTestCheckBoxes[TestCount];  // reached by TestId

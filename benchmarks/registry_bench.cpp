@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "registry.h"
+#include "registry/registry.h"
 
 namespace {
 

@@ -36,6 +36,22 @@
 #define IDD_SCREEN_RESTORE 103
 #define IDD_KEY_TEST 108
 
+// Controls of the main window's panel: each test's check box, in catalogue
+// order (1006 is left out: it is the run dialog's warning), and the
+// Next/Finish button
+#define IDC_SOUND_BOX 1000
+#define IDC_CALIBRATION_BOX 1001
+#define IDC_PATTERN_BOX 1002
+#define IDC_FILE_BOX 1003
+#define IDC_IR_BOX 1004
+#define IDC_LED_BOX 1005
+#define IDC_KEY_BOX 1007
+#define IDC_NEXT_FINISH 1008
+
+// The key test's catcher: the invisible button that holds the hardware
+// buttons and the focus while the key test dialog is open
+#define IDC_KEY_CATCHER 1009
+
 // Controls of the run dialog
 #define IDC_RESET_BOX 1000
 #define IDC_START 1001

@@ -1,6 +1,7 @@
 #include "tests/key_catcher.h"
 
 #include "app/program_handles.h"
+#include "resource.h"
 #include "tests/key_test_dialog.h"
 
 HWND g_hKeyCatcher = NULL;
@@ -16,7 +17,7 @@ BOOL IsForwardedKey(UINT key) {
 
 HWND CreateKeyCatcher(HWND dialog) {
     g_hKeyCatcher = CreateWindowExW(0, TEXT("button"), TEXT(""), WS_CHILD, 130, 230, 80, 20, dialog,
-                                    (HMENU)KEY_CATCHER_ID, g_hInstance, NULL);
+                                    (HMENU)IDC_KEY_CATCHER, g_hInstance, NULL);
     SetFocus(g_hKeyCatcher);
     g_pfnButtonProc = (WNDPROC)SetWindowLongW(g_hKeyCatcher, GWL_WNDPROC, (LONG)KeyCatcherProc);
     return g_hKeyCatcher;

@@ -8,8 +8,6 @@
 // Posted to the key test dialog: first parameter 0, second the key code.
 const UINT KEY_TEST_MESSAGE = 1225;
 
-const int KEY_CATCHER_ID = 1009;
-
 extern HWND g_hKeyCatcher;
 
 // The keys passed on to the dialog: the pad (Return for the action button,

@@ -1,4 +1,4 @@
-// The key test: a modeless dialog (template 108) that shows a picture of
+// The key test: a modeless dialog (template IDD_KEY_TEST) that shows a picture of
 // the device with a red arrow on one hardware button.  Pressing that
 // button moves the arrow on; after the ninth the test passes and the
 // dialog ends itself through its Cancel path.  Cancel ends it early with

@@ -1,4 +1,4 @@
-// The screen restore: a blank, topmost, full-screen dialog (template 103)
+// The screen restore: a blank, topmost, full-screen dialog (template IDD_SCREEN_RESTORE)
 // that wipes whatever a test drew straight onto the display, brings the
 // task bar and input panel button back and closes at its first paint;
 // invalidating every window afterwards makes the shell and the main window

@@ -19,7 +19,7 @@
 // Sound: the sound test stores the Sound result; nothing follows it.
 static void SoundTurn(HWND mainWindow) { SoundTest(mainWindow); }
 
-// Screen Calibration: the stylus target dialog (template 102) runs with
+// Screen Calibration: the stylus target dialog (template IDD_TOUCH_TARGET) runs with
 // RunTemplateDialog; its end code becomes the result (2 PASS, 1 FAIL, any
 // other code 0), then RestoreScreenAfterTest(mainWindow).
 static void CalibrationTurn(HWND mainWindow) {
@@ -49,7 +49,7 @@ static void LedTurn(HWND mainWindow) {
     ReleaseLedTestLibrary();
 }
 
-// Key Test: the key test dialog (template 108) is reused while the
+// Key Test: the key test dialog (template IDD_KEY_TEST) is reused while the
 // program-wide handle names a live window (IsWindow), otherwise made with
 // CreateTemplateDialog and its handle kept; either way it is shown
 // (SW_SHOW) and the run goes on without waiting: the dialog stores the Key

@@ -1,4 +1,4 @@
-// The Screen Calibration test: a full-screen dialog (template 102) that
+// The Screen Calibration test: a full-screen dialog (template IDD_TOUCH_TARGET) that
 // shows one stylus target at a time near the corners of its client area.
 // Every tap moves on to the next target, hit or not; the fourth tap ends
 // the dialog with 2 when all four taps fell within 10 pixels of their

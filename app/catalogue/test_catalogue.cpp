@@ -3,13 +3,13 @@
 #include "resource.h"
 
 const TestCatalogueRow TestCatalogue[TestCount] = {
-    {TestSound, IDS_SOUND, 1000, TRUE},
-    {TestCalibration, IDS_CALIBRATION, 1001, TRUE},
-    {TestPattern, IDS_PATTERN, 1002, TRUE},
-    {TestFile, IDS_FILE, 1003, TRUE},
-    {TestIr, IDS_IR, 1004, FALSE},
-    {TestLed, IDS_LED, 1005, TRUE},
-    {TestKey, IDS_KEY, 1007, TRUE},
+    {TestSound, IDS_SOUND, IDC_SOUND_BOX, TRUE},
+    {TestCalibration, IDS_CALIBRATION, IDC_CALIBRATION_BOX, TRUE},
+    {TestPattern, IDS_PATTERN, IDC_PATTERN_BOX, TRUE},
+    {TestFile, IDS_FILE, IDC_FILE_BOX, TRUE},
+    {TestIr, IDS_IR, IDC_IR_BOX, FALSE},
+    {TestLed, IDS_LED, IDC_LED_BOX, TRUE},
+    {TestKey, IDS_KEY, IDC_KEY_BOX, TRUE},
 };
 
 const TestCatalogueRow& CatalogueRow(TestId id) { return TestCatalogue[id]; }

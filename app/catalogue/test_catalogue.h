@@ -26,5 +26,5 @@ extern const TestCatalogueRow TestCatalogue[TestCount];
 
 const TestCatalogueRow& CatalogueRow(TestId id);
 
-// The row whose check box has this control id, or NULL (1006 is not a box).
+// The row whose check box has this control id, or NULL when no box has it.
 const TestCatalogueRow* CatalogueRowForCheckBox(int checkBoxId);

@@ -16,7 +16,6 @@ using devtest::JournalLog;
 using namespace runpath;
 using namespace screentest;
 
-const int kTargetDialog = 102;
 const int kClientTop = 26;  // the dialog's client area begins below the task bar
 
 struct Point {
@@ -37,7 +36,7 @@ std::vector<EventPattern> target_drawn(int k) {
             {"draw", {{"op", "polyline"}, {"points", {{x - 20, y}, {x + 20, y}}}}}};
 }
 
-json dialog_end(int code) { return {{"op", "end"}, {"template", kTargetDialog}, {"code", code}}; }
+json dialog_end(int code) { return {{"op", "end"}, {"template", IDD_TOUCH_TARGET}, {"code", code}}; }
 
 // The Status cell of Screen Calibration as the repaint at the end of the
 // run draws it.
@@ -49,16 +48,16 @@ class Calibration : public RunPathSim {};
 // client area, the old one wiped; the fourth tap ends the dialog with 2,
 // the screen is restored, and the Status column and the log say PASS.
 TEST_F(Calibration, FourHitsPassAndTheStatusShowsPass) {
-    std::string start = run_only({1001});
+    std::string start = run_only({IDC_CALIBRATION_BOX});
     int first = lines_of(start) + 1;
     boot(start + "screenshot target1.png\n" + tap_target(0) + "screenshot target2.png\n" + tap_target(1) +
-         tap_target(2) + tap_target(3) + "wait 100\nclick 1008\nanswer yes\nwait 100\n");
+         tap_target(2) + tap_target(3) + "wait 100\n" + click(IDC_NEXT_FINISH) + "answer yes\nwait 100\n");
     JournalLog log = journal();
 
     std::vector<EventPattern> opening = {
-        {"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}},
-        {"enable", {{"id", kNextButton}, {"enabled", false}}},
-        {"dialog", {{"op", "open"}, {"template", kTargetDialog}, {"modal", true}}},
+        {"dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", IDC_START}}},
+        {"enable", {{"id", IDC_NEXT_FINISH}, {"enabled", false}}},
+        {"dialog", {{"op", "open"}, {"template", IDD_TOUCH_TARGET}, {"modal", true}}},
         {"window", {{"op", "create"}, {"class", "static"}, {"title", "Tap the center of the target with the stylus."}}},
         {"shell_init_dialog", {{"flags", 0x11}}},
         {"foreground", json::object()},
@@ -70,10 +69,10 @@ TEST_F(Calibration, FourHitsPassAndTheStatusShowsPass) {
     EXPECT_TRUE(step_events(log, first + 1).in_order(target_drawn(1)));
     EXPECT_TRUE(step_events(log, first + 3).in_order(target_drawn(2)));
     EXPECT_TRUE(step_events(log, first + 4).in_order(target_drawn(3)));
-    EXPECT_EQ(log.count("dialog", {{"template", kTargetDialog}, {"op", "end"}}), 1);
+    EXPECT_EQ(log.count("dialog", {{"template", IDD_TOUCH_TARGET}, {"op", "end"}}), 1);
     std::vector<EventPattern> after = {{"dialog", dialog_end(2)},
-                                       {"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-                                       {"dialog", {{"op", "end"}, {"template", kRestoreDialog}}}};
+                                       {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+                                       {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}}};
     std::vector<EventPattern> end = end_of_run();
     after.insert(after.end(), end.begin() + 1, end.end());  // the button was disabled at the start
     EXPECT_TRUE(step_events(log, first + 5).in_order(after)) << step_events(log, first + 5).dump();
@@ -121,7 +120,7 @@ TEST_F(Calibration, TenPixelsOffHitsAndElevenMisses) {
     for (auto& c : cases) {
         SCOPED_TRACE("target " + std::to_string(c.target + 1) + " off by " + std::to_string(c.dx) + "," +
                      std::to_string(c.dy));
-        std::string script = run_only({1001});
+        std::string script = run_only({IDC_CALIBRATION_BOX});
         for (int k = 0; k < 4; ++k) script += k == c.target ? tap_target(k, c.dx, c.dy) : tap_target(k);
         boot(script + "wait 100\n");
         JournalLog log = journal();
@@ -133,7 +132,7 @@ TEST_F(Calibration, TenPixelsOffHitsAndElevenMisses) {
 // Taps far from every target still move it on; the fourth ends the
 // dialog, with FAIL.
 TEST_F(Calibration, AnyFourTapsEndTheDialog) {
-    std::string start = run_only({1001});
+    std::string start = run_only({IDC_CALIBRATION_BOX});
     int first = lines_of(start) + 1;
     boot(start + tap_client(120, 60) + tap_client(120, 60) + tap_client(120, 60) + tap_client(120, 60) + "wait 100\n");
     JournalLog log = journal();
@@ -156,7 +155,7 @@ TEST_F(Calibration, DoneGivesFail) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string start = run_only({1001});
+        std::string start = run_only({IDC_CALIBRATION_BOX});
         std::string script = start;
         for (int k = 0; k < c.hits_before; ++k) script += tap_target(k);
         boot(script + c.done + "wait 100\n");
@@ -170,20 +169,20 @@ TEST_F(Calibration, DoneGivesFail) {
 // A second run in the same process opens the dialog afresh: target 1, no
 // hits, four taps needed.
 TEST_F(Calibration, SecondOpeningStartsAfresh) {
-    std::string script = run_only({1001}) + tap_target(0) + tap_target(1) + tap_target(2) +
-                         "caption-ok\nwait 100\nclick 1008\nanswer no\n";
+    std::string script = run_only({IDC_CALIBRATION_BOX}) + tap_target(0) + tap_target(1) + tap_target(2) +
+                         "caption-ok\nwait 100\n" + click(IDC_NEXT_FINISH) + "answer no\n";
     int second_start = lines_of(script) + 3;  // Next, clear the box, Start
-    script += "click 1008\nclick 1000\nclick 1001\n";
+    script += click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START);
     script += tap_target(0) + tap_target(1) + tap_target(2) + tap_target(3) + "wait 100\n";
     boot(script);
     JournalLog log = journal();
-    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kTargetDialog}}), 2);
+    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", IDD_TOUCH_TARGET}}), 2);
     JournalLog second = from_step(log, second_start);
-    std::vector<EventPattern> fresh = {{"dialog", {{"op", "open"}, {"template", kTargetDialog}}}};
+    std::vector<EventPattern> fresh = {{"dialog", {{"op", "open"}, {"template", IDD_TOUCH_TARGET}}}};
     for (auto& p : target_drawn(0)) fresh.push_back(p);
     EXPECT_TRUE(second.in_order(fresh));
     for (int k = 1; k < 4; ++k)
-        EXPECT_EQ(step_events(log, second_start + k).count("dialog", {{"template", kTargetDialog}}), 0)
+        EXPECT_EQ(step_events(log, second_start + k).count("dialog", {{"template", IDD_TOUCH_TARGET}}), 0)
             << "the dialog is still open after " << k << " taps";
     EXPECT_TRUE(step_events(log, second_start + 4).in_order({{"dialog", dialog_end(2)}}));
     EXPECT_EQ(calibration_status(second), "PASS");

@@ -117,12 +117,16 @@ TEST_F(Demo, ScreenshotsShowEachTestAsItRan) {
         devtest::EventPattern from, to;
     } moments[] = {
         {"sound.png", {"msgbox", {{"caption", "Sound"}}}, {"msgbox_result", {{"result", 1}}}},
-        {"calibration.png", {"dialog", {{"op", "open"}, {"template", 102}}}, {"dialog", {{"op", "end"}, {"template", 102}}}},
-        {"patterns.png", {"gx", {{"op", "open"}}}, {"dialog", {{"op", "open"}, {"template", 103}}}},
+        {"calibration.png",
+         {"dialog", {{"op", "open"}, {"template", IDD_TOUCH_TARGET}}},
+         {"dialog", {{"op", "end"}, {"template", IDD_TOUCH_TARGET}}}},
+        {"patterns.png", {"gx", {{"op", "open"}}}, {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}}},
         {"file.png", {"file", {{"op", "create"}, {"path", "\\DravikFile.txt"}}}, {"file", {{"op", "delete"}}}},
         {"ir.png", {"com", {{"op", "open"}}}, {"com", {{"op", "close"}}}},
         {"led.png", {"msgbox", {{"caption", "LED Notification"}}}, {"msgbox_result", {{"result", 1}}}},
-        {"key.png", {"dialog", {{"op", "open"}, {"template", 108}}}, {"input", {{"action", "press"}, {"key", 193}}}},
+        {"key.png",
+         {"dialog", {{"op", "open"}, {"template", IDD_KEY_TEST}}},
+         {"input", {{"action", "press"}, {"key", 193}}}},
     };
     for (auto& m : moments) {
         SCOPED_TRACE(m.shot);
@@ -144,7 +148,7 @@ TEST_F(Demo, ScreenshotsShowEachTestAsItRan) {
     // dialog ended with 2.
     Image targets = screenshot("calibration.png");
     EXPECT_GT(targets.count(Rgb{0, 0, 0}, 5, 20, 56, 70), 80);
-    EXPECT_GE(j.find("dialog", {{"op", "end"}, {"template", 102}, {"code", 2}}), 0) << j.dump();
+    EXPECT_GE(j.find("dialog", {{"op", "end"}, {"template", IDD_TOUCH_TARGET}, {"code", 2}}), 0) << j.dump();
 }
 
 TEST_F(Demo, ADeviceItCannotRunOnStopsTheDemoWithAReason) {

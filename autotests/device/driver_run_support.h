@@ -11,6 +11,7 @@
 
 namespace drivertest {
 
+using devtest::click;
 using devtest::EventPattern;
 using devtest::json;
 using devtest::JournalLog;
@@ -18,9 +19,6 @@ using screentest::lines_of;
 using screentest::run_only;
 using screentest::status_cells;
 
-inline const int kSoundBox = 1000;
-inline const int kFileBox = 1003;
-inline const int kIrBox = 1004;
 
 // Rows of the Status column (catalogue order).
 inline const int kSoundRow = 0;
@@ -74,7 +72,7 @@ inline std::string status_word(const JournalLog& log, int row) {
 
 // Script lines that end a run: Finish, Yes to the log question, and time
 // for the file to be written.
-inline const char* const kFinishWithLog = "click 1008\nanswer yes\nwait 100\n";
+inline const std::string kFinishWithLog = click(IDC_NEXT_FINISH) + "answer yes\nwait 100\n";
 
 // The line a test leaves in the result log: "Sound\t\tPASS\r\n".
 inline std::string log_line(const std::string& test, const std::string& word) {

@@ -14,8 +14,8 @@ using runpath::from_step;
 class FileRun : public runpath::RunPathSim {
 protected:
     // Read/Write files alone, without the reset, then time for the run.
-    static std::string file_only() { return run_only({kFileBox}) + "wait 100\n"; }
-    static int start_line() { return lines_of(run_only({kFileBox})); }
+    static std::string file_only() { return run_only({IDC_FILE_BOX}) + "wait 100\n"; }
+    static int start_line() { return lines_of(run_only({IDC_FILE_BOX})); }
 
     JournalLog run_events() { return from_step(journal(), start_line()); }
 };

@@ -46,13 +46,13 @@ TEST_F(FullRun, ExampleScriptPassesEveryTest) {
     // Each test had its turn, in the fixed order.
     EXPECT_TRUE(log.in_order({
         {"msgbox", {{"caption", "Sound"}}},
-        {"dialog", {{"op", "open"}, {"template", 102}}},
-        {"dialog", {{"op", "end"}, {"template", 102}, {"code", 2}}},
+        {"dialog", {{"op", "open"}, {"template", IDD_TOUCH_TARGET}}},
+        {"dialog", {{"op", "end"}, {"template", IDD_TOUCH_TARGET}, {"code", 2}}},
         {"gx", json::object()},
         {"file", {{"op", "delete"}, {"path", kScratchFile}, {"ok", true}}},
         {"com", {{"op", "write"}, {"bytes", 48}, {"ok", true}}},
         {"msgbox", {{"caption", "LED Notification"}}},
-        {"dialog", {{"op", "open"}, {"template", 108}}},
+        {"dialog", {{"op", "open"}, {"template", IDD_KEY_TEST}}},
     })) << log.dump();
 
     // The Status column as it stands before Finish clears it.

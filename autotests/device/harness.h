@@ -25,9 +25,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "resource.h"  // the program's control and dialog ids
+
 namespace devtest {
 
 using nlohmann::json;
+
+// The script line that taps the control `id` of the active window.
+inline std::string click(int id) { return "click " + std::to_string(id) + "\n"; }
 
 // ------------------------------------------------------------ processes
 

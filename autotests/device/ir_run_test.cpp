@@ -15,8 +15,8 @@ using runpath::from_step;
 class IrRun : public runpath::RunPathSim {
 protected:
     // IR Transfer alone, without the reset, then time for the run.
-    static std::string ir_only() { return run_only({kIrBox}) + "wait 100\n"; }
-    static int start_line() { return lines_of(run_only({kIrBox})); }
+    static std::string ir_only() { return run_only({IDC_IR_BOX}) + "wait 100\n"; }
+    static int start_line() { return lines_of(run_only({IDC_IR_BOX})); }
 };
 
 json com(const char* op, bool ok) { return {{"op", op}, {"port", "COM2:"}, {"ok", ok}}; }
@@ -71,7 +71,8 @@ TEST_F(IrRun, TheDriversAnswerDecidesWithoutABox) {
 // The port is released at the end of the test: a second run in the same
 // session opens it again and passes too.
 TEST_F(IrRun, ASecondRunFindsThePortFree) {
-    boot(ir_only() + "click 1008\nanswer no\nclick 1008\nclick 1000\nclick 1001\nwait 100\n");
+    boot(ir_only() + click(IDC_NEXT_FINISH) + "answer no\n" + click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) +
+         click(IDC_START) + "wait 100\n");
     JournalLog run = from_step(journal(), start_line());
     EXPECT_EQ(run.count("com", com("open", true)), 2) << run.dump();
     EXPECT_EQ(run.count("com", {{"op", "write"}, {"bytes", 48}, {"ok", true}}), 2);
@@ -82,7 +83,7 @@ TEST_F(IrRun, ASecondRunFindsThePortFree) {
 // IR Transfer is not ticked at start: a run of the other driver tests
 // leaves its slot at "?" and never touches the port.
 TEST_F(IrRun, NotSelectedLeavesAQuestionMark) {
-    boot(run_only({kFileBox}) + "wait 100\n");
+    boot(run_only({IDC_FILE_BOX}) + "wait 100\n");
     JournalLog log = journal();
     EXPECT_EQ(log.count("com"), 0);
     EXPECT_EQ(status_word(log, kIrRow), "?");
@@ -107,8 +108,8 @@ TEST_F(IrRun, ExampleScriptRunsTheThreeDriverTests) {
         {"com", {{"op", "open"}, {"ok", true}}},
         {"com", {{"op", "write"}, {"bytes", 48}, {"ok", true}}},
         {"com", {{"op", "close"}}},
-        {"dialog", {{"op", "end"}, {"template", runpath::kRestoreDialog}}},
-        {"window_text", {{"id", runpath::kNextButton}, {"text", "Finish"}}},
+        {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
+        {"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}}},
     })) << log.dump();
     EXPECT_EQ(log.count("msgbox"), 2) << "the sound question and the log question";
 

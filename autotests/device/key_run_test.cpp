@@ -16,7 +16,6 @@ using devtest::JournalLog;
 using devtest::Rgb;
 using namespace runpath;
 
-const int kKeyDialog = 108;
 const int kCancel = 2;
 const char* const kFlagKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TESTKEY";
 const char* const kInstruction =
@@ -50,8 +49,9 @@ const Rgb kWhite{255, 255, 255};
 
 // Only the Key test ticked, Next, the reset box cleared, Start: the script's
 // first eight lines.
-const char* const kStartKeyOnly =
-    "click 1000\nclick 1001\nclick 1002\nclick 1003\nclick 1005\nclick 1008\nclick 1000\nclick 1001\n";
+const std::string kStartKeyOnly = click(IDC_SOUND_BOX) + click(IDC_CALIBRATION_BOX) + click(IDC_PATTERN_BOX) +
+                                  click(IDC_FILE_BOX) + click(IDC_LED_BOX) + click(IDC_NEXT_FINISH) +
+                                  click(IDC_RESET_BOX) + click(IDC_START);
 const int kStartLine = 8;  // the line of Start
 
 std::string lines(const std::vector<std::string>& actions) {
@@ -138,8 +138,8 @@ TEST_F(KeyRun, OpensWithTheHotKeysAndTheInstructionOnce) {
     JournalLog run = from_step(log, kStartLine);
 
     std::vector<EventPattern> opening = {
-        {"enable", {{"id", kNextButton}, {"enabled", false}}},
-        {"dialog", {{"op", "open"}, {"template", kKeyDialog}, {"modal", false}}},
+        {"enable", {{"id", IDC_NEXT_FINISH}, {"enabled", false}}},
+        {"dialog", {{"op", "open"}, {"template", IDD_KEY_TEST}, {"modal", false}}},
         {"window", {{"op", "create"}, {"class", "button"}, {"title", "Cancel"}}},
         {"shell_init_dialog", {{"flags", 0x0C}}},
         {"window", {{"op", "create"}, {"class", "button"}, {"title", ""}}},
@@ -151,16 +151,16 @@ TEST_F(KeyRun, OpensWithTheHotKeysAndTheInstructionOnce) {
         opening.push_back({"hotkey", {{"op", "register"}, {"id", k}, {"vk", k}, {"mods", 8}, {"ok", true}, {"window", ""}}});
     }
     opening.push_back({"library", {{"op", "load"}, {"name", "OrvexUtil.dll"}, {"ok", true}}});
-    opening.push_back({"dialog", {{"op", "open"}, {"template", kRestoreDialog}}});
-    opening.push_back({"dialog", {{"op", "end"}, {"template", kRestoreDialog}}});
-    opening.push_back({"window_text", {{"id", kNextButton}, {"text", "Finish"}}});
+    opening.push_back({"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}});
+    opening.push_back({"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}});
+    opening.push_back({"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}}});
     EXPECT_TRUE(run.in_order(opening));
 
     // The run does not wait for the dialog; the Key cell stays "?".
-    int finish = run.find("window_text", {{"id", kNextButton}, {"text", "Finish"}});
+    int finish = run.find("window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}});
     EXPECT_EQ(slice(run, 0, finish).count("text", {{"text", "PASS"}}), 0);
     EXPECT_EQ(slice(run, 0, finish).count("text", {{"text", "FAIL"}}), 0);
-    EXPECT_EQ(log.count("dialog", {{"template", kKeyDialog}, {"op", "end"}}), 0);
+    EXPECT_EQ(log.count("dialog", {{"template", IDD_KEY_TEST}, {"op", "end"}}), 0);
 
     // One instruction, owned by the dialog, OK only, no icon.
     EXPECT_EQ(log.count("msgbox"), 1) << log.dump();
@@ -355,8 +355,8 @@ TEST_F(KeyRun, SecondRunShowsTheOpenDialogWithItsState) {
     script.push_back("click-through \"Finish\"");
     script.push_back("answer no");
     script.push_back("click-through \"Next\"");
-    script.push_back("click 1000");
-    script.push_back("click 1001");
+    script.push_back("click " + std::to_string(IDC_RESET_BOX));
+    script.push_back("click " + std::to_string(IDC_START));
     script.push_back("wait 10");
     script.push_back("screenshot again.png");
     // The run ends with the main window active; a tap on the picture gives
@@ -369,12 +369,12 @@ TEST_F(KeyRun, SecondRunShowsTheOpenDialogWithItsState) {
 
     int second = after_start(8);  // Start of the second run
     JournalLog run = slice(log, step_at(log, second), log.find("input", json::object(), size_t(step_at(log, second)) + 1));
-    EXPECT_TRUE(run.in_order({{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}},
-                              {"enable", {{"id", kNextButton}, {"enabled", false}}},
-                              {"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-                              {"window_text", {{"id", kNextButton}, {"text", "Finish"}}}}))
+    EXPECT_TRUE(run.in_order({{"dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", IDC_START}}},
+                              {"enable", {{"id", IDC_NEXT_FINISH}, {"enabled", false}}},
+                              {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+                              {"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}}}}))
         << run.dump();
-    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kKeyDialog}}), 1);
+    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", IDD_KEY_TEST}}), 1);
     EXPECT_EQ(log.count("msgbox", {{"text", kInstruction}}), 1);
     EXPECT_EQ(log.count("reg_write", {{"key", kFlagKey}}), 1);
     EXPECT_EQ(log.count("hotkey", {{"op", "register"}, {"window", ""}}), 9);

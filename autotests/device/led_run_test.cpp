@@ -18,9 +18,9 @@ using namespace runpath;
 
 // Every test but LED Notification unticked, Next, the reset box cleared,
 // Start: the run begins at line 8.
-const char* const kLedOnlyRun =
-    "click 1000\nclick 1001\nclick 1002\nclick 1003\nclick 1007\n"
-    "click 1008\nclick 1000\nclick 1001\n";
+const std::string kLedOnlyRun = click(IDC_SOUND_BOX) + click(IDC_CALIBRATION_BOX) + click(IDC_PATTERN_BOX) +
+                                click(IDC_FILE_BOX) + click(IDC_KEY_BOX) + click(IDC_NEXT_FINISH) +
+                                click(IDC_RESET_BOX) + click(IDC_START);
 const int kStartLine = 8;
 
 const char* const kLedQuestion =
@@ -89,15 +89,15 @@ TEST_F(LedRun, AnswerAloneDecidesTheResult) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        boot(led_run(c.answers) + "click 1008\nanswer yes\nwait 100\n", c.profile);
+        boot(led_run(c.answers) + click(IDC_NEXT_FINISH) + "answer yes\nwait 100\n", c.profile);
         JournalLog run = run_events();
 
         EXPECT_TRUE(run.in_order({{"msgbox", led_question()},
                                   {"msgbox_result", {{"result", c.word == std::string("PASS") ? 1 : 2}}},
-                                  {"dialog", {{"op", "end"}, {"template", kRestoreDialog}}},
+                                  {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
                                   {"text", led_cell(c.word)},
                                   {"library", {{"op", "free"}, {"name", "OrvexUtil.dll"}}},
-                                  {"window_text", {{"id", kNextButton}, {"text", "Finish"}}}}))
+                                  {"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}}}}))
             << run.dump();
         EXPECT_EQ(run.count("msgbox", {{"text", kLedQuestion}}), 1);
 
@@ -164,11 +164,11 @@ TEST_F(LedRun, TwoLedsLightInTurnBlinkAndGoOffAfterTheAnswer) {
         {"map", {{"op", "release"}, {"kernel_addr", "0xAFB04000"}, {"ok", true}}},
         {"led", {{"led", 0}, {"mode", 0}}},
         {"led", {{"led", 1}, {"mode", 0}}},
-        {"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-        {"dialog", {{"op", "end"}, {"template", kRestoreDialog}}},
+        {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+        {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
         {"library", {{"op", "free"}, {"name", "OrvexUtil.dll"}, {"ok", true}}},
-        {"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-        {"window_text", {{"id", kNextButton}, {"text", "Finish"}}},
+        {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+        {"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}}},
     })) << run.dump();
 
     // The controller flashes exactly while the question is open, and only
@@ -179,7 +179,7 @@ TEST_F(LedRun, TwoLedsLightInTurnBlinkAndGoOffAfterTheAnswer) {
     EXPECT_EQ(run.count("led_controller", {{"flashing", true}}), 1);
     EXPECT_EQ(run.count("library", {{"op", "load"}}), 1);
     EXPECT_EQ(run.count("library", {{"op", "free"}}), 1);
-    EXPECT_EQ(run.count("dialog", {{"op", "open"}, {"template", kRestoreDialog}}), 2)
+    EXPECT_EQ(run.count("dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}), 2)
         << "one restore after the test, one at the end of the run";
     EXPECT_EQ(run.count("msgbox"), 1) << "nothing but the question is shown";
 }
@@ -387,7 +387,7 @@ TEST_F(LedRun, ExampleScriptRunsTheTestAlone) {
     boot(script);
     JournalLog log = journal();
     EXPECT_TRUE(log.in_order({
-        {"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}},
+        {"dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", IDC_START}}},
         {"led_info", {{"count", 2}}},
         {"library", {{"op", "load"}, {"name", "OrvexUtil.dll"}}},
         {"utility_call", {{"export", "OrvexGetBlueToothRadioStatus"}}},
@@ -398,7 +398,7 @@ TEST_F(LedRun, ExampleScriptRunsTheTestAlone) {
         {"led_controller", {{"flashing", false}}},
         {"map", {{"op", "release"}, {"kernel_addr", "0xAFB04000"}}},
         {"led", {{"led", 1}, {"mode", 0}}},
-        {"dialog", {{"op", "end"}, {"template", kRestoreDialog}}},
+        {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
         {"library", {{"op", "free"}, {"name", "OrvexUtil.dll"}}},
         {"text", led_cell("PASS")},
         {"exit", {{"exe", kProgram}, {"code", 0}}},

@@ -20,11 +20,10 @@ const char* const kProgram = "\\Windows\\Dravik.exe";
 const char* const kResumeKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK";
 const char* const kTestKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TESTKEY";
 const char* const kKeyFlagFailure = "Write registry failed(Backlight Sensor!\r\n";
-const int kNextButton = 1008;
 
 // The check boxes in panel order.
-const int kBoxIds[] = {1000, 1001, 1002, 1003, 1004, 1005, 1007};
-const int kIrBox = 1004;
+const int kBoxIds[] = {IDC_SOUND_BOX, IDC_CALIBRATION_BOX, IDC_PATTERN_BOX, IDC_FILE_BOX,
+                       IDC_IR_BOX,    IDC_LED_BOX,         IDC_KEY_BOX};
 
 // The window's client area starts at screen (-1, 25).
 int screen_x(int client_x) { return client_x - 1; }
@@ -120,7 +119,8 @@ TEST_F(Panel, StartsWithSixTestsTickedEveryStatusUnknownAndNextEnabled) {
         EXPECT_EQ(e["state"], 1) << e.dump();
         ticked.push_back(e["id"].get<int>());
     }
-    EXPECT_EQ(ticked, (std::vector<int>{1000, 1001, 1002, 1003, 1005, 1007}));
+    EXPECT_EQ(ticked, (std::vector<int>{IDC_SOUND_BOX, IDC_CALIBRATION_BOX, IDC_PATTERN_BOX, IDC_FILE_BOX, IDC_LED_BOX,
+                                        IDC_KEY_BOX}));
     EXPECT_EQ(log.count("enable"), 0) << log.dump();
     EXPECT_EQ(log.count("window_text"), 0) << log.dump();
 
@@ -165,7 +165,7 @@ TEST_F(Panel, StartsWithSixTestsTickedEveryStatusUnknownAndNextEnabled) {
         // The tick, inside the frame of the box's square (client x 20 to
         // 32, y 3 to 15 of the box).
         int tick = count_where(shot, is_black, screen_x(22), top + 5, screen_x(31), top + 14);
-        if (kBoxIds[row] == kIrBox)
+        if (kBoxIds[row] == IDC_IR_BOX)
             EXPECT_EQ(tick, 0);
         else
             EXPECT_GE(tick, 5);
@@ -188,7 +188,8 @@ TEST_F(Panel, NextIsEnabledOnlyWhileSomeTestIsSelected) {
         std::vector<bool> enabled_after;  // the button after each click
     };
     std::vector<Case> cases;
-    const std::vector<int> clear_six = {1000, 1001, 1002, 1003, 1005, 1007};
+    const std::vector<int> clear_six = {IDC_SOUND_BOX, IDC_CALIBRATION_BOX, IDC_PATTERN_BOX,
+                                       IDC_FILE_BOX,  IDC_LED_BOX,         IDC_KEY_BOX};
     for (int id : kBoxIds) {
         Case c{"clear the six, tick " + std::to_string(id), clear_six, {true, true, true, true, true, false}};
         c.clicks.push_back(id);
@@ -196,7 +197,8 @@ TEST_F(Panel, NextIsEnabledOnlyWhileSomeTestIsSelected) {
         cases.push_back(c);
     }
     cases.push_back({"tick IR, then clear all seven from the bottom",
-                     {1004, 1007, 1005, 1004, 1003, 1002, 1001, 1000},
+                     {IDC_IR_BOX, IDC_KEY_BOX, IDC_LED_BOX, IDC_IR_BOX, IDC_FILE_BOX, IDC_PATTERN_BOX,
+                      IDC_CALIBRATION_BOX, IDC_SOUND_BOX},
                      {true, true, true, true, true, true, true, false}});
 
     for (auto& c : cases) {
@@ -210,14 +212,14 @@ TEST_F(Panel, NextIsEnabledOnlyWhileSomeTestIsSelected) {
         JournalLog log = journal();
 
         std::map<int, int> state;  // box id -> tick
-        for (int id : kBoxIds) state[id] = id == kIrBox ? 0 : 1;
+        for (int id : kBoxIds) state[id] = id == IDC_IR_BOX ? 0 : 1;
         for (size_t i = 0; i < c.clicks.size(); ++i) {
             SCOPED_TRACE("click " + std::to_string(i + 1) + " on " + std::to_string(c.clicks[i]));
             int id = c.clicks[i];
             state[id] = !state[id];
             JournalLog step = step_events(log, int(2 * i + 1));
             EXPECT_EQ(step.count("check", {{"id", id}, {"state", state[id]}}), 1) << step.dump();
-            std::vector<json> enables = step.filter("enable", {{"id", kNextButton}});
+            std::vector<json> enables = step.filter("enable", {{"id", IDC_NEXT_FINISH}});
             ASSERT_FALSE(enables.empty()) << step.dump();
             EXPECT_EQ(enables.back()["enabled"], bool(c.enabled_after[i])) << step.dump();
 

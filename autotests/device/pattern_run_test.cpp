@@ -85,9 +85,9 @@ class Patterns : public RunPathSim {};
 // On the device's own 5-6-5 panel: each pattern as the Part draws it, one
 // pass after another with nothing in between, then the restore and PASS.
 TEST_F(Patterns, HealthyPanelShowsEveryPatternAndPasses) {
-    std::string start = run_only({1002});
+    std::string start = run_only({IDC_PATTERN_BOX});
     boot(frame_shots({kOpening, kLastBlue, kLastWhite, kFirstVertical, kFirstHorizontal, kLastRandom}) + start +
-         "wait 100\nscreenshot after.png\nclick 1008\nanswer yes\nwait 100\n");
+         "wait 100\nscreenshot after.png\n" + click(IDC_NEXT_FINISH) + "answer yes\nwait 100\n");
     JournalLog log = journal();
 
     // The display opened once for the main window, the opening pass, the
@@ -108,10 +108,10 @@ TEST_F(Patterns, HealthyPanelShowsEveryPatternAndPasses) {
     ASSERT_LT(second, last);
     for (int i = second; i < last; ++i)
         EXPECT_TRUE(log[i]["ev"] == "gx" || log[i]["ev"] == "screenshot") << "between the passes: " << log[i].dump();
-    EXPECT_TRUE(slice(log, last).in_order({{"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-                                           {"dialog", {{"op", "end"}, {"template", kRestoreDialog}}},
-                                           {"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-                                           {"enable", {{"id", kNextButton}, {"enabled", true}}}}));
+    EXPECT_TRUE(slice(log, last).in_order({{"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+                                           {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
+                                           {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+                                           {"enable", {{"id", IDC_NEXT_FINISH}, {"enabled", true}}}}));
     EXPECT_EQ(pattern_status(log), "PASS");
     auto saved = store_file(kLogPath);
     ASSERT_TRUE(saved.has_value());
@@ -158,7 +158,8 @@ TEST_F(Patterns, FailingBeginDrawFailsInEveryCountedPass) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        boot(run_only({1002}) + "wait 100\nclick 1008\nanswer yes\nwait 100\n", {{"begin_draw_fails", c.failing}});
+        boot(run_only({IDC_PATTERN_BOX}) + "wait 100\n" + click(IDC_NEXT_FINISH) + "answer yes\nwait 100\n",
+             {{"begin_draw_fails", c.failing}});
         JournalLog log = journal();
         int failing = 0;
         for (int call : c.failing) {
@@ -212,8 +213,8 @@ TEST_F(Patterns, OtherDisplaysGetTheirOwnValues) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        boot(frame_shots({kLastBlue, kLastWhite, kFirstVertical, kFirstHorizontal, kLastRandom}) + run_only({1002}) +
-                 "wait 100\n",
+        boot(frame_shots({kLastBlue, kLastWhite, kFirstVertical, kFirstHorizontal, kLastRandom}) +
+                 run_only({IDC_PATTERN_BOX}) + "wait 100\n",
              {{"display", c.display}});
         EXPECT_TRUE(shows(screenshot("f31.png"), [&](int, int) { return c.blue; }));
         EXPECT_TRUE(shows(screenshot("f61.png"), [&](int, int) { return c.white; }));
@@ -228,10 +229,10 @@ TEST_F(Patterns, OtherDisplaysGetTheirOwnValues) {
 // closing it and draws and judges like the first: a pass that fails in the
 // second run fails that run alone.
 TEST_F(Patterns, SecondRunInOneProcessDrawsAndJudgesAgain) {
-    std::string first_run = run_only({1002}) + "wait 100\nclick 1008\nanswer no\n";
+    std::string first_run = run_only({IDC_PATTERN_BOX}) + "wait 100\n" + click(IDC_NEXT_FINISH) + "answer no\n";
     int second_start = lines_of(first_run) + 3;
     boot(frame_shots({kFirstVertical, kLastRandom + kFirstVertical}) + first_run +
-             "click 1008\nclick 1000\nclick 1001\nwait 100\n",
+             click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START) + "wait 100\n",
          {{"begin_draw_fails", {kLastRandom + 40}}});
     JournalLog log = journal();
     EXPECT_EQ(log.count("gx", {{"op", "open"}}), 2);
@@ -247,18 +248,19 @@ TEST_F(Patterns, SecondRunInOneProcessDrawsAndJudgesAgain) {
 // Both screen tests in one run, in their order, each followed by its own
 // screen restore, and PASS for both.
 TEST_F(Patterns, CalibrationThenPatternsInOneRun) {
-    boot(run_only({1001, 1002}) + "tap 30 41\ntap 30 290\ntap 210 290\ntap 210 41\nwait 100\n");
+    boot(run_only({IDC_CALIBRATION_BOX, IDC_PATTERN_BOX}) +
+         "tap 30 41\ntap 30 290\ntap 210 290\ntap 210 41\nwait 100\n");
     JournalLog log = journal();
-    EXPECT_TRUE(log.in_order({{"dialog", {{"op", "end"}, {"template", 102}, {"code", 2}}},
-                              {"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-                              {"dialog", {{"op", "end"}, {"template", kRestoreDialog}}},
+    EXPECT_TRUE(log.in_order({{"dialog", {{"op", "end"}, {"template", IDD_TOUCH_TARGET}, {"code", 2}}},
+                              {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+                              {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
                               {"gx", {{"op", "open"}}},
                               {"gx", {{"op", "end"}, {"call", kLastRandom}}},
-                              {"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-                              {"dialog", {{"op", "end"}, {"template", kRestoreDialog}}},
-                              {"dialog", {{"op", "open"}, {"template", kRestoreDialog}}},
-                              {"dialog", {{"op", "end"}, {"template", kRestoreDialog}}},
-                              {"window_text", {{"id", kNextButton}, {"text", "Finish"}}}}));
+                              {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+                              {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
+                              {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}},
+                              {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
+                              {"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}}}}));
     std::vector<std::string> cells = status_cells(log);
     EXPECT_EQ(cells[1], "PASS");
     EXPECT_EQ(cells[2], "PASS");

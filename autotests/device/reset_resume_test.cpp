@@ -71,10 +71,10 @@ JournalLog after_model_check(const JournalLog& log) {
 // program runs the same selection again, until the caption's OK clears it.
 TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
     const std::vector<int>& chosen = kOnlyIr;
-    boot(kSelectOnlyIr + "click 1008\nclick 1001\nwait 100\nscreenshot resumed.png\n");
+    boot(kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_START) + "wait 100\nscreenshot resumed.png\n");
     JournalLog log = journal();
 
-    std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
+    std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", IDC_START}}}};
     for (auto& p : record_written(chosen)) expected.push_back(p);
     for (EventPattern p : std::vector<EventPattern>{
              {"shortcut", {{"op", "create"}, {"path", kShortcut}, {"target", kShortcutTarget}, {"ok", true}}},
@@ -96,8 +96,8 @@ TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
     int reset = log.find("reset");
     ASSERT_GE(reset, 0);
     JournalLog before = slice(log, 0, reset);
-    EXPECT_EQ(before.count("dialog", {{"template", kRestoreDialog}}), 0) << before.dump();
-    EXPECT_EQ(before.count("window_text", {{"id", kNextButton}}), 0);
+    EXPECT_EQ(before.count("dialog", {{"template", IDD_SCREEN_RESTORE}}), 0) << before.dump();
+    EXPECT_EQ(before.count("window_text", {{"id", IDC_NEXT_FINISH}}), 0);
     EXPECT_EQ(before.count("com"), 0) << "no test runs before the reset\n" << before.dump();
     JournalLog resumed = slice(log, reset, step_at(log, after_selection(3)));
     EXPECT_EQ(resumed.count("input"), 0) << resumed.dump();
@@ -105,7 +105,7 @@ TEST_F(ResetResume, ResetRunResumesAfterTheRestartUntilTheUserLeaves) {
     EXPECT_EQ(after_model_check(resumed).count("check"), int(ticks_restored(chosen).size()))
         << "exactly the boxes whose stored state differs from the start change\n" << resumed.dump();
     EXPECT_EQ(resumed.count("com", {{"op", "open"}}), 1) << "IR runs once\n" << resumed.dump();
-    int restored = resumed.find("dialog", {{"op", "end"}, {"template", kRestoreDialog}});
+    int restored = resumed.find("dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}});
     ASSERT_GE(restored, 0);
     EXPECT_TRUE(status_shows_only_ir_passed(slice(resumed, restored)));
 
@@ -164,8 +164,9 @@ TEST_F(ResetResume, OnlyAStoredOneCounts) {
         // Finish with No, then a reset run of whatever the panel holds.  A
         // start that does not resume leaves the panel's defaults, which the
         // selection of IR alone changes box by box before the reset run.
-        boot(c.resumes ? "wait 100\nclick 1008\nanswer no\nclick 1008\nclick 1001\nwait 100\n"
-                       : "wait 100\n" + kSelectOnlyIr + "click 1008\nclick 1001\nwait 100\n",
+        boot(c.resumes ? "wait 100\n" + click(IDC_NEXT_FINISH) + "answer no\n" + click(IDC_NEXT_FINISH) +
+                             click(IDC_START) + "wait 100\n"
+                       : "wait 100\n" + kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_START) + "wait 100\n",
              json::object(), KeepState);
         JournalLog log = journal();
         JournalLog first_life = after_model_check(slice(log, 0, step_at(log, 1)));
@@ -191,7 +192,7 @@ TEST_F(ResetResume, OnlyAStoredOneCounts) {
         for (auto& p : run_of(tests)) expected.push_back(p);
         EXPECT_TRUE(first_life.in_order(expected));
         EXPECT_EQ(first_life.count("check"), int(ticks_restored(c.selected).size())) << first_life.dump();
-        EXPECT_EQ(first_life.count("dialog", {{"op", "open"}, {"template", kRestoreDialog}}), 1);
+        EXPECT_EQ(first_life.count("dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}), 1);
         EXPECT_EQ(first_life.count("com", {{"op", "open"}}), c.selected[4]) << first_life.dump();
         EXPECT_EQ(first_life.count("file", {{"op", "create"}, {"path", "\\DravikFile.txt"}}), c.selected[3])
             << first_life.dump();
@@ -202,7 +203,7 @@ TEST_F(ResetResume, OnlyAStoredOneCounts) {
 // When the kernel refuses the reset the user is told, and the run starts
 // at once; the record and the shortcut stay for the next start.
 TEST_F(ResetResume, FailingResetIsReportedAndTheRunStartsAtOnce) {
-    boot(kSelectOnlyIr + "click 1008\nclick 1001\nanswer ok\nwait 100\n", {{"reset", "fails"}});
+    boot(kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_START) + "answer ok\nwait 100\n", {{"reset", "fails"}});
     JournalLog log = journal();
 
     std::vector<EventPattern> expected = record_written(kOnlyIr);
@@ -215,7 +216,7 @@ TEST_F(ResetResume, FailingResetIsReportedAndTheRunStartsAtOnce) {
     EXPECT_EQ(log.count("msgbox"), 1) << log.dump();
     EXPECT_EQ(log.count("reset"), 0);
     JournalLog before_answer = step_events(log, after_selection(2));
-    EXPECT_EQ(before_answer.count("dialog", {{"template", kRestoreDialog}}), 0)
+    EXPECT_EQ(before_answer.count("dialog", {{"template", IDD_SCREEN_RESTORE}}), 0)
         << "the run waits for the message to be answered";
     EXPECT_EQ(before_answer.count("com"), 0) << before_answer.dump();
 
@@ -246,7 +247,7 @@ TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string script = kSelectOnlyIr + "click 1008\nclick 1001\n";
+        std::string script = kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_START);
         for (size_t i = 0; i < c.failing.size(); ++i) script += "answer ok\n";
         boot(script + "wait 100\n", c.profile);
         JournalLog log = journal();
@@ -281,7 +282,7 @@ TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
         // After the restart the program resumes only if "Reboot" was stored.
         int boot_at = log.find("boot", json::object(), size_t(log.find("reset")));
         JournalLog after = slice(log, boot_at);
-        EXPECT_EQ(after.count("dialog", {{"template", kRestoreDialog}}) > 0, c.resumes) << after.dump();
+        EXPECT_EQ(after.count("dialog", {{"template", IDD_SCREEN_RESTORE}}) > 0, c.resumes) << after.dump();
     }
 }
 
@@ -291,7 +292,8 @@ TEST_F(ResetResume, FailedRecordWritesAreEachReportedAndTheResetStillHappens) {
 TEST_F(ResetResume, WithoutAStartupFolderTheResetStillHappens) {
     boot("wait 0\n");
     std::filesystem::remove_all(store_path("\\Windows\\StartUp"));
-    boot(kSelectOnlyIr + "click 1008\nclick 1001\nwait 100\nlaunch\nwait 100\n", json::object(), KeepState);
+    boot(kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_START) + "wait 100\nlaunch\nwait 100\n", json::object(),
+         KeepState);
     JournalLog log = journal();
 
     std::vector<EventPattern> expected = record_written(kOnlyIr);
@@ -356,12 +358,13 @@ TEST_F(ResetResume, ExampleScriptRunsAWholeCycle) {
     // The panel's taps: every box that starts ticked is cleared, then IR
     // is ticked.
     std::vector<EventPattern> expected;
-    for (int id : {1000, 1001, 1002, 1003, 1005, 1007}) expected.push_back({"check", {{"id", id}, {"state", 0}}});
-    expected.push_back({"check", {{"id", 1004}, {"state", 1}}});
+    for (int id : {IDC_SOUND_BOX, IDC_CALIBRATION_BOX, IDC_PATTERN_BOX, IDC_FILE_BOX, IDC_LED_BOX, IDC_KEY_BOX})
+        expected.push_back({"check", {{"id", id}, {"state", 0}}});
+    expected.push_back({"check", {{"id", IDC_IR_BOX}, {"state", 1}}});
     for (EventPattern p : std::vector<EventPattern>{
-             {"dialog", {{"op", "open"}, {"template", kRunDialog}}},
-             {"check", {{"id", kResetBox}, {"state", 1}}},
-             {"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}})
+             {"dialog", {{"op", "open"}, {"template", IDD_RUN}}},
+             {"check", {{"id", IDC_RESET_BOX}, {"state", 1}}},
+             {"dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", IDC_START}}}})
         expected.push_back(p);
     for (auto& p : record_written(kOnlyIr)) expected.push_back(p);
     for (EventPattern p : std::vector<EventPattern>{
@@ -379,7 +382,7 @@ TEST_F(ResetResume, ExampleScriptRunsAWholeCycle) {
              {"msgbox", {{"text", "Do you want to make a result file(Dravik.log)?"}}},
              {"msgbox_result", {{"result", 6}}},
              {"file", {{"op", "close"}, {"path", kLogPath}, {"ok", true}}},
-             {"window_text", {{"id", kNextButton}, {"text", "Next"}}},
+             {"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Next"}}},
              {"input", {{"action", "caption-ok"}}},
              {"reg_write", resume_write("Reboot", 0)},
              {"exit", {{"exe", kProgram}, {"code", 0}}},

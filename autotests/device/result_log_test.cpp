@@ -16,7 +16,8 @@ using namespace runpath;
 
 // A run without reset, then Finish.  Finish keeps the selection, so a
 // script selects IR alone once, before its first run.
-const char* const kRunThenFinish = "click 1008\nclick 1000\nclick 1001\nwait 100\nclick 1008\n";
+const std::string kRunThenFinish =
+    click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START) + "wait 100\n" + click(IDC_NEXT_FINISH);
 const int kFinishLine = after_selection(5);
 
 json log_question() {
@@ -46,7 +47,7 @@ std::string expected_log(const std::string& stamp) {
 // Whatever the answer, Finish ends with the button reading "Next" and all
 // seven cells redrawn as "?".
 std::vector<EventPattern> panel_cleared() {
-    std::vector<EventPattern> out = {{"window_text", {{"id", kNextButton}, {"text", "Next"}}}};
+    std::vector<EventPattern> out = {{"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Next"}}}};
     for (int i = 0; i < 7; ++i) out.push_back({"text", {{"window", "Dravik"}, {"text", kUnknownCell}}});
     return out;
 }

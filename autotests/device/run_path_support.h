@@ -13,6 +13,7 @@
 
 namespace runpath {
 
+using devtest::click;
 using devtest::EventPattern;
 using devtest::json;
 using devtest::JournalLog;
@@ -23,15 +24,10 @@ inline const char* const kShortcut = "\\Windows\\StartUp\\Dravik.lnk";
 inline const char* const kShortcutTarget = "\"\\Windows\\Dravik.exe\"";
 inline const char* const kLogPath = "\\My Documents\\Dravik.txt";
 
-inline const int kNextButton = 1008;
-inline const int kResetBox = 1000;
-inline const int kStartButton = 1001;
-inline const int kBackButton = 1002;
-inline const int kRunDialog = 101;
-inline const int kRestoreDialog = 103;
 
 // The panel's check boxes and the record's value names, in catalogue order.
-inline const int kBoxIds[] = {1000, 1001, 1002, 1003, 1004, 1005, 1007};
+inline const int kBoxIds[] = {IDC_SOUND_BOX, IDC_CALIBRATION_BOX, IDC_PATTERN_BOX, IDC_FILE_BOX,
+                              IDC_IR_BOX,    IDC_LED_BOX,         IDC_KEY_BOX};
 inline const char* const kValueNames[] = {"Sound", "Calibration", "Pattern", "File", "IR", "LED", "Key"};
 inline const char* const kWriteFailures[] = {"Write Reg Fail[Snd]",  "Write Reg Fail[Calib]", "Write Reg Fail[Pattern]",
                                              "Write Reg Fail[File]", "Write Reg Fail[IR]",    "Write Reg Fail[LED]",
@@ -139,16 +135,16 @@ inline JournalLog from_step(const JournalLog& log, int line) { return slice(log,
 // are shown for the main window, the main window repaints at once and the
 // button reads "Finish".
 inline std::vector<EventPattern> end_of_run() {
-    return {{"enable", {{"id", kNextButton}, {"enabled", false}}},
-            {"dialog", {{"op", "open"}, {"template", kRestoreDialog}, {"modal", true}}},
+    return {{"enable", {{"id", IDC_NEXT_FINISH}, {"enabled", false}}},
+            {"dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}, {"modal", true}}},
             {"shell_init_dialog", {{"flags", 0x10}}},
             {"fullscreen", {{"flags", 0x0A}}},
             {"fullscreen", {{"flags", 0x05}}},
-            {"dialog", {{"op", "end"}, {"template", kRestoreDialog}, {"code", 2}}},
-            {"enable", {{"id", kNextButton}, {"enabled", true}}},
+            {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}, {"code", 2}}},
+            {"enable", {{"id", IDC_NEXT_FINISH}, {"enabled", true}}},
             {"fullscreen", {{"flags", 0x15}}},
             {"text", {{"window", "Dravik"}, {"text", "Dravik"}}},
-            {"window_text", {{"id", kNextButton}, {"text", "Finish"}}}};
+            {"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}}}};
 }
 
 // A whole run: the button disabled, what the selected tests do (`tests`),

@@ -18,12 +18,12 @@ using namespace runpath;
 class RunPath : public RunPathSim {};
 
 TEST_F(RunPath, RunDialogOpensFullScreenWithItsOwnTexts) {
-    boot("click 1008\nscreenshot dialog.png\nclick 1002\nwait 100\n");
+    boot(click(IDC_NEXT_FINISH) + "screenshot dialog.png\n" + click(IDC_BACK) + "wait 100\n");
     JournalLog log = journal();
     JournalLog opening = step_events(log, 1);
 
     EXPECT_TRUE(opening.in_order({
-        {"dialog", {{"op", "open"}, {"template", kRunDialog}, {"modal", true}}},
+        {"dialog", {{"op", "open"}, {"template", IDD_RUN}, {"modal", true}}},
         {"window", {{"op", "create"}, {"class", "button"}, {"title", "Start"}}},
         {"window", {{"op", "create"}, {"class", "button"}, {"title", "Back"}}},
         {"window", {{"op", "create"}, {"class", "static"},
@@ -31,12 +31,13 @@ TEST_F(RunPath, RunDialogOpensFullScreenWithItsOwnTexts) {
         {"window", {{"op", "create"}, {"class", "button"}, {"title", "Perform automatic 'Reset' before test"}}},
         // Full screen with the input panel lowered, then the box ticked.
         {"shell_init_dialog", {{"flags", 0x0C}}},
-        {"check", {{"id", kResetBox}, {"state", 1}}},
+        {"check", {{"id", IDC_RESET_BOX}, {"state", 1}}},
         // The built-in texts give way to the string table's.
-        {"window_text", {{"id", kResetBox}, {"text", "Perform automatic 'Reset' before test."}}},
-        {"window_text", {{"id", kBackButton}, {"text", "Back"}}},
-        {"window_text", {{"id", kStartButton}, {"text", "Start"}}},
-        {"window_text", {{"id", 1006}, {"text", "Save all unsaved data and \nclose all tasks before running a test."}}},
+        {"window_text", {{"id", IDC_RESET_BOX}, {"text", "Perform automatic 'Reset' before test."}}},
+        {"window_text", {{"id", IDC_BACK}, {"text", "Back"}}},
+        {"window_text", {{"id", IDC_START}, {"text", "Start"}}},
+        {"window_text",
+         {{"id", IDC_RUN_WARNING}, {"text", "Save all unsaved data and \nclose all tasks before running a test."}}},
     }));
     EXPECT_EQ(opening.count("enable"), 0) << "no stress tool runs, the box stays enabled\n" << opening.dump();
 
@@ -75,28 +76,28 @@ TEST_F(RunPath, RunningStressToolClearsAndDisablesTheResetBox) {
         SCOPED_TRACE(c.what);
         // Start right away; tapping the box first must not matter when it is
         // disabled.
-        std::string script = kSelectOnlyIr + (c.tool_running ? "click 1008\nclick 1000\nclick 1001\nwait 100\n"
-                                                              : "click 1008\nclick 1002\nwait 100\n");
+        std::string script = kSelectOnlyIr + click(IDC_NEXT_FINISH) +
+                             (c.tool_running ? click(IDC_RESET_BOX) + click(IDC_START) : click(IDC_BACK)) + "wait 100\n";
         boot(script, {{"os_version", c.version}, {"platform_id", c.platform}, {"processes", c.processes}});
         JournalLog log = journal();
         JournalLog opening = step_events(log, after_selection(1));
 
         if (!c.tool_running) {
             EXPECT_TRUE(opening.in_order({{"shell_init_dialog", {{"flags", 0x0C}}},
-                                          {"check", {{"id", kResetBox}, {"state", 1}}}}));
+                                          {"check", {{"id", IDC_RESET_BOX}, {"state", 1}}}}));
             EXPECT_EQ(opening.count("enable"), 0) << opening.dump();
             continue;
         }
         // Cleared (it starts clear, so no change shows) and disabled.
         EXPECT_TRUE(opening.in_order({{"shell_init_dialog", {{"flags", 0x0C}}},
-                                      {"enable", {{"id", kResetBox}, {"enabled", false}}},
-                                      {"window_text", {{"id", kResetBox}}}}));
+                                      {"enable", {{"id", IDC_RESET_BOX}, {"enabled", false}}},
+                                      {"window_text", {{"id", IDC_RESET_BOX}}}}));
         EXPECT_EQ(opening.count("check"), 0) << opening.dump();
         EXPECT_EQ(step_events(log, after_selection(2)).count("check"), 0) << "a disabled box does not change";
 
         // Start runs the tests at once, without a reset.
         JournalLog after = from_step(log, after_selection(3));
-        std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
+        std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", IDC_START}}}};
         for (auto& p : run_of(ir_test_passes())) expected.push_back(p);
         EXPECT_TRUE(after.in_order(expected));
         for (const char* ev : {"reg_write", "shortcut", "reset_request", "reset"})
@@ -113,24 +114,24 @@ TEST_F(RunPath, LeavingWithoutStartRunsNothingAndWritesNothing) {
         std::string leave;  // script lines that leave the dialog
         int end_code;
     } cases[] = {
-        {"Back", "click 1002\n", 1002},
+        {"Back", click(IDC_BACK), IDC_BACK},
         {"Escape", "press 27\n", 2},
-        {"Back after clearing the box", "click 1000\nclick 1002\n", 1002},
+        {"Back after clearing the box", click(IDC_RESET_BOX) + click(IDC_BACK), IDC_BACK},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        boot("click 1008\n" + c.leave + "wait 100\nscreenshot panel.png\n");
+        boot(click(IDC_NEXT_FINISH) + c.leave + "wait 100\nscreenshot panel.png\n");
         JournalLog log = journal();
         JournalLog after = from_step(log, 2);
 
-        EXPECT_TRUE(after.in_order({{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", c.end_code}}},
+        EXPECT_TRUE(after.in_order({{"dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", c.end_code}}},
                                     {"window", {{"op", "destroy"}, {"class", "Dialog"}}},
                                     {"text", {{"window", "Dravik"}, {"text", "Dravik"}}}}));
         for (const char* ev : {"reg_write", "shortcut", "reset_request", "file", "msgbox"})
             EXPECT_EQ(log.count(ev), 0) << ev << "\n" << log.dump();
-        EXPECT_EQ(log.count("dialog", {{"template", kRestoreDialog}}), 0) << "no test sequence";
-        EXPECT_EQ(log.count("window_text", {{"id", kNextButton}}), 0) << "the button still reads Next";
-        EXPECT_EQ(log.count("enable", {{"id", kNextButton}}), 0);
+        EXPECT_EQ(log.count("dialog", {{"template", IDD_SCREEN_RESTORE}}), 0) << "no test sequence";
+        EXPECT_EQ(log.count("window_text", {{"id", IDC_NEXT_FINISH}}), 0) << "the button still reads Next";
+        EXPECT_EQ(log.count("enable", {{"id", IDC_NEXT_FINISH}}), 0);
         EXPECT_FALSE(registry().has_key(kResumeKey));
     }
 }
@@ -138,11 +139,12 @@ TEST_F(RunPath, LeavingWithoutStartRunsNothingAndWritesNothing) {
 // A run dialog opened again recomputes the reset box: a box cleared in an
 // earlier opening is ticked again.
 TEST_F(RunPath, EveryOpeningTicksTheBoxAgain) {
-    boot("click 1008\nclick 1000\nclick 1002\nclick 1008\nclick 1002\nwait 100\n");
+    boot(click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_BACK) + click(IDC_NEXT_FINISH) + click(IDC_BACK) +
+         "wait 100\n");
     JournalLog log = journal();
-    EXPECT_TRUE(step_events(log, 2).in_order({{"check", {{"id", kResetBox}, {"state", 0}}}}));
-    EXPECT_TRUE(step_events(log, 4).in_order({{"dialog", {{"op", "open"}, {"template", kRunDialog}}},
-                                              {"check", {{"id", kResetBox}, {"state", 1}}}}));
+    EXPECT_TRUE(step_events(log, 2).in_order({{"check", {{"id", IDC_RESET_BOX}, {"state", 0}}}}));
+    EXPECT_TRUE(step_events(log, 4).in_order({{"dialog", {{"op", "open"}, {"template", IDD_RUN}}},
+                                              {"check", {{"id", IDC_RESET_BOX}, {"state", 1}}}}));
 }
 
 // Clearing the box and tapping Start runs the selected tests at once: no
@@ -151,14 +153,15 @@ TEST_F(RunPath, EveryOpeningTicksTheBoxAgain) {
 // enabled and reading "Finish", and a repaint whose Status column shows
 // PASS for IR and "?" for the six tests that did not run.
 TEST_F(RunPath, ClearingTheBoxRunsAtOnceWithoutWritingTheRecord) {
-    boot(kSelectOnlyIr + "click 1008\nclick 1000\nclick 1001\nwait 100\nscreenshot finish.png\n");
+    boot(kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START) +
+         "wait 100\nscreenshot finish.png\n");
     JournalLog log = journal();
     JournalLog run = from_step(log, after_selection(3));
 
-    std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", 1001}}}};
+    std::vector<EventPattern> expected = {{"dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", IDC_START}}}};
     for (auto& p : run_of(ir_test_passes())) expected.push_back(p);
     EXPECT_TRUE(run.in_order(expected));
-    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kRestoreDialog}}), 1) << log.dump();
+    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}), 1) << log.dump();
     EXPECT_EQ(run.count("dialog", {{"op", "open"}}), 1) << "no other test's dialog\n" << run.dump();
     EXPECT_EQ(log.count("com", {{"op", "open"}}), 1) << log.dump();
     for (const char* ev : {"reg_write", "shortcut", "reset_request", "reset", "msgbox", "file", "gx", "led"})
@@ -167,7 +170,7 @@ TEST_F(RunPath, ClearingTheBoxRunsAtOnceWithoutWritingTheRecord) {
     EXPECT_TRUE(store_names("\\Windows\\StartUp").empty());
 
     // The repaint after the run draws the Status column.
-    int restored = run.find("dialog", {{"op", "end"}, {"template", kRestoreDialog}});
+    int restored = run.find("dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}});
     ASSERT_GE(restored, 0);
     EXPECT_TRUE(status_shows_only_ir_passed(slice(run, restored)));
 

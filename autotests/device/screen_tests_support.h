@@ -11,6 +11,7 @@
 
 namespace screentest {
 
+using devtest::click;
 using devtest::Rgb;
 
 // Script lines that leave exactly `boxes` ticked, then start a run without
@@ -21,7 +22,7 @@ inline std::string run_only(std::initializer_list<int> boxes) {
     for (int b : boxes)
         for (size_t i = 0; i < 7; ++i)
             if (runpath::kBoxIds[i] == b) selected[i] = 1;
-    return runpath::select_tests(selected) + "click 1008\nclick 1000\nclick 1001\n";
+    return runpath::select_tests(selected) + click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START);
 }
 
 inline int lines_of(const std::string& script) {
@@ -48,7 +49,7 @@ inline Rgb rgb_of_332(uint8_t v) {
 inline std::vector<std::string> status_cells(const devtest::JournalLog& log) {
     size_t from = log.size();
     for (size_t i = 0; i < log.size(); ++i)
-        if (devtest::JournalLog::matches(log[i], "dialog", {{"op", "end"}, {"template", runpath::kRestoreDialog}}))
+        if (devtest::JournalLog::matches(log[i], "dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}))
             from = i;
     std::vector<std::string> cells;
     for (size_t i = from; i < log.size() && cells.size() < 7; ++i) {

@@ -35,7 +35,7 @@ json audio_event(const char* op) { return {{"name", "AudioChangeEvent"}, {"op", 
 class SoundRun : public runpath::RunPathSim {
 protected:
     // Sound alone, without the reset; the run starts at the returned line.
-    static std::string sound_only() { return run_only({kSoundBox}); }
+    static std::string sound_only() { return run_only({IDC_SOUND_BOX}); }
     static int start_line() { return lines_of(sound_only()); }
 
     // Powers the device on once so that its store exists, then lets
@@ -63,7 +63,7 @@ TEST_F(SoundRun, AnswerDecidesAndTheAudioFlagIsRaisedThenLowered) {
         JournalLog run = from_step(log, start_line());
 
         EXPECT_TRUE(run.in_order({
-            {"enable", {{"id", runpath::kNextButton}, {"enabled", false}}},
+            {"enable", {{"id", IDC_NEXT_FINISH}, {"enabled", false}}},
             {"event", audio_event("create")},
             {"reg_write", audio_flag_write(1)},
             {"event", audio_event("pulse")},
@@ -75,13 +75,13 @@ TEST_F(SoundRun, AnswerDecidesAndTheAudioFlagIsRaisedThenLowered) {
             {"reg_write", audio_flag_write(0)},
             {"event", audio_event("pulse")},
             {"event", audio_event("close")},
-            {"dialog", {{"op", "end"}, {"template", runpath::kRestoreDialog}}},
+            {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
         })) << run.dump();
         EXPECT_EQ(run.count("event"), 4);
         EXPECT_EQ(run.count("reg_write", {{"key", kAudioKey}}), 2);
         EXPECT_EQ(run.count("msgbox", sound_question()), 1);
         // Only the end of the run restores the screen.
-        EXPECT_EQ(run.count("dialog", {{"op", "open"}, {"template", runpath::kRestoreDialog}}), 1);
+        EXPECT_EQ(run.count("dialog", {{"op", "open"}, {"template", IDD_SCREEN_RESTORE}}), 1);
 
         EXPECT_EQ(status_word(log, kSoundRow), c.word);
         EXPECT_EQ(status_word(log, kFileRow), "?");
@@ -217,8 +217,8 @@ TEST_F(SoundRun, WithoutTheWaveFileTheTicksGoOnInSilence) {
 // The timer belongs to the test: before the question and after the answer
 // no tick plays anything, and a second run starts it afresh.
 TEST_F(SoundRun, TheTimerLivesOnlyWhileTheQuestionIsOpen) {
-    boot(sound_only() + "wait 800\nanswer ok\nwait 3000\nclick 1008\nanswer no\nclick 1008\nclick 1000\nclick 1001\n"
-                        "wait 800\nanswer cancel\nwait 3000\n");
+    boot(sound_only() + "wait 800\nanswer ok\nwait 3000\n" + click(IDC_NEXT_FINISH) + "answer no\n" +
+         click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START) + "wait 800\nanswer cancel\nwait 3000\n");
     JournalLog log = journal();
     JournalLog run = from_step(log, start_line());
     std::vector<json> timers = run.filter("timer");

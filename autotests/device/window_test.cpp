@@ -203,7 +203,7 @@ TEST_F(DeviceWindow, MouseIsTheStylus) {
     JournalLog j = log();
     EXPECT_TRUE(j.in_order({{"input", {{"action", "stylus"}, {"op", "down"}, {"x", kBoxX}, {"y", box_y(0)}}},
                             {"input", {{"action", "stylus"}, {"op", "up"}, {"x", kBoxX}, {"y", box_y(0)}}},
-                            {"check", {{"id", 1000}, {"state", 0}}},
+                            {"check", {{"id", IDC_SOUND_BOX}, {"state", 0}}},
                             {"input", {{"action", "stylus"}, {"op", "down"}, {"x", kBoxX}, {"y", box_y(1)}}},
                             {"input", {{"action", "stylus"}, {"op", "up"}, {"x", 200}, {"y", 300}}}}))
         << j.dump();
@@ -294,7 +294,7 @@ TEST_F(DeviceWindow, ClosingPowersOffAndAResetRestartsInTheSameWindow) {
                             {"reset"},
                             {"boot"},
                             {"launch"},
-                            {"window_text", {{"id", 1008}, {"text", "Finish"}}},
+                            {"window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}}},
                             {"screenshot"},
                             {"device_window", {{"op", "close"}}},
                             {"power_off"}}))
@@ -412,7 +412,7 @@ TEST_F(DeviceWindow, AWholeRunByHand) {
     ProcessResult r = run_window(feed);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     JournalLog j = log();
-    int finished = j.find("window_text", {{"id", 1008}, {"text", "Finish"}});
+    int finished = j.find("window_text", {{"id", IDC_NEXT_FINISH}, {"text", "Finish"}});
     ASSERT_GE(finished, 0) << j.dump();
     // The Status column as last drawn: PASS in every row.
     std::map<int, std::string> column;

@@ -17,13 +17,13 @@
 
 #include <windows.h>
 
-#include "filestore.h"
-#include "journal.h"
-#include "kernel_objects.h"
-#include "profile.h"
-#include "registry.h"
-#include "state_folder.h"
-#include "text.h"
+#include "device/journal.h"
+#include "device/profile.h"
+#include "files/filestore.h"
+#include "files/state_folder.h"
+#include "kernel/kernel_objects.h"
+#include "kernel/text.h"
+#include "registry/registry.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "font.h"
+#include "gdi/font.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 
 #include <windows.h>
 
-#include "gapi.h"
+#include "device/profile.h"
+#include "drivers/gapi.h"
+#include "gdi/screen.h"
+#include "people/script.h"
 #include "platform/ce_api.h"
-#include "profile.h"
-#include "screen.h"
-#include "script.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include <windows.h>
 
-#include "dialog_template.h"
-#include "dib.h"
-#include "resources.h"
+#include "resources/compiled_resources.h"
+#include "resources/dialog_template.h"
+#include "resources/dib.h"
 
 namespace {
 

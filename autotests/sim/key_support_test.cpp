@@ -9,9 +9,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "device/profile.h"
 #include "platform/ce_api.h"
-#include "profile.h"
-#include "resources.h"
+#include "resources/compiled_resources.h"
 
 extern "C" BOOL WINAPI UnregisterFunc1(UINT mods, UINT vk);  // looked up by name on the device
 

@@ -15,10 +15,10 @@
 
 #include <windows.h>
 
-#include "drivers.h"
-#include "journal.h"
+#include "device/journal.h"
+#include "device/profile.h"
+#include "drivers/drivers.h"
 #include "platform/ce_api.h"
-#include "profile.h"
 
 namespace {
 

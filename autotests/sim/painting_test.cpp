@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <functional>
 
-#include "screen.h"
-#include "text.h"
-#include "window.h"
+#include "gdi/screen.h"
+#include "kernel/text.h"
+#include "user/window.h"
 
 namespace {
 

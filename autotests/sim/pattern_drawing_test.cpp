@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "gapi.h"
-#include "profile.h"
-#include "screen.h"
+#include "device/profile.h"
+#include "drivers/gapi.h"
+#include "gdi/screen.h"
 
 #include "tests/pattern_drawing.cpp"
 

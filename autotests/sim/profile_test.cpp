@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "profile.h"
+#include "device/profile.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include <windows.h>
 
-#include "font.h"
-#include "png_read.h"
-#include "raster.h"
-#include "text_layout.h"
+#include "device/png.h"
+#include "gdi/font.h"
+#include "gdi/raster.h"
+#include "gdi/text_layout.h"
 
 namespace {
 

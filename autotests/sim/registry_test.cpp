@@ -15,11 +15,11 @@
 
 #include <windows.h>
 
-#include "journal.h"
-#include "profile.h"
-#include "registry.h"
-#include "state_folder.h"
-#include "text.h"
+#include "device/journal.h"
+#include "device/profile.h"
+#include "files/state_folder.h"
+#include "kernel/text.h"
+#include "registry/registry.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 
 #include <windows.h>
 
-#include "dialog_template.h"
-#include "dib.h"
-#include "resources.h"
-#include "text.h"
+#include "kernel/text.h"
+#include "resources/compiled_resources.h"
+#include "resources/dialog_template.h"
+#include "resources/dib.h"
 
 namespace {
 

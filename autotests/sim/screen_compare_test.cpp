@@ -12,10 +12,10 @@
 
 #include <png.h>
 
-#include "png_read.h"
+#include "device/png.h"
 #include "scratch.h"
-#include "screen_compare.h"
-#include "script.h"
+#include "people/screen_compare.h"
+#include "people/script.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "script.h"
+#include "people/script.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 
 #include <windows.h>
 
-#include "drivers.h"
-#include "journal.h"
-#include "kernel_objects.h"
-#include "profile.h"
+#include "device/journal.h"
+#include "device/profile.h"
+#include "drivers/drivers.h"
+#include "kernel/kernel_objects.h"
 
 namespace {
 

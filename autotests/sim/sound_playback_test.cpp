@@ -12,15 +12,15 @@
 
 #include <windows.h>
 
-#include "alarm_sound.h"
-#include "clock.h"
-#include "filestore.h"
-#include "journal.h"
-#include "profile.h"
-#include "registry.h"
-#include "sound.h"
-#include "state_folder.h"
-#include "user.h"
+#include "device/journal.h"
+#include "device/person.h"
+#include "device/profile.h"
+#include "drivers/alarm_sound.h"
+#include "drivers/sound.h"
+#include "files/filestore.h"
+#include "files/state_folder.h"
+#include "kernel/clock.h"
+#include "registry/registry.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ using nlohmann::json;
 
 // A user who lets time pass in steps of `step_ms` and, once the clock has
 // reached `act_at`, acts once (without moving the clock).
-class PacedUser : public sim::User {
+class PacedUser : public sim::Person {
 public:
     uint64_t step_ms = 100;
     std::optional<uint64_t> act_at;
@@ -58,10 +58,10 @@ protected:
         ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
         ASSERT_TRUE(sim::file_store().write_file(u"\\Windows\\Alarm3.WAV", sim::make_alarm_wav()));
         sim::set_clock(&clock_);
-        sim::set_user(&user_);
+        sim::set_person(&user_);
     }
     void TearDown() override {
-        sim::set_user(nullptr);
+        sim::set_person(nullptr);
         sim::set_clock(nullptr);
         sim::journal().close();
         sim::registry() = sim::Registry();

@@ -16,10 +16,10 @@
 
 #include <windows.h>
 
-#include "filestore.h"
-#include "profile.h"
-#include "registry.h"
-#include "state_folder.h"
+#include "device/profile.h"
+#include "files/filestore.h"
+#include "files/state_folder.h"
+#include "registry/registry.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "text_layout.h"
+#include "gdi/text_layout.h"
 
 namespace {
 

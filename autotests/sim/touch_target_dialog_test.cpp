@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "screen.h"
+#include "gdi/screen.h"
 
 #include "tests/draw_target.cpp"
 #include "tests/touch_target_dialog.cpp"

@@ -2,12 +2,12 @@
 
 #include <sstream>
 
-#include "device.h"
-#include "framebuffer.h"
-#include "input.h"
-#include "screen.h"
-#include "text.h"
-#include "window.h"
+#include "device/power.h"
+#include "gdi/framebuffer.h"
+#include "gdi/screen.h"
+#include "kernel/text.h"
+#include "user/input.h"
+#include "user/window.h"
 
 namespace wintest {
 
@@ -189,7 +189,7 @@ void WindowTest::SetUp() {
     handlers_.clear();
     names_.clear();
     sim::set_clock(&clock_);
-    sim::set_user(&user_);
+    sim::set_person(&user_);
     sim::tear_down_device();
     sim::boot_device();
     struct ClassSpec {
@@ -216,7 +216,7 @@ void WindowTest::SetUp() {
 
 void WindowTest::TearDown() {
     sim::tear_down_device();
-    sim::set_user(nullptr);
+    sim::set_person(nullptr);
     sim::set_clock(nullptr);
     current_ = nullptr;
 }

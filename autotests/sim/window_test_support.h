@@ -17,8 +17,8 @@
 
 #include <windows.h>
 
-#include "clock.h"
-#include "user.h"
+#include "device/person.h"
+#include "kernel/clock.h"
 
 namespace wintest {
 
@@ -54,7 +54,7 @@ struct Painted {
 // The person at the device: whenever the program waits and nothing is due,
 // the next queued step runs; with none left the device is switched off
 // (sim::PowerOff).
-class StepUser : public sim::User {
+class StepUser : public sim::Person {
 public:
     void idle(std::optional<uint64_t> next_due) override;
     void add(std::function<void()> step) { steps_.push_back(std::move(step)); }

@@ -259,20 +259,6 @@ WINAPI_EXPORT BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCom
                                          LPSTARTUPINFOW lpStartupInfo, LPPROCESS_INFORMATION lpProcessInformation);
 #define CreateProcess CreateProcessW
 
-// resources
-#define RT_STRING MAKEINTRESOURCE(6)
-#define RT_DIALOG MAKEINTRESOURCE(5)
-#define RT_BITMAP MAKEINTRESOURCE(2)
-#define RT_ICON MAKEINTRESOURCE(3)
-#define RT_GROUP_ICON MAKEINTRESOURCE(14)
-WINAPI_EXPORT HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
-WINAPI_EXPORT HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
-WINAPI_EXPORT LPVOID WINAPI LockResource(HGLOBAL hResData);
-WINAPI_EXPORT DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
-WINAPI_EXPORT int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
-#define FindResource FindResourceW
-#define LoadString LoadStringW
-
 // events
 WINAPI_EXPORT HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
                                          LPCWSTR lpName);
@@ -280,56 +266,6 @@ WINAPI_EXPORT BOOL WINAPI SetEvent(HANDLE hEvent);
 WINAPI_EXPORT BOOL WINAPI ResetEvent(HANDLE hEvent);
 WINAPI_EXPORT BOOL WINAPI PulseEvent(HANDLE hEvent);
 #define CreateEvent CreateEventW
-
-// files
-#define GENERIC_READ 0x80000000L
-#define GENERIC_WRITE 0x40000000L
-#define FILE_SHARE_READ 0x00000001
-#define FILE_SHARE_WRITE 0x00000002
-#define CREATE_NEW 1
-#define CREATE_ALWAYS 2
-#define OPEN_EXISTING 3
-#define OPEN_ALWAYS 4
-#define TRUNCATE_EXISTING 5
-#define FILE_ATTRIBUTE_READONLY 0x00000001
-#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
-#define FILE_ATTRIBUTE_NORMAL 0x00000080
-#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
-WINAPI_EXPORT HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                                        LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                                        DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-WINAPI_EXPORT BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                                    LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
-WINAPI_EXPORT BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                                   LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
-WINAPI_EXPORT BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
-WINAPI_EXPORT DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
-#define CreateFile CreateFileW
-#define DeleteFile DeleteFileW
-#define GetFileAttributes GetFileAttributesW
-
-// sound
-#define SND_SYNC 0x0000
-#define SND_ASYNC 0x0001
-#define SND_NODEFAULT 0x0002
-#define SND_LOOP 0x0008
-#define SND_NOSTOP 0x0010
-#define SND_ALIAS 0x00010000L
-#define SND_FILENAME 0x00020000L
-WINAPI_EXPORT BOOL WINAPI PlaySoundW(LPCWSTR pszSound, HMODULE hmod, DWORD fdwSound);
-#define PlaySound PlaySoundW
-
-// memory
-#define MEM_COMMIT 0x1000
-#define MEM_RESERVE 0x2000
-#define MEM_DECOMMIT 0x4000
-#define MEM_RELEASE 0x8000
-#define PAGE_NOACCESS 0x01
-#define PAGE_READONLY 0x02
-#define PAGE_READWRITE 0x04
-#define PAGE_NOCACHE 0x200
-WINAPI_EXPORT LPVOID WINAPI VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect);
-WINAPI_EXPORT BOOL WINAPI VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
 
 // version
 typedef struct _OSVERSIONINFOW {
@@ -343,6 +279,21 @@ typedef struct _OSVERSIONINFOW {
 #define VER_PLATFORM_WIN32_CE 3
 WINAPI_EXPORT BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 #define GetVersionEx GetVersionExW
+
+// ---------------------------------------------------------------- the C runtime's wide-string routines
+// The device's C runtime works on 16-bit characters; these are its routines
+// for WCHAR text.
+size_t wcslen(const WCHAR* s);
+WCHAR* wcscpy(WCHAR* dst, const WCHAR* src);
+WCHAR* wcsncpy(WCHAR* dst, const WCHAR* src, size_t n);
+WCHAR* wcscat(WCHAR* dst, const WCHAR* src);
+int wcscmp(const WCHAR* a, const WCHAR* b);
+int wcsncmp(const WCHAR* a, const WCHAR* b, size_t n);
+const WCHAR* wcsstr(const WCHAR* haystack, const WCHAR* needle);
+WCHAR* wcsstr(WCHAR* haystack, const WCHAR* needle);
+WCHAR towlower(WCHAR c);
+WCHAR towupper(WCHAR c);
+WCHAR* _wcslwr(WCHAR* s);
 
 // ---------------------------------------------------------------- registry
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
@@ -378,6 +329,47 @@ WINAPI_EXPORT LONG WINAPI RegCloseKey(HKEY hKey);
 #define RegCreateKeyEx RegCreateKeyExW
 #define RegQueryValueEx RegQueryValueExW
 #define RegSetValueEx RegSetValueExW
+
+// ---------------------------------------------------------------- files
+#define GENERIC_READ 0x80000000L
+#define GENERIC_WRITE 0x40000000L
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+WINAPI_EXPORT HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                                        LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                                        DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+WINAPI_EXPORT BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                                    LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
+WINAPI_EXPORT BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                                   LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
+WINAPI_EXPORT BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
+WINAPI_EXPORT DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
+#define CreateFile CreateFileW
+#define DeleteFile DeleteFileW
+#define GetFileAttributes GetFileAttributesW
+
+// ---------------------------------------------------------------- resources
+#define RT_STRING MAKEINTRESOURCE(6)
+#define RT_DIALOG MAKEINTRESOURCE(5)
+#define RT_BITMAP MAKEINTRESOURCE(2)
+#define RT_ICON MAKEINTRESOURCE(3)
+#define RT_GROUP_ICON MAKEINTRESOURCE(14)
+WINAPI_EXPORT HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
+WINAPI_EXPORT HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
+WINAPI_EXPORT LPVOID WINAPI LockResource(HGLOBAL hResData);
+WINAPI_EXPORT DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
+WINAPI_EXPORT int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
+#define FindResource FindResourceW
+#define LoadString LoadStringW
 
 // ---------------------------------------------------------------- user: messages
 #define WM_NULL 0x0000
@@ -930,17 +922,26 @@ WINAPI_EXPORT HBRUSH WINAPI GetSysColorBrush(int nIndex);
 #define ExtTextOut ExtTextOutW
 #define GetTextExtentPoint32 GetTextExtentPoint32W
 
-// ---------------------------------------------------------------- the C runtime's wide-string routines
-// The device's C runtime works on 16-bit characters; these are its routines
-// for WCHAR text.
-size_t wcslen(const WCHAR* s);
-WCHAR* wcscpy(WCHAR* dst, const WCHAR* src);
-WCHAR* wcsncpy(WCHAR* dst, const WCHAR* src, size_t n);
-WCHAR* wcscat(WCHAR* dst, const WCHAR* src);
-int wcscmp(const WCHAR* a, const WCHAR* b);
-int wcsncmp(const WCHAR* a, const WCHAR* b, size_t n);
-const WCHAR* wcsstr(const WCHAR* haystack, const WCHAR* needle);
-WCHAR* wcsstr(WCHAR* haystack, const WCHAR* needle);
-WCHAR towlower(WCHAR c);
-WCHAR towupper(WCHAR c);
-WCHAR* _wcslwr(WCHAR* s);
+// ---------------------------------------------------------------- drivers
+// sound
+#define SND_SYNC 0x0000
+#define SND_ASYNC 0x0001
+#define SND_NODEFAULT 0x0002
+#define SND_LOOP 0x0008
+#define SND_NOSTOP 0x0010
+#define SND_ALIAS 0x00010000L
+#define SND_FILENAME 0x00020000L
+WINAPI_EXPORT BOOL WINAPI PlaySoundW(LPCWSTR pszSound, HMODULE hmod, DWORD fdwSound);
+#define PlaySound PlaySoundW
+
+// memory
+#define MEM_COMMIT 0x1000
+#define MEM_RESERVE 0x2000
+#define MEM_DECOMMIT 0x4000
+#define MEM_RELEASE 0x8000
+#define PAGE_NOACCESS 0x01
+#define PAGE_READONLY 0x02
+#define PAGE_READWRITE 0x04
+#define PAGE_NOCACHE 0x200
+WINAPI_EXPORT LPVOID WINAPI VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect);
+WINAPI_EXPORT BOOL WINAPI VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);

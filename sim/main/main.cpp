@@ -13,16 +13,16 @@
 #include <system_error>
 #include <vector>
 
-#include "device.h"
+#include "device/journal.h"
+#include "device/power.h"
+#include "device/profile.h"
 #include "device_window.h"
-#include "recorder.h"
-#include "journal.h"
+#include "drivers/alarm_sound.h"
+#include "files/state_folder.h"
 #include "options.h"
-#include "profile.h"
-#include "script.h"
-#include "script_user.h"
-#include "alarm_sound.h"
-#include "state_folder.h"
+#include "people/script.h"
+#include "people/script_user.h"
+#include "recorder.h"
 #include "window_user.h"
 
 namespace {
@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
     run.scale = options.scale;
 
     std::unique_ptr<sim::DeviceWindow> window;
-    std::unique_ptr<sim::User> window_user;
+    std::unique_ptr<sim::Person> window_user;
     if (run.user == sim::UserKind::Window) {
         sim::DeviceWindow::Settings settings;
         settings.scale = options.scale;
@@ -276,7 +276,6 @@ int main(int argc, char** argv) {
         window = sim::DeviceWindow::open(std::move(settings), &error);
         if (window) {
             window_user = sim::make_window_user(*window, options.demo, run.screenshots_dir);
-            run.given_user = window_user.get();
         } else if (!options.record_path.empty()) {
             std::remove(options.record_path.c_str());
             return fail("dravik-sim: " + error + "; nothing can be recorded");
@@ -285,7 +284,10 @@ int main(int argc, char** argv) {
             run.user = sim::UserKind::Demo;
         }
     }
-    int code = sim::run_device(run);
+    std::unique_ptr<sim::Person> headless_user;
+    if (!window_user) headless_user = sim::make_user(run);
+    int code = sim::run_device(window_user ? *window_user : *headless_user);
+    headless_user.reset();
     window_user.reset();
     window.reset();
     return code;

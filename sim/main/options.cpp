@@ -1,7 +1,7 @@
 #include "options.h"
 
 #include "key_map.h"
-#include "script.h"
+#include "people/script.h"
 
 namespace sim {
 

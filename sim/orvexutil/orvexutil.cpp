@@ -8,9 +8,9 @@
 
 #include <windows.h>
 
-#include "sim/core/journal.h"
-#include "sim/core/profile.h"
-#include "sim/core/text.h"
+#include "sim/core/device/journal.h"
+#include "sim/core/device/profile.h"
+#include "sim/core/kernel/text.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 
 #include <vector>
 
-#include "framebuffer.h"
-#include "geometry.h"
+#include "gdi/framebuffer.h"
+#include "gdi/geometry.h"
 #include "led_lights.h"
 #include "picture.h"
 

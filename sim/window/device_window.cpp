@@ -11,13 +11,13 @@
 #include <cstring>
 #include <iostream>
 
-#include "drivers.h"
-#include "input.h"
-#include "journal.h"
+#include "device/journal.h"
+#include "device/person.h"
+#include "drivers/drivers.h"
+#include "gdi/screen.h"
 #include "key_map.h"
-#include "screen.h"
-#include "script_user.h"
-#include "user.h"
+#include "people/script_user.h"
+#include "user/input.h"
 
 namespace sim {
 
@@ -165,7 +165,7 @@ void DeviceWindow::play(const Pcm& pcm) {
     // The person at the window goes on meanwhile (the demo may answer the
     // question that the sound goes with); what they do waits in the
     // device's queue until the sound is over.
-    while (clock_.now_ms() < end && !input_pending()) user().idle(end);
+    while (clock_.now_ms() < end && !input_pending()) person().idle(end);
     wait(end, false);
     // The call returns when the sound has ended: let the last of it drain.
     while (device && SDL_GetQueuedAudioSize(device) > 0 && clock_.now_ms() < end + 500) wait(clock_.now_ms() + 10, false);

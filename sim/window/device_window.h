@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "device_frame.h"
+#include "drivers/sound.h"
 #include "real_clock.h"
 #include "recorder.h"
-#include "sound.h"
 #include "window_feed.h"
 
 struct SDL_Window;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "drivers.h"
+#include "drivers/drivers.h"
 
 namespace sim {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <thread>
 
-#include "clock.h"
+#include "kernel/clock.h"
 
 namespace sim {
 

@@ -7,12 +7,12 @@
 
 #include <windows.h>
 
-#include "clock.h"
-#include "framebuffer.h"
-#include "input.h"
-#include "journal.h"
-#include "screen.h"
-#include "window.h"
+#include "kernel/clock.h"
+#include "gdi/framebuffer.h"
+#include "user/input.h"
+#include "device/journal.h"
+#include "gdi/screen.h"
+#include "user/window.h"
 
 namespace sim {
 

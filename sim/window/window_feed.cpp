@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "host_file.h"
+#include "files/host_file.h"
 
 namespace sim {
 

@@ -1,7 +1,7 @@
 #include "window_user.h"
 
-#include "clock.h"
-#include "demo_user.h"
+#include "kernel/clock.h"
+#include "people/demo_user.h"
 
 namespace sim {
 
@@ -11,7 +11,7 @@ namespace {
 // followed.
 const uint64_t kDemoPauseMs = 700;
 
-class WindowUser : public User {
+class WindowUser : public Person {
 public:
     WindowUser(DeviceWindow& window, std::unique_ptr<DemoUser> demo) : window_(window), demo_(std::move(demo)) {}
 
@@ -35,7 +35,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<User> make_window_user(DeviceWindow& window, bool demo, const std::string& screenshots_dir) {
+std::unique_ptr<Person> make_window_user(DeviceWindow& window, bool demo, const std::string& screenshots_dir) {
     std::unique_ptr<DemoUser> demo_user;
     if (demo) {
         DemoSettings s;

@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "device/person.h"
 #include "device_window.h"
-#include "user.h"
 
 namespace sim {
 
-std::unique_ptr<User> make_window_user(DeviceWindow& window, bool demo, const std::string& screenshots_dir);
+std::unique_ptr<Person> make_window_user(DeviceWindow& window, bool demo, const std::string& screenshots_dir);
 
 }  // namespace sim

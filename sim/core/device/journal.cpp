@@ -1,0 +1,56 @@
+#include "device/journal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "kernel/clock.h"
+
+namespace sim {
+
+Journal& journal() {
+    static Journal j;
+    return j;
+}
+
+bool Journal::open(const std::string& path, bool append, std::string* error) {
+    close();
+    if (path.empty()) return true;
+    file_ = std::fopen(path.c_str(), append ? "a" : "w");
+    if (!file_) {
+        if (error) *error = path + ": cannot open the journal: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void Journal::close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+void Journal::write(const char* ev, const json& fields) {
+    json line;
+    line["t"] = clock().now_ms();
+    line["ev"] = ev;
+    for (auto it = fields.begin(); it != fields.end(); ++it) line[it.key()] = it.value();
+    std::string text = line.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (file_) {
+        std::fputs(text.c_str(), file_);
+        std::fputc('\n', file_);
+        std::fflush(file_);
+    }
+    if (echo_) std::cerr << text << "\n";
+    if (watcher_ && !watching_) {
+        struct Busy {
+            bool& flag;
+            ~Busy() { flag = false; }
+        } busy{watching_};
+        watching_ = true;
+        watcher_(line);
+    }
+}
+
+void log_event(const char* ev, const json& fields) { journal().write(ev, fields); }
+
+}  // namespace sim

@@ -1,0 +1,23 @@
+// Power-on to power-off: boots the simulated handheld, lets the shell start
+// the program, lets the person act whenever the program waits, and ends
+// when the person is done.
+#pragma once
+
+#include "device/person.h"
+
+namespace sim {
+
+// Boots the device: clears the screen, starts the shell, which takes the
+// application buttons.  run_device does this at every power-on and reset;
+// tests of the window system call it directly.
+void boot_device();
+// Everything the device holds only in memory goes; the registry and the
+// file store keep what was written.
+void tear_down_device();
+
+// Runs the device, held by `person` (a script, the demo or the person at
+// the device window), until the person is done; returns the simulator's
+// exit code.
+int run_device(Person& person);
+
+}  // namespace sim

@@ -1,0 +1,18 @@
+// The one start-up of the device's drivers at boot, and their stop at
+// power-off and reset.
+#include "drivers/drivers.h"
+
+#include "drivers/gapi.h"
+
+namespace sim {
+
+void start_drivers() {
+    stop_drivers();
+    start_led_driver();
+    start_serial_driver();
+    reset_display_access();
+}
+
+void stop_drivers() { stop_led_driver(); }
+
+}  // namespace sim

@@ -1,0 +1,277 @@
+#include "files/state_folder.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "files/filestore.h"
+#include "files/host_file.h"
+#include "kernel/text.h"
+#include "registry/registry.h"
+
+namespace sim {
+
+namespace {
+
+struct FactoryFile {
+    std::u16string path;
+    std::string bytes;
+};
+
+std::vector<FactoryFile>& factory_files() {
+    static std::vector<FactoryFile> files;
+    return files;
+}
+
+const char16_t* const kFactoryFolders[] = {u"\\Windows", u"\\Windows\\StartUp", u"\\My Documents"};
+
+bool fail(std::string* error, const std::string& file, const std::string& what, int err) {
+    *error = file + ": " + what + ": " + std::strerror(err);
+    return false;
+}
+
+// A folder we can list, read and write in; a missing one is fine.
+bool usable_folder(const std::string& path, bool* exists, std::string* error) {
+    struct stat st;
+    *exists = stat(path.c_str(), &st) == 0;
+    if (!*exists) {
+        if (errno == ENOENT) return true;
+        return fail(error, path, "cannot open the folder", errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        *error = path + ": not a folder";
+        return false;
+    }
+    if (access(path.c_str(), R_OK | W_OK | X_OK) != 0)
+        return fail(error, path, "cannot read and write the folder", errno);
+    return true;
+}
+
+// A missing folder can be made: the nearest folder above it that exists
+// is one we may write in.
+bool can_make(const std::string& dir, std::string* error) {
+    std::filesystem::path p = std::filesystem::absolute(dir);
+    for (p = p.parent_path();; p = p.parent_path()) {
+        struct stat st;
+        if (stat(p.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                *error = dir + ": cannot create the folder: " + p.string() + " is not a folder";
+                return false;
+            }
+            if (access(p.c_str(), W_OK | X_OK) != 0) return fail(error, dir, "cannot create the folder", errno);
+            return true;
+        }
+        if (errno != ENOENT && errno != ENOTDIR) return fail(error, dir, "cannot create the folder", errno);
+        if (!p.has_relative_path()) return true;
+    }
+}
+
+// The file store holds folders and regular files only.  A symbolic link
+// would let the device's writes land outside the store, a FIFO or a device
+// would block or never end a read, and a file with another name outside
+// the store would be changed through it.  Folders are looked into as deep
+// as a device path can reach (MAX_PATH), one at a time, without recursion.
+bool check_store(const std::string& store, std::string* error) {
+    struct Folder {
+        std::string host;
+        size_t device_length;  // of its device path, "\Windows\StartUp"
+    };
+    std::vector<Folder> pending{{store, 0}};
+    while (!pending.empty()) {
+        Folder folder = std::move(pending.back());
+        pending.pop_back();
+        std::vector<std::string> names;
+        DIR* d = opendir(folder.host.c_str());
+        if (!d) return fail(error, folder.host, "cannot read the folder", errno);
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..") names.push_back(n);
+        }
+        closedir(d);
+        std::sort(names.begin(), names.end());
+        for (auto& n : names) {
+            std::string host = folder.host + "/" + n;
+            struct stat st;
+            if (lstat(host.c_str(), &st) != 0) return fail(error, host, "cannot read", errno);
+            if (S_ISLNK(st.st_mode)) {
+                *error = host + ": a symbolic link; the file store holds only files and folders";
+                return false;
+            }
+            if (S_ISDIR(st.st_mode)) {
+                size_t length = folder.device_length + 1 + to_u16(n).size();
+                if (length < MAX_PATH) pending.push_back({host, length});
+                continue;
+            }
+            if (!S_ISREG(st.st_mode)) {
+                *error = host + ": not a regular file; the file store holds only files and folders";
+                return false;
+            }
+            if (st.st_nlink > 1) {
+                *error = host + ": a file with other names (hard links); the file store keeps its files to itself";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void remove_interrupted_saves(const std::string& dir) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    std::vector<std::string> leftovers;
+    while (dirent* e = readdir(d))
+        if (is_interrupted_save(e->d_name)) leftovers.push_back(e->d_name);
+    closedir(d);
+    for (auto& n : leftovers) {
+        std::string path = dir + "/" + n;
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+    }
+}
+
+bool make_store(const std::string& dir, std::string* error) {
+    if (mkdir(dir.c_str(), 0755) != 0) return fail(error, dir, "cannot create the folder", errno);
+    FileStore store;
+    store.set_root(dir);
+    for (auto folder : kFactoryFolders)
+        if (!store.make_folder(folder)) return fail(error, store.host_path(folder), "cannot create the folder", errno);
+    for (auto& f : factory_files())
+        if (!store.write_file(f.path, f.bytes, true)) {
+            std::string host = store.host_path(f.path);
+            return fail(error, host.empty() ? dir : host, "cannot write the file", errno);
+        }
+    return true;
+}
+
+}  // namespace
+
+bool is_interrupted_save(const std::string& name) {
+    // Registry::save writes "registry.reg.XXXXXX" (mkstemp) and renames it.
+    const std::string prefix = "registry.reg.";
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+    for (size_t i = prefix.size(); i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
+
+void add_factory_file(const std::u16string& device_path, const std::string& bytes) {
+    for (auto& f : factory_files())
+        if (FileStore::same_path(f.path, device_path)) {
+            f.bytes = bytes;
+            return;
+        }
+    factory_files().push_back({device_path, bytes});
+}
+
+std::string StateFolder::default_dir() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/') return std::string(data) + "/dravik-sim";
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        passwd* pw = getpwuid(getuid());
+        home = pw ? pw->pw_dir : nullptr;
+    }
+    return std::string(home && *home ? home : ".") + "/.local/share/dravik-sim";
+}
+
+bool StateFolder::check(const std::string& dir_in, bool factory_reset, std::string* error) {
+    checked_dir_.clear();
+    std::string dir = dir_in;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (dir.empty()) {
+        *error = "the state folder needs a name";
+        return false;
+    }
+    bool dir_exists;
+    if (!usable_folder(dir, &dir_exists, error)) return false;
+    if (!dir_exists && !can_make(dir, error)) return false;
+
+    std::string reg_path = dir + "/registry.reg";
+    std::string store_path = dir + "/store";
+    Registry loaded;
+    bool have_registry = false;
+    if (dir_exists && !factory_reset) {
+        struct stat st;
+        have_registry = lstat(reg_path.c_str(), &st) == 0;
+        if (have_registry) {
+            std::string text, why;
+            if (!read_host_file(reg_path, kMaxRegistryBytes, Links::Refuse, &text, &why)) {
+                *error = reg_path + ": cannot read: " + why;
+                return false;
+            }
+            if (!loaded.parse(text, reg_path, error)) return false;
+        } else if (errno != ENOENT) {
+            return fail(error, reg_path, "cannot read", errno);
+        }
+        struct stat store_st;
+        if (lstat(store_path.c_str(), &store_st) == 0 && S_ISLNK(store_st.st_mode)) {
+            *error = store_path + ": a symbolic link; the file store must be a folder of its own";
+            return false;
+        }
+        bool have_store;
+        if (!usable_folder(store_path, &have_store, error)) return false;
+        if (have_store && !check_store(store_path, error)) return false;
+    }
+    if (!have_registry) loaded.reset_to_factory();
+    loaded_ = std::move(loaded);
+    have_registry_ = have_registry;
+    checked_dir_ = dir;
+    checked_reset_ = factory_reset;
+    return true;
+}
+
+bool StateFolder::open(const std::string& dir_in, bool factory_reset, std::string* error) {
+    std::string dir = dir_in;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (checked_dir_.empty() || checked_dir_ != dir || checked_reset_ != factory_reset) {
+        if (!check(dir_in, factory_reset, error)) return false;
+    }
+    checked_dir_.clear();
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) {
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        if (ec) {
+            *error = dir + ": cannot create the folder: " + ec.message();
+            return false;
+        }
+    }
+    std::string reg_path = dir + "/registry.reg";
+    std::string store_path = dir + "/store";
+
+    if (factory_reset) {
+        std::error_code ec;
+        std::filesystem::remove_all(store_path, ec);
+        if (ec) {
+            *error = store_path + ": cannot remove the folder: " + ec.message();
+            return false;
+        }
+        if (::unlink(reg_path.c_str()) != 0 && errno != ENOENT) return fail(error, reg_path, "cannot remove", errno);
+    }
+    remove_interrupted_saves(dir);
+
+    bool have_store;
+    if (!usable_folder(store_path, &have_store, error)) return false;
+    if (!have_store && !make_store(store_path, error)) return false;
+    Registry loaded = std::move(loaded_);
+    loaded_ = Registry();
+    loaded.attach(reg_path);
+    if (!have_registry_ && !loaded.save(error)) return false;
+    registry() = std::move(loaded);
+    file_store().set_root(store_path);
+    dir_ = dir;
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,59 @@
+// The device's storage in one host folder, kept from one run to the next:
+//
+//   registry.reg   the registry (registry editor text, saved after every change)
+//   store/         the file store, the device's root folder "\"
+//
+// A folder that does not exist yet is made from the factory image: the
+// folders "\Windows", "\Windows\StartUp" and "\My Documents", the files
+// added with add_factory_file(), and the factory registry.
+#pragma once
+
+#include <string>
+
+#include "registry/registry.h"
+
+namespace sim {
+
+class StateFolder {
+public:
+    // Checks the folder without changing anything: it is a folder we may
+    // use (or can be made), registry.reg is a regular file of a sane size
+    // that parses, and store/ holds only folders and regular files (no
+    // symbolic links, FIFOs, devices or files with other names elsewhere),
+    // so that nothing the device does can reach outside the folder.  With
+    // factory_reset only the folder itself is checked.  On failure *error
+    // is one line naming the file (and for registry.reg the line).
+    bool check(const std::string& dir, bool factory_reset, std::string* error);
+    // Opens the folder (checking it first unless check() just did),
+    // creating it from the factory image when it or a part of it is
+    // missing, removes what an interrupted save left behind, loads the
+    // registry into sim::registry() and points sim::file_store() at store/.
+    // factory_reset first puts the folder back to the factory image.  On
+    // failure *error is one line naming the file (and for registry.reg the
+    // line) and the folder is left as it was.
+    bool open(const std::string& dir, bool factory_reset, std::string* error);
+
+    const std::string& dir() const { return dir_; }
+    std::string registry_path() const { return dir_ + "/registry.reg"; }
+    std::string store_path() const { return dir_ + "/store"; }
+
+    // $XDG_DATA_HOME/dravik-sim, else $HOME/.local/share/dravik-sim.
+    static std::string default_dir();
+
+private:
+    std::string dir_;
+    // What check() found, for open().
+    std::string checked_dir_;
+    bool checked_reset_ = false;
+    bool have_registry_ = false;
+    Registry loaded_;
+};
+
+// The leftovers of a registry save cut short ("registry.reg.Ab12Cd").
+bool is_interrupted_save(const std::string& file_name);
+
+// Adds a file to the factory image (written whenever a store is made from
+// it); the same path again replaces the bytes.  Folders on the way are made.
+void add_factory_file(const std::u16string& device_path, const std::string& bytes);
+
+}  // namespace sim

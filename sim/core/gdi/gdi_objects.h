@@ -1,0 +1,62 @@
+// GDI objects (pens, brushes, fonts, bitmaps) and device contexts.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "gdi/canvas.h"
+#include "gdi/geometry.h"
+
+namespace sim {
+
+struct Window;
+class Font;
+
+struct GdiObject {
+    enum Kind { Pen, Brush, FontObj, Bitmap } kind;
+    bool stock = false;
+    // Pen and brush.
+    int pen_style = PS_SOLID;
+    int pen_width = 1;
+    bool null_brush = false;
+    COLORREF colour = 0;
+    // Font.
+    LOGFONTW logfont{};
+    // Bitmap: 5-6-5 pixels, top row first.
+    int width = 0, height = 0, bits_per_pixel = 16;
+    std::vector<uint16_t> pixels;
+    std::string resource;  // the resource a bitmap was loaded from ("124", "ARROW"), for the journal
+};
+
+struct DeviceContext {
+    Window* window = nullptr;  // null: the whole screen, or a memory DC
+    bool memory = false;
+    bool painting = false;     // from BeginPaint: clipped to the update area
+    Rect paint_area;           // client coordinates
+    HGDIOBJ pen, brush, font, bitmap;
+    COLORREF text_colour = 0;
+    COLORREF bk_colour = 0xFFFFFF;
+    int bk_mode = OPAQUE;
+};
+
+GdiObject* gdi_object(HGDIOBJ h);
+HGDIOBJ add_gdi_object(std::unique_ptr<GdiObject> obj);
+HGDIOBJ stock_object(int index);
+
+DeviceContext* device_context(HDC h);
+HDC make_window_dc(Window* w, bool painting, const Rect& paint_area);
+HDC make_memory_dc();
+void release_dc(HDC h);
+
+// Where a device context's drawing lands now (windows move).
+Canvas canvas_of(DeviceContext& dc);
+// The realized font of a font object (the system font for null).
+const Font& font_of(HGDIOBJ font);
+const Font& system_font();
+
+void clear_gdi();
+
+}  // namespace sim

@@ -1,0 +1,321 @@
+// Programs and libraries: the device's modules are shared objects in the
+// simulator's modules folder.  A program is loaded afresh for every start
+// (from an anonymous copy of its file), so no memory survives from one
+// process to the next.
+#include "kernel/process.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "device/journal.h"
+#include "device/profile.h"
+#include "kernel/text.h"
+#include "platform/ce_api.h"
+#include "resources/compiled_resources.h"
+#include "user/window.h"
+
+namespace sim {
+
+namespace {
+
+enum class ModuleKind { Core, Library, Program };
+
+struct Module {
+    ModuleKind kind;
+    std::u16string name;  // as the device knows it, e.g. "OrvexUtil.dll"
+    void* dl = nullptr;
+    int refs = 0;
+};
+
+struct Modules {
+    std::map<uintptr_t, Module> loaded;
+    uintptr_t next = 0x00400000;
+    std::vector<Process*> running;
+    uint32_t next_pid = 0x100;
+    int utility_loads = 0;  // LoadLibraryW calls for the utility library since power-on
+};
+
+Modules& mods() {
+    static Modules m;
+    return m;
+}
+
+std::u16string base_name(const std::u16string& path) {
+    size_t at = path.find_last_of(u"\\/");
+    return at == std::u16string::npos ? path : path.substr(at + 1);
+}
+
+void* core_dl() {
+    static void* h = nullptr;
+    if (!h) {
+        Dl_info info{};
+        dladdr(reinterpret_cast<void*>(&GetLastError), &info);
+        h = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+    }
+    return h;
+}
+
+HMODULE add_module(Module m) {
+    uintptr_t id = mods().next;
+    mods().next += 0x10000;
+    mods().loaded[id] = std::move(m);
+    return reinterpret_cast<HMODULE>(id);
+}
+
+Module* find_module(HMODULE h) {
+    auto it = mods().loaded.find(reinterpret_cast<uintptr_t>(h));
+    return it == mods().loaded.end() ? nullptr : &it->second;
+}
+
+void register_resources(HMODULE h, void* dl) {
+    auto* data = static_cast<const uint8_t*>(dlsym(dl, "sim_module_resources"));
+    auto* size = static_cast<const uint32_t*>(dlsym(dl, "sim_module_resources_size"));
+    if (data && size) register_module_resources(h, data, *size);
+}
+
+// Loads a private copy of a module file, so its globals start afresh.
+void* load_fresh_copy(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return nullptr;
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string bytes = ss.str();
+    int fd = memfd_create("program", MFD_CLOEXEC);
+    if (fd < 0) return nullptr;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        done += size_t(n);
+    }
+    std::string fd_path = "/proc/self/fd/" + std::to_string(fd);
+    void* dl = dlopen(fd_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!dl) log_event("debug", {{"text", std::string("module load failed: ") + dlerror()}});
+    ::close(fd);
+    return dl;
+}
+
+struct ProgramEntry {
+    const char16_t* path;    // lower case device path
+    const char* module_file;  // null: exists on the device but is not simulated
+};
+
+const ProgramEntry kPrograms[] = {
+    {u"\\windows\\dravik.exe", "Dravik.exe.so"},
+    {u"\\windows\\peghelp.exe", nullptr},
+};
+
+const ProgramEntry* find_program(const std::u16string& device_path) {
+    std::u16string p = lower(device_path);
+    if (!p.empty() && p.front() != u'\\') p = u"\\windows\\" + p;
+    for (auto& e : kPrograms)
+        if (p == e.path) return &e;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string modules_dir() {
+    if (const char* env = getenv("DRAVIK_MODULES_DIR")) return env;
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    std::string exe = n > 0 ? std::string(buf, size_t(n)) : std::string(".");
+    return exe.substr(0, exe.find_last_of('/')) + "/modules";
+}
+
+Process* current_process() { return mods().running.empty() ? nullptr : mods().running.back(); }
+
+std::vector<std::u16string> running_programs() {
+    std::vector<std::u16string> out;
+    for (Process* p : mods().running) out.push_back(p->exe);
+    return out;
+}
+
+bool is_known_program(const std::u16string& device_path) { return find_program(device_path) != nullptr; }
+
+bool run_program(const std::u16string& device_path, const std::u16string& command_line, int* exit_code) {
+    const ProgramEntry* entry = find_program(device_path);
+    if (!entry) return false;
+    std::string exe = to_utf8(device_path);
+    log_event("launch", {{"exe", exe}});
+    if (!entry->module_file) {
+        if (exit_code) *exit_code = 0;
+        return true;
+    }
+    void* dl = load_fresh_copy(modules_dir() + "/" + entry->module_file);
+    auto* entry_point = dl ? reinterpret_cast<int (*)(HINSTANCE, HINSTANCE, LPWSTR, int)>(dlsym(dl, "WinMain"))
+                           : nullptr;
+    if (!entry_point) {
+        if (dl) dlclose(dl);
+        log_event("exit", {{"exe", exe}, {"code", -1}});
+        return false;
+    }
+    Module m{ModuleKind::Program, base_name(device_path), dl, 1};
+    HMODULE inst = add_module(m);
+    register_resources(inst, dl);
+
+    Process proc;
+    proc.id = mods().next_pid++;
+    proc.exe = device_path;
+    proc.instance = reinterpret_cast<HINSTANCE>(inst);
+    mods().running.push_back(&proc);
+    auto finish = [&]() {
+        discard_process_windows(&proc);
+        mods().running.pop_back();
+        unregister_module_resources(inst);
+        mods().loaded.erase(reinterpret_cast<uintptr_t>(inst));
+        dlclose(dl);
+    };
+    std::u16string cmd = command_line;
+    int code;
+    try {
+        code = entry_point(proc.instance, nullptr, cmd.data(), SW_SHOW);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    log_event("exit", {{"exe", exe}, {"code", code}});
+    if (exit_code) *exit_code = code;
+    return true;
+}
+
+void unload_all_libraries() {
+    for (auto& [id, m] : mods().loaded)
+        if (m.kind == ModuleKind::Library && m.dl) dlclose(m.dl);
+    mods().loaded.clear();
+    mods().utility_loads = 0;
+}
+
+}  // namespace sim
+
+extern "C" {
+
+HMODULE WINAPI LoadLibraryW(LPCWSTR name) {
+    if (!name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    std::u16string base = sim::base_name(name);
+    std::u16string key = sim::lower(base);
+    std::string shown = sim::to_utf8(name);
+    // "utility_library_loads": N lets the first N loads of the utility
+    // library succeed and every later one fail, as if the file had gone.
+    if (key == u"orvexutil.dll" && sim::profile().has("utility_library_loads") &&
+        ++sim::mods().utility_loads > sim::profile().raw()["utility_library_loads"].get<int>()) {
+        sim::log_event("library", {{"op", "load"}, {"name", shown}, {"ok", false}});
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    for (auto& [id, m] : sim::mods().loaded)
+        if (m.kind != sim::ModuleKind::Program && sim::lower(m.name) == key) {
+            ++m.refs;
+            sim::log_event("library", {{"op", "load"}, {"name", shown}, {"ok", true}});
+            return reinterpret_cast<HMODULE>(id);
+        }
+    sim::Module m;
+    m.refs = 1;
+    m.name = base;
+    bool ok = false;
+    if (key == u"coredll.dll" || key == u"coredll") {
+        if (!sim::profile().flag("coredll_missing")) {
+            m.kind = sim::ModuleKind::Core;
+            m.dl = sim::core_dl();
+            ok = m.dl != nullptr;
+        }
+    } else if (key == u"orvexutil.dll") {
+        if (sim::profile().utility_library_present()) {
+            m.kind = sim::ModuleKind::Library;
+            m.dl = dlopen((sim::modules_dir() + "/OrvexUtil.dll.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+            ok = m.dl != nullptr;
+        }
+    }
+    sim::log_event("library", {{"op", "load"}, {"name", shown}, {"ok", ok}});
+    if (!ok) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return sim::add_module(std::move(m));
+}
+
+BOOL WINAPI FreeLibrary(HMODULE h) {
+    sim::Module* m = sim::find_module(h);
+    if (!m || m->kind == sim::ModuleKind::Program) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    sim::log_event("library", {{"op", "free"}, {"name", sim::to_utf8(m->name)}, {"ok", true}});
+    if (--m->refs == 0) {
+        if (m->kind == sim::ModuleKind::Library && m->dl) dlclose(m->dl);
+        sim::mods().loaded.erase(reinterpret_cast<uintptr_t>(h));
+    }
+    return TRUE;
+}
+
+HMODULE WINAPI GetModuleHandleW(LPCWSTR name) {
+    if (!name) {
+        sim::Process* p = sim::current_process();
+        return p ? reinterpret_cast<HMODULE>(p->instance) : nullptr;
+    }
+    std::u16string key = sim::lower(sim::base_name(name));
+    for (auto& [id, m] : sim::mods().loaded)
+        if (sim::lower(m.name) == key) return reinterpret_cast<HMODULE>(id);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+FARPROC WINAPI GetProcAddressW(HMODULE h, LPCWSTR name) {
+    sim::Module* m = sim::find_module(h);
+    if (!m || !name) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    std::string export_name = sim::to_utf8(name);
+    bool missing = false;
+    if (m->kind == sim::ModuleKind::Library) {
+        missing = sim::profile().export_missing(export_name);
+        if (export_name == "OrvexGetBlueToothRadioStatus") {
+            const auto& bt = sim::profile().raw().value("bluetooth", nlohmann::json::object());
+            if (bt.is_object() && bt.value("status_export", true) == false) missing = true;
+        }
+    } else if (m->kind == sim::ModuleKind::Core) {
+        missing = export_name == "UnregisterFunc1" && sim::profile().flag("unregisterfunc1_missing");
+    }
+    void* sym = missing ? nullptr : dlsym(m->dl, export_name.c_str());
+    if (!sym) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<FARPROC>(sym);
+}
+
+BOOL WINAPI CreateProcessW(LPCWSTR app, LPWSTR cmdline, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                           LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
+    std::u16string exe = app ? std::u16string(app) : std::u16string();
+    std::u16string args = cmdline ? std::u16string(cmdline) : std::u16string();
+    bool ok = !exe.empty() && sim::is_known_program(exe);
+    sim::log_event("process_start", {{"exe", sim::to_utf8(exe)}, {"cmdline", sim::to_utf8(args)}, {"ok", ok}});
+    if (!ok) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (info) {
+        info->hProcess = nullptr;
+        info->hThread = nullptr;
+        info->dwProcessId = sim::mods().next_pid++;
+        info->dwThreadId = info->dwProcessId + 1;
+    }
+    return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,60 @@
+// The system's default window procedure.
+#include <windows.h>
+
+#include "gdi/gdi_objects.h"
+#include "gdi/raster.h"
+#include "gdi/screen.h"
+#include "user/message_queue.h"
+#include "user/window.h"
+
+extern "C" LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    sim::Window* w = sim::window_from_handle(hwnd);
+    if (!w) return 0;
+    switch (msg) {
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(hwnd, &ps);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND: {
+            HBRUSH brush = w->cls ? w->cls->background : nullptr;
+            if (!brush) return 0;
+            RECT rc;
+            GetClientRect(hwnd, &rc);
+            FillRect(reinterpret_cast<HDC>(wp), &rc, brush);
+            return 1;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wp) != WA_INACTIVE) SetFocus(hwnd);
+            return 0;
+        case WM_SETTEXT:
+            w->text = lp ? std::u16string(reinterpret_cast<LPCWSTR>(lp)) : std::u16string();
+            return TRUE;
+        case WM_GETTEXT: {
+            if (wp == 0) return 0;
+            auto* out = reinterpret_cast<LPWSTR>(lp);
+            size_t n = std::min(w->text.size(), size_t(wp) - 1);
+            std::copy(w->text.begin(), w->text.begin() + long(n), out);
+            out[n] = 0;
+            return LRESULT(n);
+        }
+        case WM_GETTEXTLENGTH:
+            return LRESULT(w->text.size());
+        case WM_SETFONT:
+            w->font = reinterpret_cast<HFONT>(wp);
+            if (LOWORD(lp)) sim::invalidate(w, nullptr, true);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(w->font);
+        case WM_HELP:
+            // Unhandled help goes to the parent, as far as a top-level window.
+            if (w->parent) return sim::send(w->parent, WM_HELP, wp, lp);
+            return 0;
+        default:
+            return 0;
+    }
+}

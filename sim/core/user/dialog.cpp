@@ -1,0 +1,322 @@
+// The dialog manager: dialogs made from resource templates, their default
+// procedure, the modal loop and the keyboard handling (Enter, Escape).
+#include <windows.h>
+
+#include "device/journal.h"
+#include "gdi/font.h"
+#include "gdi/gdi_objects.h"
+#include "kernel/text.h"
+#include "resources/compiled_resources.h"
+#include "resources/dialog_template.h"
+#include "user/message_queue.h"
+#include "user/window.h"
+
+namespace sim {
+
+namespace {
+
+constexpr const char16_t* kDialogClass = u"Dialog";
+
+// The resource name of a template handed over by pointer, for the journal.
+json template_name(HINSTANCE inst, const void* p) {
+    const ResourceTable* table = module_resources(reinterpret_cast<HMODULE>(inst));
+    if (table)
+        for (const ResourceEntry& e : table->entries())
+            if (p >= static_cast<const void*>(e.data) && p < static_cast<const void*>(e.data + e.size)) {
+                if (e.name.is_ordinal) return e.name.ordinal;
+                return to_utf8(e.name.name);
+            }
+    return nullptr;
+}
+
+bool in_tree(Window* root, Window* w) {
+    for (; w; w = w->parent)
+        if (w == root) return true;
+    return false;
+}
+
+Window* first_tab_stop(Window* dlg) {
+    for (Window* c : dlg->children)
+        if (!c->destroyed && (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED)) return c;
+    return nullptr;
+}
+
+Window* default_button(Window* dlg) {
+    for (Window* c : dlg->children)
+        if (!c->destroyed && c->cls && lower(c->cls->name) == u"button" && (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            return c;
+    return nullptr;
+}
+
+HFONT template_font(const DialogTemplate& t) {
+    LOGFONTW lf{};
+    // Points to pixels at the device's 96 dots per inch.
+    int points = t.has_font ? t.point_size : 8;
+    lf.lfHeight = -((points * 96 + 36) / 72);
+    lf.lfWeight = t.weight ? t.weight : FW_NORMAL;
+    std::u16string face = t.has_font && !t.font_face.empty() ? t.font_face : u"Tahoma";
+    for (size_t i = 0; i < face.size() && i + 1 < LF_FACESIZE; ++i) lf.lfFaceName[i] = face[i];
+    return CreateFontIndirectW(&lf);
+}
+
+struct DialogInfo {
+    HFONT font = nullptr;
+    int base_x = 4, base_y = 8;
+    HINSTANCE instance = nullptr;
+    json template_id;
+};
+
+DialogInfo& info_of(Window* w) {
+    if (!w->control) w->control = std::make_shared<DialogInfo>();
+    return *static_cast<DialogInfo*>(w->control.get());
+}
+
+Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle, DLGPROC proc, LPARAM param,
+                             bool modal) {
+    size_t size = resource_bytes_available(data);
+    if (!size) size = 1 << 16;  // a template built in memory: trust the caller, as Windows does
+    DialogTemplate t;
+    std::string error;
+    if (!parse_dialog_template(data, size, &t, &error)) {
+        log_event("debug", {{"text", "dialog template: " + error}});
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HFONT font = template_font(t);
+    const FontMetrics& m = font_of(font).metrics();
+    int bx = std::max(1, m.alphabet_char_width), by = std::max(1, m.height);
+    auto px = [&](int v) { return (v * bx) / 4; };
+    auto py = [&](int v) { return (v * by) / 8; };
+
+    Window* owner = window_from_handle(owner_handle);
+    int x = px(t.x), y = py(t.y);
+    if (owner && !(t.style & DS_ABSALIGN)) {
+        Point o = client_origin(owner);
+        x += o.x;
+        y += o.y;
+    }
+    CreateParams p;
+    p.class_name = kDialogClass;
+    p.title = t.title;
+    p.style = t.style & ~DWORD(WS_VISIBLE);
+    p.ex_style = t.ex_style;
+    p.x = x;
+    p.y = y;
+    p.width = px(t.cx);
+    p.height = py(t.cy);
+    p.parent = owner_handle;
+    p.instance = inst;
+    p.is_dialog = true;
+    p.dialog_proc = proc;
+    Window* dlg = create_window(p);
+    if (!dlg) {
+        DeleteObject(font);
+        return nullptr;
+    }
+    HWND h = handle_of(dlg);
+    DialogInfo& info = info_of(dlg);
+    info.font = font;
+    info.base_x = bx;
+    info.base_y = by;
+    info.instance = inst;
+    info.template_id = template_name(inst, data);
+    dlg->font = font;
+    log_event("dialog", {{"op", "open"}, {"template", info.template_id}, {"modal", modal}});
+
+    for (const DialogItemTemplate& item : t.items) {
+        CreateParams c;
+        c.class_name = item.class_name;
+        c.title = item.title.is_string() ? item.title.text : u"";
+        c.style = item.style | WS_CHILD;
+        c.ex_style = item.ex_style;
+        c.x = px(item.x);
+        c.y = py(item.y);
+        c.width = px(item.cx);
+        c.height = py(item.cy);
+        c.parent = h;
+        c.menu = reinterpret_cast<HMENU>(intptr_t(int16_t(item.id)));
+        c.instance = inst;
+        Window* control = create_window(c);
+        if (control) send(control, WM_SETFONT, WPARAM(font), FALSE);
+        if (!window_from_handle(h)) return nullptr;
+    }
+    Window* first = first_tab_stop(dlg);
+    LRESULT focus_default = send(dlg, WM_INITDIALOG, WPARAM(handle_of(first)), param);
+    if (!(dlg = window_from_handle(h))) return nullptr;
+    if (focus_default && !dlg->dialog_focus) dlg->dialog_focus = handle_of(first_tab_stop(dlg));
+    if (t.style & WS_VISIBLE) show_window(dlg, true, true);
+    return window_from_handle(h);
+}
+
+bool handle_dialog_keys(Window* dlg, MSG* msg) {
+    if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP && msg->message != WM_CHAR) return false;
+    Window* target = window_from_handle(msg->hwnd);
+    if (target && target != dlg) {
+        LRESULT code = send(target, WM_GETDLGCODE, msg->wParam, LPARAM(msg));
+        if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+    }
+    if (msg->wParam != VK_RETURN && msg->wParam != VK_ESCAPE && msg->wParam != '\r' && msg->wParam != 27)
+        return false;
+    if (msg->message != WM_KEYDOWN) return true;  // the rest of the press is the dialog's
+    HWND h = handle_of(dlg);
+    if (msg->wParam == VK_ESCAPE) {
+        Window* cancel = find_child_by_id(dlg, IDCANCEL);
+        send(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), LPARAM(handle_of(cancel)));
+        return true;
+    }
+    // Enter: the focused push button, else the default button, else IDOK.
+    Window* button = nullptr;
+    if (target && target != dlg && target->cls && lower(target->cls->name) == u"button") {
+        DWORD type = target->style & BS_TYPEMASK;
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) button = target;
+    }
+    if (!button) button = default_button(dlg);
+    int id = button ? button->control_id : IDOK;
+    if (window_from_handle(h)) send(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(handle_of(button)));
+    return true;
+}
+
+}  // namespace
+
+void register_dialog_class() { register_system_class(kDialogClass, DefDlgProcW, nullptr); }
+
+}  // namespace sim
+
+using namespace sim;
+
+extern "C" {
+
+LRESULT WINAPI DefDlgProcW(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Window* w = window_from_handle(h);
+    if (!w) return 0;
+    if (w->dialog_proc) {
+        w->dialog_result = 0;
+        BOOL handled = w->dialog_proc(h, msg, wp, lp);
+        if (!(w = window_from_handle(h))) return handled;
+        if (handled) {
+            if (msg == WM_INITDIALOG || msg == WM_GETDLGCODE || msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN ||
+                msg == WM_CTLCOLORDLG)
+                return handled;
+            return w->dialog_result ? w->dialog_result : handled;
+        }
+    }
+    switch (msg) {
+        case WM_INITDIALOG: return TRUE;
+        case WM_ERASEBKGND: {
+            RECT rc;
+            GetClientRect(h, &rc);
+            FillRect(reinterpret_cast<HDC>(wp), &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            return 1;
+        }
+        case WM_CLOSE:
+            PostMessageW(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), LPARAM(handle_of(find_child_by_id(w, IDCANCEL))));
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wp) == WA_INACTIVE) {
+                Window* f = focus_window();
+                if (f && f != w && top_level_of(f) == w) w->dialog_focus = handle_of(f);
+            } else {
+                Window* f = window_from_handle(w->dialog_focus);
+                if (!f || top_level_of(f) != w) f = first_tab_stop(w);
+                set_focus(f ? f : w);
+            }
+            return 0;
+        case WM_SETFOCUS: {
+            Window* f = window_from_handle(w->dialog_focus);
+            if (!f || top_level_of(f) != w) f = first_tab_stop(w);
+            if (f) set_focus(f);
+            return 0;
+        }
+        case WM_DESTROY: {
+            auto info = w->control;
+            if (info) DeleteObject(static_cast<DialogInfo*>(info.get())->font);
+            return 0;
+        }
+        case DM_GETDEFID: {
+            Window* d = default_button(w);
+            return d ? MAKELONG(d->control_id, DC_HASDEFID) : 0;
+        }
+        default: return DefWindowProcW(h, msg, wp, lp);
+    }
+}
+
+INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE inst, LPCDLGTEMPLATEW tmpl, HWND owner_handle, DLGPROC proc,
+                                       LPARAM param) {
+    if (!tmpl) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    Window* owner = owner_handle ? top_level_of(window_from_handle(owner_handle)) : nullptr;
+    HWND owner_h = handle_of(owner);
+    bool disabled_owner = owner && !(owner->style & WS_DISABLED);
+    if (disabled_owner) enable_window(owner, false);
+    Window* dlg = create_from_template(inst, tmpl, owner_h, proc, param, true);
+    if (!dlg) {
+        if (disabled_owner && window_from_handle(owner_h)) enable_window(window_from_handle(owner_h), true);
+        return -1;
+    }
+    HWND h = handle_of(dlg);
+    if (!dlg->dialog_ended && !(dlg->style & WS_VISIBLE)) show_window(dlg, true, true);
+    MSG msg;
+    bool quit = false;
+    int quit_code = 0;
+    while ((dlg = window_from_handle(h)) && !dlg->dialog_ended) {
+        next_message(&msg, nullptr, true);
+        if (msg.message == WM_QUIT) {
+            quit = true;
+            quit_code = int(msg.wParam);
+            break;
+        }
+        if (!IsDialogMessageW(h, &msg)) {
+            TranslateMessage(&msg);
+            dispatch(msg);
+        }
+    }
+    INT_PTR code = dlg ? dlg->end_code : 0;
+    if (disabled_owner && window_from_handle(owner_h)) enable_window(window_from_handle(owner_h), true);
+    if ((dlg = window_from_handle(h))) destroy_window(dlg);
+    if (quit) post_quit(quit_code);
+    return code;
+}
+
+HWND WINAPI CreateDialogIndirectParamW(HINSTANCE inst, LPCDLGTEMPLATEW tmpl, HWND owner, DLGPROC proc, LPARAM param) {
+    if (!tmpl) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return handle_of(create_from_template(inst, tmpl, owner, proc, param, false));
+}
+
+BOOL WINAPI EndDialog(HWND h, INT_PTR code) {
+    Window* w = window_from_handle(h);
+    if (!w || !w->is_dialog) return FALSE;
+    json id = w->control ? static_cast<DialogInfo*>(w->control.get())->template_id : json(nullptr);
+    log_event("dialog", {{"op", "end"}, {"template", id}, {"code", code}});
+    w->dialog_ended = true;
+    w->end_code = code;
+    return TRUE;
+}
+
+BOOL WINAPI MapDialogRect(HWND h, LPRECT rc) {
+    Window* w = window_from_handle(h);
+    if (!w || !w->is_dialog || !rc) return FALSE;
+    DialogInfo& info = info_of(w);
+    rc->left = rc->left * info.base_x / 4;
+    rc->right = rc->right * info.base_x / 4;
+    rc->top = rc->top * info.base_y / 8;
+    rc->bottom = rc->bottom * info.base_y / 8;
+    return TRUE;
+}
+
+BOOL WINAPI IsDialogMessageW(HWND h, LPMSG msg) {
+    Window* dlg = window_from_handle(h);
+    if (!dlg || !msg) return FALSE;
+    Window* target = window_from_handle(msg->hwnd);
+    if (!target || !in_tree(dlg, target)) return FALSE;
+    if (handle_dialog_keys(dlg, msg)) return TRUE;
+    TranslateMessage(msg);
+    dispatch(*msg);
+    return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,102 @@
+#include "user/input.h"
+
+#include <deque>
+
+#include "device/journal.h"
+#include "kernel/clock.h"
+#include "user/hotkeys.h"
+#include "user/message_queue.h"
+#include "user/window.h"
+
+namespace sim {
+
+namespace {
+
+std::deque<RawInput>& pending() {
+    static std::deque<RawInput> q;
+    return q;
+}
+
+bool stylus_down = false;
+
+MSG make(Window* w, UINT m, WPARAM wp, LPARAM lp) {
+    MSG msg{};
+    msg.hwnd = handle_of(w);
+    msg.message = m;
+    msg.wParam = wp;
+    msg.lParam = lp;
+    msg.time = DWORD(clock().now_ms());
+    return msg;
+}
+
+bool stylus_message(const RawInput& in, MSG* out) {
+    Window* target = capture_window();
+    if (!target) target = window_at(in.x, in.y);
+    if (in.kind == RawInput::StylusDown) stylus_down = true;
+    if (in.kind == RawInput::StylusUp) stylus_down = false;
+    if (!target) return false;
+    if (!is_enabled_tree(target)) return false;
+    Window* top = top_level_of(target);
+    if (in.kind == RawInput::StylusDown && top && !top->shell && top != active_window()) {
+        HWND h = handle_of(target);
+        activate(top, WA_CLICKACTIVE);
+        target = window_from_handle(h);
+        if (!target) return false;
+    }
+    Point o = client_origin(target);
+    LPARAM lp = MAKELPARAM(in.x - o.x, in.y - o.y);
+    switch (in.kind) {
+        case RawInput::StylusDown: *out = make(target, WM_LBUTTONDOWN, MK_LBUTTON, lp); break;
+        case RawInput::StylusMove: *out = make(target, WM_MOUSEMOVE, stylus_down ? MK_LBUTTON : 0, lp); break;
+        default: *out = make(target, WM_LBUTTONUP, 0, lp); break;
+    }
+    return true;
+}
+
+bool key_message(const RawInput& in, MSG* out) {
+    bool down = in.kind == RawInput::KeyDown;
+    HotKey hk;
+    switch (hotkey_holder(in.vk, &hk)) {
+        case HotKeyHolder::Window:
+            if (!down && !(hk.mods & MOD_KEYUP)) return false;
+            log_event("hotkey_press", {{"vk", in.vk}, {"holder", "window"}, {"id", hk.id}, {"window", describe(hk.window)},
+                                       {"msg", down ? "down" : "up"}});
+            *out = make(hk.window, WM_HOTKEY, WPARAM(hk.id), MAKELPARAM(hk.mods, in.vk));
+            return true;
+        case HotKeyHolder::Shell:
+            if (down) log_event("hotkey_press", {{"vk", in.vk}, {"holder", "shell"}});
+            return false;
+        case HotKeyHolder::None:
+            if (another_program_holds(UINT(in.vk))) {
+                if (down) log_event("hotkey_press", {{"vk", in.vk}, {"holder", "other"}});
+                return false;
+            }
+            break;
+    }
+    Window* target = focus_window();
+    if (!target) target = active_window();
+    if (!target) return false;
+    log_event("key", {{"msg", down ? "down" : "up"}, {"vk", in.vk}, {"window", describe(target)},
+                      {"id", target->parent ? json(target->control_id) : json(nullptr)}});
+    *out = make(target, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(in.vk), down ? 1 : LPARAM(0xC0000001));
+    return true;
+}
+
+}  // namespace
+
+void queue_input(const RawInput& in) { pending().push_back(in); }
+bool input_pending() { return !pending().empty(); }
+void clear_input() {
+    pending().clear();
+    stylus_down = false;
+}
+
+bool take_input(MSG* out) {
+    if (pending().empty()) return false;
+    RawInput in = pending().front();
+    pending().pop_front();
+    if (in.kind == RawInput::KeyDown || in.kind == RawInput::KeyUp) return key_message(in, out);
+    return stylus_message(in, out);
+}
+
+}  // namespace sim

@@ -1,0 +1,609 @@
+#include "user/window.h"
+
+#include <algorithm>
+#include <map>
+
+#include "device/journal.h"
+#include "gdi/framebuffer.h"
+#include "gdi/screen.h"
+#include "kernel/process.h"
+#include "kernel/text.h"
+#include "shell/shell.h"
+#include "user/hotkeys.h"
+#include "user/message_queue.h"
+
+namespace sim {
+
+namespace {
+
+struct WindowSystem {
+    std::map<uint32_t, std::unique_ptr<Window>> windows;  // destroyed ones stay until teardown
+    std::vector<std::unique_ptr<WindowClass>> classes;
+    std::vector<Window*> top_level;  // front first
+    uint32_t next_handle = 0x10010;
+    Window* active = nullptr;
+    Window* focus = nullptr;
+    Window* capture = nullptr;
+};
+
+WindowSystem& ws() {
+    static WindowSystem s;
+    return s;
+}
+
+bool is_band_topmost(const Window* w) { return w->topmost; }
+
+void insert_top_level(Window* w) {
+    auto& list = ws().top_level;
+    list.erase(std::remove(list.begin(), list.end(), w), list.end());
+    size_t at = 0;
+    if (!w->topmost)
+        while (at < list.size() && is_band_topmost(list[at])) ++at;
+    list.insert(list.begin() + at, w);
+}
+
+void owned_windows(Window* owner, std::vector<Window*>& out) {
+    for (Window* t : ws().top_level)
+        if (t->owner == owner && std::find(out.begin(), out.end(), t) == out.end()) {
+            out.push_back(t);
+            owned_windows(t, out);
+        }
+}
+
+void mark_owner(Window* w, const Rect& clip, Framebuffer& fb) {
+    Rect r = screen_rect(w).intersect(clip);
+    if (r.empty()) return;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) fb.owner[y][x] = w->handle;
+    Point o = client_origin(w);
+    Rect client = client_rect(w).offset(o.x, o.y).intersect(r);
+    for (auto it = w->children.rbegin(); it != w->children.rend(); ++it)
+        if ((*it)->style & WS_VISIBLE) mark_owner(*it, client, fb);
+}
+
+void collect(Window* w, std::vector<Window*>& out) {
+    out.push_back(w);
+    for (Window* c : w->children) collect(c, out);
+}
+
+void unlink(Window* w) {
+    if (w->parent) {
+        auto& s = w->parent->children;
+        s.erase(std::remove(s.begin(), s.end(), w), s.end());
+    } else {
+        auto& s = ws().top_level;
+        s.erase(std::remove(s.begin(), s.end(), w), s.end());
+    }
+}
+
+bool contains(const Window* ancestor, const Window* w) {
+    for (; w; w = w->parent)
+        if (w == ancestor) return true;
+    return false;
+}
+
+Window* paint_search(Window* w, HWND filter) {
+    if (!(w->style & WS_VISIBLE)) return nullptr;
+    if (!w->update.empty() && (!filter || handle_of(w) == filter)) return w;
+    for (Window* c : w->children)
+        if (Window* found = paint_search(c, filter)) return found;
+    return nullptr;
+}
+
+void journal_window(const char* op, const Window* w) {
+    if (!w->journaled) return;
+    log_event("window", {{"op", op}, {"class", to_utf8(w->cls ? w->cls->name : u"")}, {"title", to_utf8(w->text)}});
+}
+
+}  // namespace
+
+Window* window_from_handle(HWND h) {
+    auto it = ws().windows.find(uint32_t(reinterpret_cast<uintptr_t>(h)));
+    if (it == ws().windows.end() || it->second->destroyed) return nullptr;
+    return it->second.get();
+}
+
+HWND handle_of(const Window* w) { return w ? reinterpret_cast<HWND>(uintptr_t(w->handle)) : nullptr; }
+
+WindowClass* find_class(const std::u16string& name, Process* process) {
+    std::u16string key = lower(name);
+    WindowClass* system = nullptr;
+    for (auto& c : ws().classes) {
+        if (lower(c->name) != key) continue;
+        if (c->process && c->process == process) return c.get();
+        if (!c->process) system = c.get();
+    }
+    return system;
+}
+
+WindowClass* register_system_class(const std::u16string& name, WNDPROC proc, HBRUSH background) {
+    if (WindowClass* existing = find_class(name, nullptr)) {
+        if (!existing->process) return existing;
+    }
+    auto c = std::make_unique<WindowClass>();
+    c->name = name;
+    c->proc = proc;
+    c->background = background;
+    ws().classes.push_back(std::move(c));
+    return ws().classes.back().get();
+}
+
+WindowClass* register_class(const WindowClass& wc) {
+    auto c = std::make_unique<WindowClass>(wc);
+    ws().classes.push_back(std::move(c));
+    return ws().classes.back().get();
+}
+
+bool unregister_class(const std::u16string& name, Process* process) {
+    auto& v = ws().classes;
+    for (auto it = v.begin(); it != v.end(); ++it)
+        if ((*it)->process == process && lower((*it)->name) == lower(name)) {
+            // Windows of the class keep a pointer to it; keep the object alive.
+            (*it)->name.clear();
+            return true;
+        }
+    return false;
+}
+
+Window* create_window(const CreateParams& p) {
+    WindowClass* cls = find_class(p.class_name, current_process());
+    if (!cls || cls->name.empty()) {
+        SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+        return nullptr;
+    }
+    Window* parent_or_owner = window_from_handle(p.parent);
+    bool child = (p.style & WS_CHILD) != 0;
+    if (child && !parent_or_owner) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+
+    auto owned = std::make_unique<Window>();
+    Window* w = owned.get();
+    w->handle = ws().next_handle;
+    ws().next_handle += 0x10;
+    w->cls = cls;
+    w->proc = cls->proc;
+    w->style = p.style & ~DWORD(WS_VISIBLE);
+    w->ex_style = p.ex_style;
+    w->text = p.title;
+    w->instance = p.instance;
+    w->process = current_process();
+    w->shell = p.shell;
+    w->journaled = p.journaled;
+    w->topmost = (p.ex_style & WS_EX_TOPMOST) != 0;
+    w->is_dialog = p.is_dialog;
+    w->dialog_proc = p.dialog_proc;
+    w->caption_ok = (p.ex_style & WS_EX_CAPTIONOKBTN) != 0;
+    w->extra.assign(size_t(std::max(0, cls->window_extra) + 3) / 4, 0);
+
+    int x = p.x, y = p.y, width = p.width, height = p.height;
+    if (child) {
+        w->parent = parent_or_owner;
+        w->control_id = int(reinterpret_cast<intptr_t>(p.menu));
+        if (x == CW_USEDEFAULT) x = y = 0;
+        if (width == CW_USEDEFAULT) width = height = 0;
+    } else {
+        w->owner = parent_or_owner ? top_level_of(parent_or_owner) : nullptr;
+        // An owned window stays above its owner: a topmost owner's windows are topmost too.
+        if (w->owner && w->owner->topmost) {
+            w->topmost = true;
+            w->ex_style |= WS_EX_TOPMOST;
+        }
+        Rect area = default_window_area();
+        if (x == CW_USEDEFAULT) {
+            x = area.left;
+            y = area.top;
+        }
+        if (width == CW_USEDEFAULT) {
+            width = area.width();
+            height = area.height();
+        }
+    }
+    w->rect = {x, y, x + width, y + height};
+
+    ws().windows[w->handle] = std::move(owned);
+    if (child)
+        w->parent->children.push_back(w);
+    else
+        insert_top_level(w);
+    journal_window("create", w);
+
+    CREATESTRUCTW cs{};
+    cs.lpCreateParams = p.param;
+    cs.hInstance = p.instance;
+    cs.hMenu = p.menu;
+    cs.hwndParent = p.parent;
+    cs.cy = height;
+    cs.cx = width;
+    cs.y = y;
+    cs.x = x;
+    cs.style = LONG(p.style);
+    cs.lpszName = p.title.c_str();
+    cs.lpszClass = p.class_name.c_str();
+    cs.dwExStyle = p.ex_style;
+    HWND h = handle_of(w);
+    if (!p.is_dialog) {
+        if (send(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+            destroy_window(w);
+            return nullptr;
+        }
+        if (w->destroyed) return nullptr;
+        send(w, WM_SIZE, 0, MAKELPARAM(width, height));
+        send(w, WM_MOVE, 0, MAKELPARAM(x, y));
+        if (!window_from_handle(h)) return nullptr;
+        if (p.style & WS_VISIBLE) show_window(w, true, !child && !p.shell);
+    }
+    return window_from_handle(h);
+}
+
+bool destroy_window(Window* w) {
+    if (!w || w->destroyed) return false;
+    HWND h = handle_of(w);
+    journal_window("destroy", w);
+
+    // The window is hidden first, so that the activation does not pass to
+    // it while the windows it owns go; they go before it.
+    bool was_visible = is_visible(w);
+    w->style &= ~DWORD(WS_VISIBLE);
+    if (was_visible) recompute_owner_map();
+    std::vector<Window*> owned;
+    for (Window* t : ws().top_level)
+        if (t->owner == w) owned.push_back(t);
+    for (Window* o : owned) destroy_window(o);
+    if (!window_from_handle(h)) return true;
+    if (ws().capture && contains(w, ws().capture)) ws().capture = nullptr;
+    if (ws().active == w) activate_next_after(w);
+    if (ws().focus && contains(w, ws().focus)) {
+        Window* f = ws().focus;
+        ws().focus = nullptr;
+        if (!f->destroyed) send(f, WM_KILLFOCUS, 0, 0);
+    }
+
+    std::vector<Window*> tree;
+    collect(w, tree);
+    for (Window* t : tree)
+        if (!t->destroyed && window_from_handle(handle_of(t))) send(t, WM_DESTROY, 0, 0);
+    for (Window* t : tree) {
+        forget_timers(t);
+        forget_hotkeys(t);
+        forget_posted_messages(t);
+        t->destroyed = true;
+    }
+    for (Window* t : tree)
+        if (t != w && t->journaled) journal_window("destroy", t);
+    unlink(w);
+    if (ws().active == w) ws().active = nullptr;
+    recompute_owner_map();
+    shell_window_changed();
+    return true;
+}
+
+void discard_process_windows(Process* process) {
+    std::vector<Window*> victims;
+    for (auto& [id, w] : ws().windows)
+        if (!w->destroyed && w->process == process) victims.push_back(w.get());
+    for (Window* w : victims) {
+        forget_timers(w);
+        forget_hotkeys(w);
+        forget_posted_messages(w);
+        w->destroyed = true;
+    }
+    for (Window* w : victims) {
+        if (w->parent && !w->parent->destroyed) unlink(w);
+        if (!w->parent) unlink(w);
+    }
+    if (ws().active && ws().active->destroyed) ws().active = nullptr;
+    if (ws().focus && ws().focus->destroyed) ws().focus = nullptr;
+    if (ws().capture && ws().capture->destroyed) ws().capture = nullptr;
+    for (auto& c : ws().classes)
+        if (c->process == process) c->name.clear();
+    recompute_owner_map();
+    if (!ws().active) activate_next_after(nullptr);
+    shell_window_changed();
+}
+
+void discard_all_windows() {
+    auto& s = ws();
+    for (auto& [id, w] : s.windows) {
+        forget_timers(w.get());
+        forget_hotkeys(w.get());
+        forget_posted_messages(w.get());
+    }
+    s.windows.clear();
+    s.classes.clear();
+    s.top_level.clear();
+    s.active = s.focus = s.capture = nullptr;
+    Framebuffer& fb = framebuffer();
+    for (auto& row : fb.owner)
+        for (auto& o : row) o = 0;
+}
+
+Rect screen_rect(const Window* w) {
+    if (!w->parent) return w->rect;
+    Point o = client_origin(w->parent);
+    return w->rect.offset(o.x, o.y);
+}
+
+Rect client_rect(const Window* w) { return {0, 0, w->rect.width(), w->rect.height()}; }
+
+Point client_origin(const Window* w) {
+    Rect r = screen_rect(w);
+    return {r.left, r.top};
+}
+
+Window* top_level_of(Window* w) {
+    while (w && w->parent) w = w->parent;
+    return w;
+}
+
+bool is_visible(const Window* w) {
+    for (; w; w = w->parent)
+        if (!(w->style & WS_VISIBLE) || w->destroyed) return false;
+    return true;
+}
+
+bool is_enabled_tree(const Window* w) {
+    for (; w; w = w->parent)
+        if (w->style & WS_DISABLED) return false;
+    return true;
+}
+
+void set_window_rect(Window* w, const Rect& r, bool repaint) {
+    bool moved = r.left != w->rect.left || r.top != w->rect.top;
+    bool sized = r.width() != w->rect.width() || r.height() != w->rect.height();
+    w->rect = r;
+    if (is_visible(w)) {
+        recompute_owner_map();
+        if (moved || sized) invalidate(w, nullptr, true);
+        for (Window* c : w->children) invalidate(c, nullptr, true);
+    }
+    HWND h = handle_of(w);
+    if (moved) send(w, WM_MOVE, 0, MAKELPARAM(r.left, r.top));
+    if (sized && window_from_handle(h)) send(w, WM_SIZE, 0, MAKELPARAM(r.width(), r.height()));
+    (void)repaint;
+}
+
+void show_window(Window* w, bool show, bool activate_it) {
+    bool visible_now = (w->style & WS_VISIBLE) != 0;
+    if (show == visible_now) {
+        if (show && activate_it && !w->parent && !w->shell) activate(w, WA_ACTIVE);
+        return;
+    }
+    HWND h = handle_of(w);
+    send(w, WM_SHOWWINDOW, show, 0);
+    if (!window_from_handle(h)) return;
+    if (show)
+        w->style |= WS_VISIBLE;
+    else
+        w->style &= ~DWORD(WS_VISIBLE);
+    recompute_owner_map();
+    if (show) {
+        invalidate(w, nullptr, true);
+        if (!w->parent && !w->shell && activate_it) activate(w, WA_ACTIVE);
+    } else {
+        if (ws().active && contains(w, ws().active)) activate_next_after(w);
+        if (ws().focus && contains(w, ws().focus)) ws().focus = nullptr;
+    }
+    shell_window_changed();
+}
+
+bool enable_window(Window* w, bool enable) {
+    HWND h = handle_of(w);
+    bool was_disabled = (w->style & WS_DISABLED) != 0;
+    if (enable == !was_disabled) return was_disabled;
+    if (enable)
+        w->style &= ~DWORD(WS_DISABLED);
+    else
+        w->style |= WS_DISABLED;
+    // Controls repaint themselves on WM_ENABLE; other windows are not
+    // repainted (a dialog's owner does not flash when the dialog opens).
+    send(w, WM_ENABLE, enable, 0);
+    if (!(w = window_from_handle(h))) return was_disabled;
+    if (!enable && ws().focus && contains(w, ws().focus)) set_focus(nullptr);
+    return was_disabled;
+}
+
+void bring_to_top(Window* w) {
+    if (w->parent) {
+        auto& s = w->parent->children;
+        s.erase(std::remove(s.begin(), s.end(), w), s.end());
+        s.insert(s.begin(), w);
+    } else {
+        std::vector<Window*> owned;
+        owned_windows(w, owned);
+        // Owned windows stay above their owner, in their present order.
+        std::vector<Window*> ordered;
+        for (Window* t : ws().top_level)
+            if (std::find(owned.begin(), owned.end(), t) != owned.end()) ordered.push_back(t);
+        insert_top_level(w);
+        for (auto it = ordered.rbegin(); it != ordered.rend(); ++it)
+            if ((*it)->topmost == w->topmost || (*it)->topmost) insert_top_level(*it);
+    }
+    recompute_owner_map();
+}
+
+void set_topmost(Window* w, bool topmost) {
+    std::vector<Window*> group{w};
+    owned_windows(w, group);
+    std::vector<Window*> ordered;
+    for (Window* t : ws().top_level)
+        if (std::find(group.begin(), group.end(), t) != group.end()) ordered.push_back(t);
+    for (auto it = ordered.rbegin(); it != ordered.rend(); ++it) {
+        (*it)->topmost = topmost;
+        if (topmost)
+            (*it)->ex_style |= WS_EX_TOPMOST;
+        else
+            (*it)->ex_style &= ~DWORD(WS_EX_TOPMOST);
+        insert_top_level(*it);
+    }
+    recompute_owner_map();
+}
+
+const std::vector<Window*>& top_level_windows() { return ws().top_level; }
+
+std::vector<Window*> all_windows() {
+    std::vector<Window*> out;
+    for (Window* t : ws().top_level) collect(t, out);
+    return out;
+}
+
+void recompute_owner_map() {
+    Framebuffer& fb = framebuffer();
+    static uint32_t old[kScreenHeight][kScreenWidth];
+    std::copy(&fb.owner[0][0], &fb.owner[0][0] + kScreenWidth * kScreenHeight, &old[0][0]);
+    for (auto& row : fb.owner)
+        for (auto& o : row) o = 0;
+    const auto& list = ws().top_level;
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if ((*it)->style & WS_VISIBLE) mark_owner(*it, Framebuffer::bounds(), fb);
+
+    std::map<uint32_t, Rect> exposed;
+    for (int y = 0; y < kScreenHeight; ++y)
+        for (int x = 0; x < kScreenWidth; ++x) {
+            uint32_t o = fb.owner[y][x];
+            if (o != old[y][x] && o != 0) exposed[o] = exposed[o].unite(Rect{x, y, x + 1, y + 1});
+        }
+    for (auto& [handle, r] : exposed) {
+        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(handle)));
+        if (!w) continue;
+        Point o = client_origin(w);
+        Rect local = r.offset(-o.x, -o.y);
+        invalidate(w, &local, true);
+    }
+}
+
+void invalidate(Window* w, const Rect* area, bool erase) {
+    Rect whole = client_rect(w);
+    Rect r = area ? area->intersect(whole) : whole;
+    if (r.empty()) return;
+    w->update = w->update.unite(r);
+    if (erase) w->erase_pending = true;
+}
+
+void invalidate_all(bool erase) {
+    for (Window* w : all_windows())
+        if (is_visible(w)) invalidate(w, nullptr, erase);
+}
+
+void validate(Window* w, const Rect* area) {
+    if (!area) {
+        w->update = {};
+        w->erase_pending = false;
+        ++w->validations;
+        return;
+    }
+    // A rectangle that covers the update bounds empties them; a partial one
+    // leaves them (the bounds cannot express a hole).
+    Rect r = *area;
+    if (r.left <= w->update.left && r.top <= w->update.top && r.right >= w->update.right &&
+        r.bottom >= w->update.bottom) {
+        w->update = {};
+        w->erase_pending = false;
+        ++w->validations;
+    }
+}
+
+Window* window_at(int x, int y) {
+    if (!Framebuffer::bounds().contains(x, y)) return nullptr;
+    return window_from_handle(reinterpret_cast<HWND>(uintptr_t(framebuffer().owner[y][x])));
+}
+
+Window* find_window_needing_paint(HWND filter) {
+    for (Window* t : ws().top_level)
+        if (Window* w = paint_search(t, filter)) return w;
+    return nullptr;
+}
+
+void update_window(Window* w) {
+    if (!w || !is_visible(w)) return;
+    HWND h = handle_of(w);
+    if (!w->update.empty()) {
+        unsigned validations = w->validations;
+        send(w, WM_PAINT, 0, 0);
+        w = window_from_handle(h);
+        if (!w) return;
+        // A procedure that does not validate would be asked forever; the
+        // system validates for it once it has been asked.  What became
+        // invalid after the procedure validated stays to be painted.
+        if (w->validations == validations) validate(w, nullptr);
+    }
+    std::vector<Window*> kids = w->children;
+    for (Window* c : kids)
+        if (!c->destroyed) update_window(c);
+}
+
+Window* active_window() { return ws().active; }
+Window* focus_window() { return ws().focus; }
+
+void activate(Window* w, int how) {
+    auto& s = ws();
+    if (w && (w->destroyed || w->shell)) return;
+    if (w == s.active) {
+        if (w) bring_to_top(w);
+        return;
+    }
+    Window* old = s.active;
+    // The window losing the activation hears of it while it is still the
+    // active one (what it does with the focus then stays inside it).
+    if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
+    if (w && w->destroyed) return;
+    s.active = w;
+    if (w) bring_to_top(w);
+    if (w && !w->destroyed && s.active == w)
+        send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
+    shell_window_changed();
+}
+
+void activate_next_after(Window* gone) {
+    Window* next = nullptr;
+    if (gone && gone->owner && !gone->owner->destroyed && (gone->owner->style & WS_VISIBLE) &&
+        !(gone->owner->style & WS_DISABLED))
+        next = gone->owner;
+    if (!next)
+        for (Window* t : ws().top_level)
+            if (t != gone && !t->shell && !t->destroyed && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED)) {
+                next = t;
+                break;
+            }
+    if (ws().active == gone) ws().active = nullptr;
+    if (next)
+        activate(next, WA_ACTIVE);
+    else
+        shell_window_changed();
+}
+
+HWND set_focus(Window* w) {
+    auto& s = ws();
+    Window* old = s.focus;
+    if (w) {
+        Window* top = top_level_of(w);
+        if (top != s.active) activate(top, WA_ACTIVE);
+        if (w->destroyed) return handle_of(old);
+        old = s.focus;
+    }
+    if (old == w) return handle_of(old);
+    s.focus = w;
+    if (old && !old->destroyed) send(old, WM_KILLFOCUS, WPARAM(handle_of(w)), 0);
+    if (w && !w->destroyed && s.focus == w) send(w, WM_SETFOCUS, WPARAM(old && !old->destroyed ? handle_of(old) : nullptr), 0);
+    return old && !old->destroyed ? handle_of(old) : nullptr;
+}
+
+Window* capture_window() { return ws().capture; }
+void set_capture(Window* w) { ws().capture = w; }
+
+LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (!w || w->destroyed || !w->proc) return 0;
+    return w->proc(handle_of(w), msg, wp, lp);
+}
+
+std::string describe(const Window* w) { return w ? to_utf8(w->text) : std::string(); }
+
+Window* find_child_by_id(Window* parent, int id) {
+    if (!parent) return nullptr;
+    for (Window* c : parent->children)
+        if (!c->destroyed && c->control_id == id) return c;
+    return nullptr;
+}
+
+}  // namespace sim

@@ -1,0 +1,146 @@
+// The window system's objects: classes, windows, the window tree and the
+// z-order of top-level windows, and the owner map that gives each screen
+// pixel to the window that shows it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "platform/ce_api.h"
+
+#include "gdi/geometry.h"
+
+namespace sim {
+
+struct Process;
+
+struct WindowClass {
+    std::u16string name;
+    WNDPROC proc = nullptr;
+    UINT style = 0;
+    HBRUSH background = nullptr;
+    HINSTANCE instance = nullptr;
+    int window_extra = 0;
+    Process* process = nullptr;  // null for the system's own classes
+};
+
+struct Window {
+    uint32_t handle = 0;
+    WindowClass* cls = nullptr;
+    WNDPROC proc = nullptr;
+    DLGPROC dialog_proc = nullptr;  // dialogs only
+    DWORD style = 0;
+    DWORD ex_style = 0;
+    std::u16string text;
+    Window* parent = nullptr;            // child windows
+    Window* owner = nullptr;             // top-level windows
+    std::vector<Window*> children;       // front to back
+    int control_id = 0;
+    HINSTANCE instance = nullptr;
+    Process* process = nullptr;
+    Rect rect;  // window rectangle: screen coordinates (top-level) or parent client coordinates (child)
+    Rect update;  // update region's bounds, client coordinates
+    bool erase_pending = false;
+    unsigned validations = 0;  // how often BeginPaint or ValidateRect emptied the update region
+    bool destroyed = false;
+    bool topmost = false;
+    bool shell = false;          // the shell's own windows: never activated
+    bool journaled = true;       // create/destroy go into the journal
+    LONG_PTR user_data = 0;
+    std::vector<LONG_PTR> extra;
+    // Dialogs.
+    bool is_dialog = false;
+    LONG_PTR dialog_result = 0;
+    LONG_PTR dialog_user = 0;
+    bool dialog_ended = false;
+    INT_PTR end_code = 0;
+    HWND dialog_focus = nullptr;  // control to give the focus back to on activation
+    // Shell attributes.
+    bool caption_ok = false;      // an OK/Done button in the top bar while active
+    bool has_nav_text = false;
+    std::u16string nav_text;
+    HFONT font = nullptr;         // WM_SETFONT for controls and dialogs
+    std::shared_ptr<void> control;  // a control's own state
+};
+
+// Handle <-> window.
+Window* window_from_handle(HWND h);  // null for an unknown or destroyed handle
+HWND handle_of(const Window* w);
+
+// Classes.
+WindowClass* find_class(const std::u16string& name, Process* process);
+WindowClass* register_system_class(const std::u16string& name, WNDPROC proc, HBRUSH background);
+WindowClass* register_class(const WindowClass& wc);
+bool unregister_class(const std::u16string& name, Process* process);
+
+// Creation and destruction (messages as the Win32 documents them).
+struct CreateParams {
+    DWORD ex_style = 0;
+    std::u16string class_name;
+    std::u16string title;
+    DWORD style = 0;
+    int x = 0, y = 0, width = 0, height = 0;
+    HWND parent = nullptr;
+    HMENU menu = nullptr;
+    HINSTANCE instance = nullptr;
+    LPVOID param = nullptr;
+    bool shell = false;
+    bool journaled = true;
+    bool is_dialog = false;
+    DLGPROC dialog_proc = nullptr;
+};
+Window* create_window(const CreateParams& p);
+bool destroy_window(Window* w);
+// Removes a process's windows at its end without calling their procedures.
+void discard_process_windows(Process* process);
+void discard_all_windows();
+
+// Geometry.
+Rect screen_rect(const Window* w);         // the window's rectangle on the screen
+Rect client_rect(const Window* w);         // (0, 0, width, height)
+Point client_origin(const Window* w);      // screen position of client (0, 0)
+Window* top_level_of(Window* w);
+bool is_visible(const Window* w);          // itself and every ancestor visible
+bool is_enabled_tree(const Window* w);     // itself and every ancestor enabled
+void set_window_rect(Window* w, const Rect& r, bool repaint);
+void show_window(Window* w, bool show, bool activate);
+// Returns whether the window was disabled before.
+bool enable_window(Window* w, bool enable);
+void bring_to_top(Window* w);
+void set_topmost(Window* w, bool topmost);
+
+// The z-ordered list of top-level windows, front first.
+const std::vector<Window*>& top_level_windows();
+std::vector<Window*> all_windows();
+
+// Owner map and invalidation.
+void recompute_owner_map();  // also invalidates what became visible
+void invalidate(Window* w, const Rect* client_area, bool erase);
+void invalidate_all(bool erase);
+void validate(Window* w, const Rect* client_area);
+Window* window_at(int x, int y);  // the deepest visible window owning the screen pixel
+Window* find_window_needing_paint(HWND filter);
+void update_window(Window* w);  // paints now what is invalid (and the children)
+
+// Activation and focus.
+Window* active_window();
+Window* focus_window();
+void activate(Window* w, int how);  // WA_ACTIVE or WA_CLICKACTIVE; null deactivates
+void activate_next_after(Window* gone);
+HWND set_focus(Window* w);
+Window* capture_window();
+void set_capture(Window* w);
+
+// Sends a message to a window procedure (dialogs through their dialog manager).
+LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp);
+
+// Journal helpers.
+std::string describe(const Window* w);  // the window's title, for the journal
+Window* find_child_by_id(Window* parent, int id);
+
+}  // namespace sim

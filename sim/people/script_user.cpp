@@ -1,0 +1,330 @@
+#include "people/script_user.h"
+
+#include "device/journal.h"
+#include "device/png.h"
+#include "drivers/gapi.h"
+#include "gdi/screen.h"
+#include "kernel/clock.h"
+#include "kernel/process.h"
+#include "kernel/text.h"
+#include "people/demo_user.h"
+#include "people/expectations.h"
+#include "shell/shell.h"
+#include "user/input.h"
+#include "user/message_queue.h"
+#include "user/window.h"
+
+namespace sim {
+
+std::string screenshot_path(const std::string& dir, const std::string& file) {
+    if (file.empty() || file[0] == '/' || dir.empty()) return file;
+    return dir + "/" + file;
+}
+
+bool take_screenshot(const std::string& path, std::string* error) {
+    bool ok = write_png(framebuffer(), path, 1, error);
+    log_event("screenshot", {{"file", path}, {"ok", ok}});
+    return ok;
+}
+
+namespace {
+
+void tap_at(int x, int y) {
+    queue_input({RawInput::StylusDown, x, y, 0});
+    queue_input({RawInput::StylusUp, x, y, 0});
+}
+
+Window* find_descendant(Window* w, const std::function<bool(Window*)>& match) {
+    for (Window* c : w->children) {
+        if (c->destroyed) continue;
+        if (match(c)) return c;
+        if (Window* d = find_descendant(c, match)) return d;
+    }
+    return nullptr;
+}
+
+std::u16string without_prefix_marks(const std::u16string& s) {
+    std::u16string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == u'&' && i + 1 < s.size()) ++i;
+        out += s[i];
+    }
+    return out;
+}
+
+// A push button of the program's windows (the active one first, then the
+// others front to back) with the action's id or text.
+Window* find_program_control(const ScriptAction& a) {
+    std::u16string wanted = to_u16(a.text);
+    auto match = [&](Window* w) {
+        if (!w->cls || lower(w->cls->name) != u"button") return false;
+        DWORD type = w->style & BS_TYPEMASK;
+        if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return false;
+        if (a.by_text) return w->text == wanted || without_prefix_marks(w->text) == wanted;
+        return w->control_id == a.control_id;
+    };
+    std::vector<Window*> tops;
+    if (Window* active = active_window()) tops.push_back(active);
+    for (Window* t : top_level_windows())
+        if (t != active_window() && !t->shell && !t->destroyed) tops.push_back(t);
+    for (Window* t : tops)
+        if (Window* c = find_descendant(t, match)) return c;
+    return nullptr;
+}
+
+const char* answer_word(int id) {
+    switch (id) {
+        case IDOK: return "ok";
+        case IDCANCEL: return "cancel";
+        case IDYES: return "yes";
+        case IDNO: return "no";
+        default: return nullptr;
+    }
+}
+
+class ScriptUser : public Person {
+public:
+    explicit ScriptUser(const RunOptions& o) : script_(o.script), dir_(o.screenshots_dir) {
+        journal().set_watcher([this](const json& line) { expectations_.watch(line); });
+    }
+    ~ScriptUser() override {
+        set_frame_observer(nullptr);
+        journal().set_watcher(nullptr);
+    }
+
+    void idle(std::optional<uint64_t> next_due) override {
+        if (wait_until_) {
+            if (next_due && *next_due <= *wait_until_) {
+                clock().advance_to(*next_due);
+                return;
+            }
+            clock().advance_to(*wait_until_);
+            wait_until_.reset();
+            return;
+        }
+        // An expectation only looks: the next line follows at once, so
+        // that looking takes no turn of its own (while a sound plays, say).
+        for (;;) {
+            if (next_ >= script_.actions.size()) end_of_script();
+            const ScriptAction& a = script_.actions[next_++];
+            perform(a);
+            if (!a.is_expectation()) return;
+        }
+    }
+
+private:
+    [[noreturn]] void fail(const ScriptAction& a, std::string what, int exit_code = 2) {
+        for (char& c : what)
+            if (c == '\n' || c == '\r') c = ' ';  // one line, whatever the device shows
+        throw ScriptError(script_.path + ":" + std::to_string(a.line) + ": " + what, exit_code);
+    }
+
+    // The script is done: the device loses power, unless a frame it was to
+    // keep never came, which the run reports (exit code 1).
+    [[noreturn]] void end_of_script() {
+        if (frame_shots_.empty()) throw PowerOff{};
+        std::string lines;
+        for (const ScriptAction& a : frame_shots_) {
+            lines += (lines.empty() ? "" : "\n") + script_.path + ":" + std::to_string(a.line) +
+                     ": screenshot-frame: frame " + std::to_string(a.draw_call) + " never came (" +
+                     (frames_seen_ ? "the last frame shown was " + std::to_string(frames_seen_)
+                                   : std::string("no frame was shown")) +
+                     "), so " + a.file + " was not written";
+        }
+        throw ScriptError(lines, 1);
+    }
+
+    // A tap a person makes on `target`, at its centre: stops the run when
+    // another window shows there, as the person's tap would reach that
+    // one.  `hint` says what the person would do instead.
+    void tap_as_person(const ScriptAction& a, Window* target, const std::string& what, const std::string& hint) {
+        if (!is_visible(target)) fail(a, what + " is not shown");
+        Rect r = screen_rect(target);
+        Point p{r.left + r.width() / 2, r.top + r.height() / 2};
+        bool nothing;
+        if (Window* over = tap_lands_elsewhere(target, p, &nothing)) {
+            fail(a, what + " is covered by " + window_name_for_person(top_level_of(over)) +
+                        ": a person's tap would reach that window" + (hint.empty() ? "" : "; " + hint));
+        }
+        if (nothing) fail(a, what + " is not on the screen");
+        tap_at(p.x, p.y);
+    }
+
+    void check(const ScriptAction& a) {
+        Expectations::Outcome o = expectations_.check(a);
+        json ev = {{"action", script_action_name(a.kind)}, {"line", a.line}, {"ok", o.held}};
+        if (!o.held) ev["seen"] = o.seen;
+        log_event("expect", ev);
+        if (o.held) return;
+        const char* name = script_action_name(a.kind);
+        if (o.script_fault) fail(a, std::string(name) + ": " + o.seen, 2);
+        fail(a, std::string(name) + ": expected " + o.expected + ", seen " + o.seen, 1);
+    }
+
+    void perform(const ScriptAction& a) {
+        json in = {{"action", script_action_name(a.kind)}, {"line", a.line}};
+        switch (a.kind) {
+            case ScriptAction::Tap:
+                in["x"] = a.x;
+                in["y"] = a.y;
+                log_event("input", in);
+                tap_at(a.x, a.y);
+                break;
+            case ScriptAction::Drag:
+                in["x"] = a.x;
+                in["y"] = a.y;
+                in["x2"] = a.x2;
+                in["y2"] = a.y2;
+                log_event("input", in);
+                queue_input({RawInput::StylusDown, a.x, a.y, 0});
+                queue_input({RawInput::StylusMove, a.x2, a.y2, 0});
+                queue_input({RawInput::StylusUp, a.x2, a.y2, 0});
+                break;
+            case ScriptAction::Press:
+                in["key"] = a.key;
+                log_event("input", in);
+                queue_input({RawInput::KeyDown, 0, 0, a.key});
+                queue_input({RawInput::KeyUp, 0, 0, a.key});
+                break;
+            case ScriptAction::Answer: {
+                in["answer"] = a.word;
+                log_event("input", in);
+                Window* box = front_message_box();
+                if (!box) fail(a, "no message box is open");
+                int id = a.word == "ok" ? IDOK : a.word == "cancel" ? IDCANCEL : a.word == "yes" ? IDYES : IDNO;
+                Window* button = find_child_by_id(box, id);
+                if (!button) fail(a, "the message box has no \"" + a.word + "\" button");
+                // What the action button would answer: the box's default button.
+                std::string hint;
+                for (Window* b : box->children) {
+                    if (b->destroyed || (b->style & BS_TYPEMASK) != BS_DEFPUSHBUTTON) continue;
+                    const char* word = answer_word(b->control_id);
+                    if (b == button)
+                        hint = "a person would press the action button (press action), which answers it";
+                    else if (word)
+                        hint = std::string("the action button (press action) would answer ") + word + " instead";
+                }
+                tap_as_person(a, button, "the message box's \"" + to_utf8(button->text) + "\" button", hint);
+                break;
+            }
+            case ScriptAction::Click: {
+                if (a.by_text)
+                    in["text"] = a.text;
+                else
+                    in["id"] = a.control_id;
+                log_event("input", in);
+                Window* top = active_window();
+                if (!top) fail(a, "no window is active");
+                std::u16string wanted = to_u16(a.text);
+                Window* c = find_descendant(top, [&](Window* w) {
+                    if (a.by_text) return w->text == wanted || without_prefix_marks(w->text) == wanted;
+                    return w->control_id == a.control_id;
+                });
+                if (!c) {
+                    fail(a, a.by_text ? "the active window has no control \"" + a.text + "\""
+                                      : "the active window has no control " + std::to_string(a.control_id));
+                }
+                tap_as_person(a, c,
+                              a.by_text ? "the control \"" + a.text + "\"" : "control " + std::to_string(a.control_id),
+                              "");
+                break;
+            }
+            case ScriptAction::ClickThrough: {
+                if (a.by_text)
+                    in["text"] = a.text;
+                else
+                    in["id"] = a.control_id;
+                log_event("input", in);
+                // The button clicks itself, as a tap on it would make it do,
+                // when the program next fetches its messages; a disabled one
+                // ignores it as it ignores taps.
+                Window* c = find_program_control(a);
+                if (!c) {
+                    fail(a, a.by_text ? "the program has no push button \"" + a.text + "\""
+                                      : "the program has no push button " + std::to_string(a.control_id));
+                }
+                if (is_visible(c) && is_enabled_tree(c)) post(handle_of(c), BM_CLICK, 0, 0);
+                break;
+            }
+            case ScriptAction::CaptionOk: {
+                log_event("input", in);
+                if (!shell_caption_ok_visible()) fail(a, "the top bar shows no OK button");
+                Rect r = shell_caption_ok_rect();
+                Point p{r.left + r.width() / 2, r.top + r.height() / 2};
+                Window* at = window_at(p.x, p.y);
+                if (!at || !top_level_of(at)->shell)
+                    fail(a, "the top bar's OK button is covered by " +
+                                window_name_for_person(at ? top_level_of(at) : nullptr) +
+                                ": a person's tap would reach that window");
+                tap_at(p.x, p.y);
+                break;
+            }
+            case ScriptAction::Help: {
+                log_event("input", in);
+                Window* top = active_window();
+                if (!top) fail(a, "no window is active to ask for help");
+                post(handle_of(top), WM_HELP, 0, 0);
+                break;
+            }
+            case ScriptAction::Launch:
+                log_event("input", in);
+                run_program(u"\\Windows\\Dravik.exe", u"", nullptr);
+                break;
+            case ScriptAction::Wait:
+                in["ms"] = a.ms;
+                log_event("input", in);
+                wait_until_ = clock().now_ms() + uint64_t(a.ms);
+                break;
+            case ScriptAction::Screenshot: {
+                std::string error;
+                if (!take_screenshot(screenshot_path(dir_, a.file), &error)) fail(a, error);
+                break;
+            }
+            case ScriptAction::ScreenshotFrame:
+                // Taken later, while the program draws; nothing waits for it.
+                frame_shots_.push_back(a);
+                set_frame_observer([this](int call) { frame_shown(call); });
+                break;
+            case ScriptAction::ExpectMsgbox:
+            case ScriptAction::ExpectText:
+            case ScriptAction::ExpectStatus:
+            case ScriptAction::ExpectLog:
+            case ScriptAction::ExpectScreen:
+                check(a);
+                break;
+        }
+    }
+
+    void frame_shown(int call) {
+        frames_seen_ = call;
+        for (size_t i = 0; i < frame_shots_.size();) {
+            if (frame_shots_[i].draw_call != call) {
+                ++i;
+                continue;
+            }
+            ScriptAction a = frame_shots_[i];
+            frame_shots_.erase(frame_shots_.begin() + long(i));
+            std::string error;
+            if (!take_screenshot(screenshot_path(dir_, a.file), &error)) fail(a, error);
+        }
+    }
+
+    Script script_;
+    std::string dir_;
+    size_t next_ = 0;
+    std::optional<uint64_t> wait_until_;
+    std::vector<ScriptAction> frame_shots_;  // armed, waiting for their frame
+    int frames_seen_ = 0;                    // the last frame shown, by its GXBeginDraw call
+    Expectations expectations_;
+};
+
+}  // namespace
+
+std::unique_ptr<Person> make_user(const RunOptions& options) {
+    if (options.user == UserKind::Script) return std::make_unique<ScriptUser>(options);
+    DemoSettings demo;
+    demo.screenshots_dir = options.screenshots_dir.empty() ? "screenshots" : options.screenshots_dir;
+    return std::make_unique<DemoUser>(demo);
+}
+
+}  // namespace sim

@@ -1,0 +1,41 @@
+// The users the headless simulator knows: the scripted user, who performs a
+// script's actions one by one whenever the program waits, and the demo.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "device/person.h"
+#include "people/script.h"
+
+namespace sim {
+
+enum class UserKind { Demo, Script, Window };
+
+struct RunOptions {
+    std::string state_dir;        // already opened and checked by the caller
+    std::string journal_path;     // "" for none
+    std::string screenshots_dir;  // where screenshots land ("" : current folder)
+    UserKind user = UserKind::Demo;
+    Script script;                // parsed, when user == Script
+    int scale = 2;                // device window scale
+};
+
+// An action the script asks for cannot be done (no message box open, no
+// such control, a button another window covers), exit code 2; or what the
+// script expects is not what the device shows, exit code 1.  The run stops
+// with this message, "FILE:LINE: ...", one line for each thing wrong.
+struct ScriptError : PersonGivesUp {
+    explicit ScriptError(const std::string& message, int exit_code = 2) : PersonGivesUp(message, message, exit_code) {}
+};
+
+// The headless person: the scripted user for a script, else the demo.
+std::unique_ptr<Person> make_user(const RunOptions& options);
+
+// Where a screenshot named in a script or by the demo is written.
+std::string screenshot_path(const std::string& dir, const std::string& file);
+// Writes the screen to `path` (PNG) and journals it; false on failure.
+bool take_screenshot(const std::string& path, std::string* error);
+
+}  // namespace sim
