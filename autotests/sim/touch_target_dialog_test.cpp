@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "framebuffer.h"
 #include "screen.h"
+#include "user.h"
 
 #include "tests/draw_target.cpp"
 #include "tests/touch_target_dialog.cpp"
