@@ -56,9 +56,10 @@ void WindowTest::stop_backend() {
     g_person.steps_ = nullptr;
 }
 
-std::string WindowTest::default_name(HWND h) {
+std::string WindowTest::default_name(HWND h, bool* titled) {
     sim::Window* w = sim::window_from_handle(h);
     std::string name = w ? sim::to_utf8(w->text) : "?";
+    if (titled) *titled = !name.empty();
     if (name.empty() && w && w->cls) name = sim::to_utf8(w->cls->name);
     return name;
 }

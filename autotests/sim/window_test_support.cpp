@@ -1,5 +1,6 @@
 #include "window_test_support.h"
 
+#include <cstdio>
 #include <sstream>
 
 namespace wintest {
@@ -115,23 +116,25 @@ namespace {
 
 std::string describe(const Logged& m) {
     std::ostringstream s;
-    s << m.window << " " << message_name(m.msg) << " wp=" << m.wp << " lp=" << m.lp;
+    s << m.window << " " << message_name(m.msg) << " wp=" << uint32_t(m.wp) << " lp=" << uint32_t(m.lp);
     return s.str();
 }
 
 std::string describe(const Expected& e) {
     std::ostringstream s;
     s << e.window << " " << message_name(e.msg);
-    if (e.flags & kWparam) s << " wp=" << e.wp;
-    if (e.flags & kLparam) s << " lp=" << e.lp;
+    if (e.flags & kWparam) s << " wp=" << uint32_t(e.wp);
+    if (e.flags & kLparam) s << " lp=" << uint32_t(e.lp);
     if (e.flags & kOptional) s << " (optional)";
     return s.str();
 }
 
+// The device is 32-bit: its message parameters are the low 32 bits (a
+// 64-bit desktop sign-extends some lParams, the simulator does not).
 bool same(const Logged& g, const Expected& e) {
     if (g.window != e.window || g.msg != e.msg) return false;
-    if ((e.flags & kWparam) && g.wp != e.wp) return false;
-    if ((e.flags & kLparam) && g.lp != e.lp) return false;
+    if ((e.flags & kWparam) && uint32_t(g.wp) != uint32_t(e.wp)) return false;
+    if ((e.flags & kLparam) && uint32_t(g.lp) != uint32_t(e.lp)) return false;
     return true;
 }
 
@@ -271,9 +274,22 @@ void WindowTest::TearDown() {
 std::string WindowTest::remember(HWND h) {
     auto it = names_.find(h);
     if (it != names_.end()) return it->second;
-    std::string name = default_name(h);
-    names_[h] = name;
+    bool titled = false;
+    std::string name = default_name(h, &titled);
+    // Before creation has set the title (a desktop sends a few messages
+    // then) the class name stands in, and is not kept.
+    if (titled) names_[h] = name;
     return name;
+}
+
+bool WindowTest::stylus_made(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_MOUSEMOVE && msg != WM_LBUTTONDOWN && msg != WM_LBUTTONUP) return true;
+    POINT p{short(LOWORD(lp)), short(HIWORD(lp))};
+    ClientToScreen(h, &p);
+    bool moved = p.x != pointer_.x || p.y != pointer_.y;
+    pointer_ = p;
+    if (msg != WM_MOUSEMOVE) return true;
+    return (wp & MK_LBUTTON) && moved;
 }
 
 std::string WindowTest::name_of(HWND h) const {
@@ -289,8 +305,12 @@ const WindowTest::Handler* WindowTest::find_handler(const std::string& name, UIN
 LRESULT CALLBACK WindowTest::window_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     WindowTest* t = current_;
     if (!t) return DefWindowProcW(h, msg, wp, lp);
+    if (msg == WM_CREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
+        if (cs->lpszName && cs->lpszName[0]) t->names_[h] = utf8(cs->lpszName);
+    }
     std::string name = t->remember(h);
-    if (recorded_message(msg)) t->log_.push_back({name, msg, wp, lp});
+    if (recorded_message(msg) && t->stylus_made(h, msg, wp, lp)) t->log_.push_back({name, msg, wp, lp});
     if (msg == WM_TIMER) ++t->timers_seen_;
     if (const Handler* handler = t->find_handler(name, msg)) return (*handler)(h, wp, lp);
     if (msg == WM_PAINT) {
@@ -387,8 +407,12 @@ HWND WindowTest::message_box_button(int id) {
         for (int x = int(r.left); x < int(r.right); ++x) {
             uint16_t got = shot[size_t(y) * size_t(width) + size_t(x)];
             if (got != colour565)
-                return ::testing::AssertionFailure()
-                       << "pixel (" << x << ", " << y << ") is 0x" << std::hex << got << ", not 0x" << colour565;
+            {
+                char text[80];
+                std::snprintf(text, sizeof text, "pixel (%d, %d) is %04x, not %04x", x, y, unsigned(got),
+                              unsigned(colour565));
+                return ::testing::AssertionFailure() << text;
+            }
         }
     return ::testing::AssertionSuccess();
 }

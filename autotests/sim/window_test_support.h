@@ -222,6 +222,11 @@ protected:
     size_t timers_seen_ = 0;
 
 private:
+    // A stylus moves only while it touches the screen, and each move moves
+    // it: the hover moves and standing-still moves of a desktop mouse are
+    // not recorded.
+    bool stylus_made(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    POINT pointer_{-1, -1};
     static WindowTest* current_;
     const Handler* find_handler(const std::string& name, UINT msg) const;
     std::string remember(HWND h);
@@ -232,7 +237,9 @@ private:
     void stop_backend();
 
 protected:
-    static std::string default_name(HWND h);  // title, else class
+    // The window's title, else its class (`titled` says which); read without
+    // sending the window a message.
+    static std::string default_name(HWND h, bool* titled = nullptr);
 };
 
 }  // namespace wintest
