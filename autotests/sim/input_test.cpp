@@ -151,7 +151,8 @@ TEST_F(Input, TapOnAnInactiveWindowActivatesItByClick) {
                                   {"a", WM_LBUTTONDOWN, kLparam, 0, MAKELPARAM(50, 34)},
                                   {"a", WM_LBUTTONUP}}));
     EXPECT_EQ(GetActiveWindow(), a);
-    // A second tap on the now active window activates nothing.
+    // A second tap on the now active window (brought over b) activates nothing.
+    if (!wintest::documented_only(wintest::kZOrder)) return;
     then_tap(50, 200);
     deliver();
     EXPECT_TRUE(sequence_matches(take_only({WM_ACTIVATE, WM_LBUTTONDOWN, WM_LBUTTONUP}),

@@ -80,17 +80,25 @@ TEST_F(Painting, BeginPaintErasesWithTheClassBrush) {
         SCOPED_TRACE(wintest::utf8(c.cls));
         TearDown();
         SetUp();
-        uint16_t before = pixel(60, 100);
         HWND w = create("w", WS_VISIBLE | WS_POPUP, 20, 60, 100, 80, nullptr, 0, 0, c.cls);
         ASSERT_TRUE(w);
+        pump();  // shown and painted a first time
         take();
-        pump();
+        take_paints();
+        const std::vector<uint16_t> before = pixels_of({20, 60, 120, 140});
+        // The whole window, to be erased: erased inside BeginPaint.
+        InvalidateRect(w, nullptr, TRUE);
+        UpdateWindow(w);
         EXPECT_TRUE(sequence_matches(take_only({WM_PAINT, WM_ERASEBKGND}), {{"w", WM_PAINT}, {"w", WM_ERASEBKGND}}));
         std::vector<Painted> p = paints_of("w");
         ASSERT_EQ(p.size(), 1u);
         EXPECT_TRUE(same_rect(p[0].area, {0, 0, 100, 80})) << text(p[0].area);
         EXPECT_EQ(p[0].erase, c.erase_left);
-        EXPECT_TRUE(all_pixels({20, 60, 120, 140}, c.filled ? kRed : before));
+        if (c.filled) {
+            EXPECT_TRUE(all_pixels({20, 60, 120, 140}, kRed));
+        } else {
+            EXPECT_TRUE(pixels_of({20, 60, 120, 140}) == before) << "erased without a brush";
+        }
     }
 }
 
@@ -118,7 +126,9 @@ TEST_F(Painting, AWindowDrawsOnlyOnItsOwnVisiblePixels) {
     EXPECT_TRUE(all_pixels({0, top + 174, 240, top + 242}, kGreen));  // the input panel button is below
     EXPECT_TRUE(all_pixels({0, top, 40, top + 242}, kGreen));
 
-    // The back window repaints completely while activated: still under the topmost one.
+    // The back window repaints completely while activated: still under the
+    // topmost one.  (Wine without a window manager restacks on activation.)
+    if (!wintest::documented_only(wintest::kZOrder)) return;
     SetActiveWindow(back);
     InvalidateRect(back, nullptr, TRUE);
     UpdateWindow(back);
@@ -201,6 +211,11 @@ TEST_F(Painting, ControlsOfADisabledOwnerPaintAsEnabled) {
     EXPECT_FALSE(snapshot() == enabled) << "a disabled check box looks enabled";
 }
 
+// The device draws straight into its one framebuffer: what a window
+// uncovers is painted again.  A composing desktop keeps every window's
+// picture off the screen and shows it again without painting.
+const char* const kNoCompositor = "https://learn.microsoft.com/en-us/windows/win32/dwm/dwm-overview";
+
 TEST_F(Painting, ClosingADialogRepaintsTheAreaItUncovers) {
     HWND main = create_main("main", TEXT("RedRecorder"));
     pump();
@@ -224,6 +239,7 @@ TEST_F(Painting, ClosingADialogRepaintsTheAreaItUncovers) {
     });
     ASSERT_EQ(run_dialog(t, main), IDOK);
     ASSERT_GT(dialog_rect.right, dialog_rect.left);
+    WINTEST_DEVICE_ONLY(kNoCompositor);
     pump();
     std::vector<Painted> p = paints_of("main");
     ASSERT_EQ(p.size(), 1u);
@@ -255,6 +271,7 @@ TEST_F(Painting, AnAreaUncoveredDuringAPaintIsPaintedAgain) {
         queue_press(VK_RETURN);
     });
     pump();
+    WINTEST_DEVICE_ONLY(kNoCompositor);
     EXPECT_EQ(paints, 2);
     ASSERT_GT(box_rect.bottom, box_rect.top);
     EXPECT_TRUE(all_pixels(box_rect, colour(RGB(0, 0, 0)))) << "the box's picture stayed on the screen";
@@ -324,7 +341,8 @@ TEST_F(Painting, InvalidatingAllWindowsRepaintsEveryVisibleWindow) {
 }
 
 TEST_F(Painting, UpdateWindowPaintsAtOnce) {
-    HWND w = create_main("w", TEXT("RedRecorder"));
+    // (Clipping its child, as every window on the device does.)
+    HWND w = create_main("w", TEXT("RedRecorder"), WS_VISIBLE | WS_POPUP | WS_CLIPCHILDREN);
     HWND child = create("child", WS_CHILD | WS_VISIBLE, 10, 10, 50, 50, w);
     pump();
     take();
@@ -353,14 +371,18 @@ TEST_F(Painting, TopmostCarriesOwnedWindowsAndNotTopmostUndoesIt) {
 
     ASSERT_TRUE(SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
     expect_order((Order{"owned", "main", "MS_SIPBUTTON", "HHTaskBar", "other", "DesktopExplorerWindow"}));
-    EXPECT_TRUE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_TRUE(GetWindowLongW(owned, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    if (wintest::documented_only(wintest::kZOrder)) {
+        EXPECT_TRUE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_TRUE(GetWindowLongW(owned, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    }
     EXPECT_EQ(window_at(200, 200), main) << "main shows over the other window";
 
     ASSERT_TRUE(SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
     expect_order((Order{"MS_SIPBUTTON", "HHTaskBar", "owned", "main", "other", "DesktopExplorerWindow"}));
-    EXPECT_FALSE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_FALSE(GetWindowLongW(owned, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    if (wintest::documented_only(wintest::kZOrder)) {
+        EXPECT_FALSE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_FALSE(GetWindowLongW(owned, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    }
 }
 
 TEST_F(Painting, ActivationBringsAWindowToTheTopOfItsBand) {
@@ -373,9 +395,10 @@ TEST_F(Painting, ActivationBringsAWindowToTheTopOfItsBand) {
         const char* what;
         std::function<void()> act;
         Order order;
+        bool raised = true;  // the order comes from activation bringing a window up
     };
     const Step steps[] = {
-        {"created", [] {}, b_first},
+        {"created", [] {}, b_first, false},
         {"a activated", [&] { SetActiveWindow(a); }, a_first},
         {"b brought forward", [&] { SetForegroundWindow(b); }, b_first},
         {"a tapped", [&] { queue_tap(200, 50), pump(); }, a_first},
@@ -384,6 +407,7 @@ TEST_F(Painting, ActivationBringsAWindowToTheTopOfItsBand) {
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
         s.act();
+        if (s.raised && !wintest::documented_only(wintest::kZOrder)) continue;
         expect_order(s.order);
     }
     EXPECT_EQ(GetActiveWindow(), t);

@@ -7,6 +7,7 @@ namespace wintest {
 
 WindowTest* WindowTest::current_ = nullptr;
 
+const char* const kZOrder = "https://techshelps.github.io/Win32/html/2jn_ogc.htm";
 const char* const kShellBars = "https://static.codeproject.com/Articles/394120/Windows-Mobile-Kiosk-Mode-Series-Part-2";
 
 std::string utf8(const WCHAR* s) {

@@ -54,6 +54,16 @@ bool device_only(const char* source);
 #define WINTEST_DEVICE_ONLY(source) \
     if (!::wintest::device_only(source)) GTEST_SKIP() << "the device's behaviour: " << (source)
 
+// Documented Win32 behaviour that the other Win32 implementation does not
+// show (Wine under a bare X server has no window manager to raise and
+// restack its windows).  Checked on the device, listed elsewhere.
+bool documented_only(const char* source);
+
+// The documentation of the z-order: activation brings a top-level window to
+// the top of its band, and a window made (or no longer) topmost takes its
+// owned windows with it.
+extern const char* const kZOrder;
+
 // One message as a recording procedure saw it.
 struct Logged {
     std::string window;
