@@ -29,6 +29,7 @@ TEST_F(Messages, CreationSendsItsMessagesInOrder) {
         RECT rect;
         std::vector<Expected> sequence;
         const char* device_only = nullptr;
+        const char* documented_only = nullptr;
     };
     const RECT work = work_area();
     const Case cases[] = {
@@ -51,7 +52,10 @@ TEST_F(Messages, CreationSendsItsMessagesInOrder) {
           {"w", WM_SETFOCUS}}},
         {"visible, activation answered by the window itself: no focus",
          WS_VISIBLE | WS_POPUP, 0, 30, 240, 200, true, {0, 30, 240, 230},
-         {{"w", WM_CREATE}, {"w", WM_SIZE}, {"w", WM_MOVE}, {"w", WM_SHOWWINDOW}, {"w", WM_ACTIVATE}}},
+         {{"w", WM_CREATE}, {"w", WM_SIZE}, {"w", WM_MOVE}, {"w", WM_SHOWWINDOW}, {"w", WM_ACTIVATE}},
+         nullptr,
+         // The default procedure's answer to WM_ACTIVATE is what gives the focus.
+         "https://learn.microsoft.com/en-us/windows/win32/inputdev/wm-activate"},
         {"hidden: neither shown nor activated",
          WS_POPUP, 0, 30, 240, 200, false, {0, 30, 240, 230},
          {{"w", WM_CREATE}, {"w", WM_SIZE}, {"w", WM_MOVE}}},
@@ -59,6 +63,7 @@ TEST_F(Messages, CreationSendsItsMessagesInOrder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.device_only && !wintest::device_only(c.device_only)) continue;
+        if (c.documented_only && !wintest::documented_only(c.documented_only)) continue;
         TearDown();
         SetUp();
         if (c.handles_activate) on("w", WM_ACTIVATE, [](HWND, WPARAM, LPARAM) { return LRESULT(0); });

@@ -81,9 +81,20 @@ bool idle_step() {
     return ran;
 }
 
+std::vector<HWND> thread_windows();
+std::string class_of(HWND h);
+
+// A dialog box that its modal loop has not shown yet: it shows it once the
+// queue is empty, and the person acts on what is on the screen.
+bool dialog_still_hidden() {
+    for (HWND h : thread_windows())
+        if (class_of(h) == "#32770" && !IsWindowVisible(h) && IsWindowEnabled(h)) return true;
+    return false;
+}
+
 void CALLBACK idle_tick(HWND, UINT, UINT_PTR, DWORD) {
     // Reached only from a loop that is not ours: a modal loop of the system.
-    if (g_done) return;
+    if (g_done || dialog_still_hidden()) return;
     if (!idle_step()) {
         g_done = true;
         PostQuitMessage(kDoneCode);
@@ -307,13 +318,13 @@ HWND WindowTest::message_box() {
     return nullptr;
 }
 
-// Wine keeps what windows draw in surfaces that reach the screen on the
-// way through the message loop: let them, before the screen is read.
+// Wine keeps what windows draw in surfaces that reach the screen when the
+// thread looks at its queue, at most every 50 ms: let them, before the
+// screen is read.
 static void let_drawing_reach_the_screen() {
     GdiFlush();
+    Sleep(60);
     MSG m;
-    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
-    if (getenv("WINTEST_FLUSH_MS")) Sleep(atoi(getenv("WINTEST_FLUSH_MS")));
     PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
 }
 
