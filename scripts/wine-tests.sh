@@ -42,20 +42,17 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot --init >/dev/null 2>&1
 fi
 
-report="$build/win32_tests.xml"
-rm -f "$report"
+log="$build/win32_tests.log"
 echo "== The plain-Win32 tests on Wine"
-# The tests run inside a Wine desktop the size of the device's screen.
-# (Unix paths reach the program as paths on Wine's drive Z:, the root.)
-timeout 600 "$wine" explorer /desktop=dravik,240x320 "$build/win32_tests.exe" --gtest_output="xml:$report" "$@" || true
-if [ ! -f "$report" ]; then
-  echo "Wine run: no result (the test program did not finish)"
+# The tests run inside a Wine desktop the size of the device's screen; the
+# desktop does not pass the program's exit code on, so its summary decides.
+timeout 600 "$wine" explorer /desktop=dravik,240x320 "$build/win32_tests.exe" "$@" 2>&1 | tee "$log" || true
+if ! grep -q '^\[==========\] .* ran\.' "$log"; then
+  echo "Wine run: the test program did not finish"
   exit 1
 fi
-failures=$(sed -n 's/.*<testsuites[^>]* failures="\([0-9]*\)".*/\1/p' "$report" | head -1)
-errors=$(sed -n 's/.*<testsuites[^>]* errors="\([0-9]*\)".*/\1/p' "$report" | head -1)
-if [ "${failures:-1}" != 0 ] || [ "${errors:-1}" != 0 ]; then
-  echo "Wine run: ${failures:-?} failed, ${errors:-?} errors"
+if grep -q '^\[  FAILED  \]' "$log" || ! grep -q '^\[  PASSED  \]' "$log"; then
+  echo "Wine run: failed (see $log)"
   exit 1
 fi
 echo "Wine run: ok"
