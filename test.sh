@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: builds and tests as shipped, again with AddressSanitizer
-# and UndefinedBehaviorSanitizer, and compiles the program's own sources for
-# Windows with the mingw-w64 cross compiler.
+# and UndefinedBehaviorSanitizer, compiles the program's own sources for
+# Windows with the mingw-w64 cross compiler, and runs the plain-Win32 window,
+# registry and file tests on Wine as well (scripts/wine-tests.sh).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 "$here/scripts/bootstrap.sh"
@@ -12,6 +13,9 @@ echo "== Windows compile of the program"
 echo "== Build and test as shipped"
 "$here/scripts/build.sh" "$here/build"
 ctest --test-dir "$here/build" --output-on-failure -j2
+
+echo "== The simulator's plain-Win32 tests on Wine"
+"$here/scripts/wine-tests.sh" "$here/build-wine"
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 "$here/scripts/build.sh" "$here/build-asan" -DDRAVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wine binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-mingw-w64-i686
   xvfb xauth
+  wine64 g++-mingw-w64-x86-64 googletest
 )
 
 missing=()

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "gdi/framebuffer.h"
 #include "gdi/screen.h"
+#include "device/person.h"
 
 #include "tests/draw_target.cpp"
 #include "tests/touch_target_dialog.cpp"

@@ -1,19 +1,59 @@
 #include "window_test_support.h"
 
+#include <cstdio>
 #include <sstream>
-
-#include "device/power.h"
-#include "gdi/framebuffer.h"
-#include "gdi/screen.h"
-#include "kernel/text.h"
-#include "user/input.h"
-#include "user/window.h"
 
 namespace wintest {
 
 WindowTest* WindowTest::current_ = nullptr;
 
-std::string message_name(UINT msg) {
+const char* const kZOrder = "https://techshelps.github.io/Win32/html/2jn_ogc.htm";
+const char* const kShellBars = "https://static.codeproject.com/Articles/394120/Windows-Mobile-Kiosk-Mode-Series-Part-2";
+
+std::string utf8(const WCHAR* s) {
+    std::string out;
+    for (; s && *s; ++s) {
+        uint32_t c = uint16_t(*s);
+        if (c >= 0xD800 && c < 0xDC00 && s[1] >= 0xDC00 && s[1] < 0xE000) c = 0x10000 + ((c - 0xD800) << 10) + (uint16_t(*++s) - 0xDC00);
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18);
+            out += char(0x80 | (c >> 12 & 0x3F));
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+wstring wide(const std::string& s) {
+    wstring out;
+    for (size_t i = 0; i < s.size();) {
+        auto b = uint8_t(s[i]);
+        uint32_t c = b;
+        int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        if (more) c = b & (0x3F >> more);
+        for (++i; more > 0 && i < s.size(); --more, ++i) c = c << 6 | (uint8_t(s[i]) & 0x3F);
+        if (c >= 0x10000) {
+            out += WCHAR(0xD800 + ((c - 0x10000) >> 10));
+            out += WCHAR(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += WCHAR(c);
+        }
+    }
+    return out;
+}
+
+namespace {
+const std::map<UINT, const char*>& message_names() {
     static const std::map<UINT, const char*> names = {
         {WM_NULL, "WM_NULL"},
         {WM_CREATE, "WM_CREATE"},
@@ -50,9 +90,21 @@ std::string message_name(UINT msg) {
         {WM_LBUTTONUP, "WM_LBUTTONUP"},
         {WM_CAPTURECHANGED, "WM_CAPTURECHANGED"},
         {WM_HOTKEY, "WM_HOTKEY"},
+        {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"},
+        {WM_SYSKEYUP, "WM_SYSKEYUP"},
+        {BM_CLICK, "BM_CLICK"},
+        {BM_SETSTATE, "BM_SETSTATE"},
+        {BM_SETSTYLE, "BM_SETSTYLE"},
     };
-    auto it = names.find(msg);
-    if (it != names.end()) return it->second;
+    return names;
+}
+}  // namespace
+
+bool recorded_message(UINT msg) { return msg >= WM_USER || message_names().count(msg) != 0; }
+
+std::string message_name(UINT msg) {
+    auto it = message_names().find(msg);
+    if (it != message_names().end()) return it->second;
     std::ostringstream s;
     if (msg >= WM_USER)
         s << "WM_USER+" << (msg - WM_USER);
@@ -65,23 +117,25 @@ namespace {
 
 std::string describe(const Logged& m) {
     std::ostringstream s;
-    s << m.window << " " << message_name(m.msg) << " wp=" << m.wp << " lp=" << m.lp;
+    s << m.window << " " << message_name(m.msg) << " wp=" << uint32_t(m.wp) << " lp=" << uint32_t(m.lp);
     return s.str();
 }
 
 std::string describe(const Expected& e) {
     std::ostringstream s;
     s << e.window << " " << message_name(e.msg);
-    if (e.flags & kWparam) s << " wp=" << e.wp;
-    if (e.flags & kLparam) s << " lp=" << e.lp;
+    if (e.flags & kWparam) s << " wp=" << uint32_t(e.wp);
+    if (e.flags & kLparam) s << " lp=" << uint32_t(e.lp);
     if (e.flags & kOptional) s << " (optional)";
     return s.str();
 }
 
+// The device is 32-bit: its message parameters are the low 32 bits (a
+// 64-bit desktop sign-extends some lParams, the simulator does not).
 bool same(const Logged& g, const Expected& e) {
     if (g.window != e.window || g.msg != e.msg) return false;
-    if ((e.flags & kWparam) && g.wp != e.wp) return false;
-    if ((e.flags & kLparam) && g.lp != e.lp) return false;
+    if ((e.flags & kWparam) && uint32_t(g.wp) != uint32_t(e.wp)) return false;
+    if ((e.flags & kLparam) && uint32_t(g.lp) != uint32_t(e.lp)) return false;
     return true;
 }
 
@@ -118,18 +172,18 @@ bool same(const Logged& g, const Expected& e) {
 
 // ------------------------------------------------------------ the user
 
-void StepUser::idle(std::optional<uint64_t> next_due) {
-    next_due_ = next_due;
-    if (steps_.empty()) throw sim::PowerOff{};
+bool StepUser::run_next() {
+    if (steps_.empty()) return false;
     auto step = std::move(steps_.front());
     steps_.pop_front();
     step();
+    return true;
 }
 
 // ------------------------------------------------------------ dialog templates
 
 DialogTemplateBuilder::DialogTemplateBuilder(DWORD style, short x, short y, short cx, short cy,
-                                             const char16_t* title) {
+                                             const WCHAR* title) {
     word(WORD(style & 0xFFFF));
     word(WORD(style >> 16));
     word(0);
@@ -145,11 +199,11 @@ DialogTemplateBuilder::DialogTemplateBuilder(DWORD style, short x, short y, shor
     text(title);
     if (style & DS_SETFONT) {
         word(8);
-        text(u"Tahoma");
+        text(TEXT("Tahoma"));
     }
 }
 
-void DialogTemplateBuilder::text(const char16_t* s) {
+void DialogTemplateBuilder::text(const WCHAR* s) {
     for (; s && *s; ++s) word(WORD(*s));
     word(0);
 }
@@ -159,7 +213,7 @@ void DialogTemplateBuilder::align() {
 }
 
 DialogTemplateBuilder& DialogTemplateBuilder::item(WORD class_ordinal, DWORD style, short x, short y, short cx,
-                                                   short cy, WORD id, const char16_t* label) {
+                                                   short cy, WORD id, const WCHAR* label) {
     align();
     word(WORD(style & 0xFFFF));
     word(WORD(style >> 16));
@@ -188,24 +242,23 @@ void WindowTest::SetUp() {
     current_ = this;
     handlers_.clear();
     names_.clear();
-    sim::set_clock(&clock_);
-    sim::set_person(&user_);
-    sim::tear_down_device();
-    sim::boot_device();
+    user_.clear();
+    timers_seen_ = 0;
+    start_backend();
     struct ClassSpec {
-        const char16_t* name;
-        HBRUSH brush;
+        const WCHAR* name;
+        COLORREF brush;  // CLR_INVALID: none
     };
     const ClassSpec classes[] = {
-        {u"Recorder", nullptr},
-        {u"RedRecorder", CreateSolidBrush(RGB(255, 0, 0))},
-        {u"BlueRecorder", CreateSolidBrush(RGB(0, 0, 255))},
-        {u"GreenRecorder", CreateSolidBrush(RGB(0, 255, 0))},
+        {TEXT("Recorder"), CLR_INVALID},
+        {TEXT("RedRecorder"), RGB(255, 0, 0)},
+        {TEXT("BlueRecorder"), RGB(0, 0, 255)},
+        {TEXT("GreenRecorder"), RGB(0, 255, 0)},
     };
     for (const ClassSpec& c : classes) {
         WNDCLASSW wc{};
         wc.lpfnWndProc = window_proc;
-        wc.hbrBackground = c.brush;
+        wc.hbrBackground = c.brush == CLR_INVALID ? nullptr : CreateSolidBrush(c.brush);
         wc.lpszClassName = c.name;
         ASSERT_NE(RegisterClassW(&wc), 0);
     }
@@ -215,20 +268,29 @@ void WindowTest::SetUp() {
 }
 
 void WindowTest::TearDown() {
-    sim::tear_down_device();
-    sim::set_person(nullptr);
-    sim::set_clock(nullptr);
+    stop_backend();
     current_ = nullptr;
 }
 
 std::string WindowTest::remember(HWND h) {
     auto it = names_.find(h);
     if (it != names_.end()) return it->second;
-    sim::Window* w = sim::window_from_handle(h);
-    std::string name = w ? sim::to_utf8(w->text) : "?";
-    if (name.empty() && w && w->cls) name = sim::to_utf8(w->cls->name);
-    names_[h] = name;
+    bool titled = false;
+    std::string name = default_name(h, &titled);
+    // Before creation has set the title (a desktop sends a few messages
+    // then) the class name stands in, and is not kept.
+    if (titled) names_[h] = name;
     return name;
+}
+
+bool WindowTest::stylus_made(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_MOUSEMOVE && msg != WM_LBUTTONDOWN && msg != WM_LBUTTONUP) return true;
+    POINT p{short(LOWORD(lp)), short(HIWORD(lp))};
+    ClientToScreen(h, &p);
+    bool moved = p.x != pointer_.x || p.y != pointer_.y;
+    pointer_ = p;
+    if (msg != WM_MOUSEMOVE) return true;
+    return (wp & MK_LBUTTON) && moved;
 }
 
 std::string WindowTest::name_of(HWND h) const {
@@ -244,8 +306,13 @@ const WindowTest::Handler* WindowTest::find_handler(const std::string& name, UIN
 LRESULT CALLBACK WindowTest::window_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     WindowTest* t = current_;
     if (!t) return DefWindowProcW(h, msg, wp, lp);
+    if (msg == WM_CREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
+        if (cs->lpszName && cs->lpszName[0]) t->names_[h] = utf8(cs->lpszName);
+    }
     std::string name = t->remember(h);
-    t->log_.push_back({name, msg, wp, lp});
+    if (recorded_message(msg) && t->stylus_made(h, msg, wp, lp)) t->log_.push_back({name, msg, wp, lp});
+    if (msg == WM_TIMER) ++t->timers_seen_;
     if (const Handler* handler = t->find_handler(name, msg)) return (*handler)(h, wp, lp);
     if (msg == WM_PAINT) {
         PAINTSTRUCT ps;
@@ -257,23 +324,31 @@ LRESULT CALLBACK WindowTest::window_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-BOOL CALLBACK WindowTest::dialog_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+WindowTest::DialogResult CALLBACK WindowTest::dialog_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     WindowTest* t = current_;
     if (!t) return FALSE;
     std::string name = t->remember(h);
-    t->log_.push_back({name, msg, wp, lp});
-    if (const Handler* handler = t->find_handler(name, msg)) return BOOL((*handler)(h, wp, lp));
+    // The dialog manager's own DM_ messages (WM_USER to WM_USER + 2) are its business.
+    bool dialog_manager = msg >= WM_USER && msg <= WM_USER + 2;
+    if (recorded_message(msg) && !dialog_manager) t->log_.push_back({name, msg, wp, lp});
+    if (const Handler* handler = t->find_handler(name, msg)) return DialogResult((*handler)(h, wp, lp));
     return FALSE;
 }
 
 HWND WindowTest::create(const char* name, DWORD style, int x, int y, int width, int height, HWND parent,
-                        DWORD ex_style, int id, const char16_t* cls) {
-    std::u16string title = sim::to_u16(name);
+                        DWORD ex_style, int id, const WCHAR* cls) {
+    wstring title = wide(name);
     HMENU menu = reinterpret_cast<HMENU>(intptr_t(id));
     return CreateWindowExW(ex_style, cls, title.c_str(), style, x, y, width, height, parent, menu, nullptr, nullptr);
 }
 
-HWND WindowTest::create_control(const char16_t* cls, const char16_t* text, DWORD style, int x, int y, int width,
+HWND WindowTest::create_main(const char* name, const WCHAR* cls, DWORD style) {
+    RECT w = work_area();
+    return create(name, style, int(w.left), int(w.top), int(w.right - w.left), int(w.bottom - w.top), nullptr, 0, 0,
+                  cls);
+}
+
+HWND WindowTest::create_control(const WCHAR* cls, const WCHAR* text, DWORD style, int x, int y, int width,
                                 int height, HWND parent, int id) {
     return CreateWindowExW(0, cls, text, style | WS_CHILD, x, y, width, height, parent,
                            reinterpret_cast<HMENU>(intptr_t(id)), nullptr, nullptr);
@@ -303,73 +378,6 @@ std::vector<Painted> WindowTest::take_paints() {
     return out;
 }
 
-void WindowTest::pump() {
-    MSG m;
-    try {
-        for (int i = 0; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE); ++i) {
-            if (m.message == WM_QUIT) {
-                PostQuitMessage(int(m.wParam));  // left for the test's own loop
-                return;
-            }
-            if (i > 10000) {
-                ADD_FAILURE() << "the queue never empties (last: " << message_name(m.message) << ")";
-                return;
-            }
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-    } catch (const sim::PowerOff&) {
-        ADD_FAILURE() << "a modal loop was still running when the user had nothing more to do";
-    }
-}
-
-bool WindowTest::run_loop(int* quit_code) {
-    MSG m;
-    try {
-        while (GetMessageW(&m, nullptr, 0, 0)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-    } catch (const sim::PowerOff&) {
-        return false;
-    }
-    if (quit_code) *quit_code = int(m.wParam);
-    return true;
-}
-
-int WindowTest::ask(HWND owner, const char16_t* text, const char16_t* caption, UINT style) {
-    try {
-        return MessageBoxW(owner, text, caption, style);
-    } catch (const sim::PowerOff&) {
-        ADD_FAILURE() << "the message box was still open when the user had nothing more to do";
-        return -2;
-    }
-}
-
-INT_PTR WindowTest::run_dialog(DialogTemplateBuilder& t, HWND owner, LPARAM init) {
-    try {
-        return DialogBoxIndirectParamW(nullptr, t.get(), owner, dialog_proc, init);
-    } catch (const sim::PowerOff&) {
-        ADD_FAILURE() << "the dialog was still open when the user had nothing more to do";
-        return -2;
-    }
-}
-
-void WindowTest::queue_tap(int x, int y) {
-    sim::queue_input({sim::RawInput::StylusDown, x, y, 0});
-    sim::queue_input({sim::RawInput::StylusUp, x, y, 0});
-}
-
-void WindowTest::queue_stroke(int down_x, int down_y, int up_x, int up_y) {
-    sim::queue_input({sim::RawInput::StylusDown, down_x, down_y, 0});
-    sim::queue_input({sim::RawInput::StylusUp, up_x, up_y, 0});
-}
-
-void WindowTest::queue_press(int vk) {
-    sim::queue_input({sim::RawInput::KeyDown, 0, 0, vk});
-    sim::queue_input({sim::RawInput::KeyUp, 0, 0, vk});
-}
-
 void WindowTest::then_tap(int x, int y) {
     then([x, y] { queue_tap(x, y); });
 }
@@ -388,46 +396,26 @@ void WindowTest::then_press(int vk) {
     then([vk] { queue_press(vk); });
 }
 
-void WindowTest::then_advance_to_next_timer() {
-    then([this] {
-        ASSERT_TRUE(user_.next_due().has_value()) << "no timer is set";
-        clock_.advance_to(*user_.next_due());
-    });
-}
-
-HWND WindowTest::message_box() {
-    for (sim::Window* w : sim::top_level_windows())
-        if (!w->destroyed && sim::is_visible(w) && w->cls && w->cls->name == u"msgbox") return sim::handle_of(w);
-    return nullptr;
-}
-
 HWND WindowTest::message_box_button(int id) {
     HWND box = message_box();
     return box ? GetDlgItem(box, id) : nullptr;
 }
 
-uint16_t WindowTest::pixel(int x, int y) { return sim::framebuffer().pixels[y][x]; }
-
-uint16_t WindowTest::colour(COLORREF c) { return sim::colorref_to_565(c); }
-
 ::testing::AssertionResult WindowTest::all_pixels(const RECT& r, uint16_t colour565) {
+    const std::vector<uint16_t> shot = screen_pixels();
+    const int width = screen_width();
     for (int y = int(r.top); y < int(r.bottom); ++y)
-        for (int x = int(r.left); x < int(r.right); ++x)
-            if (pixel(x, y) != colour565)
-                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is 0x" << std::hex
-                                                     << pixel(x, y) << ", not 0x" << colour565;
+        for (int x = int(r.left); x < int(r.right); ++x) {
+            uint16_t got = shot[size_t(y) * size_t(width) + size_t(x)];
+            if (got != colour565)
+            {
+                char text[80];
+                std::snprintf(text, sizeof text, "pixel (%d, %d) is %04x, not %04x", x, y, unsigned(got),
+                              unsigned(colour565));
+                return ::testing::AssertionFailure() << text;
+            }
+        }
     return ::testing::AssertionSuccess();
-}
-
-std::vector<std::string> WindowTest::z_order() const {
-    std::vector<std::string> out;
-    for (sim::Window* w : sim::top_level_windows()) {
-        if (w->destroyed || !sim::is_visible(w)) continue;
-        std::string name = name_of(sim::handle_of(w));
-        if (name.empty() && w->cls) name = sim::to_utf8(w->cls->name);
-        out.push_back(name);
-    }
-    return out;
 }
 
 }  // namespace wintest

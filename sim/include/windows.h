@@ -213,6 +213,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_CANTOPEN 1011L
 #define ERROR_CANTWRITE 1013L
 #define ERROR_GEN_FAILURE 31L
+#define ERROR_BAD_PATHNAME 161L
 
 // ---------------------------------------------------------------- kernel
 WINAPI_EXPORT DWORD WINAPI GetLastError(void);

@@ -29,9 +29,20 @@ MSG make(Window* w, UINT m, WPARAM wp, LPARAM lp) {
     return msg;
 }
 
+// Where a tap lands: the search for the deepest window under the stylus
+// stops at a disabled window.  A disabled child passes the tap to its
+// parent; under a disabled top-level window the tap reaches nothing.
+Window* tap_target(Window* w) {
+    Window* outermost_disabled = nullptr;
+    for (Window* a = w; a; a = a->parent)
+        if (a->style & WS_DISABLED) outermost_disabled = a;
+    if (!outermost_disabled) return w;
+    return outermost_disabled->parent;
+}
+
 bool stylus_message(const RawInput& in, MSG* out) {
     Window* target = capture_window();
-    if (!target) target = window_at(in.x, in.y);
+    if (!target) target = tap_target(window_at(in.x, in.y));
     if (in.kind == RawInput::StylusDown) stylus_down = true;
     if (in.kind == RawInput::StylusUp) stylus_down = false;
     if (!target) return false;
