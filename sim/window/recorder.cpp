@@ -11,6 +11,7 @@
 #include "gdi/framebuffer.h"
 #include "user/input.h"
 #include "device/journal.h"
+#include "device/png.h"
 #include "gdi/screen.h"
 #include "user/window.h"
 
