@@ -18,6 +18,7 @@
 namespace sim {
 
 void start_serial_driver();
+void stop_serial_driver();
 
 namespace {
 
@@ -71,6 +72,9 @@ const View* view_of(const volatile void* p, uint32_t* kernel) {
 void stop_drivers() {
     for (auto& [base, v] : leds().views) std::free(reinterpret_cast<void*>(base));
     leds() = Leds{};
+    // A device torn down keeps no driver: "COM2:" names nothing until the
+    // next boot.
+    stop_serial_driver();
 }
 
 void start_drivers() {
