@@ -81,7 +81,10 @@ int run_device(const RunOptions& options) {
     std::unique_ptr<User> person;
     if (!options.given_user) person = make_user(options);
     set_user(options.given_user ? options.given_user : person.get());
-    set_power_on_time();
+    // A script repeats exactly, its clock included; the demo and the window
+    // go by the host's clock.
+    bool scripted = !options.given_user && options.user == UserKind::Script;
+    set_power_on_time(scripted ? kScriptLocalTime : nullptr);
     bool first_boot = true;
     for (;;) {
         try {
