@@ -147,7 +147,8 @@ std::string usage_text() {
          "Without --script, dravik-sim opens the device window when a display is there\n"
          "(DISPLAY or WAYLAND_DISPLAY), else it runs --demo.  In the window the mouse is\n"
          "the stylus, the drawn buttons can be clicked, the clock is real, sounds play\n"
-         "through the sound card and closing the window powers the device off.  Keys:\n";
+         "through the sound card (without one: a single line says so, and sounds take\n"
+         "their time in silence) and closing the window powers the device off.  Keys:\n";
     u += window_key_help();
     u += "\n"
          "Script: one action a line; # starts a comment; blank lines are ignored.\n";
