@@ -10,6 +10,7 @@
 #include "resources.h"
 #include "text.h"
 #include "window.h"
+#include "window_journal.h"
 
 namespace sim {
 
@@ -18,15 +19,21 @@ namespace {
 constexpr const char16_t* kDialogClass = u"Dialog";
 
 // The resource name of a template handed over by pointer, for the journal.
-json template_name(HINSTANCE inst, const void* p) {
+TemplateName template_name(HINSTANCE inst, const void* p) {
+    TemplateName out;
     const ResourceTable* table = module_resources(reinterpret_cast<HMODULE>(inst));
     if (table)
         for (const ResourceEntry& e : table->entries())
             if (p >= static_cast<const void*>(e.data) && p < static_cast<const void*>(e.data + e.size)) {
-                if (e.name.is_ordinal) return e.name.ordinal;
-                return to_utf8(e.name.name);
+                out.present = true;
+                out.is_ordinal = e.name.is_ordinal;
+                if (e.name.is_ordinal)
+                    out.ordinal = e.name.ordinal;
+                else
+                    out.name = to_utf8(e.name.name);
+                break;
             }
-    return nullptr;
+    return out;
 }
 
 bool in_tree(Window* root, Window* w) {
@@ -63,7 +70,6 @@ struct DialogInfo {
     HFONT font = nullptr;
     int base_x = 4, base_y = 8;
     HINSTANCE instance = nullptr;
-    json template_id;
 };
 
 DialogInfo& info_of(Window* w) {
@@ -108,6 +114,7 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
     p.instance = inst;
     p.is_dialog = true;
     p.dialog_proc = proc;
+    p.dialog_template = template_name(inst, data);
     Window* dlg = create_window(p);
     if (!dlg) {
         DeleteObject(font);
@@ -119,9 +126,8 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
     info.base_x = bx;
     info.base_y = by;
     info.instance = inst;
-    info.template_id = template_name(inst, data);
     dlg->font = font;
-    log_event("dialog", {{"op", "open"}, {"template", info.template_id}, {"modal", modal}});
+    log_event("dialog", {{"op", "open"}, {"template", template_of(dlg)}, {"modal", modal}, {"number", window_number(dlg)}});
 
     for (const DialogItemTemplate& item : t.items) {
         CreateParams c;
@@ -290,8 +296,7 @@ HWND WINAPI CreateDialogIndirectParamW(HINSTANCE inst, LPCDLGTEMPLATEW tmpl, HWN
 BOOL WINAPI EndDialog(HWND h, INT_PTR code) {
     Window* w = window_from_handle(h);
     if (!w || !w->is_dialog) return FALSE;
-    json id = w->control ? static_cast<DialogInfo*>(w->control.get())->template_id : json(nullptr);
-    log_event("dialog", {{"op", "end"}, {"template", id}, {"code", code}});
+    log_event("dialog", {{"op", "end"}, {"template", template_of(w)}, {"code", code}, {"number", window_number(w)}});
     w->dialog_ended = true;
     w->end_code = code;
     return TRUE;

@@ -7,6 +7,7 @@
 #include "journal.h"
 #include "message_queue.h"
 #include "window.h"
+#include "window_journal.h"
 
 namespace sim {
 
@@ -60,7 +61,8 @@ bool key_message(const RawInput& in, MSG* out) {
         case HotKeyHolder::Window:
             if (!down && !(hk.mods & MOD_KEYUP)) return false;
             log_event("hotkey_press", {{"vk", in.vk}, {"holder", "window"}, {"id", hk.id}, {"window", describe(hk.window)},
-                                       {"msg", down ? "down" : "up"}});
+                                       {"msg", down ? "down" : "up"}, {"number", window_number(hk.window)},
+                                       {"template", enclosing_template(hk.window)}});
             *out = make(hk.window, WM_HOTKEY, WPARAM(hk.id), MAKELPARAM(hk.mods, in.vk));
             return true;
         case HotKeyHolder::Shell:
@@ -75,9 +77,15 @@ bool key_message(const RawInput& in, MSG* out) {
     }
     Window* target = focus_window();
     if (!target) target = active_window();
-    if (!target) return false;
+    if (!target) {
+        // No window to take it: the button is pressed all the same.
+        log_event("key", {{"msg", down ? "down" : "up"}, {"vk", in.vk}, {"window", nullptr}, {"id", nullptr},
+                          {"holder", "none"}, {"number", nullptr}, {"template", nullptr}});
+        return false;
+    }
     log_event("key", {{"msg", down ? "down" : "up"}, {"vk", in.vk}, {"window", describe(target)},
-                      {"id", target->parent ? json(target->control_id) : json(nullptr)}});
+                      {"id", target->parent ? json(target->control_id) : json(nullptr)}, {"holder", "window"},
+                      {"number", window_number(target)}, {"template", enclosing_template(target)}});
     *out = make(target, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(in.vk), down ? 1 : LPARAM(0xC0000001));
     return true;
 }

@@ -11,6 +11,7 @@
 #include "screen.h"
 #include "text.h"
 #include "window.h"
+#include "window_journal.h"
 
 namespace sim {
 
@@ -175,7 +176,9 @@ extern "C" int WINAPI MessageBoxW(HWND owner_handle, LPCWSTR text, LPCWSTR capti
     json ev = {{"owner", owner ? json(describe(owner)) : json(nullptr)},
                {"text", to_utf8(text)},
                {"caption", caption ? json(to_utf8(caption)) : json(nullptr)},
-               {"style", style}};
+               {"style", style},
+               {"owner_number", window_number(owner)},
+               {"owner_template", template_of(owner)}};
     log_event("msgbox", ev);
 
     auto state = std::make_shared<BoxState>();

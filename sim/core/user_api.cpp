@@ -12,6 +12,7 @@
 #include "shell.h"
 #include "text.h"
 #include "window.h"
+#include "window_journal.h"
 
 using sim::Window;
 
@@ -492,7 +493,7 @@ BOOL WINAPI RegisterHotKey(HWND h, int id, UINT mods, UINT vk) {
     bool ok = w && !forced_failure && sim::register_hotkey(w, id, mods, vk);
     if (forced_failure) SetLastError(ERROR_HOTKEY_ALREADY_REGISTERED);
     sim::log_event("hotkey", {{"op", "register"}, {"id", id}, {"vk", vk}, {"mods", mods}, {"ok", ok},
-                              {"window", sim::describe(w)}});
+                              {"window", sim::describe(w)}, {"number", sim::window_number(w)}});
     return ok ? TRUE : FALSE;
 }
 
@@ -506,6 +507,7 @@ BOOL WINAPI UnregisterHotKey(HWND h, int id) {
     fields["mods"] = ok ? sim::json(mods) : sim::json(nullptr);
     fields["ok"] = ok;
     fields["window"] = sim::describe(w);
+    fields["number"] = sim::window_number(w);
     sim::log_event("hotkey", fields);
     return ok ? TRUE : FALSE;
 }

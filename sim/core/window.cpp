@@ -11,6 +11,7 @@
 #include "screen.h"
 #include "shell.h"
 #include "text.h"
+#include "window_journal.h"
 
 namespace sim {
 
@@ -21,6 +22,7 @@ struct WindowSystem {
     std::vector<std::unique_ptr<WindowClass>> classes;
     std::vector<Window*> top_level;  // front first
     uint32_t next_handle = 0x10010;
+    uint32_t next_number = 1;
     Window* active = nullptr;
     Window* focus = nullptr;
     Window* capture = nullptr;
@@ -92,7 +94,13 @@ Window* paint_search(Window* w, HWND filter) {
 
 void journal_window(const char* op, const Window* w) {
     if (!w->journaled) return;
-    log_event("window", {{"op", op}, {"class", to_utf8(w->cls ? w->cls->name : u"")}, {"title", to_utf8(w->text)}});
+    const Window* above = w->parent ? w->parent : w->owner;
+    log_event("window", {{"op", op},
+                         {"class", to_utf8(w->cls ? w->cls->name : u"")},
+                         {"title", to_utf8(w->text)},
+                         {"number", window_number(w)},
+                         {"parent", window_number(above)},
+                         {"template", template_of(w)}});
 }
 
 }  // namespace
@@ -162,6 +170,8 @@ Window* create_window(const CreateParams& p) {
     Window* w = owned.get();
     w->handle = ws().next_handle;
     ws().next_handle += 0x10;
+    w->number = ws().next_number++;
+    w->dialog_template = p.dialog_template;
     w->cls = cls;
     w->proc = cls->proc;
     w->style = p.style & ~DWORD(WS_VISIBLE);
@@ -314,6 +324,7 @@ void discard_all_windows() {
     s.classes.clear();
     s.top_level.clear();
     s.active = s.focus = s.capture = nullptr;
+    s.next_number = 1;
     Framebuffer& fb = framebuffer();
     for (auto& row : fb.owner)
         for (auto& o : row) o = 0;
@@ -603,6 +614,24 @@ Window* find_child_by_id(Window* parent, int id) {
     if (!parent) return nullptr;
     for (Window* c : parent->children)
         if (!c->destroyed && c->control_id == id) return c;
+    return nullptr;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+json window_number(const Window* w) { return w ? json(w->number) : json(nullptr); }
+
+json template_of(const Window* w) {
+    if (!w || !w->is_dialog || !w->dialog_template.present) return nullptr;
+    if (w->dialog_template.is_ordinal) return w->dialog_template.ordinal;
+    return w->dialog_template.name;
+}
+
+json enclosing_template(const Window* w) {
+    for (; w; w = w->parent)
+        if (w->is_dialog) return template_of(w);
     return nullptr;
 }
 

@@ -29,8 +29,19 @@ struct WindowClass {
     Process* process = nullptr;  // null for the system's own classes
 };
 
+// A dialog's template as its resource names it: a number or a name.
+struct TemplateName {
+    bool present = false;
+    bool is_ordinal = false;
+    int ordinal = 0;
+    std::string name;
+};
+
 struct Window {
     uint32_t handle = 0;
+    // Counts the windows made since power-on from 1 (the shell's and the
+    // message boxes' included): the journal's way to tell windows apart.
+    uint32_t number = 0;
     WindowClass* cls = nullptr;
     WNDPROC proc = nullptr;
     DLGPROC dialog_proc = nullptr;  // dialogs only
@@ -60,6 +71,7 @@ struct Window {
     bool dialog_ended = false;
     INT_PTR end_code = 0;
     HWND dialog_focus = nullptr;  // control to give the focus back to on activation
+    TemplateName dialog_template;  // the resource the dialog was made from
     // Shell attributes.
     bool caption_ok = false;      // an OK/Done button in the top bar while active
     bool has_nav_text = false;
@@ -93,6 +105,7 @@ struct CreateParams {
     bool journaled = true;
     bool is_dialog = false;
     DLGPROC dialog_proc = nullptr;
+    TemplateName dialog_template;
 };
 Window* create_window(const CreateParams& p);
 bool destroy_window(Window* w);
