@@ -458,6 +458,47 @@ TEST_F(KeyRun, SecondCancelWhileTheEndIsUnderWayIsIgnored) {
     EXPECT_EQ(log.count("hotkey", {{"op", "register"}, {"window", "Dravik"}}), 3);
 }
 
+// The buttons the main window holds after a Key test are taken back from it
+// by the next Key test in the same power-on, which then passes like the
+// first: no "RegisterHotKey is FALSE", however the first one ended.
+TEST_F(KeyRun, SecondKeyTestTakesTheButtonsBackAndPasses) {
+    const struct {
+        const char* what;
+        std::vector<std::string> first;  // after the instruction
+        const char* first_result;
+    } cases[] = {
+        {"the first passed", presses_until(9), "PASS"},
+        {"the first was cancelled", {"press 193", "click 2"}, "FAIL"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> script = {"answer ok"};
+        script.insert(script.end(), c.first.begin(), c.first.end());
+        // Finish without a log, then the Key test again.
+        for (const char* line : {"wait 10", "click 1008", "answer no", "click 1008", "click 1000", "click 1001", "answer ok"})
+            script.push_back(line);
+        int second_start = after_start(int(script.size()) - 1);
+        for (auto& p : presses_until(9)) script.push_back(p);
+        script.push_back("wait 10");
+        start_key_test(script);
+        JournalLog log = journal();
+
+        EXPECT_EQ(log.count("msgbox", ownerless_box("RegisterHotKey is FALSE")), 0) << log.dump();
+        EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kKeyDialog}}), 2);
+        JournalLog second = from_step(log, second_start);
+        std::vector<EventPattern> taken;
+        for (int k : kHotKeys) {
+            taken.push_back({"unregister_func", {{"vk", k}, {"ok", true}, {"holder", "window"}, {"window", "Dravik"}}});
+            taken.push_back({"hotkey", {{"op", "register"}, {"id", k}, {"ok", true}, {"window", ""}}});
+        }
+        EXPECT_TRUE(second.in_order(taken)) << second.dump();
+        EXPECT_TRUE(slice(log, 0, step_at(log, second_start)).in_order(dialog_end(c.first_result)));
+        std::vector<EventPattern> passed = hand_over();
+        for (auto& p : dialog_end("PASS")) passed.push_back(p);
+        EXPECT_TRUE(from_step(log, second_start + 10).in_order(passed)) << from_step(log, second_start + 10).dump();
+    }
+}
+
 // The journal tells the windows apart by number, whatever their titles:
 // the dialog's lines carry its template, its controls name it as their
 // parent, the instruction names it as its owner, and the buttons say which

@@ -291,6 +291,46 @@ TEST_F(Input, HotKeysTakenFromTheShell) {
     EXPECT_TRUE(RegisterHotKey(main, 193, MOD_WIN, 193));
 }
 
+// UnregisterFunc1 frees a button whoever holds it: the shell, the window
+// that asks for it next, or another window.  The next RegisterHotKey then
+// succeeds, the press goes to the new holder only, and the old holder has
+// nothing left to unregister.
+TEST_F(Input, UnregisterFunc1FreesAButtonWhoeverHoldsIt) {
+    struct Case {
+        const char* what;
+        const char* holder;  // "shell", "main", "other" or "nobody"
+        BOOL freed;
+    };
+    const Case cases[] = {
+        {"the shell", "shell", TRUE},
+        {"the window that takes it next", "main", TRUE},
+        {"another window", "other", TRUE},
+        {"nobody", "nobody", FALSE},
+    };
+    const UINT vk = 193;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        HWND main = make_main();
+        HWND other = create("other", WS_POPUP, 0, 0, 10, 10);
+        std::string holder = c.holder;
+        HWND old = holder == "main" ? main : holder == "other" ? other : nullptr;
+        if (holder != "shell") ASSERT_TRUE(UnregisterFunc1(MOD_WIN, vk));
+        if (old) ASSERT_TRUE(RegisterHotKey(old, 7, MOD_WIN, vk));
+
+        EXPECT_EQ(UnregisterFunc1(MOD_WIN, vk), c.freed);
+        if (old) {
+            EXPECT_FALSE(UnregisterHotKey(old, 7)) << "the old holder still had the key";
+        }
+        ASSERT_TRUE(RegisterHotKey(main, 50, MOD_WIN, vk));
+        then_press(vk);
+        deliver();
+        EXPECT_TRUE(sequence_matches(take_only({WM_KEYDOWN, WM_KEYUP, WM_HOTKEY}),
+                                     {{"main", WM_HOTKEY, kParams, 50, MAKELPARAM(MOD_WIN, vk)}}));
+    }
+}
+
 TEST_F(Input, PadKeysGoToTheFocusWindow) {
     HWND main = make_main();
     // Like a test's key catcher: an invisible child holding the focus.

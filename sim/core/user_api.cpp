@@ -512,11 +512,21 @@ BOOL WINAPI UnregisterHotKey(HWND h, int id) {
     return ok ? TRUE : FALSE;
 }
 
-// Exported by coredll and looked up by name: lets the shell give up a
-// hardware button so that a program can register it.
+// Exported by coredll and looked up by name: frees a hardware button
+// whoever holds it (the shell, or a window of this or another program), so
+// that the next RegisterHotKey for it succeeds.  The window that held it
+// hears nothing and gets no more WM_HOTKEY for it.
 BOOL WINAPI UnregisterFunc1(UINT mods, UINT vk) {
-    bool ok = sim::shell_release(mods, vk);
-    sim::log_event("unregister_func", {{"vk", vk}, {"mods", mods}, {"ok", ok}});
+    sim::HotKey held;
+    sim::HotKeyHolder holder = sim::release_hotkey(mods, vk, &held);
+    bool ok = holder != sim::HotKeyHolder::None;
+    sim::json fields = {{"vk", vk}, {"mods", mods}, {"ok", ok}};
+    fields["holder"] = holder == sim::HotKeyHolder::Window ? "window" : holder == sim::HotKeyHolder::Shell ? "shell" : "none";
+    if (holder == sim::HotKeyHolder::Window) {
+        fields["window"] = sim::describe(held.window);
+        fields["number"] = sim::window_number(held.window);
+    }
+    sim::log_event("unregister_func", fields);
     return ok ? TRUE : FALSE;
 }
 
