@@ -35,6 +35,7 @@ std::string message_name(UINT msg) {
         {WM_SETFONT, "WM_SETFONT"},
         {WM_GETFONT, "WM_GETFONT"},
         {WM_HELP, "WM_HELP"},
+        {WM_NCHITTEST, "WM_NCHITTEST"},
         {WM_GETDLGCODE, "WM_GETDLGCODE"},
         {WM_KEYDOWN, "WM_KEYDOWN"},
         {WM_KEYUP, "WM_KEYUP"},

@@ -208,6 +208,18 @@ LRESULT CALLBACK static_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return TRUE;
         case WM_ENABLE: invalidate(w, nullptr, true); return 0;
         case WM_GETDLGCODE: return DLGC_STATIC;
+        // Without SS_NOTIFY a static is not there for the stylus: it answers
+        // the hit test with HTTRANSPARENT and the tap goes to the window
+        // beneath; with it, a tap is STN_CLICKED for the parent.  ("Static
+        // Control Default Message Processing",
+        // https://techshelps.github.io/Win32/html/1qsxsdo.htm)
+        case WM_NCHITTEST:
+            if (!(w->style & SS_NOTIFY)) return HTTRANSPARENT;
+            return DefWindowProcW(h, msg, wp, lp);
+        case WM_LBUTTONDOWN:
+            if ((w->style & SS_NOTIFY) && w->parent)
+                send(w->parent, WM_COMMAND, MAKEWPARAM(w->control_id, 0 /* STN_CLICKED */), LPARAM(h));
+            return 0;
         default: return DefWindowProcW(h, msg, wp, lp);
     }
 }

@@ -32,7 +32,7 @@ MSG make(Window* w, UINT m, WPARAM wp, LPARAM lp) {
 
 bool stylus_message(const RawInput& in, MSG* out) {
     Window* target = capture_window();
-    if (!target) target = window_at(in.x, in.y);
+    if (!target) target = window_from_point(in.x, in.y);
     if (in.kind == RawInput::StylusDown) stylus_down = true;
     if (in.kind == RawInput::StylusUp) stylus_down = false;
     if (!target) return false;

@@ -137,6 +137,8 @@ void invalidate(Window* w, const Rect* client_area, bool erase);
 void invalidate_all(bool erase);
 void validate(Window* w, const Rect* client_area);
 Window* window_at(int x, int y);  // the deepest visible window owning the screen pixel
+// Where a stylus at the screen point lands, honouring HTTRANSPARENT.
+Window* window_from_point(int x, int y);
 Window* find_window_needing_paint(HWND filter);
 void update_window(Window* w);  // paints now what is invalid (and the children)
 

@@ -403,6 +403,7 @@ WINAPI_EXPORT LONG WINAPI RegCloseKey(HKEY hKey);
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
 #define WM_HELP 0x0053
+#define WM_NCHITTEST 0x0084
 #define WM_GETDLGCODE 0x0087
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -430,6 +431,12 @@ WINAPI_EXPORT LONG WINAPI RegCloseKey(HKEY hKey);
 #define WA_CLICKACTIVE 2
 
 #define MK_LBUTTON 0x0001
+
+// WM_NCHITTEST answers
+#define HTERROR (-2)
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
 
 typedef struct tagMSG {
     HWND hwnd;
@@ -679,6 +686,7 @@ WINAPI_EXPORT BOOL WINAPI UnregisterHotKey(HWND hWnd, int id);
 #define SS_CENTER 0x00000001L
 #define SS_RIGHT 0x00000002L
 #define SS_NOPREFIX 0x00000080L
+#define SS_NOTIFY 0x00000100L
 
 #define DS_ABSALIGN 0x01L
 #define DS_SETFONT 0x40L
