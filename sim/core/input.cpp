@@ -36,8 +36,14 @@ bool stylus_message(const RawInput& in, MSG* out) {
     if (in.kind == RawInput::StylusDown) stylus_down = true;
     if (in.kind == RawInput::StylusUp) stylus_down = false;
     if (!target) return false;
-    if (!is_enabled_tree(target)) return false;
     Window* top = top_level_of(target);
+    if (!is_enabled_tree(target)) {
+        // A tap on a disabled window reaches nothing; when the window is
+        // disabled by a box or dialog of its own, that comes forward.
+        if (in.kind == RawInput::StylusDown && top && !top->shell && (top->style & WS_DISABLED))
+            activate(top, WA_CLICKACTIVE);
+        return false;
+    }
     if (in.kind == RawInput::StylusDown && top && !top->shell && top != active_window()) {
         HWND h = handle_of(target);
         activate(top, WA_CLICKACTIVE);

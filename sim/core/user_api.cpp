@@ -328,22 +328,40 @@ HWND WINAPI GetFocus(void) { return sim::handle_of(sim::focus_window()); }
 HWND WINAPI SetActiveWindow(HWND h) {
     Window* w = win(h);
     HWND old = sim::handle_of(sim::active_window());
-    if (w) sim::activate(sim::top_level_of(w), WA_ACTIVE);
-    return old;
+    if (!w) return nullptr;
+    w = sim::top_level_of(w);
+    sim::activate(w, WA_ACTIVE);
+    // A disabled window is not activated (its enabled owned window may be).
+    return sim::active_window() == w ? old : nullptr;
 }
 
 HWND WINAPI GetActiveWindow(void) { return sim::handle_of(sim::active_window()); }
 
+// With the lowest bit of the handle set, the window comes forward with the
+// windows it owns, and the one of them that was active last is activated
+// again ("combine the handle to the window with 0x01"):
+// https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ms940024(v=msdn.10)
+// A disabled window is never activated: its enabled owned window is (the
+// box or dialog that disabled it), as a tap on it would bring that forward.
 BOOL WINAPI SetForegroundWindow(HWND h) {
-    // The lowest bit asks for the window together with the windows it owns.
+    bool with_owned = (reinterpret_cast<uintptr_t>(h) & 1) != 0;
     HWND plain = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(h) & ~uintptr_t(1));
     Window* w = win(plain);
-    sim::log_event("foreground", {{"window", sim::describe(w)}, {"with_owned", (reinterpret_cast<uintptr_t>(h) & 1) != 0}});
+    sim::log_event("foreground",
+                   {{"window", sim::describe(w)}, {"with_owned", with_owned}, {"number", sim::window_number(w)}});
     if (!w) return FALSE;
     w = sim::top_level_of(w);
     if (w->shell) return FALSE;
-    sim::activate(w, WA_ACTIVE);
-    return TRUE;
+    Window* target = w;
+    if (with_owned) {
+        sim::bring_to_top(w);  // the owned windows come along, above it
+        target = sim::last_active_popup(w);
+    }
+    sim::activate(target, WA_ACTIVE);
+    // Done when the window or one it owns is active now.
+    for (Window* now = sim::active_window(); now; now = now->owner)
+        if (now == w) return TRUE;
+    return FALSE;
 }
 
 HWND WINAPI GetForegroundWindow(void) { return sim::handle_of(sim::active_window()); }

@@ -103,6 +103,28 @@ void journal_window(const char* op, const Window* w) {
                          {"template", template_of(w)}});
 }
 
+bool owns(const Window* owner, const Window* w) {
+    for (w = w ? w->owner : nullptr; w; w = w->owner)
+        if (w == owner) return true;
+    return false;
+}
+
+bool can_be_active(const Window* w) {
+    return w && !w->destroyed && !w->shell && !w->parent && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
+}
+
+// What activating `w` activates: w itself, or for a disabled w the window
+// it owns that was active last or, failing that, the frontmost enabled one
+// it owns; null when there is none.
+Window* activation_target(Window* w) {
+    if (!(w->style & WS_DISABLED)) return w;
+    Window* last = last_active_popup(w);
+    if (last != w) return last;
+    for (Window* t : ws().top_level)
+        if (owns(w, t) && can_be_active(t)) return t;
+    return nullptr;
+}
+
 // The deepest visible window under the screen point inside `w` (which
 // contains it), leaving out those in `skip`.
 Window* deepest_at(Window* w, int x, int y, const std::vector<Window*>& skip) {
@@ -586,6 +608,7 @@ Window* focus_window() { return ws().focus; }
 void activate(Window* w, int how) {
     auto& s = ws();
     if (w && (w->destroyed || w->shell)) return;
+    if (w && !(w = activation_target(w))) return;
     if (w == s.active) {
         if (w) bring_to_top(w);
         return;
@@ -596,10 +619,17 @@ void activate(Window* w, int how) {
     if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
     if (w && w->destroyed) return;
     s.active = w;
+    for (Window* o = w; o; o = o->owner) o->last_active = w;
     if (w) bring_to_top(w);
     if (w && !w->destroyed && s.active == w)
         send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
     shell_window_changed();
+}
+
+Window* last_active_popup(Window* w) {
+    Window* last = w ? w->last_active : nullptr;
+    if (last && owns(w, last) && can_be_active(last)) return last;
+    return w;
 }
 
 void activate_next_after(Window* gone) {
@@ -625,8 +655,12 @@ HWND set_focus(Window* w) {
     Window* old = s.focus;
     if (w) {
         Window* top = top_level_of(w);
-        if (top != s.active) activate(top, WA_ACTIVE);
-        if (w->destroyed) return handle_of(old);
+        if (top != s.active) {
+            activate(top, WA_ACTIVE);
+            if (w->destroyed) return handle_of(old);
+            // A disabled window's tree cannot be activated, so it takes no focus.
+            if (s.active != top) return nullptr;
+        }
         old = s.focus;
     }
     if (old == w) return handle_of(old);

@@ -72,6 +72,9 @@ struct Window {
     INT_PTR end_code = 0;
     HWND dialog_focus = nullptr;  // control to give the focus back to on activation
     TemplateName dialog_template;  // the resource the dialog was made from
+    // Top-level windows that own others: the one of their group that was
+    // active last (GetLastActivePopup).
+    Window* last_active = nullptr;
     // Shell attributes.
     bool caption_ok = false;      // an OK/Done button in the top bar while active
     bool has_nav_text = false;
@@ -145,7 +148,13 @@ void update_window(Window* w);  // paints now what is invalid (and the children)
 // Activation and focus.
 Window* active_window();
 Window* focus_window();
-void activate(Window* w, int how);  // WA_ACTIVE or WA_CLICKACTIVE; null deactivates
+// WA_ACTIVE or WA_CLICKACTIVE; null deactivates.  A disabled window is never
+// activated: its last active enabled owned window is instead, if it has one
+// (the dialog or message box that disabled it), else nothing changes.
+void activate(Window* w, int how);
+// The window of w's group (w and the windows it owns) that was active last,
+// when it is visible and enabled; else w.
+Window* last_active_popup(Window* w);
 void activate_next_after(Window* gone);
 HWND set_focus(Window* w);
 Window* capture_window();
