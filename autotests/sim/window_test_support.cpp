@@ -371,6 +371,10 @@ void WindowTest::queue_press(int vk) {
     sim::queue_input({sim::RawInput::KeyUp, 0, 0, vk});
 }
 
+void WindowTest::queue_key(int vk, bool down) {
+    sim::queue_input({down ? sim::RawInput::KeyDown : sim::RawInput::KeyUp, 0, 0, vk});
+}
+
 void WindowTest::then_tap(int x, int y) {
     then([x, y] { queue_tap(x, y); });
 }

@@ -1,6 +1,7 @@
 #include "input.h"
 
 #include <deque>
+#include <set>
 
 #include "clock.h"
 #include "hotkeys.h"
@@ -19,6 +20,7 @@ std::deque<RawInput>& pending() {
 }
 
 bool stylus_down = false;
+std::set<int> keys_down;  // as of the input last turned into a message
 
 MSG make(Window* w, UINT m, WPARAM wp, LPARAM lp) {
     MSG msg{};
@@ -62,6 +64,10 @@ bool stylus_message(const RawInput& in, MSG* out) {
 
 bool key_message(const RawInput& in, MSG* out) {
     bool down = in.kind == RawInput::KeyDown;
+    if (down)
+        keys_down.insert(in.vk);
+    else
+        keys_down.erase(in.vk);
     HotKey hk;
     switch (hotkey_holder(in.vk, &hk)) {
         case HotKeyHolder::Window:
@@ -103,7 +109,10 @@ bool input_pending() { return !pending().empty(); }
 void clear_input() {
     pending().clear();
     stylus_down = false;
+    keys_down.clear();
 }
+
+bool key_is_down(int vk) { return keys_down.count(vk) > 0; }
 
 bool take_input(MSG* out) {
     if (pending().empty()) return false;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "hotkeys.h"
+#include "input.h"
 #include "journal.h"
 #include "message_queue.h"
 #include "platform/ce_api.h"
@@ -334,6 +335,10 @@ HWND WINAPI SetActiveWindow(HWND h) {
     // A disabled window is not activated (its enabled owned window may be).
     return sim::active_window() == w ? old : nullptr;
 }
+
+// The state of a button as of the key message being handled: the top bit
+// set while it is down.
+SHORT WINAPI GetKeyState(int vk) { return sim::key_is_down(vk) ? SHORT(0x8000) : SHORT(0); }
 
 HWND WINAPI GetActiveWindow(void) { return sim::handle_of(sim::active_window()); }
 

@@ -458,6 +458,9 @@ WINAPI_EXPORT BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARA
 WINAPI_EXPORT LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 WINAPI_EXPORT void WINAPI PostQuitMessage(int nExitCode);
 WINAPI_EXPORT BOOL WINAPI IsDialogMessageW(HWND hDlg, LPMSG lpMsg);
+WINAPI_EXPORT HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
+WINAPI_EXPORT HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
+WINAPI_EXPORT SHORT WINAPI GetKeyState(int nVirtKey);
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define GetMessage GetMessageW
@@ -644,6 +647,7 @@ WINAPI_EXPORT BOOL WINAPI UnregisterHotKey(HWND hWnd, int id);
 #define VK_BACK 0x08
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
 #define VK_LEFT 0x25
