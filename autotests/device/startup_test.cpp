@@ -133,9 +133,10 @@ TEST_F(Startup, SecondLaunchDuringAMessageBoxLeavesTheBoxActive) {
         EXPECT_EQ(white, 0) << "the top bar shows an OK button";
         // The answer reached the box.
         EXPECT_TRUE(events_from(log, answer).in_order({{"msgbox_result", {{"result", 1}}}})) << log.dump();
-        if (std::string(c.model) == kModel)
+        if (std::string(c.model) == kModel) {
             EXPECT_EQ(log.count("text", {{"window", "Dravik"}, {"text", "PASS"}, {"rect", {170, 62, 240, 82}}}), 1)
                 << "the Sound result is PASS";
+        }
     }
 }
 

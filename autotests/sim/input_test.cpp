@@ -316,8 +316,12 @@ TEST_F(Input, UnregisterFunc1FreesAButtonWhoeverHoldsIt) {
         HWND other = create("other", WS_POPUP, 0, 0, 10, 10);
         std::string holder = c.holder;
         HWND old = holder == "main" ? main : holder == "other" ? other : nullptr;
-        if (holder != "shell") ASSERT_TRUE(UnregisterFunc1(MOD_WIN, vk));
-        if (old) ASSERT_TRUE(RegisterHotKey(old, 7, MOD_WIN, vk));
+        if (holder != "shell") {
+            ASSERT_TRUE(UnregisterFunc1(MOD_WIN, vk));
+        }
+        if (old) {
+            ASSERT_TRUE(RegisterHotKey(old, 7, MOD_WIN, vk));
+        }
 
         EXPECT_EQ(UnregisterFunc1(MOD_WIN, vk), c.freed);
         if (old) {
