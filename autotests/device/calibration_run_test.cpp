@@ -141,6 +141,29 @@ TEST_F(Calibration, AnyFourTapsEndTheDialog) {
     EXPECT_EQ(calibration_status(log), "FAIL");
 }
 
+// The instruction text does not take taps (a static without SS_NOTIFY): a
+// tap on it reaches the dialog beneath and counts as a miss, whichever
+// target is on show, and the fourth tap still ends the dialog.
+TEST_F(Calibration, TapOnTheInstructionIsAMiss) {
+    const std::string kInstructionText = "Tap the center of the target with the stylus.";
+    for (int missed = 0; missed < 4; ++missed) {
+        SCOPED_TRACE("the instruction tapped while target " + std::to_string(missed + 1) + " is shown");
+        std::string start = run_only({1001});
+        int first = lines_of(start) + 1;
+        std::string script = start;
+        for (int k = 0; k < 4; ++k) script += k == missed ? "click \"" + kInstructionText + "\"\n" : tap_target(k);
+        boot(script + "wait 100\n");
+        JournalLog log = journal();
+        JournalLog tapped = step_events(log, first + missed);
+        if (missed < 3) {
+            EXPECT_TRUE(tapped.in_order(target_drawn(missed + 1))) << "the target did not move on\n" << tapped.dump();
+        }
+        EXPECT_TRUE(step_events(log, first + 3).in_order({{"dialog", dialog_end(1)}})) << log.dump();
+        EXPECT_EQ(log.count("dialog", {{"template", kTargetDialog}, {"op", "end"}}), 1);
+        EXPECT_EQ(calibration_status(log), "FAIL");
+    }
+}
+
 // Done in the caption, or the action button (OK), ends the dialog with 1
 // at once, whatever was hit.
 TEST_F(Calibration, DoneGivesFail) {

@@ -2,6 +2,7 @@
 // healthy device, prints its progress and the Status column, writes the
 // result log and a screenshot of each test's screen, and says where they
 // are.  Without a display dravik-sim runs it unasked.
+#include <ctime>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -38,6 +39,14 @@ protected:
     JournalLog demo_journal() const { return JournalLog::load(dir() + "/journal.jsonl"); }
 };
 
+// The host's local date `days` from now as the log writes dates: M/D/YYYY.
+std::string host_date(int days) {
+    std::time_t t = std::time(nullptr) + std::time_t(days) * 24 * 3600;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return std::to_string(tm.tm_mon + 1) + "/" + std::to_string(tm.tm_mday) + "/" + std::to_string(tm.tm_year + 1900);
+}
+
 // The lines of `out` after `heading`, up to the first that does not start
 // with two blanks.
 std::vector<std::string> block_after(const std::string& out, const std::string& heading) {
@@ -71,6 +80,10 @@ TEST_F(Demo, RunsEveryTestToPassAndSaysWhereEverythingIs) {
         std::string log_host = store_path("\\My Documents\\Dravik.txt");
         auto log = store_file("\\My Documents\\Dravik.txt");
         ASSERT_TRUE(log.has_value()) << r.out;
+        // The demo goes by the host's clock: the log is dated today (or
+        // yesterday, when the run began before midnight).
+        EXPECT_TRUE(log->rfind(host_date(0) + " ", 0) == 0 || log->rfind(host_date(-1) + " ", 0) == 0)
+            << "not dated today: " << log->substr(0, log->find('\r'));
         EXPECT_NE(r.out.find(fs::absolute(log_host).string()), std::string::npos) << r.out;
         for (const char* test : kTests)
             EXPECT_NE(log->find(std::string(test) + "\t\tPASS\r\n"), std::string::npos) << test << "\n" << *log;

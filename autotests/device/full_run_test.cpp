@@ -71,4 +71,50 @@ TEST_F(FullRun, ExampleScriptPassesEveryTest) {
     EXPECT_EQ(saved->find("?"), std::string::npos) << *saved;
 }
 
+// The whole session a technician has: all seven tests, Finish with the log,
+// all seven again in the same power-on, Finish with the log again.  Every
+// cell shows PASS before each Finish, each Finish writes the log, and the
+// log left at the end says PASS for every test.
+TEST_F(FullRun, TwoWholeRunsInOnePowerOnPassTwice) {
+    std::string example = devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run.txt");
+    ASSERT_FALSE(example.empty());
+    // The second run keeps the first one's ticks: it leaves out the line
+    // that ticks IR Transfer.
+    const std::string tick_ir = "click \"IR Transfer\"\n";
+    size_t at = example.find(tick_ir);
+    ASSERT_NE(at, std::string::npos);
+    std::string again = example;
+    again.erase(at, tick_ir.size());
+    boot(example + again);
+    ASSERT_EQ(last().exit_code, 0) << last().err;
+    JournalLog log = journal();
+
+    std::vector<int> finishes;
+    for (int i = log.find("input", {{"action", "click"}, {"text", "Finish"}}); i >= 0;
+         i = log.find("input", {{"action", "click"}, {"text", "Finish"}}, size_t(i) + 1))
+        finishes.push_back(i);
+    ASSERT_EQ(finishes.size(), 2u) << log.dump();
+    EXPECT_EQ(log.count("msgbox", {{"text", "RegisterHotKey is FALSE"}}), 0);
+    int from = 0;
+    for (int finish : finishes) {
+        SCOPED_TRACE("the run before Finish at event " + std::to_string(finish));
+        JournalLog run = runpath::slice(log, from, finish);
+        EXPECT_EQ(last_status(run), std::vector<std::string>(7, "PASS")) << run.dump();
+        EXPECT_EQ(run.count("window", {{"op", "destroy"}, {"template", 108}}), 1) << "the Key test ended in this run";
+        // Yes writes the log: created, one write a line, closed.
+        JournalLog finished = runpath::slice(log, finish, finish == finishes.back() ? -1 : finishes.back());
+        EXPECT_TRUE(finished.in_order({{"msgbox_result", {{"result", 6}}},
+                                       {"file", {{"op", "create"}, {"path", runpath::kLogPath}, {"ok", true}}},
+                                       {"file", {{"op", "close"}, {"path", runpath::kLogPath}, {"ok", true}}}}));
+        from = finish;
+    }
+
+    auto saved = store_file(runpath::kLogPath);
+    ASSERT_TRUE(saved.has_value());
+    for (const char* test : {"Sound", "Screen Calibration", "Screen Patterns", "Read/Write files", "IR Transfer",
+                             "LED Notification", "Key Test"})
+        EXPECT_NE(saved->find(log_line(test, "PASS")), std::string::npos) << test << "\n" << *saved;
+    EXPECT_EQ(saved->find("?"), std::string::npos) << *saved;
+}
+
 }  // namespace

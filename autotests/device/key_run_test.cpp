@@ -458,6 +458,96 @@ TEST_F(KeyRun, SecondCancelWhileTheEndIsUnderWayIsIgnored) {
     EXPECT_EQ(log.count("hotkey", {{"op", "register"}, {"window", "Dravik"}}), 3);
 }
 
+// The buttons the main window holds after a Key test are taken back from it
+// by the next Key test in the same power-on, which then passes like the
+// first: no "RegisterHotKey is FALSE", however the first one ended.
+TEST_F(KeyRun, SecondKeyTestTakesTheButtonsBackAndPasses) {
+    const struct {
+        const char* what;
+        std::vector<std::string> first;  // after the instruction
+        const char* first_result;
+    } cases[] = {
+        {"the first passed", presses_until(9), "PASS"},
+        {"the first was cancelled", {"press 193", "click 2"}, "FAIL"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> script = {"answer ok"};
+        script.insert(script.end(), c.first.begin(), c.first.end());
+        // Finish without a log, then the Key test again.
+        for (const char* line : {"wait 10", "click 1008", "answer no", "click 1008", "click 1000", "click 1001", "answer ok"})
+            script.push_back(line);
+        int second_start = after_start(int(script.size()) - 1);
+        for (auto& p : presses_until(9)) script.push_back(p);
+        script.push_back("wait 10");
+        start_key_test(script);
+        JournalLog log = journal();
+
+        EXPECT_EQ(log.count("msgbox", ownerless_box("RegisterHotKey is FALSE")), 0) << log.dump();
+        EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kKeyDialog}}), 2);
+        JournalLog second = from_step(log, second_start);
+        std::vector<EventPattern> taken;
+        for (int k : kHotKeys) {
+            taken.push_back({"unregister_func", {{"vk", k}, {"ok", true}, {"holder", "window"}, {"window", "Dravik"}}});
+            taken.push_back({"hotkey", {{"op", "register"}, {"id", k}, {"ok", true}, {"window", ""}}});
+        }
+        EXPECT_TRUE(second.in_order(taken)) << second.dump();
+        EXPECT_TRUE(slice(log, 0, step_at(log, second_start)).in_order(dialog_end(c.first_result)));
+        std::vector<EventPattern> passed = hand_over();
+        for (auto& p : dialog_end("PASS")) passed.push_back(p);
+        EXPECT_TRUE(from_step(log, second_start + 10).in_order(passed)) << from_step(log, second_start + 10).dump();
+    }
+}
+
+// The journal tells the windows apart by number, whatever their titles:
+// the dialog's lines carry its template, its controls name it as their
+// parent, the instruction names it as its owner, and the buttons say which
+// window got them.  A button nobody takes (after the program has gone)
+// still has its line.
+TEST_F(KeyRun, JournalNamesTheWindowsByNumberAndTemplate) {
+    std::vector<std::string> script = {"answer ok", "press 193", "press left", "click 2", "wait 10", "caption-ok",
+                                       "wait 10", "press 193", "press left"};
+    start_key_test(script);
+    JournalLog log = journal();
+
+    std::vector<json> dialogs = log.filter("window", {{"op", "create"}, {"template", kKeyDialog}});
+    ASSERT_EQ(dialogs.size(), 1u) << log.dump();
+    json dialog = dialogs[0]["number"];
+    ASSERT_TRUE(dialog.is_number()) << dialogs[0];
+    std::vector<json> mains = log.filter("window", {{"op", "create"}, {"class", "Dravik"}});
+    ASSERT_EQ(mains.size(), 1u);
+    json main = mains[0]["number"];
+    EXPECT_NE(main, dialog);
+    EXPECT_EQ(dialogs[0]["parent"], main) << "the dialog is owned by the main window";
+    EXPECT_EQ(mains[0]["template"], nullptr);
+    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kKeyDialog}, {"number", dialog}}), 1);
+    EXPECT_EQ(log.count("window", {{"op", "destroy"}, {"number", dialog}, {"template", kKeyDialog}}), 1);
+
+    // The Cancel button and the untitled key catcher are the dialog's.
+    std::vector<json> cancel = log.filter("window", {{"op", "create"}, {"title", "Cancel"}, {"parent", dialog}});
+    std::vector<json> catcher =
+        log.filter("window", {{"op", "create"}, {"class", "button"}, {"title", ""}, {"parent", dialog}});
+    ASSERT_EQ(cancel.size(), 1u) << log.dump();
+    ASSERT_EQ(catcher.size(), 1u) << log.dump();
+    EXPECT_NE(cancel[0]["number"], catcher[0]["number"]);
+
+    // The instruction is owned by the dialog.
+    EXPECT_EQ(log.count("msgbox", {{"text", kInstruction}, {"owner_number", dialog}, {"owner_template", kKeyDialog}}), 1);
+    // The buttons during the test go to the catcher, in the dialog.
+    json in_dialog = {{"number", catcher[0]["number"]}, {"template", kKeyDialog}};
+    json hot = in_dialog, pad = in_dialog;
+    hot["vk"] = 193, hot["holder"] = "window";
+    pad["vk"] = 37, pad["holder"] = "window", pad["msg"] = "down";
+    EXPECT_EQ(log.count("hotkey_press", hot), 1) << log.dump();
+    EXPECT_EQ(log.count("key", pad), 1) << log.dump();
+
+    // After the program has ended nobody takes them, and each press is still there.
+    JournalLog after = from_step(log, after_start(int(script.size()) - 1));
+    EXPECT_EQ(after.count("key", {{"vk", 193}, {"msg", "down"}, {"holder", "none"}, {"number", nullptr}}), 1)
+        << after.dump();
+    EXPECT_EQ(after.count("key", {{"vk", 37}, {"msg", "down"}, {"holder", "none"}}), 1) << after.dump();
+}
+
 // A failed write of the flag goes only to the debug output.
 TEST_F(KeyRun, FailedFlagWriteIsNotedOnTheDebugOutputOnly) {
     start_key_test({"answer ok", "click 2", "wait 10"},

@@ -100,6 +100,32 @@ TEST_F(ResultLog, YesWritesTheLogExactly) {
     }
 }
 
+// Without "local_time" in the profile a script's device clock starts at
+// 2004-01-01 09:00:00, whatever the host's clock says, so the log's stamp
+// is that time plus the device time the run took, and two runs of the same
+// script leave the same bytes.
+TEST_F(ResultLog, ScriptWithoutLocalTimeStartsTheClockAtOneFixedTime) {
+    std::string first;
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run + 1));
+        boot(kSelectOnlyIr + kRunThenFinish + "answer yes\nwait 100\n");
+        JournalLog log = journal();
+        int created = log.find("file", {{"op", "create"}, {"path", kLogPath}});
+        ASSERT_GE(created, 0) << log.dump();
+        long seconds = 9 * 3600 + long(log[size_t(created)]["t"].get<int64_t>() / 1000);
+        std::string stamp = "1/1/2004 " + std::to_string(seconds / 3600) + ":" + std::to_string(seconds / 60 % 60) +
+                            ":" + std::to_string(seconds % 60);
+        std::optional<std::string> bytes = store_file(kLogPath);
+        ASSERT_TRUE(bytes.has_value());
+        EXPECT_EQ(*bytes, expected_log(stamp));
+        if (run == 0) {
+            first = *bytes;
+        } else {
+            EXPECT_EQ(*bytes, first) << "the second run's log differs";
+        }
+    }
+}
+
 // A second run's Yes replaces the first log; No leaves an earlier log as
 // it was.  Either way the panel is cleared for another run.
 TEST_F(ResultLog, SecondYesReplacesAndNoLeavesTheEarlierLog) {

@@ -136,6 +136,49 @@ TEST_F(RunPath, LeavingWithoutStartRunsNothingAndWritesNothing) {
     }
 }
 
+// Without the stylus the pad drives the run dialog: the focus starts on
+// Start, the direction keys move it between Start and Back (one group; the
+// reset box behind its label is another), and the action button presses
+// the focused button.  The focused button shows a dotted frame.
+TEST_F(RunPath, PadMovesBetweenStartAndBackAndTheActionButtonPresses) {
+    const struct {
+        const char* what;
+        std::string keys;
+        int end_code;
+    } cases[] = {
+        {"action at once: Start", "press action\n", 1001},
+        {"right, action: Back", "press right\npress action\n", 1002},
+        {"left, action: Back", "press left\npress action\n", 1002},
+        {"down twice comes back to Start", "press down\npress down\npress action\n", 1001},
+        {"up, action: Back", "press up\npress action\n", 1002},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        boot(kSelectOnlyIr + "click 1008\nclick 1000\nscreenshot start.png\npress right\nscreenshot back.png\npress left\n" +
+             c.keys + "wait 100\n");
+        JournalLog log = journal();
+        EXPECT_EQ(log.count("dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", c.end_code}}), 1)
+            << log.dump();
+        EXPECT_EQ(log.count("com", {{"op", "open"}}), c.end_code == 1001 ? 1 : 0) << "IR ran after Start only";
+
+        // Start (75, 97) and Back (15, 96), 50 x 14 dialog units, lie on the
+        // screen from (131, 220) and (26, 218), 87 x 28 pixels.  The focus
+        // frame is every other pixel 3 pixels inside the edge: dark dots on
+        // that row of the focused button, none on the other's.
+        Image start = screenshot("start.png"), back = screenshot("back.png");
+        auto dots = [](const Image& shot, int left, int top) {
+            int n = 0;
+            for (int x = left + 4; x < left + 87 - 4; ++x) n += is_dark(shot.pixel(x, top + 3));
+            return n;
+        };
+        const int start_left = 131, start_top = 220, back_left = 26, back_top = 218;
+        EXPECT_GT(dots(start, start_left, start_top), 20) << "Start has the focus first";
+        EXPECT_EQ(dots(start, back_left, back_top), 0);
+        EXPECT_GT(dots(back, back_left, back_top), 20) << "the focus went to Back";
+        EXPECT_EQ(dots(back, start_left, start_top), 0);
+    }
+}
+
 // A run dialog opened again recomputes the reset box: a box cleared in an
 // earlier opening is ticked again.
 TEST_F(RunPath, EveryOpeningTicksTheBoxAgain) {

@@ -93,6 +93,53 @@ TEST_F(Startup, SecondLaunchBringsTheRunningCopyForwardAndEndsQuietly) {
     }
 }
 
+// A second copy started while the first shows a message box brings the
+// box forward, not its disabled owner: the box stays active, the top bar
+// keeps its caption without the main window's OK and "Settings" title, and
+// the answer still reaches the first copy.
+TEST_F(Startup, SecondLaunchDuringAMessageBoxLeavesTheBoxActive) {
+    const struct {
+        const char* what;
+        const char* model;
+        std::string before;  // script lines up to the open box
+    } cases[] = {
+        {"the model message", "qz Orvex k7000", "wait 100\n"},
+        {"the Sound question during a run", kModel,
+         "click 1001\nclick 1002\nclick 1003\nclick 1005\nclick 1007\nclick 1008\nclick 1000\nclick 1001\nwait 1000\n"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string script = c.before + "launch\nscreenshot launched.png\nanswer ok\nwait 100\n";
+        int launch_line = 0;
+        for (char ch : c.before) launch_line += ch == '\n';
+        ++launch_line;
+        ASSERT_NO_FATAL_FAILURE(boot(profile_with_model(c.model), script));
+        JournalLog log = journal();
+        int launch = step_at(log, launch_line);
+        int answer = step_at(log, launch_line + 2);
+        ASSERT_GE(launch, 0) << log.dump();
+        ASSERT_GT(answer, launch) << log.dump();
+        JournalLog second(std::vector<json>(log.events().begin() + launch, log.events().begin() + answer));
+        EXPECT_TRUE(second.in_order({{"foreground", {{"window", "Dravik"}, {"with_owned", true}}},
+                                     {"exit", {{"exe", kProgram}, {"code", 0}}}}));
+        EXPECT_EQ(second.count("nav_title"), 0) << "the main window was activated\n" << second.dump();
+
+        // The top bar's OK button (204, 4) to (236, 22) is not there: no
+        // white frame or text on the bar's blue.
+        Image shot = screenshot("launched.png");
+        int white = 0;
+        for (int y = 4; y < 22; ++y)
+            for (int x = 204; x < 236; ++x) white += is_white(shot.pixel(x, y));
+        EXPECT_EQ(white, 0) << "the top bar shows an OK button";
+        // The answer reached the box.
+        EXPECT_TRUE(events_from(log, answer).in_order({{"msgbox_result", {{"result", 1}}}})) << log.dump();
+        if (std::string(c.model) == kModel) {
+            EXPECT_EQ(log.count("text", {{"window", "Dravik"}, {"text", "PASS"}, {"rect", {170, 62, 240, 82}}}), 1)
+                << "the Sound result is PASS";
+        }
+    }
+}
+
 TEST_F(Startup, OnlyTheExactModelNamePasses) {
     const struct {
         std::string model;

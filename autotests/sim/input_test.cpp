@@ -312,6 +312,101 @@ TEST_F(Input, HotKeysTakenFromTheShell) {
 }
 #endif
 
+// UnregisterFunc1 frees a button whoever holds it: the shell, the window
+// that asks for it next, or another window.  The next RegisterHotKey then
+// succeeds, the press goes to the new holder only, and the old holder has
+// nothing left to unregister.
+TEST_F(Input, UnregisterFunc1FreesAButtonWhoeverHoldsIt) {
+    struct Case {
+        const char* what;
+        const char* holder;  // "shell", "main", "other" or "nobody"
+        BOOL freed;
+    };
+    const Case cases[] = {
+        {"the shell", "shell", TRUE},
+        {"the window that takes it next", "main", TRUE},
+        {"another window", "other", TRUE},
+        {"nobody", "nobody", FALSE},
+    };
+    const UINT vk = 193;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        HWND main = make_main();
+        HWND other = create("other", WS_POPUP, 0, 0, 10, 10);
+        std::string holder = c.holder;
+        HWND old = holder == "main" ? main : holder == "other" ? other : nullptr;
+        if (holder != "shell") {
+            ASSERT_TRUE(UnregisterFunc1(MOD_WIN, vk));
+        }
+        if (old) {
+            ASSERT_TRUE(RegisterHotKey(old, 7, MOD_WIN, vk));
+        }
+
+        EXPECT_EQ(UnregisterFunc1(MOD_WIN, vk), c.freed);
+        if (old) {
+            EXPECT_FALSE(UnregisterHotKey(old, 7)) << "the old holder still had the key";
+        }
+        ASSERT_TRUE(RegisterHotKey(main, 50, MOD_WIN, vk));
+        then_press(vk);
+        deliver();
+        EXPECT_TRUE(sequence_matches(take_only({WM_KEYDOWN, WM_KEYUP, WM_HOTKEY}),
+                                     {{"main", WM_HOTKEY, kParams, 50, MAKELPARAM(MOD_WIN, vk)}}));
+    }
+}
+
+// The stylus goes where WindowFromPoint says: a window that answers
+// WM_NCHITTEST with HTTRANSPARENT lets the tap through to the window beneath
+// it, and a static control without SS_NOTIFY does so by itself.
+TEST_F(Input, TapGoesThroughWindowsThatAreTransparentToIt) {
+    struct Case {
+        const char* what;
+        const char* covering;  // what lies over the point: "static", "notify static", "child", "popup"
+        const char* receiver;  // who gets the tap's button messages ("" for nobody)
+        LPARAM at;             // where, in the receiver's client area
+        bool clicked;          // the parent heard STN_CLICKED from the static
+    };
+    const Case cases[] = {
+        {"a static without SS_NOTIFY: its parent", "static", "main", MAKELPARAM(60, 24), false},
+        {"a static with SS_NOTIFY: itself, which tells its parent", "notify static", "", 0, true},
+        {"a child answering HTTRANSPARENT: the sibling beneath", "child", "beneath", MAKELPARAM(30, 4), false},
+        {"a popup answering HTTRANSPARENT: the window beneath", "popup", "main", MAKELPARAM(60, 24), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        HWND main = make_main();  // client (0, 0) is the screen's (0, 26)
+        // The screen's point (60, 50) lies under every covering window.
+        std::string covering = c.covering;
+        if (covering == "static" || covering == "notify static")
+            create_control(u"static", u"Tap the center", WS_VISIBLE | SS_CENTER | (covering == "static" ? 0 : SS_NOTIFY),
+                           20, 10, 200, 40, main, 77);
+        if (covering == "child") {
+            create("beneath", WS_CHILD | WS_VISIBLE, 30, 20, 100, 20, main);
+            // Made after "beneath", so in front of it.
+            on("cover", WM_NCHITTEST, [](HWND, WPARAM, LPARAM) { return LRESULT(HTTRANSPARENT); });
+            create("cover", WS_CHILD | WS_VISIBLE, 20, 10, 200, 40, main);
+        }
+        if (covering == "popup") {
+            on("cover", WM_NCHITTEST, [](HWND, WPARAM, LPARAM) { return LRESULT(HTTRANSPARENT); });
+            create("cover", WS_POPUP | WS_VISIBLE, 0, 30, 240, 60, nullptr, 0, 0, u"RedRecorder");
+        }
+        pump();
+        take();
+        then_tap(60, 50);
+        deliver();
+        std::vector<wintest::Expected> want;
+        if (*c.receiver) {
+            want.push_back({c.receiver, WM_LBUTTONDOWN, kLparam, 0, c.at});
+            want.push_back({c.receiver, WM_LBUTTONUP, kLparam, 0, c.at});
+        }
+        if (c.clicked) want.push_back({"main", WM_COMMAND, kWparam, MAKEWPARAM(77, 0 /* STN_CLICKED */)});
+        EXPECT_TRUE(sequence_matches(take_only({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_COMMAND}), want));
+    }
+}
+
 TEST_F(Input, PadKeysGoToTheFocusWindow) {
     HWND main = make_main();
     // Like a test's key catcher: an invisible child holding the focus.

@@ -142,6 +142,10 @@ void WindowTest::queue_press(int vk) {
     sim::queue_input({sim::RawInput::KeyUp, 0, 0, vk});
 }
 
+void WindowTest::queue_key(int vk, bool down) {
+    sim::queue_input({down ? sim::RawInput::KeyDown : sim::RawInput::KeyUp, 0, 0, vk});
+}
+
 HWND WindowTest::message_box() {
     for (sim::Window* w : sim::top_level_windows())
         if (!w->destroyed && sim::is_visible(w) && w->cls && w->cls->name == u"msgbox") return sim::handle_of(w);

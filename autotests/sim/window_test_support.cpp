@@ -75,6 +75,7 @@ const std::map<UINT, const char*>& message_names() {
         {WM_SETFONT, "WM_SETFONT"},
         {WM_GETFONT, "WM_GETFONT"},
         {WM_HELP, "WM_HELP"},
+        {WM_NCHITTEST, "WM_NCHITTEST"},
         {WM_GETDLGCODE, "WM_GETDLGCODE"},
         {WM_KEYDOWN, "WM_KEYDOWN"},
         {WM_KEYUP, "WM_KEYUP"},

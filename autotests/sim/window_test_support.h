@@ -205,6 +205,8 @@ protected:
     // The stylus goes down at one point and comes up at another.
     static void queue_stroke(int down_x, int down_y, int up_x, int up_y);
     static void queue_press(int vk);
+    // A button going down or up alone (a key held while others are pressed).
+    static void queue_key(int vk, bool down);
 
     // Device time in milliseconds; exact only on a virtual clock.
     static bool virtual_clock();

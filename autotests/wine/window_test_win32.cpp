@@ -312,6 +312,15 @@ void WindowTest::queue_press(int vk) {
     send(in, 2);
 }
 
+void WindowTest::queue_key(int vk, bool down) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = WORD(vk);
+    in.ki.wScan = WORD(MapVirtualKeyW(UINT(vk), MAPVK_VK_TO_VSC));
+    if (!down) in.ki.dwFlags = KEYEVENTF_KEYUP;
+    send(&in, 1);
+}
+
 HWND WindowTest::message_box() {
     for (HWND h : thread_windows())
         if (IsWindowVisible(h) && class_of(h) == "#32770" && (!current_ || current_->name_of(h).empty())) return h;

@@ -396,6 +396,7 @@ WINAPI_EXPORT int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuf
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
 #define WM_HELP 0x0053
+#define WM_NCHITTEST 0x0084
 #define WM_GETDLGCODE 0x0087
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -424,6 +425,12 @@ WINAPI_EXPORT int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuf
 
 #define MK_LBUTTON 0x0001
 
+// WM_NCHITTEST answers
+#define HTERROR (-2)
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
+
 typedef struct tagMSG {
     HWND hwnd;
     UINT message;
@@ -444,6 +451,9 @@ WINAPI_EXPORT BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARA
 WINAPI_EXPORT LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 WINAPI_EXPORT void WINAPI PostQuitMessage(int nExitCode);
 WINAPI_EXPORT BOOL WINAPI IsDialogMessageW(HWND hDlg, LPMSG lpMsg);
+WINAPI_EXPORT HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
+WINAPI_EXPORT HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
+WINAPI_EXPORT SHORT WINAPI GetKeyState(int nVirtKey);
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define GetMessage GetMessageW
@@ -630,6 +640,7 @@ WINAPI_EXPORT BOOL WINAPI UnregisterHotKey(HWND hWnd, int id);
 #define VK_BACK 0x08
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
 #define VK_LEFT 0x25
@@ -672,6 +683,7 @@ WINAPI_EXPORT BOOL WINAPI UnregisterHotKey(HWND hWnd, int id);
 #define SS_CENTER 0x00000001L
 #define SS_RIGHT 0x00000002L
 #define SS_NOPREFIX 0x00000080L
+#define SS_NOTIFY 0x00000100L
 
 #define DS_ABSALIGN 0x01L
 #define DS_SETFONT 0x40L

@@ -19,6 +19,7 @@
 #include "device_window.h"
 #include "drivers/alarm_sound.h"
 #include "files/state_folder.h"
+#include "kernel/local_time.h"
 #include "options.h"
 #include "people/script.h"
 #include "people/script_user.h"
@@ -286,7 +287,10 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<sim::Person> headless_user;
     if (!window_user) headless_user = sim::make_user(run);
-    int code = sim::run_device(window_user ? *window_user : *headless_user);
+    // A script repeats exactly, its clock included; the demo and the window
+    // go by the host's clock.
+    const char* clock_start = window_user || run.user != sim::UserKind::Script ? nullptr : sim::kScriptLocalTime;
+    int code = sim::run_device(window_user ? *window_user : *headless_user, clock_start);
     headless_user.reset();
     window_user.reset();
     window.reset();

@@ -161,7 +161,8 @@ std::string usage_text() {
          "Without --script, dravik-sim opens the device window when a display is there\n"
          "(DISPLAY or WAYLAND_DISPLAY), else it runs --demo.  In the window the mouse is\n"
          "the stylus, the drawn buttons can be clicked, the clock is real, sounds play\n"
-         "through the sound card and closing the window powers the device off.  Keys:\n";
+         "through the sound card (without one: a single line says so, and sounds take\n"
+         "their time in silence) and closing the window powers the device off.  Keys:\n";
     u += window_key_help();
     u += "\n"
          "Script: one action a line; # starts a comment; blank lines are ignored.\n";
@@ -200,7 +201,9 @@ std::string usage_text() {
          "                        nor anything under them (names up to 255 characters,\n"
          "                        at most 16 keys below the root)\n"
          "  local_time            \"YYYY-MM-DD HH:MM:SS\", the device clock at power-on\n"
-         "                        (a real date, from 1601)\n"
+         "                        (a real date, from 1601); without it a script starts\n"
+         "                        at 2004-01-01 09:00:00 (so that runs repeat exactly),\n"
+         "                        the demo and the window at the host's time\n"
          "  processes             list of program names running beside the shell\n"
          "                        (\"hopper.exe\": a file name, no folder)\n"
          "  reset                 \"works\" (the default) or \"fails\": the soft reset the\n"

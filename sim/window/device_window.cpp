@@ -34,6 +34,19 @@ bool file_exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
+// ALSA prints its own complaints on standard error (a missing card, once
+// for every device opened); the window says what matters in one line.
+extern "C" void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
+
+void* silence_alsa() {
+    void* lib = dlopen("libasound.so.2", RTLD_NOW);
+    if (!lib) return nullptr;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(lib, "snd_lib_error_set_handler"))) set(quiet_alsa);
+    return lib;
+}
+
 }  // namespace
 
 DeviceWindow::DeviceWindow(Settings settings) : settings_(std::move(settings)), frame_(settings_.scale) {}
@@ -84,6 +97,7 @@ DeviceWindow::~DeviceWindow() {
     set_clock(nullptr);
     if (window_) SDL_DestroyWindow(window_);
     SDL_Quit();
+    if (alsa_) dlclose(alsa_);
     // SDL reaches the message bus (input methods, the screen saver) through
     // libdbus, which keeps its own state until it is shut down.
     if (dbus_) {
@@ -127,13 +141,14 @@ void DeviceWindow::play(const Pcm& pcm) {
     // plays none keeps no sound threads.
     if (!audio_tried_) {
         audio_tried_ = true;
+        alsa_ = silence_alsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && SDL_GetCurrentAudioDriver())
             audio_driver_ = SDL_GetCurrentAudioDriver();
         else
-            std::cerr << "dravik-sim: no sound card (" << SDL_GetError() << "); sounds take their time in silence\n";
+            say_silence(SDL_GetError());
     }
     SDL_AudioDeviceID device = 0;
-    if (!audio_driver_.empty()) {
+    if (!audio_driver_.empty() && !audio_refused_) {
         SDL_AudioSpec want{};
         want.freq = int(pcm.rate);
         want.format = pcm.bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
@@ -143,10 +158,8 @@ void DeviceWindow::play(const Pcm& pcm) {
         if (device) {
             SDL_QueueAudio(device, pcm.samples.data(), uint32_t(pcm.samples.size()));
             SDL_PauseAudioDevice(device, 0);
-        } else if (!audio_refused_) {
-            audio_refused_ = true;
-            std::cerr << "dravik-sim: the sound card cannot play (" << SDL_GetError()
-                      << "); sounds take their time in silence\n";
+        } else {
+            say_silence(SDL_GetError());
         }
     }
     // The device is closed however the wait ends (the window may be closed
@@ -169,6 +182,18 @@ void DeviceWindow::play(const Pcm& pcm) {
     wait(end, false);
     // The call returns when the sound has ended: let the last of it drain.
     while (device && SDL_GetQueuedAudioSize(device) > 0 && clock_.now_ms() < end + 500) wait(clock_.now_ms() + 10, false);
+}
+
+// One line, once: no sound card (or one that will not play), so sounds
+// last as long as they would, without a sound.
+void DeviceWindow::say_silence(const std::string& why) {
+    if (audio_refused_) return;
+    audio_refused_ = true;
+    std::string reason = why;
+    for (char& c : reason)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::cerr << "dravik-sim: no sound card" << (reason.empty() ? "" : " (" + reason + ")")
+              << "; sounds take their time in silence\n";
 }
 
 void DeviceWindow::present(bool force) {

@@ -76,7 +76,9 @@ private:
     void* dbus_ = nullptr;  // libdbus, as SDL loads it
     uint32_t window_id_ = 0;
     bool audio_tried_ = false;
-    bool audio_refused_ = false;  // said once that the card cannot play
+    bool audio_refused_ = false;  // the card cannot play: said once, not tried again
+    void* alsa_ = nullptr;  // libasound, as SDL loads it, with its error output silenced
+    void say_silence(const std::string& why);
     std::string audio_driver_;  // "" when there is no sound card
 
     Picture picture_;

@@ -75,9 +75,9 @@ void shell_loop() {
 Person& person() { return *g_person; }
 void set_person(Person* p) { g_person = p; }
 
-int run_device(Person& holder) {
+int run_device(Person& holder, const char* clock_start) {
     set_person(&holder);
-    set_power_on_time();
+    set_power_on_time(clock_start);
     bool first_boot = true;
     for (;;) {
         try {

@@ -18,6 +18,8 @@ void tear_down_device();
 // Runs the device, held by `person` (a script, the demo or the person at
 // the device window), until the person is done; returns the simulator's
 // exit code.
-int run_device(Person& person);
+// `clock_start` ("YYYY-MM-DD HH:MM:SS") is the device clock at power-on when
+// the profile gives no local_time; null for the host's time.
+int run_device(Person& person, const char* clock_start = nullptr);
 
 }  // namespace sim

@@ -13,6 +13,11 @@ void start_drivers() {
     reset_display_access();
 }
 
-void stop_drivers() { stop_led_driver(); }
+void stop_drivers() {
+    stop_led_driver();
+    // A device torn down keeps no driver: "COM2:" names nothing until the
+    // next boot.
+    stop_serial_driver();
+}
 
 }  // namespace sim

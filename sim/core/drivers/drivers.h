@@ -17,6 +17,7 @@ void stop_drivers();
 void start_led_driver();
 void stop_led_driver();
 void start_serial_driver();
+void stop_serial_driver();
 
 // What the LEDs show, for the device window: per LED its mode (0 off, 1 on,
 // 2 blinking) with the blink cycle, and whether the controller is flashing.

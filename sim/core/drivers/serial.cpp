@@ -84,5 +84,6 @@ HANDLE open_port(DWORD, DWORD, DWORD) {
 }  // namespace
 
 void start_serial_driver() { register_stream_driver(u"COM2:", open_port); }
+void stop_serial_driver() { register_stream_driver(u"COM2:", nullptr); }
 
 }  // namespace sim

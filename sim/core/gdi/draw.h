@@ -16,6 +16,9 @@ int dc_text_width(HDC dc, const char16_t* text);
 void dc_fill(HDC dc, const Rect& r, COLORREF colour);
 void dc_frame(HDC dc, const Rect& r, COLORREF colour, int thickness = 1);
 void dc_line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour);
+// DrawFocusRect's dotted frame: every other pixel of the rectangle's edge
+// inverted, so that drawing it twice takes it away.
+void dc_focus_rect(HDC dc, const Rect& r);
 void dc_ellipse(HDC dc, const Rect& r, COLORREF fill, COLORREF outline);
 void dc_select_font(HDC dc, HFONT font);  // null: the system font
 void dc_set_text(HDC dc, COLORREF colour, bool opaque, COLORREF background);

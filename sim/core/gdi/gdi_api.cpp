@@ -90,6 +90,23 @@ void dc_frame(HDC h, const Rect& r, COLORREF colour, int thickness) {
     fill_rect(c, {r.right - thickness, r.top, r.right, r.bottom}, v);
 }
 
+void dc_focus_rect(HDC h, const Rect& r) {
+    DeviceContext* dc = device_context(h);
+    if (!dc || r.empty()) return;
+    Canvas c = canvas_of(*dc);
+    auto dot = [&](int x, int y) {
+        if (((x + y) & 1) == 0) c.put(x, y, uint16_t(~c.get(x, y)));
+    };
+    for (int x = r.left; x < r.right; ++x) {
+        dot(x, r.top);
+        if (r.bottom - 1 > r.top) dot(x, r.bottom - 1);
+    }
+    for (int y = r.top + 1; y < r.bottom - 1; ++y) {
+        dot(r.left, y);
+        if (r.right - 1 > r.left) dot(r.right - 1, y);
+    }
+}
+
 void dc_line(HDC h, int x1, int y1, int x2, int y2, COLORREF colour) {
     DeviceContext* dc = device_context(h);
     if (!dc) return;

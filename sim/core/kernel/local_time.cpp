@@ -13,8 +13,9 @@ std::time_t g_power_on = 0;  // seconds, as a UTC-based calendar value of the de
 uint64_t g_power_on_ms = 0;  // device clock at power-on
 }
 
-void set_power_on_time() {
+void set_power_on_time(const char* fallback) {
     std::string given = profile().local_time();
+    if (given.empty() && fallback) given = fallback;
     std::tm tm{};
     if (!given.empty() && std::sscanf(given.c_str(), "%d-%d-%d %d:%d:%d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
                                       &tm.tm_hour, &tm.tm_min, &tm.tm_sec) == 6) {

@@ -82,7 +82,8 @@ LRESULT CALLBACK task_bar_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONUP: {
             int x = short(LOWORD(lp)), y = short(HIWORD(lp));
             Window* t = titled_window();
-            if (t && t->caption_ok && kOkButton.contains(x, y))
+            // The OK goes to the active window, which is never a disabled one.
+            if (t && t->caption_ok && !(t->style & WS_DISABLED) && kOkButton.contains(x, y))
                 PostMessageW(handle_of(t), WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
             return 0;
         }

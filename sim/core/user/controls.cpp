@@ -3,6 +3,7 @@
 // hears BN_CLICKED).
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "device/journal.h"
@@ -82,6 +83,11 @@ void paint(HWND h, Window* w) {
             fmt |= DT_SINGLELINE | DT_VCENTER;
         }
         dc_draw_text(dc, w->text.c_str(), -1, text, fmt);
+        if (s.focused) {
+            // The focus: a dotted frame around the label.
+            int width = std::min(dc_text_width(dc, w->text.c_str()), int(rc.right) - (box + 4));
+            dc_focus_rect(dc, {box + 2, 1, box + 4 + width + 2, rc.bottom - 1});
+        }
     } else {
         bool down = s.pushed;
         COLORREF face = down ? RGB(0, 0, 0) : RGB(255, 255, 255);
@@ -99,6 +105,9 @@ void paint(HWND h, Window* w) {
             fmt |= DT_SINGLELINE | DT_VCENTER;
         }
         dc_draw_text(dc, w->text.c_str(), -1, text, fmt);
+        // The focus: a dotted frame inside the button's edge, as
+        // DrawFocusRect draws it.
+        if (s.focused) dc_focus_rect(dc, {3, 3, rc.right - 3, rc.bottom - 3});
     }
     EndPaint(h, &ps);
 }
@@ -161,8 +170,14 @@ LRESULT CALLBACK button_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (LOWORD(lp)) invalidate(w, nullptr, true);
             return 0;
         case BM_CLICK: click(w); return 0;
-        case WM_SETFOCUS: s.focused = true; return 0;
-        case WM_KILLFOCUS: s.focused = false; return 0;
+        case WM_SETFOCUS:
+            s.focused = true;
+            invalidate(w, nullptr, true);
+            return 0;
+        case WM_KILLFOCUS:
+            s.focused = false;
+            invalidate(w, nullptr, true);
+            return 0;
         case WM_ENABLE: invalidate(w, nullptr, true); return 0;
         case WM_SETTEXT:
             DefWindowProcW(h, msg, wp, lp);
@@ -208,6 +223,18 @@ LRESULT CALLBACK static_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return TRUE;
         case WM_ENABLE: invalidate(w, nullptr, true); return 0;
         case WM_GETDLGCODE: return DLGC_STATIC;
+        // Without SS_NOTIFY a static is not there for the stylus: it answers
+        // the hit test with HTTRANSPARENT and the tap goes to the window
+        // beneath; with it, a tap is STN_CLICKED for the parent.  ("Static
+        // Control Default Message Processing",
+        // https://techshelps.github.io/Win32/html/1qsxsdo.htm)
+        case WM_NCHITTEST:
+            if (!(w->style & SS_NOTIFY)) return HTTRANSPARENT;
+            return DefWindowProcW(h, msg, wp, lp);
+        case WM_LBUTTONDOWN:
+            if ((w->style & SS_NOTIFY) && w->parent)
+                send(w->parent, WM_COMMAND, MAKEWPARAM(w->control_id, 0 /* STN_CLICKED */), LPARAM(h));
+            return 0;
         default: return DefWindowProcW(h, msg, wp, lp);
     }
 }

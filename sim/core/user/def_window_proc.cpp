@@ -50,6 +50,11 @@ extern "C" LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
             return 0;
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(w->font);
+        case WM_NCHITTEST: {
+            // The device's windows have no frame: the whole window is client.
+            sim::Rect r = sim::screen_rect(w);
+            return r.contains(short(LOWORD(lp)), short(HIWORD(lp))) ? HTCLIENT : HTNOWHERE;
+        }
         case WM_HELP:
             // Unhandled help goes to the parent, as far as a top-level window.
             if (w->parent) return sim::send(w->parent, WM_HELP, wp, lp);

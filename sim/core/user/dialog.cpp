@@ -1,15 +1,28 @@
 // The dialog manager: dialogs made from resource templates, their default
-// procedure, the modal loop and the keyboard handling (Enter, Escape).
+// procedure, the modal loop and the keyboard interface of IsDialogMessage
+// (Tab, the direction keys, Enter, Escape).
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
 #include "device/journal.h"
+#include "resources/dialog_template.h"
 #include "gdi/font.h"
 #include "gdi/gdi_objects.h"
+#include "gdi/font.h"
+#include "gdi/gdi_objects.h"
+#include "user/input.h"
+#include "device/journal.h"
 #include "kernel/text.h"
+#include "user/message_queue.h"
+#include "resources/compiled_resources.h"
 #include "resources/compiled_resources.h"
 #include "resources/dialog_template.h"
+#include "kernel/text.h"
 #include "user/message_queue.h"
 #include "user/window.h"
+#include "user/window.h"
+#include "user/window_journal.h"
 
 namespace sim {
 
@@ -18,15 +31,21 @@ namespace {
 constexpr const char16_t* kDialogClass = u"Dialog";
 
 // The resource name of a template handed over by pointer, for the journal.
-json template_name(HINSTANCE inst, const void* p) {
+TemplateName template_name(HINSTANCE inst, const void* p) {
+    TemplateName out;
     const ResourceTable* table = module_resources(reinterpret_cast<HMODULE>(inst));
     if (table)
         for (const ResourceEntry& e : table->entries())
             if (p >= static_cast<const void*>(e.data) && p < static_cast<const void*>(e.data + e.size)) {
-                if (e.name.is_ordinal) return e.name.ordinal;
-                return to_utf8(e.name.name);
+                out.present = true;
+                out.is_ordinal = e.name.is_ordinal;
+                if (e.name.is_ordinal)
+                    out.ordinal = e.name.ordinal;
+                else
+                    out.name = to_utf8(e.name.name);
+                break;
             }
-    return nullptr;
+    return out;
 }
 
 bool in_tree(Window* root, Window* w) {
@@ -48,6 +67,27 @@ Window* default_button(Window* dlg) {
     return nullptr;
 }
 
+bool can_take_focus(const Window* c) {
+    return !c->destroyed && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED);
+}
+
+// The controls of a dialog in their order (the order of the template, in
+// which they were made), without those already gone.
+std::vector<Window*> controls_of(Window* dlg) {
+    std::vector<Window*> out;
+    for (Window* c : dlg->children)
+        if (!c->destroyed) out.push_back(c);
+    return out;
+}
+
+// The child of `dlg` that `w` is or sits in.
+Window* control_holding(Window* dlg, Window* w) {
+    while (w && w->parent && w->parent != dlg) w = w->parent;
+    return w && w->parent == dlg ? w : nullptr;
+}
+
+LRESULT dialog_code(Window* c, WPARAM key = 0, LPARAM msg = 0) { return send(c, WM_GETDLGCODE, key, msg); }
+
 HFONT template_font(const DialogTemplate& t) {
     LOGFONTW lf{};
     // Points to pixels at the device's 96 dots per inch.
@@ -63,7 +103,7 @@ struct DialogInfo {
     HFONT font = nullptr;
     int base_x = 4, base_y = 8;
     HINSTANCE instance = nullptr;
-    json template_id;
+    int default_id = 0;  // DM_GETDEFID's answer; 0 for none
 };
 
 DialogInfo& info_of(Window* w) {
@@ -108,6 +148,7 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
     p.instance = inst;
     p.is_dialog = true;
     p.dialog_proc = proc;
+    p.dialog_template = template_name(inst, data);
     Window* dlg = create_window(p);
     if (!dlg) {
         DeleteObject(font);
@@ -119,9 +160,8 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
     info.base_x = bx;
     info.base_y = by;
     info.instance = inst;
-    info.template_id = template_name(inst, data);
     dlg->font = font;
-    log_event("dialog", {{"op", "open"}, {"template", info.template_id}, {"modal", modal}});
+    log_event("dialog", {{"op", "open"}, {"template", template_of(dlg)}, {"modal", modal}, {"number", window_number(dlg)}});
 
     for (const DialogItemTemplate& item : t.items) {
         CreateParams c;
@@ -140,6 +180,7 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
         if (control) send(control, WM_SETFONT, WPARAM(font), FALSE);
         if (!window_from_handle(h)) return nullptr;
     }
+    if (Window* d = default_button(dlg)) info.default_id = d->control_id;
     Window* first = first_tab_stop(dlg);
     LRESULT focus_default = send(dlg, WM_INITDIALOG, WPARAM(handle_of(first)), param);
     if (!(dlg = window_from_handle(h))) return nullptr;
@@ -148,32 +189,134 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
     return window_from_handle(h);
 }
 
+// Push buttons show which one Enter presses: the focused push button, or
+// with the focus elsewhere the dialog's default one, wears the default
+// button's thick frame.
+void show_default_on(Window* dlg, Window* button) {
+    for (Window* c : controls_of(dlg)) {
+        LRESULT code = dialog_code(c);
+        if (!(code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) continue;
+        bool wanted = c == button;
+        if (wanted != ((code & DLGC_DEFPUSHBUTTON) != 0))
+            send(c, BM_SETSTYLE, wanted ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    }
+}
+
+Window* dialog_default(Window* dlg) {
+    LRESULT def = send(dlg, DM_GETDEFID, 0, 0);
+    return HIWORD(def) == DC_HASDEFID ? find_child_by_id(dlg, LOWORD(def)) : nullptr;
+}
+
+// The dialog manager moving the focus (Tab, the direction keys): the
+// default frame goes with it to a push button and back to the dialog's
+// default button from anything else.
+void move_focus(Window* dlg, Window* to) {
+    HWND h = handle_of(to);
+    if (dialog_code(to) & DLGC_UNDEFPUSHBUTTON)
+        show_default_on(dlg, to);
+    else if (!(dialog_code(to) & DLGC_DEFPUSHBUTTON))
+        show_default_on(dlg, dialog_default(dlg));
+    if (Window* w = window_from_handle(h)) set_focus(w);
+}
+
+Window* next_tab_stop(Window* dlg, Window* from, bool previous) {
+    std::vector<Window*> all = controls_of(dlg);
+    if (all.empty()) return nullptr;
+    int n = int(all.size());
+    int at = int(std::find(all.begin(), all.end(), from) - all.begin());
+    if (at == n) at = previous ? 0 : n - 1;
+    for (int step = 1; step <= n; ++step) {
+        Window* c = all[size_t(((at + (previous ? -step : step)) % n + n) % n)];
+        if ((c->style & WS_TABSTOP) && can_take_focus(c)) return c;
+    }
+    return nullptr;
+}
+
+// The group of `from`: from the control with WS_GROUP at or before it up to
+// the next control with WS_GROUP; the search wraps inside it.
+Window* next_in_group(Window* dlg, Window* from, bool previous) {
+    std::vector<Window*> all = controls_of(dlg);
+    auto it = std::find(all.begin(), all.end(), from);
+    if (it == all.end()) return nullptr;
+    int at = int(it - all.begin());
+    int first = at;
+    while (first > 0 && !(all[size_t(first)]->style & WS_GROUP)) --first;
+    int end = at + 1;
+    while (end < int(all.size()) && !(all[size_t(end)]->style & WS_GROUP)) ++end;
+    int n = end - first;
+    for (int step = 1; step < n; ++step) {
+        int i = first + (((at - first) + (previous ? -step : step)) % n + n) % n;
+        if (can_take_focus(all[size_t(i)])) return all[size_t(i)];
+    }
+    return from;
+}
+
+// The dialog keyboard interface, as IsDialogMessage gives it: Tab and
+// Shift+Tab go through the WS_TABSTOP controls, the direction keys through
+// the group (past static controls), Enter presses the focused push button
+// or the default button (DM_GETDEFID, else IDOK), Escape sends IDCANCEL.  A
+// control whose WM_GETDLGCODE asks for a key gets it instead.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-isdialogmessagew
+// https://techshelps.github.io/Win32/html/1n40c32.htm (Dialog Box Keyboard Interface)
+// https://techshelps.github.io/Win32/html/fguhcd.htm (direction keys and groups)
 bool handle_dialog_keys(Window* dlg, MSG* msg) {
-    if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP && msg->message != WM_CHAR) return false;
+    UINT m = msg->message;
+    if (m != WM_KEYDOWN && m != WM_KEYUP && m != WM_CHAR) return false;
     Window* target = window_from_handle(msg->hwnd);
-    if (target && target != dlg) {
-        LRESULT code = send(target, WM_GETDLGCODE, msg->wParam, LPARAM(msg));
-        if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
-    }
-    if (msg->wParam != VK_RETURN && msg->wParam != VK_ESCAPE && msg->wParam != '\r' && msg->wParam != 27)
-        return false;
-    if (msg->message != WM_KEYDOWN) return true;  // the rest of the press is the dialog's
+    Window* control = control_holding(dlg, target);
+    LRESULT code = control ? dialog_code(target, msg->wParam, LPARAM(msg)) : 0;
+    if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+    bool down = m == WM_KEYDOWN;
     HWND h = handle_of(dlg);
-    if (msg->wParam == VK_ESCAPE) {
-        Window* cancel = find_child_by_id(dlg, IDCANCEL);
-        send(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), LPARAM(handle_of(cancel)));
-        return true;
+    switch (msg->wParam) {
+        case VK_TAB: {
+            if (code & DLGC_WANTTAB) return false;
+            if (!down) return true;  // the rest of the press is the dialog's
+            Window* next = next_tab_stop(dlg, control, key_is_down(VK_SHIFT));
+            if (next) move_focus(dlg, next);
+            return true;
+        }
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN: {
+            if (m == WM_CHAR) return false;  // '%', '&', '\'' and '(' are characters
+            if (code & DLGC_WANTARROWS) return false;
+            if (!down) return true;
+            if (!control) return true;
+            bool previous = msg->wParam == VK_LEFT || msg->wParam == VK_UP;
+            Window* next = next_in_group(dlg, control, previous);
+            while (next && next != control && (dialog_code(next) & DLGC_STATIC))
+                next = next_in_group(dlg, next, previous);
+            if (next && next != control) move_focus(dlg, next);
+            return true;
+        }
+        case VK_ESCAPE: {
+            if (!down) return true;
+            Window* cancel = find_child_by_id(dlg, IDCANCEL);
+            if (cancel && !can_take_focus(cancel)) return true;
+            send(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), LPARAM(handle_of(cancel)));
+            return true;
+        }
+        case VK_RETURN: {
+            if (!down) return true;
+            Window* button = nullptr;
+            int id = IDOK;
+            if (control && (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) {
+                button = control;
+                id = control->control_id;
+            } else {
+                LRESULT def = send(dlg, DM_GETDEFID, 0, 0);
+                if (!window_from_handle(h)) return true;
+                if (HIWORD(def) == DC_HASDEFID) id = LOWORD(def);
+                button = find_child_by_id(dlg, id);
+            }
+            if (button && !can_take_focus(button)) return true;  // a greyed default does nothing
+            if (window_from_handle(h)) send(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(handle_of(button)));
+            return true;
+        }
+        default: return false;
     }
-    // Enter: the focused push button, else the default button, else IDOK.
-    Window* button = nullptr;
-    if (target && target != dlg && target->cls && lower(target->cls->name) == u"button") {
-        DWORD type = target->style & BS_TYPEMASK;
-        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) button = target;
-    }
-    if (!button) button = default_button(dlg);
-    int id = button ? button->control_id : IDOK;
-    if (window_from_handle(h)) send(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(handle_of(button)));
-    return true;
 }
 
 }  // namespace
@@ -233,8 +376,16 @@ LRESULT WINAPI DefDlgProcW(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case DM_GETDEFID: {
-            Window* d = default_button(w);
-            return d ? MAKELONG(d->control_id, DC_HASDEFID) : 0;
+            int id = w->control ? static_cast<DialogInfo*>(w->control.get())->default_id : 0;
+            return id ? MAKELONG(id, DC_HASDEFID) : 0;
+        }
+        case DM_SETDEFID: {
+            info_of(w).default_id = int(wp);
+            Window* f = focus_window();
+            Window* c = control_holding(w, f);
+            if (!c || !(dialog_code(c) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+                show_default_on(w, find_child_by_id(w, int(wp)));
+            return TRUE;
         }
         default: return DefWindowProcW(h, msg, wp, lp);
     }
@@ -290,8 +441,7 @@ HWND WINAPI CreateDialogIndirectParamW(HINSTANCE inst, LPCDLGTEMPLATEW tmpl, HWN
 BOOL WINAPI EndDialog(HWND h, INT_PTR code) {
     Window* w = window_from_handle(h);
     if (!w || !w->is_dialog) return FALSE;
-    json id = w->control ? static_cast<DialogInfo*>(w->control.get())->template_id : json(nullptr);
-    log_event("dialog", {{"op", "end"}, {"template", id}, {"code", code}});
+    log_event("dialog", {{"op", "end"}, {"template", template_of(w)}, {"code", code}, {"number", window_number(w)}});
     w->dialog_ended = true;
     w->end_code = code;
     return TRUE;
@@ -306,6 +456,21 @@ BOOL WINAPI MapDialogRect(HWND h, LPRECT rc) {
     rc->top = rc->top * info.base_y / 8;
     rc->bottom = rc->bottom * info.base_y / 8;
     return TRUE;
+}
+
+HWND WINAPI GetNextDlgTabItem(HWND h, HWND control, BOOL previous) {
+    Window* dlg = window_from_handle(h);
+    if (!dlg) return nullptr;
+    Window* from = control_holding(dlg, window_from_handle(control));
+    return handle_of(next_tab_stop(dlg, from, previous != FALSE));
+}
+
+HWND WINAPI GetNextDlgGroupItem(HWND h, HWND control, BOOL previous) {
+    Window* dlg = window_from_handle(h);
+    if (!dlg) return nullptr;
+    Window* from = control_holding(dlg, window_from_handle(control));
+    if (!from) return handle_of(next_tab_stop(dlg, nullptr, false));
+    return handle_of(next_in_group(dlg, from, previous != FALSE));
 }
 
 BOOL WINAPI IsDialogMessageW(HWND h, LPMSG msg) {

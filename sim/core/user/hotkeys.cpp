@@ -27,7 +27,23 @@ void shell_take_application_buttons() {
     for (UINT vk = 192; vk <= 201; ++vk) table().shell_held.insert(vk);
 }
 
-bool shell_release(UINT, UINT vk) { return table().shell_held.erase(vk) > 0; }
+// A hardware button comes without modifier keys, so a button is one hot key
+// whatever modifiers it was registered with: the call frees it by its code.
+HotKeyHolder release_hotkey(UINT, UINT vk, HotKey* was_held_by) {
+    auto& t = table();
+    HotKeyHolder holder = HotKeyHolder::None;
+    if (t.shell_held.erase(vk) > 0) holder = HotKeyHolder::Shell;
+    for (auto it = t.keys.begin(); it != t.keys.end();) {
+        if (it->vk != vk) {
+            ++it;
+            continue;
+        }
+        if (was_held_by) *was_held_by = *it;
+        holder = HotKeyHolder::Window;
+        it = t.keys.erase(it);
+    }
+    return holder;
+}
 
 bool register_hotkey(Window* w, int id, UINT mods, UINT vk) {
     auto& t = table();

@@ -7,6 +7,8 @@ namespace sim {
 
 struct Window;
 
+enum class HotKeyHolder { None, Shell, Window };
+
 struct HotKey {
     Window* window = nullptr;
     int id = 0;
@@ -14,12 +16,13 @@ struct HotKey {
     UINT vk = 0;
 };
 
-enum class HotKeyHolder { None, Shell, Window };
-
 // The shell takes the application buttons when the device boots.
 void shell_take_application_buttons();
-// UnregisterFunc1: the shell lets go of a button.
-bool shell_release(UINT mods, UINT vk);
+// UnregisterFunc1: the button is freed, whoever holds it (the shell or a
+// window of any program), so that the next RegisterHotKey for it succeeds.
+// Returns who held it (None when nobody did); *was_held_by tells which
+// window when a window did.
+HotKeyHolder release_hotkey(UINT mods, UINT vk, HotKey* was_held_by);
 
 // False (with the last error set) when another window or the shell holds vk.
 bool register_hotkey(Window* w, int id, UINT mods, UINT vk);

@@ -1,12 +1,19 @@
 #include "user/input.h"
 
 #include <deque>
+#include <set>
 
+#include "kernel/clock.h"
+#include "device/journal.h"
+#include "user/hotkeys.h"
 #include "device/journal.h"
 #include "kernel/clock.h"
+#include "user/message_queue.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
 #include "user/window.h"
+#include "user/window.h"
+#include "user/window_journal.h"
 
 namespace sim {
 
@@ -18,6 +25,7 @@ std::deque<RawInput>& pending() {
 }
 
 bool stylus_down = false;
+std::set<int> keys_down;  // as of the input last turned into a message
 
 MSG make(Window* w, UINT m, WPARAM wp, LPARAM lp) {
     MSG msg{};
@@ -42,12 +50,18 @@ Window* tap_target(Window* w) {
 
 bool stylus_message(const RawInput& in, MSG* out) {
     Window* target = capture_window();
-    if (!target) target = tap_target(window_at(in.x, in.y));
+    if (!target) target = tap_target(window_from_point(in.x, in.y));
     if (in.kind == RawInput::StylusDown) stylus_down = true;
     if (in.kind == RawInput::StylusUp) stylus_down = false;
     if (!target) return false;
-    if (!is_enabled_tree(target)) return false;
     Window* top = top_level_of(target);
+    if (!is_enabled_tree(target)) {
+        // A tap on a disabled window reaches nothing; when the window is
+        // disabled by a box or dialog of its own, that comes forward.
+        if (in.kind == RawInput::StylusDown && top && !top->shell && (top->style & WS_DISABLED))
+            activate(top, WA_CLICKACTIVE);
+        return false;
+    }
     if (in.kind == RawInput::StylusDown && top && !top->shell && top != active_window()) {
         HWND h = handle_of(target);
         activate(top, WA_CLICKACTIVE);
@@ -66,12 +80,17 @@ bool stylus_message(const RawInput& in, MSG* out) {
 
 bool key_message(const RawInput& in, MSG* out) {
     bool down = in.kind == RawInput::KeyDown;
+    if (down)
+        keys_down.insert(in.vk);
+    else
+        keys_down.erase(in.vk);
     HotKey hk;
     switch (hotkey_holder(in.vk, &hk)) {
         case HotKeyHolder::Window:
             if (!down && !(hk.mods & MOD_KEYUP)) return false;
             log_event("hotkey_press", {{"vk", in.vk}, {"holder", "window"}, {"id", hk.id}, {"window", describe(hk.window)},
-                                       {"msg", down ? "down" : "up"}});
+                                       {"msg", down ? "down" : "up"}, {"number", window_number(hk.window)},
+                                       {"template", enclosing_template(hk.window)}});
             *out = make(hk.window, WM_HOTKEY, WPARAM(hk.id), MAKELPARAM(hk.mods, in.vk));
             return true;
         case HotKeyHolder::Shell:
@@ -86,9 +105,15 @@ bool key_message(const RawInput& in, MSG* out) {
     }
     Window* target = focus_window();
     if (!target) target = active_window();
-    if (!target) return false;
+    if (!target) {
+        // No window to take it: the button is pressed all the same.
+        log_event("key", {{"msg", down ? "down" : "up"}, {"vk", in.vk}, {"window", nullptr}, {"id", nullptr},
+                          {"holder", "none"}, {"number", nullptr}, {"template", nullptr}});
+        return false;
+    }
     log_event("key", {{"msg", down ? "down" : "up"}, {"vk", in.vk}, {"window", describe(target)},
-                      {"id", target->parent ? json(target->control_id) : json(nullptr)}});
+                      {"id", target->parent ? json(target->control_id) : json(nullptr)}, {"holder", "window"},
+                      {"number", window_number(target)}, {"template", enclosing_template(target)}});
     *out = make(target, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(in.vk), down ? 1 : LPARAM(0xC0000001));
     return true;
 }
@@ -100,7 +125,10 @@ bool input_pending() { return !pending().empty(); }
 void clear_input() {
     pending().clear();
     stylus_down = false;
+    keys_down.clear();
 }
+
+bool key_is_down(int vk) { return keys_down.count(vk) > 0; }
 
 bool take_input(MSG* out) {
     if (pending().empty()) return false;

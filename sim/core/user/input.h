@@ -18,5 +18,8 @@ bool input_pending();
 // tap on a disabled window, a button the shell keeps).
 bool take_input(MSG* out);
 void clear_input();
+// Whether the button was down when the last key message was made from
+// input (GetKeyState: the state that goes with the message being handled).
+bool key_is_down(int vk);
 
 }  // namespace sim

@@ -1,17 +1,26 @@
 // Message boxes: a real modal window on the device screen (caption, icon,
-// wrapped text, buttons) with its own message loop.  Enter answers the
-// default button; Escape answers Cancel, or No, or the only OK.
+// wrapped text, buttons) with its own message loop.  The keys are a
+// dialog's: Tab and the direction keys move the focus from button to
+// button, Enter answers the focused button (the default one at first),
+// Escape answers Cancel, or No, or the only OK.
 #include <windows.h>
 
 #include <vector>
 
 #include "device/journal.h"
 #include "gdi/draw.h"
+#include "gdi/draw.h"
+#include "gdi/screen.h"
+#include "device/journal.h"
+#include "kernel/text.h"
+#include "user/message_queue.h"
 #include "gdi/screen.h"
 #include "kernel/text.h"
 #include "user/message_box.h"
 #include "user/message_queue.h"
 #include "user/window.h"
+#include "user/window.h"
+#include "user/window_journal.h"
 
 namespace sim {
 
@@ -157,6 +166,16 @@ LRESULT CALLBACK box_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+// The focus moves to `to`, and the default frame with it.
+void focus_button(Window* box, Window* to) {
+    for (Window* c : box->children)
+        if (!c->destroyed) {
+            DWORD want = c == to ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+            if ((c->style & BS_TYPEMASK) != want) send(c, BM_SETSTYLE, want, TRUE);
+        }
+    set_focus(to);
+}
+
 bool inside(Window* box, HWND h) {
     for (Window* w = window_from_handle(h); w; w = w->parent)
         if (w == box) return true;
@@ -182,7 +201,9 @@ extern "C" int WINAPI MessageBoxW(HWND owner_handle, LPCWSTR text, LPCWSTR capti
     json ev = {{"owner", owner ? json(describe(owner)) : json(nullptr)},
                {"text", to_utf8(text)},
                {"caption", caption ? json(to_utf8(caption)) : json(nullptr)},
-               {"style", style}};
+               {"style", style},
+               {"owner_number", window_number(owner)},
+               {"owner_template", template_of(owner)}};
     log_event("msgbox", ev);
 
     auto state = std::make_shared<BoxState>();
@@ -259,11 +280,23 @@ extern "C" int WINAPI MessageBoxW(HWND owner_handle, LPCWSTR text, LPCWSTR capti
             break;
         }
         if ((msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && inside(box, msg.hwnd)) {
+            Window* focused = window_from_handle(msg.hwnd);
+            if (focused && focused->parent != box) focused = nullptr;
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
-                Window* d = window_from_handle(default_button);
+                Window* d = focused ? focused : window_from_handle(default_button);
                 state->ended = true;
                 state->result = d ? d->control_id : IDOK;
                 break;
+            }
+            bool back = msg.wParam == VK_LEFT || msg.wParam == VK_UP ||
+                        (msg.wParam == VK_TAB && GetKeyState(VK_SHIFT) < 0);
+            if (msg.wParam == VK_TAB || (msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN)) {
+                if (msg.message == WM_KEYDOWN && focused) {
+                    HWND next = msg.wParam == VK_TAB ? GetNextDlgTabItem(box_handle, msg.hwnd, back)
+                                                     : GetNextDlgGroupItem(box_handle, msg.hwnd, back);
+                    if (Window* n = window_from_handle(next)) focus_button(box, n);
+                }
+                continue;
             }
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
                 int esc = escape_answer(style);

@@ -5,12 +5,21 @@
 
 #include "device/journal.h"
 #include "gdi/framebuffer.h"
+#include "gdi/framebuffer.h"
 #include "gdi/screen.h"
+#include "user/hotkeys.h"
+#include "device/journal.h"
 #include "kernel/process.h"
 #include "kernel/text.h"
+#include "user/message_queue.h"
+#include "kernel/process.h"
+#include "gdi/screen.h"
 #include "shell/shell.h"
+#include "shell/shell.h"
+#include "kernel/text.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
+#include "user/window_journal.h"
 
 namespace sim {
 
@@ -21,6 +30,7 @@ struct WindowSystem {
     std::vector<std::unique_ptr<WindowClass>> classes;
     std::vector<Window*> top_level;  // front first
     uint32_t next_handle = 0x10010;
+    uint32_t next_number = 1;
     Window* active = nullptr;
     Window* focus = nullptr;
     Window* capture = nullptr;
@@ -92,7 +102,47 @@ Window* paint_search(Window* w, HWND filter) {
 
 void journal_window(const char* op, const Window* w) {
     if (!w->journaled) return;
-    log_event("window", {{"op", op}, {"class", to_utf8(w->cls ? w->cls->name : u"")}, {"title", to_utf8(w->text)}});
+    const Window* above = w->parent ? w->parent : w->owner;
+    log_event("window", {{"op", op},
+                         {"class", to_utf8(w->cls ? w->cls->name : u"")},
+                         {"title", to_utf8(w->text)},
+                         {"number", window_number(w)},
+                         {"parent", window_number(above)},
+                         {"template", template_of(w)}});
+}
+
+bool owns(const Window* owner, const Window* w) {
+    for (w = w ? w->owner : nullptr; w; w = w->owner)
+        if (w == owner) return true;
+    return false;
+}
+
+bool can_be_active(const Window* w) {
+    return w && !w->destroyed && !w->shell && !w->parent && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
+}
+
+// What activating `w` activates: w itself, or for a disabled w the window
+// it owns that was active last or, failing that, the frontmost enabled one
+// it owns; null when there is none.
+Window* activation_target(Window* w) {
+    if (!(w->style & WS_DISABLED)) return w;
+    Window* last = last_active_popup(w);
+    if (last != w) return last;
+    for (Window* t : ws().top_level)
+        if (owns(w, t) && can_be_active(t)) return t;
+    return nullptr;
+}
+
+// The deepest visible window under the screen point inside `w` (which
+// contains it), leaving out those in `skip`.
+Window* deepest_at(Window* w, int x, int y, const std::vector<Window*>& skip) {
+    Point o = client_origin(w);
+    if (client_rect(w).offset(o.x, o.y).contains(x, y))
+        for (Window* c : w->children) {
+            if (c->destroyed || !(c->style & WS_VISIBLE) || !screen_rect(c).contains(x, y)) continue;
+            if (Window* d = deepest_at(c, x, y, skip)) return d;
+        }
+    return std::find(skip.begin(), skip.end(), w) == skip.end() ? w : nullptr;
 }
 
 }  // namespace
@@ -162,6 +212,8 @@ Window* create_window(const CreateParams& p) {
     Window* w = owned.get();
     w->handle = ws().next_handle;
     ws().next_handle += 0x10;
+    w->number = ws().next_number++;
+    w->dialog_template = p.dialog_template;
     w->cls = cls;
     w->proc = cls->proc;
     w->style = p.style & ~DWORD(WS_VISIBLE);
@@ -314,6 +366,7 @@ void discard_all_windows() {
     s.classes.clear();
     s.top_level.clear();
     s.active = s.focus = s.capture = nullptr;
+    s.next_number = 1;
     Framebuffer& fb = framebuffer();
     for (auto& row : fb.owner)
         for (auto& o : row) o = 0;
@@ -509,6 +562,30 @@ Window* window_at(int x, int y) {
     return window_from_handle(reinterpret_cast<HWND>(uintptr_t(framebuffer().owner[y][x])));
 }
 
+// As WindowFromPoint: the deepest window there is asked with WM_NCHITTEST;
+// one that answers HTTRANSPARENT lets the point through to the window
+// beneath it (a sibling further back, else its parent, else the next
+// top-level window).  All windows share the device's one thread, so every
+// window's answer counts.
+// https://learn.microsoft.com/en-us/windows/win32/inputdev/wm-nchittest
+Window* window_from_point(int x, int y) {
+    if (!Framebuffer::bounds().contains(x, y)) return nullptr;
+    std::vector<Window*> transparent;
+    for (;;) {
+        Window* found = nullptr;
+        for (Window* t : ws().top_level) {
+            if (t->destroyed || !(t->style & WS_VISIBLE) || !t->rect.contains(x, y)) continue;
+            if ((found = deepest_at(t, x, y, transparent))) break;
+        }
+        if (!found) return nullptr;
+        HWND h = handle_of(found);
+        LRESULT hit = send(found, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+        if (!window_from_handle(h)) return nullptr;
+        if (hit != LRESULT(HTTRANSPARENT)) return found;
+        transparent.push_back(found);
+    }
+}
+
 Window* find_window_needing_paint(HWND filter) {
     for (Window* t : ws().top_level)
         if (Window* w = paint_search(t, filter)) return w;
@@ -539,6 +616,7 @@ Window* focus_window() { return ws().focus; }
 void activate(Window* w, int how) {
     auto& s = ws();
     if (w && (w->destroyed || w->shell)) return;
+    if (w && !(w = activation_target(w))) return;
     if (w == s.active) {
         if (w) bring_to_top(w);
         return;
@@ -549,10 +627,17 @@ void activate(Window* w, int how) {
     if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
     if (w && w->destroyed) return;
     s.active = w;
+    for (Window* o = w; o; o = o->owner) o->last_active = w;
     if (w) bring_to_top(w);
     if (w && !w->destroyed && s.active == w)
         send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
     shell_window_changed();
+}
+
+Window* last_active_popup(Window* w) {
+    Window* last = w ? w->last_active : nullptr;
+    if (last && owns(w, last) && can_be_active(last)) return last;
+    return w;
 }
 
 void activate_next_after(Window* gone) {
@@ -578,8 +663,12 @@ HWND set_focus(Window* w) {
     Window* old = s.focus;
     if (w) {
         Window* top = top_level_of(w);
-        if (top != s.active) activate(top, WA_ACTIVE);
-        if (w->destroyed) return handle_of(old);
+        if (top != s.active) {
+            activate(top, WA_ACTIVE);
+            if (w->destroyed) return handle_of(old);
+            // A disabled window's tree cannot be activated, so it takes no focus.
+            if (s.active != top) return nullptr;
+        }
         old = s.focus;
     }
     if (old == w) return handle_of(old);
@@ -603,6 +692,24 @@ Window* find_child_by_id(Window* parent, int id) {
     if (!parent) return nullptr;
     for (Window* c : parent->children)
         if (!c->destroyed && c->control_id == id) return c;
+    return nullptr;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+json window_number(const Window* w) { return w ? json(w->number) : json(nullptr); }
+
+json template_of(const Window* w) {
+    if (!w || !w->is_dialog || !w->dialog_template.present) return nullptr;
+    if (w->dialog_template.is_ordinal) return w->dialog_template.ordinal;
+    return w->dialog_template.name;
+}
+
+json enclosing_template(const Window* w) {
+    for (; w; w = w->parent)
+        if (w->is_dialog) return template_of(w);
     return nullptr;
 }
 

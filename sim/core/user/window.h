@@ -29,8 +29,19 @@ struct WindowClass {
     Process* process = nullptr;  // null for the system's own classes
 };
 
+// A dialog's template as its resource names it: a number or a name.
+struct TemplateName {
+    bool present = false;
+    bool is_ordinal = false;
+    int ordinal = 0;
+    std::string name;
+};
+
 struct Window {
     uint32_t handle = 0;
+    // Counts the windows made since power-on from 1 (the shell's and the
+    // message boxes' included): the journal's way to tell windows apart.
+    uint32_t number = 0;
     WindowClass* cls = nullptr;
     WNDPROC proc = nullptr;
     DLGPROC dialog_proc = nullptr;  // dialogs only
@@ -60,6 +71,10 @@ struct Window {
     bool dialog_ended = false;
     INT_PTR end_code = 0;
     HWND dialog_focus = nullptr;  // control to give the focus back to on activation
+    TemplateName dialog_template;  // the resource the dialog was made from
+    // Top-level windows that own others: the one of their group that was
+    // active last (GetLastActivePopup).
+    Window* last_active = nullptr;
     // Shell attributes.
     bool caption_ok = false;      // an OK/Done button in the top bar while active
     bool has_nav_text = false;
@@ -93,6 +108,7 @@ struct CreateParams {
     bool journaled = true;
     bool is_dialog = false;
     DLGPROC dialog_proc = nullptr;
+    TemplateName dialog_template;
 };
 Window* create_window(const CreateParams& p);
 bool destroy_window(Window* w);
@@ -124,13 +140,21 @@ void invalidate(Window* w, const Rect* client_area, bool erase);
 void invalidate_all(bool erase);
 void validate(Window* w, const Rect* client_area);
 Window* window_at(int x, int y);  // the deepest visible window owning the screen pixel
+// Where a stylus at the screen point lands, honouring HTTRANSPARENT.
+Window* window_from_point(int x, int y);
 Window* find_window_needing_paint(HWND filter);
 void update_window(Window* w);  // paints now what is invalid (and the children)
 
 // Activation and focus.
 Window* active_window();
 Window* focus_window();
-void activate(Window* w, int how);  // WA_ACTIVE or WA_CLICKACTIVE; null deactivates
+// WA_ACTIVE or WA_CLICKACTIVE; null deactivates.  A disabled window is never
+// activated: its last active enabled owned window is instead, if it has one
+// (the dialog or message box that disabled it), else nothing changes.
+void activate(Window* w, int how);
+// The window of w's group (w and the windows it owns) that was active last,
+// when it is visible and enabled; else w.
+Window* last_active_popup(Window* w);
 void activate_next_after(Window* gone);
 HWND set_focus(Window* w);
 Window* capture_window();

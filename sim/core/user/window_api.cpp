@@ -5,13 +5,23 @@
 
 #include "device/journal.h"
 #include "device/profile.h"
+#include "user/hotkeys.h"
+#include "user/input.h"
+#include "device/journal.h"
 #include "kernel/process.h"
 #include "kernel/text.h"
+#include "user/message_queue.h"
 #include "platform/ce_api.h"
+#include "kernel/process.h"
+#include "device/profile.h"
 #include "shell/shell.h"
+#include "shell/shell.h"
+#include "kernel/text.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
 #include "user/window.h"
+#include "user/window.h"
+#include "user/window_journal.h"
 
 using sim::Window;
 
@@ -327,22 +337,44 @@ HWND WINAPI GetFocus(void) { return sim::handle_of(sim::focus_window()); }
 HWND WINAPI SetActiveWindow(HWND h) {
     Window* w = win(h);
     HWND old = sim::handle_of(sim::active_window());
-    if (w) sim::activate(sim::top_level_of(w), WA_ACTIVE);
-    return old;
+    if (!w) return nullptr;
+    w = sim::top_level_of(w);
+    sim::activate(w, WA_ACTIVE);
+    // A disabled window is not activated (its enabled owned window may be).
+    return sim::active_window() == w ? old : nullptr;
 }
+
+// The state of a button as of the key message being handled: the top bit
+// set while it is down.
+SHORT WINAPI GetKeyState(int vk) { return sim::key_is_down(vk) ? SHORT(0x8000) : SHORT(0); }
 
 HWND WINAPI GetActiveWindow(void) { return sim::handle_of(sim::active_window()); }
 
+// With the lowest bit of the handle set, the window comes forward with the
+// windows it owns, and the one of them that was active last is activated
+// again ("combine the handle to the window with 0x01"):
+// https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ms940024(v=msdn.10)
+// A disabled window is never activated: its enabled owned window is (the
+// box or dialog that disabled it), as a tap on it would bring that forward.
 BOOL WINAPI SetForegroundWindow(HWND h) {
-    // The lowest bit asks for the window together with the windows it owns.
+    bool with_owned = (reinterpret_cast<uintptr_t>(h) & 1) != 0;
     HWND plain = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(h) & ~uintptr_t(1));
     Window* w = win(plain);
-    sim::log_event("foreground", {{"window", sim::describe(w)}, {"with_owned", (reinterpret_cast<uintptr_t>(h) & 1) != 0}});
+    sim::log_event("foreground",
+                   {{"window", sim::describe(w)}, {"with_owned", with_owned}, {"number", sim::window_number(w)}});
     if (!w) return FALSE;
     w = sim::top_level_of(w);
     if (w->shell) return FALSE;
-    sim::activate(w, WA_ACTIVE);
-    return TRUE;
+    Window* target = w;
+    if (with_owned) {
+        sim::bring_to_top(w);  // the owned windows come along, above it
+        target = sim::last_active_popup(w);
+    }
+    sim::activate(target, WA_ACTIVE);
+    // Done when the window or one it owns is active now.
+    for (Window* now = sim::active_window(); now; now = now->owner)
+        if (now == w) return TRUE;
+    return FALSE;
 }
 
 HWND WINAPI GetForegroundWindow(void) { return sim::handle_of(sim::active_window()); }
@@ -492,7 +524,7 @@ BOOL WINAPI RegisterHotKey(HWND h, int id, UINT mods, UINT vk) {
     bool ok = w && !forced_failure && sim::register_hotkey(w, id, mods, vk);
     if (forced_failure) SetLastError(ERROR_HOTKEY_ALREADY_REGISTERED);
     sim::log_event("hotkey", {{"op", "register"}, {"id", id}, {"vk", vk}, {"mods", mods}, {"ok", ok},
-                              {"window", sim::describe(w)}});
+                              {"window", sim::describe(w)}, {"number", sim::window_number(w)}});
     return ok ? TRUE : FALSE;
 }
 
@@ -506,15 +538,26 @@ BOOL WINAPI UnregisterHotKey(HWND h, int id) {
     fields["mods"] = ok ? sim::json(mods) : sim::json(nullptr);
     fields["ok"] = ok;
     fields["window"] = sim::describe(w);
+    fields["number"] = sim::window_number(w);
     sim::log_event("hotkey", fields);
     return ok ? TRUE : FALSE;
 }
 
-// Exported by coredll and looked up by name: lets the shell give up a
-// hardware button so that a program can register it.
+// Exported by coredll and looked up by name: frees a hardware button
+// whoever holds it (the shell, or a window of this or another program), so
+// that the next RegisterHotKey for it succeeds.  The window that held it
+// hears nothing and gets no more WM_HOTKEY for it.
 BOOL WINAPI UnregisterFunc1(UINT mods, UINT vk) {
-    bool ok = sim::shell_release(mods, vk);
-    sim::log_event("unregister_func", {{"vk", vk}, {"mods", mods}, {"ok", ok}});
+    sim::HotKey held;
+    sim::HotKeyHolder holder = sim::release_hotkey(mods, vk, &held);
+    bool ok = holder != sim::HotKeyHolder::None;
+    sim::json fields = {{"vk", vk}, {"mods", mods}, {"ok", ok}};
+    fields["holder"] = holder == sim::HotKeyHolder::Window ? "window" : holder == sim::HotKeyHolder::Shell ? "shell" : "none";
+    if (holder == sim::HotKeyHolder::Window) {
+        fields["window"] = sim::describe(held.window);
+        fields["number"] = sim::window_number(held.window);
+    }
+    sim::log_event("unregister_func", fields);
     return ok ? TRUE : FALSE;
 }
 

@@ -1,0 +1,167 @@
+// Which window is active: a disabled window never is, whatever asks for it
+// (the window that disabled it, a box or a dialog, is activated instead);
+// and the device's SetForegroundWindow with the handle's lowest bit set
+// brings a window forward with the windows it owns and activates the one
+// of them that was active last.
+#include "window_test_support.h"
+
+#include <algorithm>
+
+namespace {
+
+using wintest::DialogTemplateBuilder;
+using wintest::kWparam;
+using wintest::sequence_matches;
+
+class Activation : public wintest::WindowTest {
+protected:
+    // Whether `first` stands in front of `second` among the visible
+    // top-level windows.
+    ::testing::AssertionResult in_front(const std::string& first, const std::string& second) const {
+        std::vector<std::string> z = z_order();
+        auto a = std::find(z.begin(), z.end(), first), b = std::find(z.begin(), z.end(), second);
+        if (a != z.end() && b != z.end() && a < b) return ::testing::AssertionSuccess();
+        std::string order;
+        for (auto& n : z) order += n + " ";
+        return ::testing::AssertionFailure() << first << " is not in front of " << second << ": " << order;
+    }
+    // The activations of `log` that made a window active.
+    static std::vector<std::string> activated(const std::vector<wintest::Logged>& log) {
+        std::vector<std::string> out;
+        for (auto& m : log)
+            if (m.msg == WM_ACTIVATE && LOWORD(m.wp) != WA_INACTIVE) out.push_back(m.window);
+        return out;
+    }
+};
+
+// Every way of activating a window, tried on the owner of an open modal
+// dialog while another window is active: the dialog becomes active (or
+// stays so), the owner never hears WM_ACTIVATE with an activation, and the
+// focus is in the dialog.
+TEST_F(Activation, DisabledWindowIsNeverActivated) {
+    struct Case {
+        const char* what;
+        std::function<void(HWND main, HWND child, HWND other)> act;
+    };
+    const Case cases[] = {
+        {"SetActiveWindow", [](HWND main, HWND, HWND) { SetActiveWindow(main); }},
+        {"SetForegroundWindow", [](HWND main, HWND, HWND) { SetForegroundWindow(main); }},
+        {"SetFocus on its child", [](HWND, HWND child, HWND) { SetFocus(child); }},
+        {"ShowWindow", [](HWND main, HWND, HWND) { ShowWindow(main, SW_SHOW); }},
+        {"SetWindowPos showing it", [](HWND main, HWND, HWND) {
+             SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+         }},
+        {"a tap on it", [](HWND, HWND, HWND) { queue_tap(200, 300); }},
+        {"the active window going away", [](HWND, HWND, HWND other) { DestroyWindow(other); }},
+        {"the active window hidden", [](HWND, HWND, HWND other) { ShowWindow(other, SW_HIDE); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        HWND main = create("main", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+        HWND child = create("child", WS_CHILD | WS_VISIBLE, 10, 250, 50, 20, main);
+        pump();
+        DialogTemplateBuilder t(WS_POPUP | DS_MODALFRAME | DS_SETFONT, 0, 0, 120, 60, u"dlg");
+        t.item(0x80, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 5, 5, 40, 14, IDOK, u"OK");
+        HWND dlg = nullptr, other = nullptr;
+        on("dlg", WM_INITDIALOG, [&](HWND h, WPARAM, LPARAM) {
+            dlg = h;
+            return LRESULT(TRUE);
+        });
+        on("dlg", WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
+            EndDialog(h, LOWORD(wp));
+            return LRESULT(TRUE);
+        });
+        then([&] {
+            // Another program's window comes in front and is active.
+            other = create("other", WS_POPUP | WS_VISIBLE, 0, 26, 240, 60);
+            ASSERT_EQ(GetActiveWindow(), other);
+            take();
+            c.act(main, child, other);
+        });
+        then([&] {
+            EXPECT_EQ(GetActiveWindow(), dlg);
+            HWND focus = GetFocus();
+            EXPECT_TRUE(focus == dlg || GetParent(focus) == dlg) << "the focus is outside the dialog";
+            std::vector<std::string> got = activated(take());
+            EXPECT_EQ(std::count(got.begin(), got.end(), "main"), 0) << "the disabled window was activated";
+            PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(55, BN_CLICKED), 0);
+        });
+        EXPECT_EQ(run_dialog(t, main), 55);
+        EXPECT_TRUE(IsWindowEnabled(main));
+    }
+}
+
+// The device's SetForegroundWindow: with the handle's lowest bit set (what a
+// second copy of a program does to the first), the window comes forward
+// with the windows it owns and the one of them that was active last is
+// activated; a plain handle activates the window itself.  (This use of the
+// handle's low bit belongs to Windows CE; on the desktop it would name
+// another handle.)
+TEST_F(Activation, ForegroundWithTheLowBitReactivatesTheLastActiveOwnedWindow) {
+    struct Case {
+        const char* what;
+        const char* last_active;  // of main's group, before "other" came
+        bool low_bit;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"an owned window was active last", "owned2", true, "owned2"},
+        {"the other owned window", "owned1", true, "owned1"},
+        {"the window itself was active last", "main", true, "main"},
+        {"a plain handle: the window itself", "owned2", false, "main"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        HWND main = create("main", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+        HWND owned1 = create("owned1", WS_POPUP | WS_VISIBLE, 10, 60, 100, 60, main);
+        HWND owned2 = create("owned2", WS_POPUP | WS_VISIBLE, 120, 60, 100, 60, main);
+        std::string last = c.last_active;
+        SetActiveWindow(last == "main" ? main : last == "owned1" ? owned1 : owned2);
+        HWND other = create("other", WS_POPUP | WS_VISIBLE, 0, 26, 240, 294);
+        ASSERT_EQ(GetActiveWindow(), other);
+        pump();
+        take();
+
+        HWND h = c.low_bit ? reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(main) | 1) : main;
+        EXPECT_TRUE(SetForegroundWindow(h));
+        EXPECT_EQ(name_of(GetActiveWindow()), c.expected);
+        EXPECT_TRUE(sequence_matches(take_only({WM_ACTIVATE}), {{"other", WM_ACTIVATE, kWparam, WA_INACTIVE},
+                                                                 {c.expected, WM_ACTIVATE, kWparam, WA_ACTIVE}}));
+        EXPECT_TRUE(in_front("main", "other"));
+        if (c.low_bit) {
+            // The owned windows came along, above their owner.
+            EXPECT_TRUE(in_front("owned1", "other"));
+            EXPECT_TRUE(in_front("owned2", "other"));
+            EXPECT_TRUE(in_front("owned1", "main"));
+            EXPECT_TRUE(in_front("owned2", "main"));
+        }
+    }
+}
+
+// The case that starts a second copy of a program while the first shows a
+// message box: the box, not its disabled owner, comes forward and is
+// active; the owner is never activated.
+TEST_F(Activation, ForegroundWithTheLowBitFindsTheOpenMessageBox) {
+    HWND main = create("main", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+    pump();
+    then([&] {
+        create("other", WS_POPUP | WS_VISIBLE, 0, 26, 240, 294);
+        ASSERT_NE(GetActiveWindow(), message_box());
+        take();
+        EXPECT_TRUE(SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(main) | 1)));
+        EXPECT_EQ(GetActiveWindow(), message_box());
+        EXPECT_TRUE(in_front("msgbox", "other"));
+        EXPECT_TRUE(in_front("msgbox", "main"));
+        EXPECT_TRUE(in_front("main", "other"));
+        EXPECT_TRUE(activated(take()).empty()) << "main was activated";
+        queue_press(VK_RETURN);
+    });
+    EXPECT_EQ(ask(main, u"Can you hear it?", u"Sound", MB_OKCANCEL), IDOK);
+    EXPECT_EQ(GetActiveWindow(), main);
+}
+
+}  // namespace
