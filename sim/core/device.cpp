@@ -20,6 +20,7 @@
 #include "script_user.h"
 #include "shell.h"
 #include "startup_folder.h"
+#include "state_folder.h"
 #include "user.h"
 #include "window.h"
 
@@ -101,6 +102,22 @@ int run_device(const RunOptions& options) {
         } catch (const DeviceReset&) {
             tear_down_device();
             log_event("reset");
+        } catch (const PowerCycle&) {
+            tear_down_device();
+            log_event("power_off");
+            // Only what reached the disk survives: read the folder again.
+            if (!options.state_dir.empty()) {
+                StateFolder folder;
+                std::string error;
+                bool ok = folder.open(options.state_dir, false, &error);
+                user().state_folder_reloaded(ok, error);
+                if (!ok) {
+                    std::cerr << error << "\n";
+                    set_user(nullptr);
+                    return 2;
+                }
+            }
+            first_boot = true;
         } catch (const ScriptError& e) {
             tear_down_device();
             log_event("power_off");

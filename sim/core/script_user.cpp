@@ -83,7 +83,8 @@ Window* open_message_box() {
 
 class ScriptUser : public User {
 public:
-    explicit ScriptUser(const RunOptions& o) : script_(o.script), dir_(o.screenshots_dir) {}
+    ScriptUser(const RunOptions& o, MoreActions more)
+        : script_(o.script), dir_(o.screenshots_dir), more_(std::move(more)) {}
     ~ScriptUser() override { set_frame_observer(nullptr); }
 
     void idle(std::optional<uint64_t> next_due) override {
@@ -96,8 +97,12 @@ public:
             wait_until_.reset();
             return;
         }
-        if (next_ >= script_.actions.size()) throw PowerOff{};
-        const ScriptAction& a = script_.actions[next_++];
+        if (next_ >= script_.actions.size()) {
+            ScriptAction a;
+            if (!more_ || !more_(&a)) throw PowerOff{};
+            script_.actions.push_back(std::move(a));
+        }
+        const ScriptAction a = script_.actions[next_++];
         perform(a);
     }
 
@@ -187,6 +192,9 @@ private:
                 log_event("input", in);
                 run_program(u"\\Windows\\Dravik.exe", u"", nullptr);
                 break;
+            case ScriptAction::PowerCycle:
+                log_event("input", in);
+                throw PowerCycle{};
             case ScriptAction::Wait:
                 in["ms"] = a.ms;
                 log_event("input", in);
@@ -223,12 +231,17 @@ private:
     size_t next_ = 0;
     std::optional<uint64_t> wait_until_;
     std::vector<ScriptAction> frame_shots_;  // armed, waiting for their frame
+    MoreActions more_;
 };
 
 }  // namespace
 
+std::unique_ptr<User> make_script_user(const RunOptions& options, MoreActions more) {
+    return std::make_unique<ScriptUser>(options, std::move(more));
+}
+
 std::unique_ptr<User> make_user(const RunOptions& options) {
-    if (options.user == UserKind::Script) return std::make_unique<ScriptUser>(options);
+    if (options.user == UserKind::Script) return std::make_unique<ScriptUser>(options, nullptr);
     DemoSettings demo;
     demo.screenshots_dir = options.screenshots_dir.empty() ? "screenshots" : options.screenshots_dir;
     return std::make_unique<DemoUser>(demo);
