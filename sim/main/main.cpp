@@ -1,5 +1,7 @@
 // dravik-sim: checks everything the user gave (command line, profile,
 // script) before it touches the device's storage, then powers the device on.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -14,7 +16,10 @@
 #include "profile.h"
 #include "script.h"
 #include "alarm_sound.h"
+#include "invariants.h"
+#include "script_user.h"
 #include "state_folder.h"
+#include "stress_user.h"
 #include "window_user.h"
 
 namespace {
@@ -38,6 +43,42 @@ int fail(std::string message) {
     return kBadInput;
 }
 
+// A script run with every action checked: a violation is named with the
+// script line of the action after which it showed, and ends the run (1).
+int run_checked(const sim::Options& options, sim::RunOptions run) {
+    std::string journal_path = options.journal_path;
+    std::string own_journal;
+    if (journal_path.empty()) {
+        // Checks read the journal back, so keep one for the run.
+        const char* tmp = std::getenv("TMPDIR");
+        own_journal = std::string(tmp && *tmp ? tmp : "/tmp") + "/dravik-check-XXXXXX";
+        int fd = mkstemp(&own_journal[0]);
+        std::string error;
+        if (fd < 0 || !sim::journal().open(own_journal, false, &error)) {
+            if (fd >= 0) ::close(fd);
+            return fail("dravik-sim: cannot keep a journal for --check in " + own_journal);
+        }
+        ::close(fd);
+        journal_path = own_journal;
+    }
+    sim::CheckSettings check;
+    check.journal_path = journal_path;
+    check.busy_limit_ms = options.busy_limit_ms;
+    std::string script = options.script_path;
+    check.report = [script, own_journal](const sim::Violation& v) {
+        std::cerr << script << ":" << v.line << ": "
+                  << (v.line ? "after this action: " : "before the first action: ") << v.what << " [" << v.kind
+                  << "]" << std::endl;
+        if (!own_journal.empty()) ::unlink(own_journal.c_str());
+        std::_Exit(1);
+    };
+    sim::CheckingUser user(sim::make_user(run), check);
+    run.given_user = &user;
+    int code = sim::run_device(run);
+    if (!own_journal.empty()) ::unlink(own_journal.c_str());
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,7 +98,10 @@ int main(int argc, char** argv) {
     if (!options.profile_path.empty() && !sim::profile().load(options.profile_path, &error)) return fail(error);
 
     sim::RunOptions run;
-    if (!options.script_path.empty()) {
+    bool stress = options.stress_actions > 0;
+    if (stress) {
+        run.user = sim::UserKind::Script;
+    } else if (!options.script_path.empty()) {
         if (!sim::parse_script(options.script_path, &run.script, &error)) return fail(error);
         run.user = sim::UserKind::Script;
     } else {
@@ -75,6 +119,8 @@ int main(int argc, char** argv) {
 
     if (!sim::journal().open(options.journal_path, /*append*/ false, &error)) return fail(error);
     run.journal_path = options.journal_path;
+    // The stress run writes the journal from its own process.
+    if (stress) sim::journal().close();
 
     run.screenshots_dir =
         options.screenshots_dir.empty() ? sim::default_screenshots_dir(scripted) : options.screenshots_dir;
@@ -93,6 +139,19 @@ int main(int argc, char** argv) {
     }
     run.state_dir = state_dir;
     run.scale = options.scale;
+
+    if (stress) {
+        sim::StressSettings settings;
+        settings.actions = options.stress_actions;
+        settings.seed = options.seed;
+        settings.state_dir = state_dir;
+        settings.journal_path = options.journal_path;
+        settings.screenshots_dir = run.screenshots_dir;
+        settings.profile_path = options.profile_path;
+        settings.busy_limit_ms = options.busy_limit_ms;
+        return sim::run_stress(settings);
+    }
+    if (options.check) return run_checked(options, run);
 
     std::unique_ptr<sim::DeviceWindow> window;
     std::unique_ptr<sim::User> window_user;
