@@ -24,6 +24,8 @@ namespace {
 
 const char16_t kStartupFolder[] = u"\\Windows\\StartUp";
 
+}  // namespace
+
 // The program named by a shortcut's target text: the quoted or first word.
 std::u16string target_program(const std::u16string& target) {
     std::u16string t = target;
@@ -47,8 +49,6 @@ bool parse_shortcut(const std::string& bytes, std::u16string* target) {
     *target = to_u16(rest.substr(0, length));
     return true;
 }
-
-}  // namespace
 
 void run_startup_folder() {
     std::string dir = file_store().host_path(kStartupFolder);
