@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include <windows.h>
@@ -56,13 +57,19 @@ std::string refusal_problem(const std::string& error, const std::string& name, c
     return "";
 }
 
+// A private folder, removed when the process ends.
 std::string temp_dir() {
-    static std::string dir = [] {
+    static const std::string* dir = [] {
         const char* tmp = std::getenv("TMPDIR");
-        std::string t = std::string(tmp && *tmp ? tmp : "/tmp") + "/dravik-reader-XXXXXX";
-        return mkdtemp(&t[0]) ? t : std::string("/tmp");
+        auto* t = new std::string(std::string(tmp && *tmp ? tmp : "/tmp") + "/dravik-reader-XXXXXX");
+        if (!mkdtemp(&(*t)[0])) t->clear();
+        std::atexit([] {
+            std::error_code ec;
+            if (!temp_dir().empty()) std::filesystem::remove_all(temp_dir(), ec);
+        });
+        return t;
     }();
-    return dir;
+    return *dir;
 }
 
 // ---------------------------------------------------------------- script
@@ -144,7 +151,7 @@ std::string dib_problem(const void* data, size_t size) {
     if (dib.pixels.size() != size_t(dib.width) * size_t(dib.height)) return "the pixels do not fill the bitmap";
     // A pixel takes at least one bit of the input: no more pixels than that.
     if (dib.pixels.size() > size * 8) return "more pixels than the input could hold";
-    if (dib.palette.size() > 256) return "a colour table of " + std::to_string(dib.palette.size()) + " colours";
+    if (dib.palette.size() * 3 > size) return "a colour table of " + std::to_string(dib.palette.size()) + " colours";
     uint32_t sum = 0;
     for (uint32_t p : dib.pixels) sum += p;  // every pixel readable
     (void)sum;
@@ -203,7 +210,8 @@ std::string check_resources(const uint8_t* data, size_t size) {
     sim::register_module_resources(module, data, size);
     WCHAR buffer[64];
     for (const sim::ResourceEntry& e : table->entries()) {
-        if (!e.type.is_ordinal || !e.name.is_ordinal) continue;
+        // The calls take a type and name by a non-zero ordinal (zero is no name).
+        if (!e.type.is_ordinal || !e.name.is_ordinal || !e.type.ordinal || !e.name.ordinal) continue;
         LPCWSTR name = MAKEINTRESOURCE(e.name.ordinal), type = MAKEINTRESOURCE(e.type.ordinal);
         HRSRC info = FindResourceW(module, name, type);
         if (!info || SizeofResource(module, info) != table->find(e.type, e.name)->size) {
@@ -417,6 +425,7 @@ void use_device() {
 
 std::string check_profile(const uint8_t* data, size_t size) {
     static const std::string dir = temp_dir();
+    if (dir.empty()) return "no temporary folder for the profile";
     static const std::string path = dir + "/profile.json";
     static const bool ready = [] {
         sim::FileStore& store = sim::file_store();
