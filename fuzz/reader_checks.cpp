@@ -164,6 +164,8 @@ std::string check_dib(const uint8_t* data, size_t size) { return dib_problem(dat
 
 constexpr uint16_t kRtBitmap = 2, kRtDialog = 5, kRtString = 6;
 
+BOOL CALLBACK quiet_dialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 std::string check_resources(const uint8_t* data, size_t size) {
     std::string error;
     auto table = sim::ResourceTable::parse(data, size, &error);
@@ -208,6 +210,7 @@ std::string check_resources(const uint8_t* data, size_t size) {
     // The same through the calls the program makes.
     HMODULE module = reinterpret_cast<HMODULE>(uintptr_t(0x7F000000));
     sim::register_module_resources(module, data, size);
+    bool booted = false;
     WCHAR buffer[64];
     for (const sim::ResourceEntry& e : table->entries()) {
         // The calls take a type and name by a non-zero ordinal (zero is no name).
@@ -216,11 +219,27 @@ std::string check_resources(const uint8_t* data, size_t size) {
         HRSRC info = FindResourceW(module, name, type);
         if (!info || SizeofResource(module, info) != table->find(e.type, e.name)->size) {
             sim::unregister_module_resources(module);
+            if (booted) sim::tear_down_device();
             return "FindResourceW does not find an entry the table holds";
         }
         if (e.type.ordinal == kRtBitmap) {
             HBITMAP bitmap = LoadBitmapW(reinterpret_cast<HINSTANCE>(module), name);
             if (bitmap) DeleteObject(bitmap);
+        }
+        if (e.type.ordinal == kRtDialog) {
+            // The window system builds the dialog and paints it.
+            if (!booted) {
+                sim::boot_device();
+                booted = true;
+            }
+            auto tmpl = static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(module, info)));
+            HWND dialog = CreateDialogIndirectParamW(reinterpret_cast<HINSTANCE>(module), tmpl, nullptr,
+                                                     quiet_dialog, 0);
+            if (dialog) {
+                ShowWindow(dialog, SW_SHOW);
+                UpdateWindow(dialog);
+                DestroyWindow(dialog);
+            }
         }
         if (e.type.ordinal == kRtString && e.name.ordinal > 0)
             for (unsigned i = 0; i < 16; ++i) {
@@ -230,6 +249,7 @@ std::string check_resources(const uint8_t* data, size_t size) {
             }
     }
     sim::unregister_module_resources(module);
+    if (booted) sim::tear_down_device();
     return "";
 }
 
