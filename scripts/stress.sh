@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Hours of random use, hostile input files and pulled batteries, all under
-# AddressSanitizer and UndefinedBehaviorSanitizer:
+# Hours of random use, hostile input files and pulled batteries, under
+# AddressSanitizer and UndefinedBehaviorSanitizer (the long run also gives
+# most stress seeds to the build as shipped, which does them 15 times faster):
 #
 #   the stress user   dravik-sim --stress 1000 over many seeds, on a healthy
 #                     device and on every fault profile in
@@ -52,11 +53,16 @@ if ! command -v clang++ >/dev/null || ! echo 'extern "C" int LLVMFuzzerTestOneIn
   $sudo apt-get install -y -qq --no-install-recommends "libclang-rt-$major-dev" || true
 fi
 
+shipped="$here/build"
 asan="$here/build-asan"
 fuzzb="$here/build-fuzz"
 echo "== Building with the sanitizers ($asan) and the fuzz targets with clang ($fuzzb)"
 cmake -S "$here" -B "$asan" -G Ninja -DDRAVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$asan" --target dravik-sim device_tests
+if ! $ci; then
+  cmake -S "$here" -B "$shipped" -G Ninja >/dev/null
+  cmake --build "$shipped" --target dravik-sim
+fi
 readers=(script profile registry resources dib wav shortcut)
 cmake -S "$here" -B "$fuzzb" -G Ninja -DDRAVIK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
@@ -105,9 +111,9 @@ profiles=("")
 for p in "$here"/scripts/stress-profiles/*.json; do profiles+=("$p"); done
 next_seed=1
 
-# One stress run: seed, profile; prints "ACTIONS FOUND".
+# One stress run: simulator, seed, profile; prints "ACTIONS FOUND".
 stress_one() {
-  local seed="$1" profile="$2" count="$3"
+  local sim="$1" count="$2" seed="$3" profile="${4:-}"
   local dir="$work/stress-$seed"
   rm -rf "$dir"; mkdir -p "$dir"
   local args=(--state "$dir/state" --stress "$count" --seed "$seed" --journal "$dir/journal.jsonl"
@@ -131,20 +137,22 @@ stress_one() {
   rm -rf "$dir"
 }
 export -f stress_one
-export sim work out
+export work out
 
+# RUNS runs of COUNT actions with the simulator SIM, each with the next
+# seed and the next profile in turn.
 stress_batch() {
-  local runs="$1" count="$2" results="$work/batch"
+  local sim="$1" runs="$2" count="$3" results="$work/batch"
   : > "$results"
   for ((i = 0; i < runs; i++)); do
     echo "$next_seed ${profiles[$((next_seed % ${#profiles[@]}))]:-}"
     next_seed=$((next_seed + 1))
-  done | xargs -P "$jobs" -L 1 bash -c 'stress_one "$0" "${1:-}" '"$count" >> "$results"
+  done | xargs -P "$jobs" -L 1 bash -c 'stress_one "'"$sim"'" '"$count"' "$0" "${1:-}"' >> "$results"
   local a f
   a=$(awk '{ s += $1 } END { print s + 0 }' "$results")
   f=$(awk '{ s += $2 } END { print s + 0 }' "$results")
   actions=$((actions + a)); findings=$((findings + f))
-  echo "   stress: $runs runs, $a actions, $f findings"
+  echo "   stress ($(basename "$(dirname "$(dirname "$sim")")")): $runs runs, $a actions, $f findings"
 }
 
 fuzz_round() {
@@ -175,9 +183,23 @@ fuzz_round() {
     local new=$((crashes - ${seen[$r]:-0}))
     seen[$r]=$crashes
     if [ "$new" -gt 0 ] || { [ "$(cat "$log.code")" != "0" ] && ! grep -q "INFO: fuzzed for" "$log"; }; then
-      findings=$((findings + (new > 0 ? new : 1)))
+      # One finding per distinct fault, however many inputs show it.
+      local faults
+      faults=$(grep -E "what\(\)|SUMMARY: [A-Za-z]*Sanitizer|broke its promise|ERROR: libFuzzer: (timeout|out-of-memory)" \
+                 "$log" | sed 's/0x[0-9a-f]*//g; s/==[0-9]*==//g' | sort -u)
+      local distinct=0 fault
+      touch "$work/faults.txt"
+      while IFS= read -r fault; do
+        [ -z "$fault" ] && continue
+        grep -qxF -- "$fault" "$work/faults.txt" && continue
+        printf '%s\n' "$fault" >> "$work/faults.txt"
+        distinct=$((distinct + 1))
+      done <<< "$faults"
+      [ -z "$faults" ] && distinct=1
+      findings=$((findings + distinct))
       cp "$log" "$out/findings/fuzz-$r-$(date +%s).log"
-      echo "FINDING fuzz_$r: $new new inputs; $(grep -m1 -E 'ERROR|broke its promise|runtime error|what\(\)' "$log" || true)" >&2
+      echo "FINDING fuzz_$r: $new inputs showing:" >&2
+      printf '%s\n' "$faults" | sed 's/^/    /' >&2
     fi
     echo "   fuzz_$r: ${e:-0} executions"
   done
@@ -202,7 +224,7 @@ seed_corpora
 start=$(date +%s)
 if $ci; then
   echo "== The CI share: stress seeds, every fuzz target briefly, pulled batteries"
-  stress_batch "${DRAVIK_CI_STRESS_RUNS:-160}" 1000
+  stress_batch "$asan/bin/dravik-sim" "${DRAVIK_CI_STRESS_RUNS:-100}" 1000
   fuzz_round "${DRAVIK_CI_FUZZ_SECONDS:-12}"
   kill_round "${DRAVIK_CI_KILLS:-12}" 1
 else
@@ -210,7 +232,8 @@ else
   round=1
   while [ "$(date +%s)" -lt "$deadline" ]; do
     echo "== Round $round ($(( ($(date +%s) - start) / 60 )) of $((seconds / 60)) minutes)"
-    stress_batch $((jobs * 6)) 1000
+    stress_batch "$shipped/bin/dravik-sim" $((jobs * 8)) 1000
+    stress_batch "$asan/bin/dravik-sim" "$jobs" 1000
     left=$((deadline - $(date +%s)))
     fuzz_secs=$(( left / 8 < 120 ? left / 8 : 120 ))
     [ "$fuzz_secs" -ge 5 ] && fuzz_round "$fuzz_secs"
