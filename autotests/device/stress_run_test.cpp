@@ -124,6 +124,28 @@ TEST_F(StressRun, AViolationIsShrunkToAScriptThatShowsItAgain) {
     }
 }
 
+// A program that dies on the pad's left key: the crash is seen from outside
+// the simulator, the run shrinks to that one press, and the script alone
+// crashes the simulator again.
+TEST_F(StressRun, ACrashIsFoundShrunkToItsCauseAndShownAgainByTheScript) {
+    const std::vector<std::string> env = {std::string("DRAVIK_MODULES_DIR=") + CRASHING_MODULES_DIR};
+    auto r = devtest::run_process(DRAVIK_SIM, {"--state", dir() + "/s", "--stress", "1000", "--seed", "1"}, dir(),
+                                  env, 600000);
+    ASSERT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find("[crash]"), std::string::npos) << r.err;
+    std::vector<std::string> shortest = actions_of(devtest::read_file(dir() + "/stress-seed-1.txt"));
+    EXPECT_EQ(shortest, std::vector<std::string>{"press 37"}) << r.err;
+
+    std::string state = dir() + "/replay";
+    std::error_code ec;
+    fs::copy(dir() + "/stress-seed-1.state", state, fs::copy_options::recursive, ec);
+    ASSERT_FALSE(ec) << ec.message();
+    auto again = devtest::run_process(DRAVIK_SIM, {"--state", state, "--script", dir() + "/stress-seed-1.txt"}, dir(),
+                                      env, 60000);
+    EXPECT_TRUE(again.signal != 0 || (again.exit_code != 0 && again.exit_code != 2))
+        << "exit " << again.exit_code << ", signal " << again.signal << ": " << again.err;
+}
+
 TEST_F(StressRun, AScriptedRunOfAWholeTestRunKeepsEveryRule) {
     set_profile(R"({"local_time": "2004-03-14 09:05:07"})");
     set_script(devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run.txt"));
