@@ -232,12 +232,12 @@ else
   round=1
   while [ "$(date +%s)" -lt "$deadline" ]; do
     echo "== Round $round ($(( ($(date +%s) - start) / 60 )) of $((seconds / 60)) minutes)"
-    stress_batch "$shipped/bin/dravik-sim" $((jobs * 8)) 1000
-    stress_batch "$asan/bin/dravik-sim" "$jobs" 1000
+    stress_batch "$shipped/bin/dravik-sim" $((jobs * 40)) 1000
+    stress_batch "$asan/bin/dravik-sim" $((jobs * 2)) 1000
     left=$((deadline - $(date +%s)))
-    fuzz_secs=$(( left / 8 < 120 ? left / 8 : 120 ))
+    fuzz_secs=$(( left / 8 < 60 ? left / 8 : 60 ))
     [ "$fuzz_secs" -ge 5 ] && fuzz_round "$fuzz_secs"
-    [ "$(date +%s)" -lt "$deadline" ] && kill_round 10 "$round"
+    [ "$(date +%s)" -lt "$deadline" ] && kill_round 15 "$round"
     round=$((round + 1))
   done
 fi
