@@ -63,6 +63,7 @@ TEST(Script, ReadsEveryActionForm) {
         {"caption-ok", ScriptAction::CaptionOk, 0, 0, 0, 0, 0, "", false, "", ""},
         {"help", ScriptAction::Help, 0, 0, 0, 0, 0, "", false, "", ""},
         {"launch", ScriptAction::Launch, 0, 0, 0, 0, 0, "", false, "", ""},
+        {"power-cycle", ScriptAction::PowerCycle, 0, 0, 0, 0, 0, "", false, "", ""},
         {"wait 0", ScriptAction::Wait, 0, 0, 0, 0, 0, "", false, "", ""},
         {"wait 700", ScriptAction::Wait, 0, 0, 0, 0, 700, "", false, "", ""},
         {"wait 86400000", ScriptAction::Wait, 0, 0, 0, 0, 86400000, "", false, "", ""},
@@ -225,6 +226,7 @@ TEST(Script, ReportsTheLineAndWhatIsWrong) {
         {"caption-ok now", 1, "caption-ok: unexpected \"now\""},
         {"help me", 1, "help: unexpected \"me\""},
         {"launch 2", 1, "launch: unexpected \"2\""},
+        {"power-cycle now", 1, "power-cycle: unexpected \"now\""},
         {"wait", 1, "wait: missing MS"},
         {"wait 86400001", 1, "MS must be a whole number from 0 to 86400000"},
         {"wait 1.5", 1, "not \"1.5\""},
@@ -322,8 +324,8 @@ TEST(Script, UnknownActionNamesTheKnownOnes) {
     Script s;
     std::string error;
     ASSERT_FALSE(sim::parse_script_text("stylus 1 2", "s", &s, &error));
-    for (const char* name : {"tap", "drag", "press", "answer", "click", "caption-ok", "help", "launch", "wait",
-                             "screenshot", "expect-msgbox", "expect-text", "expect-status", "expect-log",
+    for (const char* name : {"tap", "drag", "press", "answer", "click", "caption-ok", "help", "launch", "power-cycle",
+                             "wait", "screenshot", "expect-msgbox", "expect-text", "expect-status", "expect-log",
                              "expect-screen"})
         EXPECT_NE(error.find(name), std::string::npos) << error;
 }
@@ -331,8 +333,8 @@ TEST(Script, UnknownActionNamesTheKnownOnes) {
 TEST(Script, ActionNamesMatchTheScriptWords) {
     // Every action's name reads back as the same action.
     for (auto kind : {ScriptAction::Tap, ScriptAction::Press, ScriptAction::Answer, ScriptAction::Click,
-                      ScriptAction::CaptionOk, ScriptAction::Help, ScriptAction::Launch, ScriptAction::Wait,
-                      ScriptAction::Screenshot, ScriptAction::Drag, ScriptAction::ExpectMsgbox,
+                      ScriptAction::CaptionOk, ScriptAction::Help, ScriptAction::Launch, ScriptAction::PowerCycle,
+                      ScriptAction::Wait, ScriptAction::Screenshot, ScriptAction::Drag, ScriptAction::ExpectMsgbox,
                       ScriptAction::ExpectText, ScriptAction::ExpectStatus, ScriptAction::ExpectLog,
                       ScriptAction::ExpectScreen}) {
         std::string name = sim::script_action_name(kind);

@@ -24,6 +24,8 @@
 #include "people/script.h"
 #include "people/script_user.h"
 #include "recorder.h"
+#include "people/invariants.h"
+#include "people/stress_user.h"
 #include "window_user.h"
 
 namespace {
@@ -161,6 +163,41 @@ std::string record_header(const sim::Options& o) {
            "#   " + replay + "\n";
 }
 
+// A script run with every action checked: a violation is named with the
+// script line of the action after which it showed, and ends the run (1).
+int run_checked(const sim::Options& options, sim::RunOptions run) {
+    std::string journal_path = options.journal_path;
+    std::string own_journal;
+    if (journal_path.empty()) {
+        // Checks read the journal back, so keep one for the run.
+        const char* tmp = std::getenv("TMPDIR");
+        own_journal = std::string(tmp && *tmp ? tmp : "/tmp") + "/dravik-check-XXXXXX";
+        int fd = mkstemp(&own_journal[0]);
+        std::string error;
+        if (fd < 0 || !sim::journal().open(own_journal, false, &error)) {
+            if (fd >= 0) ::close(fd);
+            return fail("dravik-sim: cannot keep a journal for --check in " + own_journal);
+        }
+        ::close(fd);
+        journal_path = own_journal;
+    }
+    sim::CheckSettings check;
+    check.journal_path = journal_path;
+    check.busy_limit_ms = options.busy_limit_ms;
+    std::string script = options.script_path;
+    check.report = [script, own_journal](const sim::Violation& v) {
+        std::cerr << script << ":" << v.line << ": "
+                  << (v.line ? "after this action: " : "before the first action: ") << v.what << " [" << v.kind
+                  << "]" << std::endl;
+        if (!own_journal.empty()) ::unlink(own_journal.c_str());
+        std::_Exit(1);
+    };
+    sim::CheckingUser user(sim::make_user(run), check);
+    int code = sim::run_device(user, run.state_dir, sim::kScriptLocalTime);
+    if (!own_journal.empty()) ::unlink(own_journal.c_str());
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -182,7 +219,10 @@ int main(int argc, char** argv) {
     if (!options.profile_path.empty() && !sim::profile().load(options.profile_path, &error)) return fail(error);
 
     sim::RunOptions run;
-    if (!options.script_path.empty()) {
+    bool stress = options.stress_actions > 0;
+    if (stress) {
+        run.user = sim::UserKind::Script;
+    } else if (!options.script_path.empty()) {
         if (!sim::parse_script(options.script_path, &run.script, &error)) return fail(error);
         if (!sim::load_expected_pictures(&run.script, &error)) return fail(error);
         run.user = sim::UserKind::Script;
@@ -252,6 +292,8 @@ int main(int argc, char** argv) {
         return fail(error);
     if (!sim::journal().open(options.journal_path, /*append*/ false, &error)) return fail(error);
     run.journal_path = options.journal_path;
+    // The stress run writes the journal from its own process.
+    if (stress) sim::journal().close();
 
     std::error_code ec;
     std::filesystem::create_directories(run.screenshots_dir, ec);
@@ -265,6 +307,19 @@ int main(int argc, char** argv) {
     }
     run.state_dir = state_dir;
     run.scale = options.scale;
+
+    if (stress) {
+        sim::StressSettings settings;
+        settings.actions = options.stress_actions;
+        settings.seed = options.seed;
+        settings.state_dir = state_dir;
+        settings.journal_path = options.journal_path;
+        settings.screenshots_dir = run.screenshots_dir;
+        settings.profile_path = options.profile_path;
+        settings.busy_limit_ms = options.busy_limit_ms;
+        return sim::run_stress(settings);
+    }
+    if (options.check) return run_checked(options, run);
 
     std::unique_ptr<sim::DeviceWindow> window;
     std::unique_ptr<sim::Person> window_user;
@@ -290,7 +345,7 @@ int main(int argc, char** argv) {
     // A script repeats exactly, its clock included; the demo and the window
     // go by the host's clock.
     const char* clock_start = window_user || run.user != sim::UserKind::Script ? nullptr : sim::kScriptLocalTime;
-    int code = sim::run_device(window_user ? *window_user : *headless_user, clock_start);
+    int code = sim::run_device(window_user ? *window_user : *headless_user, run.state_dir, clock_start);
     headless_user.reset();
     window_user.reset();
     window.reset();

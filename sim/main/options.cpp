@@ -21,6 +21,8 @@ const OptionRule kOptions[] = {
     {"--journal", Value::File},       {"--screenshots", Value::Folder}, {"--factory-reset", Value::None},
     {"--demo", Value::None},          {"--scale", Value::Number},  {"--help", Value::None},
     {"--version", Value::None},       {"--record", Value::File},
+    {"--stress", Value::Number},      {"--seed", Value::Number},
+    {"--check", Value::None},         {"--busy-limit", Value::Number},
 };
 
 const char* value_word(Value v) {
@@ -36,6 +38,21 @@ const char* value_word(Value v) {
 bool parse_scale(const std::string& s, int* out) {
     if (s.size() != 1 || s[0] < '1' || s[0] > '8') return false;
     *out = s[0] - '0';
+    return true;
+}
+
+// A decimal whole number within [lo, hi].
+bool parse_count(const std::string& s, uint64_t lo, uint64_t hi, uint64_t* out) {
+    if (s.empty() || s.size() > 20) return false;
+    uint64_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        uint64_t digit = uint64_t(c - '0');
+        if (v > (UINT64_MAX - digit) / 10) return false;
+        v = v * 10 + digit;
+    }
+    if (v < lo || v > hi) return false;
+    *out = v;
     return true;
 }
 
@@ -107,10 +124,43 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
         else if (name == "--factory-reset") o.factory_reset = true;
         else if (name == "--demo") o.demo = true;
         else if (name == "--record") o.record_path = value;
+        else if (name == "--check") o.check = true;
         else if (name == "--scale" && !parse_scale(value, &o.scale)) {
             *error = "--scale must be a whole number from 1 to 8, not \"" + value + "\"";
             return false;
+        } else if (name == "--stress" && !parse_count(value, 1, 100000000, &o.stress_actions)) {
+            *error = "--stress must be a whole number of actions from 1 to 100000000, not \"" + value + "\"";
+            return false;
+        } else if (name == "--seed") {
+            if (!parse_count(value, 0, UINT64_MAX, &o.seed)) {
+                *error = "--seed must be a whole number from 0 to 18446744073709551615, not \"" + value + "\"";
+                return false;
+            }
+            o.seed_given = true;
+        } else if (name == "--busy-limit") {
+            if (!parse_count(value, 1, 86400000, &o.busy_limit_ms)) {
+                *error = "--busy-limit must be a whole number of milliseconds from 1 to 86400000, not \"" + value +
+                         "\"";
+                return false;
+            }
+            o.busy_limit_given = true;
         }
+    }
+    if (o.stress_actions && (!o.script_path.empty() || o.demo)) {
+        *error = "--stress cannot be used with --script or --demo";
+        return false;
+    }
+    if (o.seed_given && !o.stress_actions) {
+        *error = "--seed goes with --stress";
+        return false;
+    }
+    if (o.check && o.script_path.empty()) {
+        *error = "--check goes with --script (--stress always checks)";
+        return false;
+    }
+    if (o.busy_limit_given && !o.check && !o.stress_actions) {
+        *error = "--busy-limit goes with --stress or --check";
+        return false;
     }
     if (o.demo && !o.script_path.empty()) {
         *error = "--demo and --script cannot be used together";
@@ -155,6 +205,18 @@ std::string usage_text() {
          "                     line with the screen's picture saved beside FILE.\n"
          "                     Replay it with --script FILE on a device in the state\n"
          "                     the recording began with\n"
+         "  --stress N         headless: a built-in user does N random things (taps,\n"
+         "                     buttons, answers, waits, now and then a pulled battery)\n"
+         "                     and checks after each what must always hold; on a\n"
+         "                     violation writes the shortest script that shows it,\n"
+         "                     stress-seed-S.txt, with the starting state folder,\n"
+         "                     stress-seed-S.state, in the current folder (exit 1)\n"
+         "  --seed S           where the stress user's choices start (default 1); the\n"
+         "                     same seed, state folder and profile give the same run\n"
+         "  --check            with --script: check after every action what the stress\n"
+         "                     user checks; on a violation name it and exit 1\n"
+         "  --busy-limit MS    device time the program may take before it waits for\n"
+         "                     input again, for --stress and --check (default 60000)\n"
          "  --help             print this text\n"
          "  --version          print the simulator's version\n"
          "\n"
@@ -247,15 +309,22 @@ std::string usage_text() {
          "  unregisterfunc1_missing\n"
          "                        true: coredll.dll has no UnregisterFunc1\n"
          "\n"
-         "Files: a profile may hold 1 MiB, a script 16 MiB, registry.reg 16 MiB; each\n"
+         "What --stress and --check hold the device to, whenever the program waits for\n"
+         "input: it got there within --busy-limit of device time, 200000 journal lines\n"
+         "and 60 s of real time; every journal line is JSON with a \"t\" that never goes\n"
+         "down; at most one Dravik main window; the state folder loads after a power\n"
+         "cycle; a result log Dravik wrote has the log's layout; the Status column\n"
+         "shows only PASS, FAIL or ?.  --stress also sees crashes and sanitizer reports.\n"
+         "\n"
+                  "Files: a profile may hold 1 MiB, a script 16 MiB, registry.reg 16 MiB; each\n"
          "must be a regular file.  The state folder's store holds only folders and\n"
          "regular files (no symbolic links, FIFOs or devices).  --journal and the\n"
          "screenshots may not be an input file nor lie inside the state folder.\n"
          "\n"
          "Exit status: 0 when the run ends normally; 1 when a script's expectation does\n"
-         "not hold; 2 for a bad command line, profile, script or state folder, or a\n"
-         "script action that cannot be done (one line on standard error names the file\n"
-         "and line).\n";
+         "not hold, the demo cannot go on, or --stress or --check finds a violation; 2\n"
+         "for a bad command line, profile, script or state folder, or a script action\n"
+         "that cannot be done (one line on standard error names the file and line).\n";
     return u;
 }
 

@@ -1,6 +1,7 @@
 // The simulator's command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,14 @@ struct Options {
     bool factory_reset = false;
     bool demo = false;
     int scale = 2;  // 1..8
+    // The stress user: this many random actions (0: none), from this seed.
+    uint64_t stress_actions = 0;
+    uint64_t seed = 1;
+    bool seed_given = false;
+    // Check what must always hold after every action of a script.
+    bool check = false;
+    uint64_t busy_limit_ms = 60000;
+    bool busy_limit_given = false;
 };
 
 // Reads the arguments after the program name.  On a bad command line

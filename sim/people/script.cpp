@@ -306,6 +306,8 @@ const ActionRule kActions[] = {
     {"caption-ok", ScriptAction::CaptionOk, {}, "tap the OK button in the caption", parse_nothing},
     {"help", ScriptAction::Help, {}, "choose Help from the menu", parse_nothing},
     {"launch", ScriptAction::Launch, {}, "start the program from the shell", parse_nothing},
+    {"power-cycle", ScriptAction::PowerCycle, {},
+     "pull the battery and switch the device on again", parse_nothing},
     {"wait", ScriptAction::Wait, {"MS"}, "let MS ms of device time pass (0..86400000)", parse_wait},
     {"screenshot", ScriptAction::Screenshot, {"FILE.png"},
      "save the screen; a relative name goes to --screenshots", parse_screenshot},

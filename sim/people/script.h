@@ -14,6 +14,7 @@
 //   caption-ok            the OK button in the caption
 //   help                  the Help menu entry
 //   launch                start the program again from the shell
+//   power-cycle           pull the battery and switch the device on again
 //   wait 700              milliseconds of device time, 0..86400000
 //   screenshot a.png      where screenshots go, unless absolute
 //   screenshot-frame 62 bars.png
@@ -46,7 +47,7 @@ namespace sim {
 struct ScriptAction {
     enum Kind {
         Tap, Press, Answer, Click, ClickThrough, CaptionOk, Help, Launch, Wait, Screenshot, ScreenshotFrame,
-        Drag, ExpectMsgbox, ExpectText, ExpectStatus, ExpectLog, ExpectScreen,
+        Drag, ExpectMsgbox, ExpectText, ExpectStatus, ExpectLog, ExpectScreen, PowerCycle,
     };
 
     Kind kind = Wait;

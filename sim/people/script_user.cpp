@@ -84,7 +84,8 @@ const char* answer_word(int id) {
 
 class ScriptUser : public Person {
 public:
-    explicit ScriptUser(const RunOptions& o) : script_(o.script), dir_(o.screenshots_dir) {
+    ScriptUser(const RunOptions& o, MoreActions more)
+        : script_(o.script), dir_(o.screenshots_dir), more_(std::move(more)) {
         journal().set_watcher([this](const json& line) { expectations_.watch(line); });
     }
     ~ScriptUser() override {
@@ -105,8 +106,12 @@ public:
         // An expectation only looks: the next line follows at once, so
         // that looking takes no turn of its own (while a sound plays, say).
         for (;;) {
-            if (next_ >= script_.actions.size()) end_of_script();
-            const ScriptAction& a = script_.actions[next_++];
+            if (next_ >= script_.actions.size()) {
+                ScriptAction more;
+                if (!more_ || !more_(&more)) end_of_script();
+                else script_.actions.push_back(std::move(more));
+            }
+            const ScriptAction a = script_.actions[next_++];
             perform(a);
             if (!a.is_expectation()) return;
         }
@@ -270,6 +275,9 @@ private:
                 log_event("input", in);
                 run_program(u"\\Windows\\Dravik.exe", u"", nullptr);
                 break;
+            case ScriptAction::PowerCycle:
+                log_event("input", in);
+                throw PowerCycle{};
             case ScriptAction::Wait:
                 in["ms"] = a.ms;
                 log_event("input", in);
@@ -316,12 +324,17 @@ private:
     std::vector<ScriptAction> frame_shots_;  // armed, waiting for their frame
     int frames_seen_ = 0;                    // the last frame shown, by its GXBeginDraw call
     Expectations expectations_;
+    MoreActions more_;
 };
 
 }  // namespace
 
+std::unique_ptr<Person> make_script_user(const RunOptions& options, MoreActions more) {
+    return std::make_unique<ScriptUser>(options, std::move(more));
+}
+
 std::unique_ptr<Person> make_user(const RunOptions& options) {
-    if (options.user == UserKind::Script) return std::make_unique<ScriptUser>(options);
+    if (options.user == UserKind::Script) return std::make_unique<ScriptUser>(options, nullptr);
     DemoSettings demo;
     demo.screenshots_dir = options.screenshots_dir.empty() ? "screenshots" : options.screenshots_dir;
     return std::make_unique<DemoUser>(demo);

@@ -2,6 +2,7 @@
 // script's actions one by one whenever the program waits, and the demo.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -32,6 +33,12 @@ struct ScriptError : PersonGivesUp {
 
 // The headless person: the scripted user for a script, else the demo.
 std::unique_ptr<Person> make_user(const RunOptions& options);
+
+// The scripted user of `options.script`; once the script is used up it
+// asks `more` for the next action (called while the program waits, so it
+// may look at the screen), and powers the device off when `more` has none.
+using MoreActions = std::function<bool(ScriptAction* next)>;
+std::unique_ptr<Person> make_script_user(const RunOptions& options, MoreActions more);
 
 // Where a screenshot named in a script or by the demo is written.
 std::string screenshot_path(const std::string& dir, const std::string& file);

@@ -24,6 +24,7 @@ public:
     // every line, whether or not a file is kept.  Lines written while it
     // looks at one do not reach it again.  An empty function stops it.
     void set_watcher(std::function<void(const json& line)> watcher) { watcher_ = std::move(watcher); }
+    const std::function<void(const json& line)>& watcher() const { return watcher_; }
     ~Journal() { close(); }
 
 private:

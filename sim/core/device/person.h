@@ -22,6 +22,10 @@ public:
     // progress: queue input or move the clock on.  Throws PowerOff when the
     // person is done with the device.
     virtual void idle(std::optional<uint64_t> next_due) = 0;
+    // After a power cycle the state folder is read again from disk before
+    // the device boots; `ok` is false (with the one-line `error`) when it
+    // no longer loads, and the run then ends with exit code 2.
+    virtual void state_folder_reloaded(bool ok, const std::string& error) {}
 };
 
 Person& person();
@@ -31,6 +35,10 @@ void set_person(Person* p);
 // program is gone at once, with no message and nothing saved by it.
 struct PowerOff {};
 struct DeviceReset {};
+// Thrown by a person who pulls the battery and puts it back: the program is
+// gone at once, the state folder is read again, and the device boots and
+// starts Dravik as it does when the simulator starts.
+struct PowerCycle {};
 
 // The person cannot go on (a script asks for what cannot be done, the demo
 // sees nothing it knows how to answer): the device powers off, `report`

@@ -21,6 +21,7 @@
 #include "user/input.h"
 #include "user/message_queue.h"
 #include "user/window.h"
+#include "files/state_folder.h"
 
 namespace sim {
 
@@ -75,7 +76,7 @@ void shell_loop() {
 Person& person() { return *g_person; }
 void set_person(Person* p) { g_person = p; }
 
-int run_device(Person& holder, const char* clock_start) {
+int run_device(Person& holder, const std::string& state_dir, const char* clock_start) {
     set_person(&holder);
     set_power_on_time(clock_start);
     bool first_boot = true;
@@ -97,6 +98,22 @@ int run_device(Person& holder, const char* clock_start) {
         } catch (const DeviceReset&) {
             tear_down_device();
             log_event("reset");
+        } catch (const PowerCycle&) {
+            tear_down_device();
+            log_event("power_off");
+            // Only what reached the disk survives: read the folder again.
+            if (!state_dir.empty()) {
+                StateFolder folder;
+                std::string error;
+                bool ok = folder.open(state_dir, false, &error);
+                person().state_folder_reloaded(ok, error);
+                if (!ok) {
+                    std::cerr << error << "\n";
+                    set_person(nullptr);
+                    return 2;
+                }
+            }
+            first_boot = true;
         } catch (const PersonGivesUp& e) {
             tear_down_device();
             log_event("power_off");

@@ -3,6 +3,8 @@
 // when the person is done.
 #pragma once
 
+#include <string>
+
 #include "device/person.h"
 
 namespace sim {
@@ -18,8 +20,9 @@ void tear_down_device();
 // Runs the device, held by `person` (a script, the demo or the person at
 // the device window), until the person is done; returns the simulator's
 // exit code.
-// `clock_start` ("YYYY-MM-DD HH:MM:SS") is the device clock at power-on when
-// the profile gives no local_time; null for the host's time.
-int run_device(Person& person, const char* clock_start = nullptr);
+// `state_dir` is the state folder (already opened), read again after a
+// power cycle; `clock_start` ("YYYY-MM-DD HH:MM:SS") is the device clock at
+// power-on when the profile gives no local_time, null for the host's time.
+int run_device(Person& person, const std::string& state_dir, const char* clock_start = nullptr);
 
 }  // namespace sim

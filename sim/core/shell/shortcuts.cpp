@@ -24,6 +24,8 @@ namespace {
 
 const char16_t kStartupFolder[] = u"\\Windows\\StartUp";
 
+}  // namespace
+
 // The program named by a shortcut's target text: the quoted or first word.
 std::u16string target_program(const std::u16string& target) {
     std::u16string t = target;
@@ -34,8 +36,6 @@ std::u16string target_program(const std::u16string& target) {
     size_t space = t.find(u' ');
     return t.substr(0, space);
 }
-
-}  // namespace
 
 // The length counts the target's 16-bit characters, as SHCreateShortcut
 // writes it.  Anything else (no '#', a length that is not a plain number or

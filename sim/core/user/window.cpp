@@ -511,11 +511,21 @@ void recompute_owner_map() {
     for (auto it = list.rbegin(); it != list.rend(); ++it)
         if ((*it)->style & WS_VISIBLE) mark_owner(*it, Framebuffer::bounds(), fb);
 
+    // What each window gained, as runs along the rows (a window's pixels
+    // come in long runs, so its entry is looked up once a run).
     std::map<uint32_t, Rect> exposed;
     for (int y = 0; y < kScreenHeight; ++y)
-        for (int x = 0; x < kScreenWidth; ++x) {
+        for (int x = 0; x < kScreenWidth;) {
             uint32_t o = fb.owner[y][x];
-            if (o != old[y][x] && o != 0) exposed[o] = exposed[o].unite(Rect{x, y, x + 1, y + 1});
+            if (o == old[y][x] || o == 0) {
+                ++x;
+                continue;
+            }
+            int end = x + 1;
+            while (end < kScreenWidth && fb.owner[y][end] == o && old[y][end] != o) ++end;
+            Rect& r = exposed[o];
+            r = r.unite(Rect{x, y, end, y + 1});
+            x = end;
         }
     for (auto& [handle, r] : exposed) {
         Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(handle)));

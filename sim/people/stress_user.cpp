@@ -1,0 +1,575 @@
+#include "people/stress_user.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "device/power.h"
+#include "kernel/local_time.h"
+#include "gdi/framebuffer.h"
+#include "people/invariants.h"
+#include "device/journal.h"
+#include "gdi/screen.h"
+#include "people/script_user.h"
+#include "shell/shell.h"
+#include "files/state_folder.h"
+#include "user/window.h"
+
+namespace sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---------------------------------------------------------------- looking at the screen
+
+Window* open_message_box() {
+    for (Window* w : top_level_windows())
+        if (!w->destroyed && is_visible(w) && w->cls && w->cls->name == u"msgbox") return w;
+    return nullptr;
+}
+
+void collect_controls(Window* w, std::vector<Window*>* out) {
+    for (Window* c : w->children) {
+        if (c->destroyed || !is_visible(c)) continue;
+        Rect r = screen_rect(c).intersect(Framebuffer::bounds());
+        if (r.width() > 0 && r.height() > 0 && is_enabled_tree(c)) out->push_back(c);
+        collect_controls(c, out);
+    }
+}
+
+// Controls a tap can reach: visible, enabled, on the screen, in any window
+// shown (the one in front first).
+std::vector<Window*> tappable_controls() {
+    std::vector<Window*> out;
+    for (Window* t : top_level_windows())
+        if (!t->destroyed && is_visible(t)) collect_controls(t, &out);
+    return out;
+}
+
+// The Screen Calibration target: a black circle with a cross whose
+// horizontal stroke is about 41 pixels long.
+bool find_target(Point* centre) {
+    const Framebuffer& fb = framebuffer();
+    for (int y = kTaskBarHeight; y < kScreenHeight; ++y) {
+        int run = 0;
+        for (int x = 0; x <= kScreenWidth; ++x) {
+            if (x < kScreenWidth && fb.pixels[y][x] == 0) {
+                ++run;
+                continue;
+            }
+            if (run >= 39 && run <= 43) {
+                int cx = x - run + run / 2;
+                if ((y + 6 < kScreenHeight && fb.pixels[y + 6][cx] == 0) || (y - 6 >= 0 && fb.pixels[y - 6][cx] == 0)) {
+                    *centre = {cx, y};
+                    return true;
+                }
+            }
+            run = 0;
+        }
+    }
+    return false;
+}
+
+int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+std::string tap_line(int x, int y) {
+    return "tap " + std::to_string(clamp(x, 0, kScreenWidth - 1)) + " " + std::to_string(clamp(y, 0, kScreenHeight - 1));
+}
+
+// The device's hardware buttons: the application buttons, the side
+// buttons, the pad and its action button.
+const int kButtons[] = {193, 194, 195, 196, 192, 198, 199, 200, 201, 37, 38, 39, 40, 13};
+
+struct Answer {
+    int id;
+    const char* word;
+};
+const Answer kAnswers[] = {{1, "ok"}, {2, "cancel"}, {6, "yes"}, {7, "no"}};
+
+// ---------------------------------------------------------------- the rows
+
+bool always() { return true; }
+bool has_controls() { return !tappable_controls().empty(); }
+bool has_target() {
+    Point p;
+    return find_target(&p);
+}
+bool has_message_box() { return open_message_box() != nullptr; }
+bool has_caption_ok() { return shell_caption_ok_visible(); }
+bool has_active_window() { return active_window() != nullptr; }
+
+std::string tap_control(StressChooser& r) {
+    std::vector<Window*> controls = tappable_controls();
+    Window* c = controls[size_t(r.below(controls.size()))];
+    Rect b = screen_rect(c).intersect(Framebuffer::bounds());
+    return tap_line(r.between(b.left, b.right - 1), r.between(b.top, b.bottom - 1));
+}
+
+std::string tap_target(StressChooser& r) {
+    Point p{0, 0};
+    find_target(&p);
+    // Mostly on the centre, sometimes beside it.
+    int spread = r.below(4) == 0 ? 12 : 2;
+    return tap_line(p.x + r.between(-spread, spread), p.y + r.between(-spread, spread));
+}
+
+std::string tap_anywhere(StressChooser& r) { return tap_line(r.between(0, kScreenWidth - 1), r.between(0, kScreenHeight - 1)); }
+
+std::string press_button(StressChooser& r) {
+    return "press " + std::to_string(kButtons[r.below(sizeof kButtons / sizeof kButtons[0])]);
+}
+
+std::string answer_box(StressChooser& r) {
+    Window* box = open_message_box();
+    std::vector<const char*> words;
+    for (const Answer& a : kAnswers)
+        if (find_child_by_id(box, a.id)) words.push_back(a.word);
+    if (words.empty()) return tap_control(r);  // a box without such buttons: tap something
+    return std::string("answer ") + words[size_t(r.below(words.size()))];
+}
+
+std::string caption_ok(StressChooser&) { return "caption-ok"; }
+std::string help(StressChooser&) { return "help"; }
+std::string launch(StressChooser&) { return "launch"; }
+
+std::string wait(StressChooser& r) {
+    uint64_t kind = r.below(10);
+    int ms = kind < 6 ? r.between(0, 200) : kind < 9 ? r.between(200, 3000) : r.between(3000, 30000);
+    return "wait " + std::to_string(ms);
+}
+
+std::string power_cycle(StressChooser&) { return "power-cycle"; }
+
+}  // namespace
+
+// What the person does, and how often.  A row counts only while it can be
+// done at all (an answer needs a message box); the weights of the rows
+// that can be done are shares of the whole.  Change, add or drop rows here.
+const std::vector<StressChooser::Row>& StressChooser::table() {
+    static const std::vector<Row> rows = {
+        // weight  what                                        can it be done    the action
+        {30, "tap a control of a window on the screen",       has_controls,      tap_control},
+        {10, "tap at or near a Screen Calibration target",   has_target,        tap_target},
+        {8, "tap anywhere on the screen",                    always,            tap_anywhere},
+        {15, "press a hardware button",                      always,            press_button},
+        {20, "answer the message box with one of its buttons", has_message_box, answer_box},
+        {3, "tap the OK button in the caption",              has_caption_ok,    caption_ok},
+        {2, "choose Help",                                   has_active_window, help},
+        {2, "start Dravik from the shell",                   always,            launch},
+        {12, "wait: mostly a moment, sometimes seconds",     always,            wait},
+        {1, "pull the battery and switch the device on again", always,          power_cycle},
+    };
+    return rows;
+}
+
+StressChooser::StressChooser(uint64_t seed, uint64_t actions, int record_fd)
+    : state_(seed), left_(actions), record_fd_(record_fd) {}
+
+// splitmix64: small, and the same numbers everywhere.
+uint64_t StressChooser::below(uint64_t n) {
+    state_ += 0x9E3779B97F4A7C15ULL;
+    uint64_t z = state_;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    z ^= z >> 31;
+    return n ? z % n : 0;
+}
+
+bool StressChooser::next(ScriptAction* action) {
+    if (left_ == 0) return false;
+    --left_;
+    const auto& rows = table();
+    std::vector<const Row*> can;
+    uint64_t total = 0;
+    for (const Row& row : rows)
+        if (row.weight > 0 && row.possible()) {
+            can.push_back(&row);
+            total += uint64_t(row.weight);
+        }
+    uint64_t pick = below(total);
+    const Row* chosen = can.back();
+    for (const Row* row : can) {
+        if (pick < uint64_t(row->weight)) {
+            chosen = row;
+            break;
+        }
+        pick -= uint64_t(row->weight);
+    }
+    std::string line = chosen->make(*this);
+    ++done_;
+    if (record_fd_ >= 0) {
+        std::string text = line + "\n";
+        if (::write(record_fd_, text.data(), text.size()) != ssize_t(text.size())) {
+            std::cerr << "dravik-sim: cannot record the stress user's actions: " << std::strerror(errno) << "\n";
+            std::_Exit(3);
+        }
+    }
+    Script parsed;
+    std::string error;
+    if (!parse_script_text(line + "\n", "stress", &parsed, &error) || parsed.actions.size() != 1) {
+        std::cerr << "dravik-sim: the stress user made a line its scripts cannot hold: " << error << "\n";
+        std::_Exit(3);
+    }
+    *action = parsed.actions[0];
+    action->line = int(done_);
+    return true;
+}
+
+std::vector<std::string> shrink_actions(std::vector<std::string> actions,
+                                        const std::function<bool(const std::vector<std::string>&)>& shows,
+                                        int most_tries) {
+    int tries = 0;
+    size_t chunk = actions.size() / 2;
+    if (chunk == 0) chunk = 1;
+    for (;;) {
+        bool dropped = false;
+        for (size_t start = 0; start < actions.size() && !actions.empty();) {
+            if (tries >= most_tries) return actions;
+            size_t end = std::min(actions.size(), start + chunk);
+            std::vector<std::string> candidate(actions.begin(), actions.begin() + long(start));
+            candidate.insert(candidate.end(), actions.begin() + long(end), actions.end());
+            ++tries;
+            if (shows(candidate)) {
+                actions = std::move(candidate);
+                dropped = true;
+            } else {
+                start = end;
+            }
+        }
+        if (chunk == 1 && !dropped) return actions;
+        if (!dropped) chunk = std::max<size_t>(1, chunk / 2);
+        chunk = std::min(chunk, std::max<size_t>(1, actions.size() / 2));
+    }
+}
+
+// ---------------------------------------------------------------- runs in child processes
+
+namespace {
+
+struct Outcome {
+    bool clean = false;     // ran to its end, nothing violated
+    bool refused = false;   // exit 2: an action could not be done, or bad input
+    Violation violation;    // otherwise
+    std::string detail;     // crashes: the signal or the sanitizer's report line
+    std::string stderr_text;
+};
+
+std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool write_text(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return bool(out);
+}
+
+// The first line a sanitizer wrote, without addresses: what kind of fault.
+std::string sanitizer_report(const std::string& err) {
+    static const char* const kMarks[] = {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
+                                         "ERROR: UndefinedBehaviorSanitizer"};
+    for (const char* mark : kMarks) {
+        size_t at = err.find(mark);
+        if (at == std::string::npos) continue;
+        size_t begin = err.rfind('\n', at);
+        begin = begin == std::string::npos ? 0 : begin + 1;
+        size_t end = err.find('\n', at);
+        std::string line = err.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+        return line;
+    }
+    return "";
+}
+
+// The part of a sanitizer line that names the fault ("heap-buffer-overflow",
+// "signed integer overflow"), so that a shorter run can be matched to it.
+std::string fault_class(const std::string& report) {
+    size_t at = report.find("Sanitizer: ");
+    if (at != std::string::npos) {
+        std::string rest = report.substr(at + 11);
+        return rest.substr(0, rest.find(' '));
+    }
+    at = report.find("runtime error: ");
+    if (at != std::string::npos) {
+        std::string rest = report.substr(at + 15);
+        size_t cut = rest.find_first_of("0123456789'");
+        return rest.substr(0, cut);
+    }
+    return report;
+}
+
+std::string signal_name(int sig) {
+    const char* name = strsignal(sig);
+    return "signal " + std::to_string(sig) + (name ? std::string(" (") + name + ")" : std::string());
+}
+
+Outcome run_child(const std::string& work, const std::function<int()>& body) {
+    std::string violation_path = work + "/violation";
+    std::string err_path = work + "/stderr";
+    ::unlink(violation_path.c_str());
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) {
+        Outcome o;
+        o.violation = {"crash", std::string("cannot start a child process: ") + std::strerror(errno), 0};
+        return o;
+    }
+    if (pid == 0) {
+        int fd = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            dup2(fd, 2);
+            ::close(fd);
+        }
+        int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) {
+            dup2(null, 1);
+            ::close(null);
+        }
+        std::exit(body());
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    Outcome o;
+    o.stderr_text = read_text(err_path);
+    std::string report = sanitizer_report(o.stderr_text);
+    std::string v = read_text(violation_path);
+    if (!v.empty()) {
+        std::istringstream in(v);
+        std::string line_text;
+        std::getline(in, o.violation.kind);
+        std::getline(in, line_text);
+        std::getline(in, o.violation.what);
+        o.violation.line = std::atoi(line_text.c_str());
+        return o;
+    }
+    if (!report.empty()) {
+        o.violation = {"crash", "a sanitizer report: " + report, 0};
+        o.detail = fault_class(report);
+        return o;
+    }
+    if (WIFSIGNALED(status)) {
+        o.violation = {"crash", "the simulator died of " + signal_name(WTERMSIG(status)), 0};
+        o.detail = std::to_string(WTERMSIG(status));
+        return o;
+    }
+    int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (code == 0) {
+        o.clean = true;
+    } else if (code == 2) {
+        o.refused = true;
+    } else {
+        o.violation = {"crash", "the simulator ended with exit code " + std::to_string(code), 0};
+        o.detail = std::to_string(code);
+    }
+    return o;
+}
+
+// In the child: what a violation leaves for the parent.
+std::function<void(const Violation&)> report_to(const std::string& work) {
+    std::string path = work + "/violation";
+    return [path](const Violation& v) {
+        std::string what = v.what;
+        for (char& c : what)
+            if (c == '\n' || c == '\r') c = ' ';
+        write_text(path, v.kind + "\n" + std::to_string(v.line) + "\n" + what + "\n");
+        std::_Exit(1);
+    };
+}
+
+bool copy_folder(const std::string& from, const std::string& to, std::string* error) {
+    std::error_code ec;
+    fs::remove_all(to, ec);
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+    if (ec) *error = from + ": cannot copy the state folder: " + ec.message();
+    return !ec;
+}
+
+std::string join_lines(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += l + "\n";
+    return s;
+}
+
+bool same_violation(const Outcome& a, const Outcome& b) {
+    return !a.clean && !a.refused && !b.clean && !b.refused && a.violation.kind == b.violation.kind &&
+           a.detail == b.detail;
+}
+
+std::string shell_quote(const std::string& s) {
+    if (s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=,:") ==
+        std::string::npos)
+        return s;
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+}  // namespace
+
+int run_stress(const StressSettings& s) {
+    std::string tmp_root = std::getenv("TMPDIR") && *std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    std::string work_template = tmp_root + "/dravik-stress-XXXXXX";
+    if (!mkdtemp(&work_template[0])) {
+        std::cerr << "dravik-sim: cannot make a work folder in " << tmp_root << ": " << std::strerror(errno) << "\n";
+        return 2;
+    }
+    const std::string work = work_template;
+    struct Cleanup {
+        std::string dir;
+        ~Cleanup() {
+            std::error_code ec;
+            fs::remove_all(dir, ec);
+        }
+    } cleanup{work};
+
+    std::string error;
+    const std::string start_state = work + "/start-state";
+    if (!copy_folder(s.state_dir, start_state, &error)) {
+        std::cerr << "dravik-sim: " << error << "\n";
+        return 2;
+    }
+    const std::string actions_path = work + "/actions.txt";
+    const std::string journal_path = s.journal_path.empty() ? work + "/journal.jsonl" : s.journal_path;
+
+    CheckSettings check;
+    check.journal_path = journal_path;
+    check.busy_limit_ms = s.busy_limit_ms;
+    check.report = report_to(work);
+
+    // The random run itself, on the caller's state folder.
+    Outcome found = run_child(work, [&]() -> int {
+        int record = ::open(actions_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        std::string e;
+        if (record < 0 || !journal().open(journal_path, false, &e)) {
+            std::cerr << "dravik-sim: " << (record < 0 ? actions_path + ": " + std::strerror(errno) : e) << "\n";
+            return 2;
+        }
+        RunOptions run;
+        run.state_dir = s.state_dir;
+        run.journal_path = journal_path;
+        run.screenshots_dir = s.screenshots_dir;
+        run.user = UserKind::Script;
+        run.script.path = "stress";
+        StressChooser chooser(s.seed, s.actions, record);
+        CheckingUser user(make_script_user(run, [&](ScriptAction* a) { return chooser.next(a); }), check);
+        return run_device(user, run.state_dir, kScriptLocalTime);
+    });
+
+    std::vector<std::string> actions;
+    {
+        std::istringstream in(read_text(actions_path));
+        for (std::string l; std::getline(in, l);) actions.push_back(l);
+    }
+    if (found.clean) {
+        std::cout << "dravik-sim: stress seed " << s.seed << ": " << actions.size()
+                  << " actions, nothing violated\n";
+        return 0;
+    }
+    if (found.refused) {
+        std::cerr << found.stderr_text;
+        std::cerr << "dravik-sim: stress seed " << s.seed << ": the run stopped after " << actions.size()
+                  << " actions with exit code 2\n";
+        return 2;
+    }
+
+    // The actions up to the one after which the violation showed.
+    size_t upto = found.violation.line > 0 ? size_t(found.violation.line) : actions.size();
+    if (upto < actions.size()) actions.resize(upto);
+    const Violation first = found.violation;
+    std::cerr << "dravik-sim: stress seed " << s.seed << ", after action " << upto << " of " << s.actions << " ("
+              << (upto ? actions[upto - 1] : std::string("before the first")) << "): " << first.what << " ["
+              << first.kind << "]\n";
+    if (found.violation.kind == "crash") std::cerr << found.stderr_text;
+
+    // Replays on fresh copies of the starting state, with the script user.
+    int replays = 0;
+    auto replay = [&](const std::vector<std::string>& candidate) {
+        ++replays;
+        std::string script_path = work + "/candidate.txt";
+        std::string state = work + "/replay-state";
+        write_text(script_path, join_lines(candidate));
+        std::string e;
+        if (!copy_folder(start_state, state, &e)) {
+            Outcome o;
+            o.refused = true;
+            return o;
+        }
+        CheckSettings replay_check = check;
+        replay_check.journal_path = work + "/replay-journal.jsonl";
+        return run_child(work, [&]() -> int {
+            RunOptions run;
+            std::string err;
+            StateFolder folder;
+            if (!parse_script(script_path, &run.script, &err) || !folder.open(state, false, &err) ||
+                !journal().open(replay_check.journal_path, false, &err)) {
+                std::cerr << err << "\n";
+                return 2;
+            }
+            run.state_dir = state;
+            run.journal_path = replay_check.journal_path;
+            run.screenshots_dir = work;
+            run.user = UserKind::Script;
+            CheckingUser user(make_script_user(run, nullptr), replay_check);
+            return run_device(user, run.state_dir, kScriptLocalTime);
+        });
+    };
+
+    auto started = std::chrono::steady_clock::now();
+    const auto budget = std::chrono::minutes(15);
+    Outcome again = replay(actions);
+    bool repeats = same_violation(again, found);
+    std::vector<std::string> shortest = actions;
+    if (repeats) {
+        shortest = shrink_actions(
+            actions,
+            [&](const std::vector<std::string>& candidate) {
+                if (std::chrono::steady_clock::now() - started > budget) return false;
+                return same_violation(replay(candidate), found);
+            },
+            2000);
+    }
+
+    std::error_code ec;
+    fs::create_directories(s.out_dir, ec);
+    std::string base = s.out_dir + "/stress-seed-" + std::to_string(s.seed);
+    std::string script_out = base + ".txt", state_out = base + ".state";
+    std::string command = "cp -a " + shell_quote(state_out) + " /tmp/dravik-repro && dravik-sim --state /tmp/dravik-repro";
+    if (!s.profile_path.empty()) command += " --profile " + shell_quote(s.profile_path);
+    command += " --script " + shell_quote(script_out) + " --check";
+    if (s.busy_limit_ms != 60000) command += " --busy-limit " + std::to_string(s.busy_limit_ms);
+    std::string header = "# Found by dravik-sim --stress " + std::to_string(s.actions) + " --seed " +
+                         std::to_string(s.seed) + ": " + first.what + " [" + first.kind + "]\n" +
+                         "# The shortest script found that still shows it: " + std::to_string(shortest.size()) +
+                         " of the " + std::to_string(actions.size()) + " actions" +
+                         (repeats ? "" : " (the violation did not show again when replayed)") + ".\n" +
+                         "# Run it on a copy of the state folder the stress run started from:\n#   " + command + "\n";
+    bool wrote = write_text(script_out, header + join_lines(shortest)) && copy_folder(start_state, state_out, &error);
+    if (!wrote) {
+        std::cerr << "dravik-sim: cannot write " << script_out << " and " << state_out << "\n";
+        return 1;
+    }
+    std::cerr << "dravik-sim: the shortest script that shows it (" << shortest.size() << " actions, " << replays
+              << " replays): " << script_out << "\n";
+    if (!repeats) std::cerr << "dravik-sim: replayed as a script, the run did not show it again\n";
+    std::cerr << "dravik-sim: reproduce with: " << command << "\n";
+    return 1;
+}
+
+}  // namespace sim
