@@ -159,7 +159,7 @@ TEST_F(Calibration, TapOnTheInstructionIsAMiss) {
             EXPECT_TRUE(tapped.in_order(target_drawn(missed + 1))) << "the target did not move on\n" << tapped.dump();
         }
         EXPECT_TRUE(step_events(log, first + 3).in_order({{"dialog", dialog_end(1)}})) << log.dump();
-        EXPECT_EQ(log.count("dialog", {{"template", kTargetDialog}, {"op", "end"}}), 1);
+        EXPECT_EQ(log.count("dialog", {{"template", IDD_TOUCH_TARGET}, {"op", "end"}}), 1);
         EXPECT_EQ(calibration_status(log), "FAIL");
     }
 }

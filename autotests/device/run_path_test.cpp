@@ -157,7 +157,7 @@ TEST_F(RunPath, PadMovesBetweenStartAndBackAndTheActionButtonPresses) {
         boot(kSelectOnlyIr + "click 1008\nclick 1000\nscreenshot start.png\npress right\nscreenshot back.png\npress left\n" +
              c.keys + "wait 100\n");
         JournalLog log = journal();
-        EXPECT_EQ(log.count("dialog", {{"op", "end"}, {"template", kRunDialog}, {"code", c.end_code}}), 1)
+        EXPECT_EQ(log.count("dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", c.end_code}}), 1)
             << log.dump();
         EXPECT_EQ(log.count("com", {{"op", "open"}}), c.end_code == 1001 ? 1 : 0) << "IR ran after Start only";
 
