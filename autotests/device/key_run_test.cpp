@@ -484,7 +484,7 @@ TEST_F(KeyRun, SecondKeyTestTakesTheButtonsBackAndPasses) {
         JournalLog log = journal();
 
         EXPECT_EQ(log.count("msgbox", ownerless_box("RegisterHotKey is FALSE")), 0) << log.dump();
-        EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kKeyDialog}}), 2);
+        EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", IDD_KEY_TEST}}), 2);
         JournalLog second = from_step(log, second_start);
         std::vector<EventPattern> taken;
         for (int k : kHotKeys) {
@@ -510,7 +510,7 @@ TEST_F(KeyRun, JournalNamesTheWindowsByNumberAndTemplate) {
     start_key_test(script);
     JournalLog log = journal();
 
-    std::vector<json> dialogs = log.filter("window", {{"op", "create"}, {"template", kKeyDialog}});
+    std::vector<json> dialogs = log.filter("window", {{"op", "create"}, {"template", IDD_KEY_TEST}});
     ASSERT_EQ(dialogs.size(), 1u) << log.dump();
     json dialog = dialogs[0]["number"];
     ASSERT_TRUE(dialog.is_number()) << dialogs[0];
@@ -520,8 +520,8 @@ TEST_F(KeyRun, JournalNamesTheWindowsByNumberAndTemplate) {
     EXPECT_NE(main, dialog);
     EXPECT_EQ(dialogs[0]["parent"], main) << "the dialog is owned by the main window";
     EXPECT_EQ(mains[0]["template"], nullptr);
-    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", kKeyDialog}, {"number", dialog}}), 1);
-    EXPECT_EQ(log.count("window", {{"op", "destroy"}, {"number", dialog}, {"template", kKeyDialog}}), 1);
+    EXPECT_EQ(log.count("dialog", {{"op", "open"}, {"template", IDD_KEY_TEST}, {"number", dialog}}), 1);
+    EXPECT_EQ(log.count("window", {{"op", "destroy"}, {"number", dialog}, {"template", IDD_KEY_TEST}}), 1);
 
     // The Cancel button and the untitled key catcher are the dialog's.
     std::vector<json> cancel = log.filter("window", {{"op", "create"}, {"title", "Cancel"}, {"parent", dialog}});
@@ -532,9 +532,9 @@ TEST_F(KeyRun, JournalNamesTheWindowsByNumberAndTemplate) {
     EXPECT_NE(cancel[0]["number"], catcher[0]["number"]);
 
     // The instruction is owned by the dialog.
-    EXPECT_EQ(log.count("msgbox", {{"text", kInstruction}, {"owner_number", dialog}, {"owner_template", kKeyDialog}}), 1);
+    EXPECT_EQ(log.count("msgbox", {{"text", kInstruction}, {"owner_number", dialog}, {"owner_template", IDD_KEY_TEST}}), 1);
     // The buttons during the test go to the catcher, in the dialog.
-    json in_dialog = {{"number", catcher[0]["number"]}, {"template", kKeyDialog}};
+    json in_dialog = {{"number", catcher[0]["number"]}, {"template", IDD_KEY_TEST}};
     json hot = in_dialog, pad = in_dialog;
     hot["vk"] = 193, hot["holder"] = "window";
     pad["vk"] = 37, pad["holder"] = "window", pad["msg"] = "down";
