@@ -270,7 +270,7 @@ LRESULT CALLBACK plain_proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWind
 
 class Checker : public wintest::WindowTest {
 public:
-    void pass(uint64_t ms) { clock_.pass(ms); }
+    void pass(uint64_t ms) { sim::clock().pass(ms); }
 
     void SetUp() override {
         WindowTest::SetUp();
@@ -338,7 +338,7 @@ TEST_F(Checker, AWellBehavedDeviceGoesStraightToTheUser) {
     sim::log_event("text", {{"window", "Dravik"}, {"text", "?                      "}, {"rect", {170, 62, 240, 82}}});
     write_log(good_log());
     for (int i = 0; i < 40; ++i) sim::log_event("draw", {{"op", "polyline"}});
-    clock_.pass(1000);
+    sim::clock().pass(1000);
     EXPECT_EQ(next_wait(*c), "") << what_;
     EXPECT_EQ(next_wait(*c), "") << what_;
     EXPECT_EQ(turns_, 3);
@@ -355,7 +355,7 @@ class CheckerRule : public Checker, public ::testing::WithParamInterface<BrokenR
 TEST_P(CheckerRule, StopsTheRunBeforeTheUserActsAgain) {
     auto c = checker();
     sim::log_event("boot");
-    clock_.pass(5);
+    sim::clock().pass(5);
     ASSERT_EQ(next_wait(*c), "") << what_;
     std::string kind;
     try {
@@ -418,7 +418,7 @@ TEST_F(Checker, TheViolationNamesTheLineOfTheLastAction) {
     auto c = checker();
     ASSERT_EQ(next_wait(*c), "");
     sim::log_event("input", {{"action", "tap"}, {"x", 1}, {"y", 2}, {"line", 17}});
-    clock_.pass(5000);
+    sim::clock().pass(5000);
     try {
         c->idle(std::nullopt);
         ADD_FAILURE() << "not reported";
