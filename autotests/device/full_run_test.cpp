@@ -12,7 +12,15 @@ namespace {
 using devtest::JournalLog;
 using namespace drivertest;
 
-class FullRun : public runpath::RunPathSim {};
+class FullRun : public runpath::RunPathSim {
+protected:
+    // The picture the example's expect-screen names, beside the script as
+    // run here.
+    void copy_expected_picture() {
+        std::filesystem::copy_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run-first-target.png",
+                                   dir() + "/full-run-first-target.png");
+    }
+};
 
 // The words of the Status column's last full repaint in `log`, top to
 // bottom: the seven cell texts that follow the last Sound cell drawn.
@@ -36,9 +44,7 @@ std::vector<std::string> last_status(const JournalLog& log) {
 TEST_F(FullRun, ExampleScriptPassesEveryTest) {
     std::string script = devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run.txt");
     ASSERT_FALSE(script.empty());
-    // The picture its expect-screen names, beside the script as run here.
-    std::filesystem::copy_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run-first-target.png",
-                               dir() + "/full-run-first-target.png");
+    copy_expected_picture();
     boot(script);
     ASSERT_EQ(last().exit_code, 0) << last().err;
     JournalLog log = journal();
@@ -78,6 +84,7 @@ TEST_F(FullRun, ExampleScriptPassesEveryTest) {
 TEST_F(FullRun, TwoWholeRunsInOnePowerOnPassTwice) {
     std::string example = devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run.txt");
     ASSERT_FALSE(example.empty());
+    copy_expected_picture();
     // The second run keeps the first one's ticks: it leaves out the line
     // that ticks IR Transfer.
     const std::string tick_ir = "click \"IR Transfer\"\n";

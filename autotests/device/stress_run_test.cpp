@@ -149,6 +149,9 @@ TEST_F(StressRun, ACrashIsFoundShrunkToItsCauseAndShownAgainByTheScript) {
 TEST_F(StressRun, AScriptedRunOfAWholeTestRunKeepsEveryRule) {
     set_profile(R"({"local_time": "2004-03-14 09:05:07"})");
     set_script(devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run.txt"));
+    // The picture the example's expect-screen names, beside the script.
+    fs::copy_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run-first-target.png",
+                  dir() + "/full-run-first-target.png");
     extra_args = {"--check"};
     auto& r = run();
     EXPECT_EQ(r.exit_code, 0) << r.err;

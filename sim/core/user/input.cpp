@@ -50,18 +50,19 @@ Window* tap_target(Window* w) {
 
 bool stylus_message(const RawInput& in, MSG* out) {
     Window* target = capture_window();
-    if (!target) target = tap_target(window_from_point(in.x, in.y));
+    Window* hit = target ? target : window_from_point(in.x, in.y);
+    if (!target) target = tap_target(hit);
     if (in.kind == RawInput::StylusDown) stylus_down = true;
     if (in.kind == RawInput::StylusUp) stylus_down = false;
-    if (!target) return false;
-    Window* top = top_level_of(target);
-    if (!is_enabled_tree(target)) {
+    if (!target || !is_enabled_tree(target)) {
         // A tap on a disabled window reaches nothing; when the window is
         // disabled by a box or dialog of its own, that comes forward.
-        if (in.kind == RawInput::StylusDown && top && !top->shell && (top->style & WS_DISABLED))
-            activate(top, WA_CLICKACTIVE);
+        Window* hit_top = hit ? top_level_of(hit) : nullptr;
+        if (in.kind == RawInput::StylusDown && hit_top && !hit_top->shell && (hit_top->style & WS_DISABLED))
+            activate(hit_top, WA_CLICKACTIVE);
         return false;
     }
+    Window* top = top_level_of(target);
     if (in.kind == RawInput::StylusDown && top && !top->shell && top != active_window()) {
         HWND h = handle_of(target);
         activate(top, WA_CLICKACTIVE);
