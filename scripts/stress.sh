@@ -107,13 +107,14 @@ seed_corpora() {
 # ---------------------------------------------------------------- the three
 actions=0; executions=0; kills=0; findings=0
 declare -A seen
-profiles=("")
+profiles=(healthy)
 for p in "$here"/scripts/stress-profiles/*.json; do profiles+=("$p"); done
 next_seed=1
 
 # One stress run: simulator, seed, profile; prints "ACTIONS FOUND".
 stress_one() {
-  local sim="$1" count="$2" seed="$3" profile="${4:-}"
+  local sim="$1" count="$2" seed="$3" profile="$4"
+  [ "$profile" = healthy ] && profile=""
   local dir="$work/stress-$seed"
   rm -rf "$dir"; mkdir -p "$dir"
   local args=(--state "$dir/state" --stress "$count" --seed "$seed" --journal "$dir/journal.jsonl"
@@ -145,9 +146,9 @@ stress_batch() {
   local sim="$1" runs="$2" count="$3" results="$work/batch"
   : > "$results"
   for ((i = 0; i < runs; i++)); do
-    echo "$next_seed ${profiles[$((next_seed % ${#profiles[@]}))]:-}"
+    echo "$next_seed ${profiles[$((next_seed % ${#profiles[@]}))]}"
     next_seed=$((next_seed + 1))
-  done | xargs -P "$jobs" -L 1 bash -c 'stress_one "'"$sim"'" '"$count"' "$0" "${1:-}"' >> "$results"
+  done | xargs -P "$jobs" -n 2 bash -c 'stress_one "'"$sim"'" '"$count"' "$0" "$1"' >> "$results"
   local a f
   a=$(awk '{ s += $1 } END { print s + 0 }' "$results")
   f=$(awk '{ s += $2 } END { print s + 0 }' "$results")
