@@ -312,6 +312,7 @@ TEST_F(Input, HotKeysTakenFromTheShell) {
 }
 #endif
 
+#if WINTEST_DEVICE_API
 // UnregisterFunc1 frees a button whoever holds it: the shell, the window
 // that asks for it next, or another window.  The next RegisterHotKey then
 // succeeds, the press goes to the new holder only, and the old holder has
@@ -355,6 +356,7 @@ TEST_F(Input, UnregisterFunc1FreesAButtonWhoeverHoldsIt) {
                                      {{"main", WM_HOTKEY, kParams, 50, MAKELPARAM(MOD_WIN, vk)}}));
     }
 }
+#endif
 
 // The stylus goes where WindowFromPoint says: a window that answers
 // WM_NCHITTEST with HTTRANSPARENT lets the tap through to the window beneath
