@@ -368,22 +368,28 @@ TEST_F(Input, TapGoesThroughWindowsThatAreTransparentToIt) {
         const char* receiver;  // who gets the tap's button messages ("" for nobody)
         LPARAM at;             // where, in the receiver's client area
         bool clicked;          // the parent heard STN_CLICKED from the static
+        const char* documented_only = nullptr;
     };
     const Case cases[] = {
         {"a static without SS_NOTIFY: its parent", "static", "main", MAKELPARAM(60, 24), false},
         {"a static with SS_NOTIFY: itself, which tells its parent", "notify static", "", 0, true},
         {"a child answering HTTRANSPARENT: the sibling beneath", "child", "beneath", MAKELPARAM(30, 4), false},
-        {"a popup answering HTTRANSPARENT: the window beneath", "popup", "main", MAKELPARAM(60, 24), false},
+        // A top-level window of the same thread passes the tap on too, as
+        // WM_NCHITTEST's documentation says; Wine leaves top-level hit
+        // testing to the X server and does not.
+        {"a popup answering HTTRANSPARENT: the window beneath", "popup", "main", MAKELPARAM(60, 24), false,
+         "https://learn.microsoft.com/en-us/windows/win32/inputdev/wm-nchittest"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        if (c.documented_only && !wintest::documented_only(c.documented_only)) continue;
         TearDown();
         SetUp();
         HWND main = make_main();  // client (0, 0) is the screen's (0, 26)
         // The screen's point (60, 50) lies under every covering window.
         std::string covering = c.covering;
         if (covering == "static" || covering == "notify static")
-            create_control(u"static", u"Tap the center", WS_VISIBLE | SS_CENTER | (covering == "static" ? 0 : SS_NOTIFY),
+            create_control(TEXT("static"), TEXT("Tap the center"), WS_VISIBLE | SS_CENTER | (covering == "static" ? 0 : SS_NOTIFY),
                            20, 10, 200, 40, main, 77);
         if (covering == "child") {
             create("beneath", WS_CHILD | WS_VISIBLE, 30, 20, 100, 20, main);
@@ -393,7 +399,7 @@ TEST_F(Input, TapGoesThroughWindowsThatAreTransparentToIt) {
         }
         if (covering == "popup") {
             on("cover", WM_NCHITTEST, [](HWND, WPARAM, LPARAM) { return LRESULT(HTTRANSPARENT); });
-            create("cover", WS_POPUP | WS_VISIBLE, 0, 30, 240, 60, nullptr, 0, 0, u"RedRecorder");
+            create("cover", WS_POPUP | WS_VISIBLE, 0, 30, 240, 60, nullptr, 0, 0, TEXT("RedRecorder"));
         }
         pump();
         take();
