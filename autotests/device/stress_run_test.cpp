@@ -89,6 +89,17 @@ TEST_F(StressRun, AHealthyDeviceHoldsUpAndThePersonDoesEveryKindOfThing) {
     EXPECT_GE(log.find("dialog", {{"op", "open"}, {"template", 101}}), 0);
 }
 
+// With the hot keys held by another program, the Key test's boxes open
+// without an owner beneath the main window: the person cannot tap their
+// buttons and answers with the action button instead, as on the device.
+TEST_F(StressRun, ABoxUnderAnotherWindowIsAnsweredAsAPersonWould) {
+    set_profile(R"({"hotkey_fail": [193, 196, 200], "unregisterfunc1_missing": true})");
+    auto r = stress(dir() + "/s", 600, 6, {"--profile", profile_path()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    devtest::JournalLog log = devtest::JournalLog::load(dir() + "/s.jsonl");
+    EXPECT_GE(log.find("msgbox", {{"text", "RegisterHotKey is FALSE"}}), 0) << "the run never met a hidden box";
+}
+
 TEST_F(StressRun, AViolationIsShrunkToAScriptThatShowsItAgain) {
     // No program keeps a 500 ms limit: the LED test alone lights each LED
     // for a second.

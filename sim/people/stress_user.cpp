@@ -18,6 +18,7 @@
 #include "device/power.h"
 #include "kernel/local_time.h"
 #include "gdi/framebuffer.h"
+#include "people/expectations.h"
 #include "people/invariants.h"
 #include "device/journal.h"
 #include "gdi/screen.h"
@@ -33,12 +34,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // ---------------------------------------------------------------- looking at the screen
-
-Window* open_message_box() {
-    for (Window* w : top_level_windows())
-        if (!w->destroyed && is_visible(w) && w->cls && w->cls->name == u"msgbox") return w;
-    return nullptr;
-}
 
 void collect_controls(Window* w, std::vector<Window*>* out) {
     for (Window* c : w->children) {
@@ -106,8 +101,14 @@ bool has_target() {
     Point p;
     return find_target(&p);
 }
-bool has_message_box() { return open_message_box() != nullptr; }
-bool has_caption_ok() { return shell_caption_ok_visible(); }
+bool has_message_box() { return front_message_box() != nullptr; }
+// The top bar's OK shows and nothing covers its centre.
+bool has_caption_ok() {
+    if (!shell_caption_ok_visible()) return false;
+    Rect r = shell_caption_ok_rect();
+    Window* at = window_at(r.left + r.width() / 2, r.top + r.height() / 2);
+    return at && top_level_of(at)->shell;
+}
 bool has_active_window() { return active_window() != nullptr; }
 
 std::string tap_control(StressChooser& r) {
@@ -131,12 +132,21 @@ std::string press_button(StressChooser& r) {
     return "press " + std::to_string(kButtons[r.below(sizeof kButtons / sizeof kButtons[0])]);
 }
 
+// A box another window covers cannot be answered by a tap; the person
+// presses the action button instead, as they would on the device.
 std::string answer_box(StressChooser& r) {
-    Window* box = open_message_box();
+    Window* box = front_message_box();
     std::vector<const char*> words;
-    for (const Answer& a : kAnswers)
-        if (find_child_by_id(box, a.id)) words.push_back(a.word);
-    if (words.empty()) return tap_control(r);  // a box without such buttons: tap something
+    for (const Answer& a : kAnswers) {
+        Window* button = find_child_by_id(box, a.id);
+        if (!button || !is_visible(button)) continue;
+        Rect b = screen_rect(button);
+        bool nothing = false;
+        if (tap_lands_elsewhere(button, {b.left + b.width() / 2, b.top + b.height() / 2}, &nothing) || nothing)
+            continue;
+        words.push_back(a.word);
+    }
+    if (words.empty()) return "press 13";
     return std::string("answer ") + words[size_t(r.below(words.size()))];
 }
 
