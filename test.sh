@@ -2,6 +2,9 @@
 # Runs every test: builds and tests as shipped, again with AddressSanitizer
 # and UndefinedBehaviorSanitizer, and compiles the program's own sources for
 # Windows with the mingw-w64 cross compiler.
+#
+# Most tests wait on the simulator's processes, the Xvfb server or the device
+# window's real clock rather than compute, so ctest runs four at a time.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 "$here/scripts/bootstrap.sh"
@@ -11,9 +14,9 @@ echo "== Windows compile of the program"
 
 echo "== Build and test as shipped"
 "$here/scripts/build.sh" "$here/build"
-ctest --test-dir "$here/build" --output-on-failure -j2
+ctest --test-dir "$here/build" --output-on-failure -j4
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 "$here/scripts/build.sh" "$here/build-asan" -DDRAVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir "$here/build-asan" --output-on-failure -j2
+  ctest --test-dir "$here/build-asan" --output-on-failure -j4
