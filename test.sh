@@ -3,6 +3,9 @@
 # and UndefinedBehaviorSanitizer, compiles the program's own sources for
 # Windows with the mingw-w64 cross compiler, and runs the plain-Win32 window,
 # registry and file tests on Wine as well (scripts/wine-tests.sh).
+#
+# Most tests wait on the simulator's processes, the Xvfb server or the device
+# window's real clock rather than compute, so ctest runs four at a time.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 "$here/scripts/bootstrap.sh"
@@ -12,7 +15,7 @@ echo "== Windows compile of the program"
 
 echo "== Build and test as shipped"
 "$here/scripts/build.sh" "$here/build"
-ctest --test-dir "$here/build" --output-on-failure -j2
+ctest --test-dir "$here/build" --output-on-failure -j4
 
 echo "== The simulator's plain-Win32 tests on Wine"
 "$here/scripts/wine-tests.sh" "$here/build-wine"
@@ -20,4 +23,4 @@ echo "== The simulator's plain-Win32 tests on Wine"
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 "$here/scripts/build.sh" "$here/build-asan" -DDRAVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir "$here/build-asan" --output-on-failure -j2
+  ctest --test-dir "$here/build-asan" --output-on-failure -j4

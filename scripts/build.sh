@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree: scripts/build.sh DIR [cmake options...]
+#
+# Compiles go through ccache when it is installed.  Its cache lives in
+# ~/.cache/ccache (or $CCACHE_DIR), shared by every checkout and CI run on
+# this machine; CCACHE_DISABLE=1 builds without it.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"; shift
-cmake -S "$here" -B "$dir" -G Ninja "$@" >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$here" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir"
