@@ -59,6 +59,8 @@ TEST(ProfileCheck, EveryKeyIsCheckedForTypeRangeAndWords) {
         {R"({"leds": 4294967298})", "\"leds\" must be"},
         {R"({"leds": -1})", "\"leds\" must be"},
         {R"({"leds": 32})", ""},
+        {R"({"leds": 1e400})", "a number too large for any setting"},
+        {"{\"seed\": 1,\n \"leds\": -1e999}", "p.json:2: a number too large"},
         {R"({"os_version": [4294967300, 20]})", "\"os_version\" must be [major, minor], each a whole number from 0"},
         {R"({"os_version": [4, -20]})", "\"os_version\" must be"},
         {R"({"os_version": [4]})", "\"os_version\" must be [major, minor]"},

@@ -20,7 +20,7 @@ namespace {
 
 using nlohmann::json;
 
-const DWORD RW = GENERIC_READ | GENERIC_WRITE;
+const DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 
 class SerialPort : public ::testing::Test {
 protected:
@@ -45,7 +45,7 @@ protected:
 
     std::vector<json> events() { return simtest::journal_events(tmp_ + "/journal.jsonl", "com", true); }
 
-    static HANDLE open_port() { return CreateFileW(u"COM2:", RW, 0, nullptr, OPEN_EXISTING, 0, nullptr); }
+    static HANDLE open_port() { return CreateFileW(u"COM2:", kReadWrite, 0, nullptr, OPEN_EXISTING, 0, nullptr); }
 
     simtest::ScratchDir scratch_{"serial"};
     std::string tmp_ = scratch_.path();

@@ -1,4 +1,5 @@
 #include "people/demo_user.h"
+#include "people/panel.h"
 
 #include <sys/stat.h>
 
@@ -25,9 +26,6 @@ namespace sim {
 
 namespace {
 
-// The panel: the seven tests' check boxes in catalogue order.
-const int kTestBoxes[] = {IDC_SOUND_BOX, IDC_CALIBRATION_BOX, IDC_PATTERN_BOX, IDC_FILE_BOX,
-                          IDC_IR_BOX,    IDC_LED_BOX,         IDC_KEY_BOX};
 
 // The buttons in the order the Key test's arrow walks them.
 struct KeyStep {
@@ -47,12 +45,6 @@ const int kColourBarsFrame = 62;
 const int kSilentTicksBeforeCancel = 3;
 // A bound on the demo's actions, against a program that never lets it end.
 const int kMostActions = 400;
-
-std::string trimmed(std::string s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
-    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
-    return s;
-}
 
 std::string without_prefix_marks(const std::u16string& s) {
     std::u16string out;
@@ -370,9 +362,9 @@ bool DemoUser::on_panel(Window* main) {
     if (finish_tapped_) {
         if (leaving_) return false;
         if (log_answered_) {
-            std::string host = absolute_path(file_store().host_path(u"\\My Documents\\Dravik.txt"));
+            std::string host = absolute_path(file_store().host_path(kResultLog));
             std::string bytes;
-            if (file_store().read_file(u"\\My Documents\\Dravik.txt", &bytes)) {
+            if (file_store().read_file(kResultLog, &bytes)) {
                 say("The result log, \\My Documents\\Dravik.txt on the device, is " + host + ":");
                 std::istringstream lines(bytes);
                 for (std::string l; std::getline(lines, l);) {

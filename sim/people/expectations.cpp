@@ -1,4 +1,5 @@
 #include "people/expectations.h"
+#include "people/panel.h"
 
 #include <vector>
 
@@ -15,7 +16,6 @@ namespace sim {
 namespace {
 
 // The result log, where the program writes it.
-const char16_t kResultLog[] = u"\\My Documents\\Dravik.txt";
 
 // A control's text as it shows: "&" marks the next letter and is not drawn.
 std::string shown_text(const std::u16string& s) {

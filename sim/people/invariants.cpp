@@ -1,4 +1,5 @@
 #include "people/invariants.h"
+#include "people/panel.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,17 +17,6 @@ namespace sim {
 
 namespace {
 
-const char16_t kLogPath[] = u"\\My Documents\\Dravik.txt";
-
-// The panel's check boxes, in the order of the Status column.
-const int kTestBoxes[] = {1000, 1001, 1002, 1003, 1004, 1005, 1007};
-
-std::string trimmed(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return s.substr(b, e - b);
-}
 
 // A decimal number without leading zeros within [lo, hi].
 bool plain_number(const std::string& s, long lo, long hi) {
@@ -72,7 +62,7 @@ bool profile_faults_log() {
     auto faults = raw.find("file_faults");
     if (faults == raw.end() || !faults->is_object()) return false;
     for (auto it = faults->begin(); it != faults->end(); ++it)
-        if (FileStore::same_path(to_u16(it.key()), kLogPath)) return true;
+        if (FileStore::same_path(to_u16(it.key()), kResultLog)) return true;
     return false;
 }
 
@@ -94,8 +84,6 @@ std::string journal_line_problem(const std::string& line, uint64_t* last_t) {
 }
 
 std::string log_layout_problem(const std::string& bytes) {
-    static const char* const kNames[] = {"Sound",       "Screen Calibration", "Screen Patterns", "Read/Write files",
-                                         "IR Transfer", "LED Notification",   "Key Test"};
     if (bytes.find('\0') != std::string::npos) return "holds a zero byte";
     if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)
         return "does not end with CR LF";
@@ -117,10 +105,10 @@ std::string log_layout_problem(const std::string& bytes) {
     if (lines[4] != std::string(24, '=')) return "line 5 is not 24 equals signs";
     for (int i = 0; i < 7; ++i) {
         const std::string& l = lines[size_t(5 + i)];
-        std::string head = std::string(kNames[i]) + "\t\t";
+        std::string head = std::string(kTestNames[i]) + "\t\t";
         std::string word = l.compare(0, head.size(), head) == 0 ? l.substr(head.size()) : std::string();
         if (l.compare(0, head.size(), head) != 0 || (word != "PASS" && word != "FAIL" && word != "?"))
-            return "line " + std::to_string(6 + i) + " is not \"" + kNames[i] + "\", two TABs and PASS, FAIL or ?: \"" +
+            return "line " + std::to_string(6 + i) + " is not \"" + kTestNames[i] + "\", two TABs and PASS, FAIL or ?: \"" +
                    l + "\"";
     }
     return "";
@@ -195,7 +183,7 @@ void CheckingUser::watch(const json& line) {
         if (l != line.end() && l->is_number_integer()) last_line_ = l->get<int>();
     } else if (ev == "file") {
         std::string path = line.value("path", std::string());
-        if (FileStore::same_path(to_u16(path), kLogPath)) log_written_ = true;
+        if (FileStore::same_path(to_u16(path), kResultLog)) log_written_ = true;
     } else if (ev == "text" && line.value("window", std::string()) == "Dravik" && status_problem_.empty()) {
         // A text drawn on the panel level with a test's check box, right
         // of it, is that test's Status cell.
@@ -247,7 +235,7 @@ void CheckingUser::check_log() {
     log_written_ = false;
     if (profile_faults_log()) return;  // the profile breaks its writes on purpose
     std::string bytes;
-    if (!file_store().read_file(kLogPath, &bytes)) return;
+    if (!file_store().read_file(kResultLog, &bytes)) return;
     std::string problem = log_layout_problem(bytes);
     if (!problem.empty()) violated("log", "the result log \\My Documents\\Dravik.txt " + problem);
 }

@@ -546,6 +546,16 @@ bool Profile::load_text(const std::string& text, const std::string& path, std::s
         *error = one_line(path + ":" + std::to_string(line_of_offset(text, e.byte ? e.byte - 1 : 0)),
                           std::string("not valid JSON: ") + e.what());
         return false;
+    } catch (const json::out_of_range& e) {
+        // A number beyond any double ("1e400"): the reader names the token,
+        // which shows where it stands.
+        std::string what = e.what();
+        size_t open = what.find('\''), close = what.rfind('\'');
+        size_t at = open != std::string::npos && close > open ? text.find(what.substr(open + 1, close - open - 1))
+                                                              : std::string::npos;
+        *error = one_line(path + ":" + std::to_string(line_of_offset(text, at == std::string::npos ? 0 : at)),
+                          "a number too large for any setting");
+        return false;
     }
     if (!j.is_object()) {
         *error = path + ":1: a profile is a JSON object of settings";
