@@ -10,6 +10,9 @@ dir="$1"; shift
 launcher=()
 if command -v ccache >/dev/null; then
   export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+  # Paths inside the checkout count as relative, so that another checkout of
+  # the same sources (CI's clean one) finds the same entries.
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$here" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
