@@ -233,7 +233,7 @@ else
   round=1
   while [ "$(date +%s)" -lt "$deadline" ]; do
     echo "== Round $round ($(( ($(date +%s) - start) / 60 )) of $((seconds / 60)) minutes)"
-    stress_batch "$shipped/bin/dravik-sim" $((jobs * 40)) 1000
+    stress_batch "$shipped/bin/dravik-sim" $((jobs * 100)) 1000
     stress_batch "$asan/bin/dravik-sim" $((jobs * 2)) 1000
     left=$((deadline - $(date +%s)))
     fuzz_secs=$(( left / 8 < 60 ? left / 8 : 60 ))
