@@ -64,7 +64,7 @@ namespace {
 void shell_loop() {
     MSG msg;
     for (;;) {
-        next_message(&msg, nullptr, true);
+        next_message(&msg, nullptr, WhenIdle::Wait, Removal::Remove);
         if (msg.message == WM_QUIT) continue;
         TranslateMessage(&msg);
         dispatch(msg);
