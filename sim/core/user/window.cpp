@@ -125,6 +125,44 @@ Window* deepest_at(Window* w, int x, int y, const std::vector<Window*>& skip) {
     return std::find(skip.begin(), skip.end(), w) == skip.end() ? w : nullptr;
 }
 
+// Gives each screen pixel to the window that shows it; with Repaint::Yes
+// each window is invalidated where it gained pixels.
+void map_owners(Repaint repaint) {
+    Framebuffer& fb = framebuffer();
+    static uint32_t old[kScreenHeight][kScreenWidth];
+    std::copy(&fb.owner[0][0], &fb.owner[0][0] + kScreenWidth * kScreenHeight, &old[0][0]);
+    for (auto& row : fb.owner)
+        for (auto& o : row) o = 0;
+    const auto& list = ws().top_level;
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if ((*it)->style & WS_VISIBLE) mark_owner(*it, Framebuffer::bounds(), fb);
+    if (repaint == Repaint::No) return;
+
+    // What each window gained, as runs along the rows (a window's pixels
+    // come in long runs, so its entry is looked up once a run).
+    std::map<uint32_t, Rect> exposed;
+    for (int y = 0; y < kScreenHeight; ++y)
+        for (int x = 0; x < kScreenWidth;) {
+            uint32_t o = fb.owner[y][x];
+            if (o == old[y][x] || o == 0) {
+                ++x;
+                continue;
+            }
+            int end = x + 1;
+            while (end < kScreenWidth && fb.owner[y][end] == o && old[y][end] != o) ++end;
+            Rect& r = exposed[o];
+            r = r.unite(Rect{x, y, end, y + 1});
+            x = end;
+        }
+    for (auto& [handle, r] : exposed) {
+        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(handle)));
+        if (!w) continue;
+        Point o = client_origin(w);
+        Rect local = r.offset(-o.x, -o.y);
+        invalidate(w, &local, Erase::Yes);
+    }
+}
+
 }  // namespace
 
 Window* window_from_handle(HWND h) {
@@ -396,16 +434,21 @@ bool is_enabled_tree(const Window* w) {
     return true;
 }
 
-// The repaint flag is not honoured yet: the window, its children and what
-// the move uncovers are invalidated whatever it says.
-void set_window_rect(Window* w, const Rect& r, Repaint) {
+// Without repainting, the owner map still follows the move (taps and
+// drawing go to the window where it is now) but nothing is invalidated:
+// "If bRepaint is FALSE, no repainting of any kind occurs", not of the
+// window and not of what it uncovers.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-movewindow
+void set_window_rect(Window* w, const Rect& r, Repaint repaint) {
     bool moved = r.left != w->rect.left || r.top != w->rect.top;
     bool sized = r.width() != w->rect.width() || r.height() != w->rect.height();
     w->rect = r;
     if (is_visible(w)) {
-        recompute_owner_map();
-        if (moved || sized) invalidate(w, nullptr, Erase::Yes);
-        for (Window* c : w->children) invalidate(c, nullptr, Erase::Yes);
+        map_owners(repaint);
+        if (repaint == Repaint::Yes) {
+            if (moved || sized) invalidate(w, nullptr, Erase::Yes);
+            for (Window* c : w->children) invalidate(c, nullptr, Erase::Yes);
+        }
     }
     HWND h = handle_of(w);
     if (moved) send(w, WM_MOVE, 0, MAKELPARAM(r.left, r.top));
@@ -500,40 +543,7 @@ std::vector<Window*> all_windows() {
     return out;
 }
 
-void recompute_owner_map() {
-    Framebuffer& fb = framebuffer();
-    static uint32_t old[kScreenHeight][kScreenWidth];
-    std::copy(&fb.owner[0][0], &fb.owner[0][0] + kScreenWidth * kScreenHeight, &old[0][0]);
-    for (auto& row : fb.owner)
-        for (auto& o : row) o = 0;
-    const auto& list = ws().top_level;
-    for (auto it = list.rbegin(); it != list.rend(); ++it)
-        if ((*it)->style & WS_VISIBLE) mark_owner(*it, Framebuffer::bounds(), fb);
-
-    // What each window gained, as runs along the rows (a window's pixels
-    // come in long runs, so its entry is looked up once a run).
-    std::map<uint32_t, Rect> exposed;
-    for (int y = 0; y < kScreenHeight; ++y)
-        for (int x = 0; x < kScreenWidth;) {
-            uint32_t o = fb.owner[y][x];
-            if (o == old[y][x] || o == 0) {
-                ++x;
-                continue;
-            }
-            int end = x + 1;
-            while (end < kScreenWidth && fb.owner[y][end] == o && old[y][end] != o) ++end;
-            Rect& r = exposed[o];
-            r = r.unite(Rect{x, y, end, y + 1});
-            x = end;
-        }
-    for (auto& [handle, r] : exposed) {
-        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(handle)));
-        if (!w) continue;
-        Point o = client_origin(w);
-        Rect local = r.offset(-o.x, -o.y);
-        invalidate(w, &local, Erase::Yes);
-    }
-}
+void recompute_owner_map() { map_owners(Repaint::Yes); }
 
 void invalidate(Window* w, const Rect* area, Erase erase) {
     Rect whole = client_rect(w);

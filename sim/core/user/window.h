@@ -140,9 +140,10 @@ Rect client_rect(const Window* w);         // (0, 0, width, height)
 Point client_origin(const Window* w);      // screen position of client (0, 0)
 bool is_visible(const Window* w);          // itself and every ancestor visible
 bool is_enabled_tree(const Window* w);     // itself and every ancestor enabled
-// Moves and sizes the window (WM_MOVE, WM_SIZE); the window, its children
-// and whatever the move uncovers are invalidated (Repaint::No is not
-// honoured yet).
+// Moves and sizes the window (WM_MOVE, WM_SIZE).  With Repaint::Yes the
+// window, its children and whatever the move uncovers are invalidated;
+// with Repaint::No nothing is, and the screen keeps what it showed until
+// someone paints.
 void set_window_rect(Window* w, const Rect& r, Repaint repaint);
 // Shows the window (WM_SHOWWINDOW), invalidates it and, for a top-level
 // window that is not the shell's, activates it when asked to.

@@ -150,8 +150,8 @@ BOOL WINAPI UpdateWindow(HWND h) {
     return TRUE;
 }
 
-// bRepaint is ignored: the window and what the move uncovers are always
-// repainted, where the platform repaints nothing with FALSE.
+// With bRepaint FALSE nothing is repainted: not the window, not what the
+// move uncovers.
 // https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-movewindow
 BOOL WINAPI MoveWindow(HWND h, int x, int y, int width, int height, BOOL repaint) {
     Window* w = win(h);
@@ -162,12 +162,12 @@ BOOL WINAPI MoveWindow(HWND h, int x, int y, int width, int height, BOOL repaint
 
 // Of the z-order places only HWND_TOP, HWND_TOPMOST and HWND_NOTOPMOST are
 // taken (HWND_BOTTOM and a window to go behind are ignored), and only for
-// top-level windows.  SWP_NOREDRAW is ignored as MoveWindow's bRepaint
-// is: the move and the size always repaint, and so does SWP_FRAMECHANGED.
-// Flags about what the platform
-// copies or sends on the way (SWP_NOCOPYBITS, SWP_NOOWNERZORDER,
-// SWP_NOSENDCHANGING) change nothing here: windows have no frame to copy
-// and no WM_WINDOWPOSCHANGING is sent.
+// top-level windows.  SWP_NOREDRAW repaints nothing for the move, the size
+// and SWP_FRAMECHANGED; a window shown or hidden by the same call is still
+// repainted as ShowWindow would.  A moved window's picture is never copied
+// to its new place, as if SWP_NOCOPYBITS were always given, and
+// WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED are not sent, so
+// SWP_NOSENDCHANGING changes nothing; nor does SWP_NOOWNERZORDER.
 // https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-setwindowpos
 BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) {
     Window* w = win(h);
@@ -191,7 +191,8 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
         if (flags & SWP_SHOWWINDOW)
             sim::show_window(w, (flags & SWP_NOACTIVATE) ? sim::Activation::KeepActive : sim::Activation::Activate);
         if (flags & SWP_HIDEWINDOW) sim::hide_window(w);
-        if (flags & SWP_FRAMECHANGED) sim::invalidate(w, nullptr, sim::Erase::Yes);
+        if ((flags & SWP_FRAMECHANGED) && repaint == sim::Repaint::Yes)
+            sim::invalidate(w, nullptr, sim::Erase::Yes);
     }
     return TRUE;
 }
