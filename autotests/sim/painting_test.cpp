@@ -277,6 +277,51 @@ TEST_F(Painting, AnAreaUncoveredDuringAPaintIsPaintedAgain) {
     EXPECT_TRUE(all_pixels(box_rect, colour(RGB(0, 0, 0)))) << "the box's picture stayed on the screen";
 }
 
+// "If bRepaint is FALSE, no repainting of any kind occurs": not of the
+// window moved, not of the part of its parent that the move uncovers.
+// SWP_NOREDRAW says the same for SetWindowPos.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-movewindow
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-setwindowpos
+TEST_F(Painting, MovingAChildWithoutRepaintInvalidatesNothing) {
+    // The child goes from (10, 10) 50 x 30 to (100, 100) 70 x 40 inside its
+    // parent: the old place is uncovered, the new one larger.
+    constexpr UINT kPlainMove = SWP_NOZORDER | SWP_NOACTIVATE;
+    struct Case {
+        const char* what;
+        std::function<BOOL(HWND)> move;
+        bool repaints;
+    };
+    const Case cases[] = {
+        {"MoveWindow repainting", [](HWND c) { return MoveWindow(c, 100, 100, 70, 40, TRUE); }, true},
+        {"MoveWindow without repaint", [](HWND c) { return MoveWindow(c, 100, 100, 70, 40, FALSE); }, false},
+        {"SetWindowPos", [](HWND c) { return SetWindowPos(c, nullptr, 100, 100, 70, 40, kPlainMove); }, true},
+        {"SetWindowPos with SWP_NOREDRAW",
+         [](HWND c) { return SetWindowPos(c, nullptr, 100, 100, 70, 40, kPlainMove | SWP_NOREDRAW); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HWND parent = create_main("parent", TEXT("RedRecorder"), WS_VISIBLE | WS_POPUP | WS_CLIPCHILDREN);
+        HWND child = create("child", WS_CHILD | WS_VISIBLE, 10, 10, 50, 30, parent, 0, 1, TEXT("BlueRecorder"));
+        ASSERT_TRUE(parent && child);
+        pump();
+        RECT uncovered = client_on_screen(child);
+        ASSERT_TRUE(all_pixels(uncovered, kBlue));
+        RECT r{};
+        ASSERT_FALSE(GetUpdateRect(parent, &r, FALSE));
+        take_paints();
+
+        ASSERT_TRUE(c.move(child));
+        EXPECT_EQ(bool(GetUpdateRect(parent, &r, FALSE)), c.repaints) << "the parent's update area " << text(r);
+        EXPECT_EQ(bool(GetUpdateRect(child, &r, FALSE)), c.repaints) << "the child's update area " << text(r);
+        pump();
+        EXPECT_EQ(!paints_of("parent").empty(), c.repaints);
+        // What the child left stays on the screen until someone paints.
+        EXPECT_TRUE(all_pixels(uncovered, c.repaints ? kRed : kBlue));
+        DestroyWindow(parent);
+        pump();
+    }
+}
+
 #if WINTEST_DEVICE_API
 // The device's shell: SHInitDialog and SHFullScreen, documented at
 // https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ms942862(v=msdn.10)

@@ -234,8 +234,8 @@ TEST(Canvas, OriginClipAndOwnerMapDecideWhatIsWritten) {
     sim::FontRequest request;
     request.height = 13;
     sim::Rect r{0, 120, 200, 140};
-    sim::draw_text(c, sim::Font::realize(request), u"Dravik Dravik Dravik Dravik", -1, r, DT_SINGLELINE, kBlack, true,
-                   kWhite);
+    sim::draw_text(c, sim::Font::realize(request), u"Dravik Dravik Dravik Dravik", -1, r, DT_SINGLELINE, kBlack,
+                   sim::TextBackground::Opaque, kWhite);
 
     for (int y = 0; y < sim::kScreenHeight; ++y)
         for (int x = 0; x < sim::kScreenWidth; ++x) {

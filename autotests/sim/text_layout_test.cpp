@@ -56,8 +56,9 @@ const sim::Font& normal_font() {
     return sim::Font::realize(s);
 }
 
-int draw(Surface& s, const char16_t* text, sim::Rect rect, unsigned format, bool opaque = false) {
-    return sim::draw_text(s.canvas, normal_font(), text, -1, rect, format, kBlack, opaque, kWhite);
+int draw(Surface& s, const char16_t* text, sim::Rect rect, unsigned format,
+         sim::TextBackground background = sim::TextBackground::Transparent) {
+    return sim::draw_text(s.canvas, normal_font(), text, -1, rect, format, kBlack, background, kWhite);
 }
 
 bool inside(const sim::Rect& inner, const sim::Rect& outer) {
@@ -191,7 +192,8 @@ TEST(TextLayout, CalcRectMeasuresWithoutDrawing) {
         SCOPED_TRACE(c.name);
         Surface s;
         sim::Rect r = c.rect;
-        EXPECT_EQ(sim::draw_text(s.canvas, f, c.text, -1, r, c.format | DT_CALCRECT, kBlack, true, 0x1234),
+        EXPECT_EQ(sim::draw_text(s.canvas, f, c.text, -1, r, c.format | DT_CALCRECT, kBlack,
+                                 sim::TextBackground::Opaque, 0x1234),
                   c.result);
         EXPECT_EQ(r, c.expected) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
         EXPECT_TRUE(s.ink().empty());
@@ -202,11 +204,11 @@ TEST(TextLayout, DrawingIsClippedToTheRectangleUnlessNoClip) {
     const char16_t* text = u"Perform automatic 'Reset' before test";
     const sim::Rect r{10, 10, 60, 20};  // narrower and lower than the text
     Surface clipped;
-    draw(clipped, text, r, DT_SINGLELINE, true);
+    draw(clipped, text, r, DT_SINGLELINE, sim::TextBackground::Opaque);
     EXPECT_TRUE(inside(clipped.ink(), r));
     EXPECT_FALSE(clipped.ink().empty());
     Surface free;
-    draw(free, text, r, DT_SINGLELINE | DT_NOCLIP, true);
+    draw(free, text, r, DT_SINGLELINE | DT_NOCLIP, sim::TextBackground::Opaque);
     EXPECT_GT(free.ink().right, 60);
     EXPECT_GT(free.ink().bottom, 20);
 }
@@ -216,19 +218,19 @@ TEST(TextLayout, OpaqueBlanksPaintOverAnOlderWord) {
     const sim::Rect cell{170, 62, 240, 82};
     std::u16string unknown = u"?" + std::u16string(22, u' ');
     Surface expected;
-    draw(expected, unknown.c_str(), cell, DT_SINGLELINE, true);
+    draw(expected, unknown.c_str(), cell, DT_SINGLELINE, sim::TextBackground::Opaque);
 
     Surface s;
-    draw(s, u"FAIL", cell, DT_SINGLELINE, true);
+    draw(s, u"FAIL", cell, DT_SINGLELINE, sim::TextBackground::Opaque);
     sim::Rect fail_ink = s.ink();
-    draw(s, unknown.c_str(), cell, DT_SINGLELINE, true);
+    draw(s, unknown.c_str(), cell, DT_SINGLELINE, sim::TextBackground::Opaque);
     EXPECT_EQ(s.px, expected.px);
     EXPECT_FALSE(fail_ink == s.ink());
 
     // In transparent mode the old word shows through.
     Surface t;
-    draw(t, u"FAIL", cell, DT_SINGLELINE, false);
-    draw(t, unknown.c_str(), cell, DT_SINGLELINE, false);
+    draw(t, u"FAIL", cell, DT_SINGLELINE, sim::TextBackground::Transparent);
+    draw(t, unknown.c_str(), cell, DT_SINGLELINE, sim::TextBackground::Transparent);
     EXPECT_NE(t.px, expected.px);
 }
 
@@ -237,7 +239,7 @@ TEST(TextLayout, OpaqueFillCoversTheTextExtentOnly) {
     Surface s;
     s.canvas.fill_rect({0, 0, 240, 120}, kBlack);
     sim::Rect r{20, 30, 200, 80};
-    sim::draw_text(s.canvas, f, u"ab\ncdef", -1, r, DT_LEFT, kBlack, true, kWhite);
+    sim::draw_text(s.canvas, f, u"ab\ncdef", -1, r, DT_LEFT, kBlack, sim::TextBackground::Opaque, kWhite);
     // Black text on white boxes over black: the white is exactly the two
     // lines' extents.
     sim::Rect first{20, 30, 20 + f.text_width(u"ab"), 43};
@@ -290,7 +292,8 @@ TEST(TextLayout, CountLimitsTheText) {
     Surface part, whole;
     draw(whole, u"PASS", {0, 0, 100, 20}, DT_SINGLELINE);
     sim::Rect r{0, 0, 100, 20};
-    sim::draw_text(part.canvas, normal_font(), u"PASS and more", 4, r, DT_SINGLELINE, kBlack, false, kWhite);
+    sim::draw_text(part.canvas, normal_font(), u"PASS and more", 4, r, DT_SINGLELINE, kBlack,
+                   sim::TextBackground::Transparent, kWhite);
     EXPECT_EQ(part.px, whole.px);
 }
 

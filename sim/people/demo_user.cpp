@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "drivers/drivers.h"
+#include "files/device_paths.h"
 #include "files/filestore.h"
 #include "gdi/screen.h"
 #include "kernel/clock.h"
@@ -463,7 +464,7 @@ void DemoUser::finish(const std::string& why) {
     finished_ = true;
     if (!settings_.power_off_at_end) {
         // Dravik again, as the person at the window would start it.
-        run_program(u"\\Windows\\Dravik.exe", u"", nullptr);
+        run_program(kProgramPath, u"", nullptr);
     }
 }
 

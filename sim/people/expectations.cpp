@@ -63,7 +63,7 @@ bool shows_any_pixel(Window* w) {
     Rect r = screen_rect(w).intersect(Framebuffer::bounds());
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            if (Window* at = window_at(x, y); at && top_level_of(at) == w) return true;
+            if (is_inside(window_at(x, y), w)) return true;
     return false;
 }
 
@@ -91,9 +91,7 @@ Window* tap_lands_elsewhere(Window* target, Point p, bool* nothing) {
         *nothing = true;
         return nullptr;
     }
-    for (Window* v = at; v; v = v->parent)
-        if (v == target) return nullptr;
-    return at;
+    return is_inside(at, target) ? nullptr : at;
 }
 
 Window* front_message_box() {

@@ -3,6 +3,7 @@
 #include "device/journal.h"
 #include "device/png.h"
 #include "drivers/gapi.h"
+#include "files/device_paths.h"
 #include "gdi/screen.h"
 #include "kernel/clock.h"
 #include "kernel/process.h"
@@ -273,7 +274,7 @@ private:
             }
             case ScriptAction::Launch:
                 log_event("input", in);
-                run_program(u"\\Windows\\Dravik.exe", u"", nullptr);
+                run_program(kProgramPath, u"", nullptr);
                 break;
             case ScriptAction::PowerCycle:
                 log_event("input", in);

@@ -6,6 +6,7 @@
 #include "device/journal.h"
 #include "device/person.h"
 #include "drivers/drivers.h"
+#include "files/device_paths.h"
 #include "files/filestore.h"
 #include "gdi/gdi_objects.h"
 #include "gdi/screen.h"
@@ -64,7 +65,7 @@ namespace {
 void shell_loop() {
     MSG msg;
     for (;;) {
-        next_message(&msg, nullptr, true);
+        next_message(&msg, nullptr, WhenIdle::Wait, Removal::Remove);
         if (msg.message == WM_QUIT) continue;
         TranslateMessage(&msg);
         dispatch(msg);
@@ -85,7 +86,7 @@ int run_device(Person& holder, const std::string& state_dir, const char* clock_s
             boot_device();
             if (first_boot) {
                 first_boot = false;
-                run_program(u"\\Windows\\Dravik.exe", u"", nullptr);
+                run_program(kProgramPath, u"", nullptr);
             } else {
                 run_startup_folder();
             }

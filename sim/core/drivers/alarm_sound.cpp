@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "files/device_paths.h"
 #include "files/state_folder.h"
 
 namespace sim {
@@ -75,6 +76,6 @@ std::string make_default_sound_wav() {
     return wave_file(pcm);
 }
 
-void add_device_factory_files() { add_factory_file(u"\\Windows\\Alarm3.WAV", make_alarm_wav()); }
+void add_device_factory_files() { add_factory_file(device_path(kWindowsFolder, u"Alarm3.WAV"), make_alarm_wav()); }
 
 }  // namespace sim

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "files/device_paths.h"
 #include "files/host_file.h"
 #include "kernel/text.h"
 
@@ -91,7 +92,7 @@ DWORD FileStore::split(const std::u16string& device_path, std::vector<std::u16st
 
 std::u16string FileStore::normalize(const std::u16string& device_path) {
     if (!device_path.empty() && device_path[0] == u'\\') return device_path;
-    return u"\\" + device_path;
+    return sim::device_path(u"", device_path);
 }
 
 bool FileStore::same_path(const std::u16string& a, const std::u16string& b) {
@@ -148,7 +149,7 @@ bool FileStore::make_folder(const std::u16string& device_path) const {
     if (split(device_path, &names) != ERROR_SUCCESS || root_.empty()) return false;
     std::u16string path;
     for (auto& n : names) {
-        path += u"\\" + n;
+        path = sim::device_path(path, n);
         Entry e;
         if (resolve(path, &e) != ERROR_SUCCESS) return false;
         if (e.exists && !e.is_folder) return false;

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "files/device_paths.h"
 #include "files/filestore.h"
 #include "files/host_file.h"
 #include "kernel/text.h"
@@ -34,7 +35,7 @@ std::vector<FactoryFile>& factory_files() {
     return files;
 }
 
-const char16_t* const kFactoryFolders[] = {u"\\Windows", u"\\Windows\\StartUp", u"\\My Documents"};
+const char16_t* const kFactoryFolders[] = {kWindowsFolder, kStartupFolder, kMyDocumentsFolder};
 
 bool fail(std::string* error, const std::string& file, const std::string& what, int err) {
     *error = file + ": " + what + ": " + std::strerror(err);

@@ -48,7 +48,8 @@ Brush brush_of(HGDIOBJ h) {
 int layout_text(DeviceContext& dc, const char16_t* text, int count, Rect& rect, UINT format) {
     Canvas canvas = canvas_of(dc);
     return draw_text(canvas, font_of(dc.font), text, count, rect, format, colorref_to_565(dc.text_colour),
-                     dc.bk_mode == OPAQUE, colorref_to_565(dc.bk_colour));
+                     dc.bk_mode == OPAQUE ? TextBackground::Opaque : TextBackground::Transparent,
+                     colorref_to_565(dc.bk_colour));
 }
 
 }  // namespace
@@ -131,11 +132,10 @@ void dc_select_font(HDC h, HFONT font) {
     if (DeviceContext* dc = device_context(h)) dc->font = font ? font : stock_object(SYSTEM_FONT);
 }
 
-void dc_set_text(HDC h, COLORREF colour, bool opaque, COLORREF background) {
+void dc_set_text_colour(HDC h, COLORREF colour) {
     if (DeviceContext* dc = device_context(h)) {
         dc->text_colour = colour;
-        dc->bk_mode = opaque ? OPAQUE : TRANSPARENT;
-        dc->bk_colour = background;
+        dc->bk_mode = TRANSPARENT;
     }
 }
 
@@ -161,7 +161,7 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
     Rect area = w->update;
     bool erase = w->erase_pending;
     validate(w, nullptr);
-    HDC dc = make_window_dc(w, true, area);
+    HDC dc = make_paint_dc(w, area);
     *ps = PAINTSTRUCT{};
     ps->hdc = dc;
     ps->rcPaint = {area.left, area.top, area.right, area.bottom};
@@ -175,9 +175,9 @@ BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT* ps) {
 }
 
 HDC WINAPI GetDC(HWND hwnd) {
-    if (!hwnd) return make_window_dc(nullptr, false, {});
+    if (!hwnd) return make_window_dc(nullptr);
     Window* w = window_from_handle(hwnd);
-    return w ? make_window_dc(w, false, {}) : nullptr;
+    return w ? make_window_dc(w) : nullptr;
 }
 
 int WINAPI ReleaseDC(HWND, HDC dc) {

@@ -109,10 +109,16 @@ static HDC add_dc(std::unique_ptr<DeviceContext> dc) {
     return reinterpret_cast<HDC>(h);
 }
 
-HDC make_window_dc(Window* w, bool painting, const Rect& paint_area) {
+HDC make_window_dc(Window* w) {
     auto dc = std::make_unique<DeviceContext>();
     dc->window = w;
-    dc->painting = painting;
+    return add_dc(std::move(dc));
+}
+
+HDC make_paint_dc(Window* w, const Rect& paint_area) {
+    auto dc = std::make_unique<DeviceContext>();
+    dc->window = w;
+    dc->painting = true;
     dc->paint_area = paint_area;
     return add_dc(std::move(dc));
 }

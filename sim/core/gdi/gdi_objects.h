@@ -47,7 +47,10 @@ HGDIOBJ add_gdi_object(std::unique_ptr<GdiObject> obj);
 HGDIOBJ stock_object(int index);
 
 DeviceContext* device_context(HDC h);
-HDC make_window_dc(Window* w, bool painting, const Rect& paint_area);
+// GetDC: the window's client area (null: the whole screen).
+HDC make_window_dc(Window* w);
+// BeginPaint: the window's client area clipped to the area being painted.
+HDC make_paint_dc(Window* w, const Rect& paint_area);
 HDC make_memory_dc();
 void release_dc(HDC h);
 

@@ -151,7 +151,7 @@ size_t text_length(const char16_t* text, int count) {
 }  // namespace
 
 int draw_text(Canvas& canvas, const Font& font, const char16_t* text, int count, Rect& rect, unsigned format,
-              uint16_t text_colour, bool opaque, uint16_t bk_colour) {
+              uint16_t text_colour, TextBackground background, uint16_t bk_colour) {
     const FontMetrics& m = font.metrics();
     const int line_height = m.height;
     size_t n = text_length(text, count);
@@ -191,7 +191,8 @@ int draw_text(Canvas& canvas, const Font& font, const char16_t* text, int count,
             x = rect.left + (rect.width() - line.width) / 2;
         else if (format & DT_RIGHT)
             x = rect.right - line.width;
-        if (opaque && line.width > 0) target.fill_rect({x, y, x + line.width, y + line_height}, bk_colour);
+        if (background == TextBackground::Opaque && line.width > 0)
+            target.fill_rect({x, y, x + line.width, y + line_height}, bk_colour);
         int pen = 0;
         for (size_t i = line.begin; i < line.end; ++i) {
             int w = layout.cell_width(i, pen);
@@ -212,7 +213,7 @@ TextSize measure_text(const Font& font, const char16_t* text, int count, int wid
     Rect r{0, 0, width, 0};
     Canvas none;
     unsigned f = (format & ~unsigned(DT_VCENTER | DT_BOTTOM)) | DT_CALCRECT;
-    draw_text(none, font, text, count, r, f, 0, false, 0);
+    draw_text(none, font, text, count, r, f, 0, TextBackground::Transparent, 0);
     return {r.right, r.bottom};
 }
 

@@ -17,12 +17,14 @@ namespace sim {
 // DT_NOCLIP; DT_CALCRECT (measure only: sets rect.right and rect.bottom,
 // draws nothing); DT_NOPREFIX (otherwise "&x" underlines x and "&&" is "&").
 // `count` -1: `text` is null-terminated.  `rect` is in logical coordinates.
-// Each line is one font height (tmHeight) tall.  When `opaque`, each line's
-// text extent is filled with `bk_colour` before its glyphs are drawn (the
-// OPAQUE background mode).  Returns the height of the text: with
-// DT_VCENTER or DT_BOTTOM, from rect.top to the bottom of the text.
+// Each line is one font height (tmHeight) tall.  With
+// TextBackground::Opaque each line's text extent is filled with
+// `bk_colour` before its glyphs are drawn (the OPAQUE background mode).
+// Returns the height of the text: with DT_VCENTER or DT_BOTTOM, from
+// rect.top to the bottom of the text.
+enum class TextBackground { Transparent, Opaque };
 int draw_text(Canvas& canvas, const Font& font, const char16_t* text, int count, Rect& rect, unsigned format,
-              uint16_t text_colour, bool opaque, uint16_t bk_colour);
+              uint16_t text_colour, TextBackground background, uint16_t bk_colour);
 
 struct TextSize {
     int width = 0, height = 0;

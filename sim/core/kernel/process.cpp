@@ -16,6 +16,7 @@
 
 #include "device/journal.h"
 #include "device/profile.h"
+#include "files/device_paths.h"
 #include "kernel/text.h"
 #include "platform/ce_api.h"
 #include "resources/compiled_resources.h"
@@ -106,20 +107,21 @@ void* load_fresh_copy(const std::string& path) {
 }
 
 struct ProgramEntry {
-    const char16_t* path;    // lower case device path
+    const char16_t* path;
     const char* module_file;  // null: exists on the device but is not simulated
 };
 
 const ProgramEntry kPrograms[] = {
-    {u"\\windows\\dravik.exe", "Dravik.exe.so"},
-    {u"\\windows\\peghelp.exe", nullptr},
+    {kProgramPath, "Dravik.exe.so"},
+    {u"\\Windows\\peghelp.exe", nullptr},
 };
 
-const ProgramEntry* find_program(const std::u16string& device_path) {
-    std::u16string p = lower(device_path);
-    if (!p.empty() && p.front() != u'\\') p = u"\\windows\\" + p;
+// A bare name is looked for in the Windows folder; names are compared
+// without regard to case.
+const ProgramEntry* find_program(const std::u16string& path) {
+    std::u16string p = lower(!path.empty() && path.front() != u'\\' ? device_path(kWindowsFolder, path) : path);
     for (auto& e : kPrograms)
-        if (p == e.path) return &e;
+        if (p == lower(e.path)) return &e;
     return nullptr;
 }
 

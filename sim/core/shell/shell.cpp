@@ -63,7 +63,7 @@ LRESULT CALLBACK task_bar_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (Window* t = titled_window()) {
                 HFONT f = bar_font();
                 dc_select_font(dc, f);
-                dc_set_text(dc, RGB(255, 255, 255), false, 0);
+                dc_set_text_colour(dc, RGB(255, 255, 255));
                 Rect title{28, 0, t->caption_ok ? kOkButton.left - 4 : kScreenWidth - 4, kTaskBarHeight};
                 const std::u16string& text = t->has_nav_text ? t->nav_text : t->text;
                 dc_draw_text(dc, text.c_str(), -1, title, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -135,7 +135,7 @@ LRESULT CALLBACK desktop_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             HDC dc = BeginPaint(h, &ps);
             dc_fill(dc, Framebuffer::bounds(), RGB(236, 241, 250));
             dc_select_font(dc, nullptr);
-            dc_set_text(dc, RGB(0, 51, 153), false, 0);
+            dc_set_text_colour(dc, RGB(0, 51, 153));
             Rect r{8, 40, kScreenWidth - 8, 60};
             std::u16string model = to_u16(profile().model());
             dc_draw_text(dc, model.c_str(), -1, r, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
@@ -147,11 +147,11 @@ LRESULT CALLBACK desktop_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-HWND make_shell_window(const char16_t* cls, const Rect& r, bool topmost) {
+HWND make_shell_window(const char16_t* cls, const Rect& r, DWORD ex_style) {
     CreateParams p;
     p.class_name = cls;
     p.style = WS_POPUP | WS_VISIBLE;
-    p.ex_style = topmost ? WS_EX_TOPMOST : 0;
+    p.ex_style = ex_style;
     p.x = r.left;
     p.y = r.top;
     p.width = r.width();
@@ -169,13 +169,13 @@ void start_shell() {
     register_system_class(u"HHTaskBar", task_bar_proc, nullptr);
     register_system_class(u"MS_SIPBUTTON", sip_button_proc, nullptr);
     register_system_class(u"menu_worker", menu_bar_proc, nullptr);
-    shell().desktop = make_shell_window(u"DesktopExplorerWindow", Framebuffer::bounds(), false);
-    shell().task_bar = make_shell_window(u"HHTaskBar", {0, 0, kScreenWidth, kTaskBarHeight}, true);
-    shell().sip_button = make_shell_window(u"MS_SIPBUTTON", kSipButton, true);
+    shell().desktop = make_shell_window(u"DesktopExplorerWindow", Framebuffer::bounds(), 0);
+    shell().task_bar = make_shell_window(u"HHTaskBar", {0, 0, kScreenWidth, kTaskBarHeight}, WS_EX_TOPMOST);
+    shell().sip_button = make_shell_window(u"MS_SIPBUTTON", kSipButton, WS_EX_TOPMOST);
 }
 
 void shell_window_changed() {
-    if (Window* t = window_from_handle(shell().task_bar)) invalidate(t, nullptr, false);
+    if (Window* t = window_from_handle(shell().task_bar)) invalidate(t, nullptr, Erase::No);
 }
 
 Window* shell_task_bar() { return window_from_handle(shell().task_bar); }
@@ -228,10 +228,10 @@ BOOL WINAPI SHFullScreen(HWND h, DWORD flags) {
     }
     Window* bar = window_from_handle(shell().task_bar);
     Window* sip = window_from_handle(shell().sip_button);
-    if (bar && (flags & SHFS_HIDETASKBAR)) show_window(bar, false, false);
-    if (bar && (flags & SHFS_SHOWTASKBAR)) show_window(bar, true, false);
-    if (sip && (flags & SHFS_HIDESIPBUTTON)) show_window(sip, false, false);
-    if (sip && (flags & SHFS_SHOWSIPBUTTON)) show_window(sip, true, false);
+    if (bar && (flags & SHFS_HIDETASKBAR)) hide_window(bar);
+    if (bar && (flags & SHFS_SHOWTASKBAR)) show_window(bar, Activation::KeepActive);
+    if (sip && (flags & SHFS_HIDESIPBUTTON)) hide_window(sip);
+    if (sip && (flags & SHFS_SHOWSIPBUTTON)) show_window(sip, Activation::KeepActive);
     if (flags & SHFS_HIDESTARTICON) shell().start_icon = false;
     if (flags & SHFS_SHOWSTARTICON) shell().start_icon = true;
     shell_window_changed();
@@ -262,9 +262,9 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
     // Full screen is everything below the task bar, whatever the input
     // panel does; a plainly sized dialog stops above the menu bar.
     if (f & (SHIDIF_FULLSCREENNOMENUBAR | SHIDIF_SIZEDLGFULLSCREEN))
-        set_window_rect(w, {0, kTaskBarHeight, kScreenWidth, kScreenHeight}, true);
+        set_window_rect(w, {0, kTaskBarHeight, kScreenWidth, kScreenHeight}, Repaint::Yes);
     else if (f & SHIDIF_SIZEDLG)
-        set_window_rect(w, {0, kTaskBarHeight, kScreenWidth, kScreenHeight - kMenuBarHeight}, true);
+        set_window_rect(w, {0, kTaskBarHeight, kScreenWidth, kScreenHeight - kMenuBarHeight}, Repaint::Yes);
     return TRUE;
 }
 

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "device/journal.h"
+#include "files/device_paths.h"
 #include "files/filestore.h"
 #include "kernel/process.h"
 #include "kernel/text.h"
@@ -19,12 +20,6 @@
 #include "shell/shortcuts.h"
 
 namespace sim {
-
-namespace {
-
-const char16_t kStartupFolder[] = u"\\Windows\\StartUp";
-
-}  // namespace
 
 // The program named by a shortcut's target text: the quoted or first word.
 std::u16string target_program(const std::u16string& target) {
@@ -79,7 +74,7 @@ void run_startup_folder() {
     }
     std::sort(names.begin(), names.end());
     for (const std::string& n : names) {
-        std::u16string path = std::u16string(kStartupFolder) + u"\\" + to_u16(n);
+        std::u16string path = device_path(kStartupFolder, to_u16(n));
         std::string bytes;
         std::u16string target;
         if (!file_store().read_file(path, &bytes) || !parse_shortcut(bytes, &target)) {
@@ -104,12 +99,13 @@ BOOL WINAPI SHGetSpecialFolderPath(HWND, LPWSTR path, int folder, BOOL create) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    const std::u16string start_menu = device_path(kWindowsFolder, u"Start Menu");
     std::u16string p;
     switch (folder) {
         case CSIDL_STARTUP: p = kStartupFolder; break;
-        case 0x0005: p = u"\\My Documents"; break;  // CSIDL_PERSONAL
-        case 0x0002: p = u"\\Windows\\Start Menu\\Programs"; break;  // CSIDL_PROGRAMS
-        case 0x000B: p = u"\\Windows\\Start Menu"; break;  // CSIDL_STARTMENU
+        case 0x0005: p = kMyDocumentsFolder; break;  // CSIDL_PERSONAL
+        case 0x0002: p = device_path(start_menu, u"Programs"); break;  // CSIDL_PROGRAMS
+        case 0x000B: p = start_menu; break;  // CSIDL_STARTMENU
         default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
     }
     FileStore::Entry e;

@@ -44,7 +44,7 @@ void set_check(Window* w, int check) {
     if (s.check == check) return;
     s.check = check;
     log_event("check", {{"id", w->control_id}, {"state", check}});
-    invalidate(w, nullptr, true);
+    invalidate(w, nullptr, Erase::Yes);
 }
 
 void paint(HWND h, Window* w) {
@@ -72,7 +72,7 @@ void paint(HWND h, Window* w) {
         } else if (s.check == BST_INDETERMINATE) {
             dc_fill(dc, {3, top + 3, box - 3, top + box - 3}, RGB(128, 128, 128));
         }
-        dc_set_text(dc, ink, false, 0);
+        dc_set_text_colour(dc, ink);
         Rect text{box + 4, 0, rc.right, rc.bottom};
         UINT fmt = DT_LEFT | DT_NOPREFIX;
         if (w->style & BS_MULTILINE) {
@@ -94,7 +94,7 @@ void paint(HWND h, Window* w) {
         COLORREF text_colour = down ? RGB(255, 255, 255) : ink;
         dc_fill(dc, rc, face);
         dc_frame(dc, rc, ink, type_of(w) == BS_DEFPUSHBUTTON ? 2 : 1);
-        dc_set_text(dc, text_colour, false, 0);
+        dc_set_text_colour(dc, text_colour);
         Rect text = rc;
         UINT fmt = DT_CENTER | DT_NOPREFIX;
         if (w->style & BS_MULTILINE) {
@@ -131,7 +131,7 @@ LRESULT CALLBACK button_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             s.tracking = true;
             s.pushed = true;
             SetCapture(h);
-            invalidate(w, nullptr, true);
+            invalidate(w, nullptr, Erase::Yes);
             return 0;
         case WM_MOUSEMOVE:
             if (s.tracking) {
@@ -139,7 +139,7 @@ LRESULT CALLBACK button_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 bool inside = rc.contains(short(LOWORD(lp)), short(HIWORD(lp)));
                 if (inside != s.pushed) {
                     s.pushed = inside;
-                    invalidate(w, nullptr, true);
+                    invalidate(w, nullptr, Erase::Yes);
                 }
             }
             return 0;
@@ -149,7 +149,7 @@ LRESULT CALLBACK button_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             bool inside = client_rect(w).contains(short(LOWORD(lp)), short(HIWORD(lp)));
             s.pushed = false;
             ReleaseCapture();
-            invalidate(w, nullptr, true);
+            invalidate(w, nullptr, Erase::Yes);
             if (inside) click(w);
             return 0;
         }
@@ -163,25 +163,25 @@ LRESULT CALLBACK button_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case BM_GETSTATE: return s.check | (s.pushed ? BST_PUSHED : 0) | (s.focused ? BST_FOCUS : 0);
         case BM_SETSTATE:
             s.pushed = wp != 0;
-            invalidate(w, nullptr, true);
+            invalidate(w, nullptr, Erase::Yes);
             return 0;
         case BM_SETSTYLE:
             w->style = (w->style & ~DWORD(BS_TYPEMASK)) | (DWORD(wp) & BS_TYPEMASK);
-            if (LOWORD(lp)) invalidate(w, nullptr, true);
+            if (LOWORD(lp)) invalidate(w, nullptr, Erase::Yes);
             return 0;
         case BM_CLICK: click(w); return 0;
         case WM_SETFOCUS:
             s.focused = true;
-            invalidate(w, nullptr, true);
+            invalidate(w, nullptr, Erase::Yes);
             return 0;
         case WM_KILLFOCUS:
             s.focused = false;
-            invalidate(w, nullptr, true);
+            invalidate(w, nullptr, Erase::Yes);
             return 0;
-        case WM_ENABLE: invalidate(w, nullptr, true); return 0;
+        case WM_ENABLE: invalidate(w, nullptr, Erase::Yes); return 0;
         case WM_SETTEXT:
             DefWindowProcW(h, msg, wp, lp);
-            invalidate(w, nullptr, true);
+            invalidate(w, nullptr, Erase::Yes);
             return TRUE;
         case WM_GETDLGCODE: {
             DWORD t = type_of(w);
@@ -204,7 +204,7 @@ LRESULT CALLBACK static_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             Rect rc = client_rect(w);
             dc_fill(dc, rc, RGB(255, 255, 255));
             dc_select_font(dc, w->font);
-            dc_set_text(dc, !(w->style & WS_DISABLED) ? RGB(0, 0, 0) : RGB(128, 128, 128), false, 0);
+            dc_set_text_colour(dc, !(w->style & WS_DISABLED) ? RGB(0, 0, 0) : RGB(128, 128, 128));
             UINT fmt = DT_WORDBREAK | DT_EXPANDTABS;
             switch (w->style & 0x3) {
                 case SS_CENTER: fmt |= DT_CENTER; break;
@@ -219,9 +219,9 @@ LRESULT CALLBACK static_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ERASEBKGND: return 1;
         case WM_SETTEXT:
             DefWindowProcW(h, msg, wp, lp);
-            invalidate(w, nullptr, true);
+            invalidate(w, nullptr, Erase::Yes);
             return TRUE;
-        case WM_ENABLE: invalidate(w, nullptr, true); return 0;
+        case WM_ENABLE: invalidate(w, nullptr, Erase::Yes); return 0;
         case WM_GETDLGCODE: return DLGC_STATIC;
         // Without SS_NOTIFY a static is not there for the stylus: it answers
         // the hit test with HTTRANSPARENT and the tap goes to the window

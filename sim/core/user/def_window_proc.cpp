@@ -46,7 +46,7 @@ extern "C" LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
             return LRESULT(w->text.size());
         case WM_SETFONT:
             w->font = reinterpret_cast<HFONT>(wp);
-            if (LOWORD(lp)) sim::invalidate(w, nullptr, true);
+            if (LOWORD(lp)) sim::invalidate(w, nullptr, sim::Erase::Yes);
             return 0;
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(w->font);

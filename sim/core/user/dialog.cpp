@@ -1,26 +1,20 @@
 // The dialog manager: dialogs made from resource templates, their default
-// procedure, the modal loop and the keyboard interface of IsDialogMessage
+// procedure, modal dialogs and the keyboard interface of IsDialogMessage
 // (Tab, the direction keys, Enter, Escape).
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
+
 #include "device/journal.h"
+#include "gdi/font.h"
+#include "gdi/gdi_objects.h"
+#include "kernel/text.h"
+#include "resources/compiled_resources.h"
 #include "resources/dialog_template.h"
-#include "gdi/font.h"
-#include "gdi/gdi_objects.h"
-#include "gdi/font.h"
-#include "gdi/gdi_objects.h"
 #include "user/input.h"
-#include "device/journal.h"
-#include "kernel/text.h"
 #include "user/message_queue.h"
-#include "resources/compiled_resources.h"
-#include "resources/compiled_resources.h"
-#include "resources/dialog_template.h"
-#include "kernel/text.h"
-#include "user/message_queue.h"
-#include "user/window.h"
+#include "user/modal_loop.h"
 #include "user/window.h"
 #include "user/window_journal.h"
 
@@ -46,12 +40,6 @@ TemplateName template_name(HINSTANCE inst, const void* p) {
                 break;
             }
     return out;
-}
-
-bool in_tree(Window* root, Window* w) {
-    for (; w; w = w->parent)
-        if (w == root) return true;
-    return false;
 }
 
 Window* first_tab_stop(Window* dlg) {
@@ -111,8 +99,10 @@ DialogInfo& info_of(Window* w) {
     return *static_cast<DialogInfo*>(w->control.get());
 }
 
+enum class Modality { Modal, Modeless };
+
 Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle, DLGPROC proc, LPARAM param,
-                             bool modal) {
+                             Modality modality) {
     size_t size = resource_bytes_available(data);
     if (!size) size = 1 << 16;  // a template built in memory: trust the caller, as Windows does
     DialogTemplate t;
@@ -161,7 +151,10 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
     info.base_y = by;
     info.instance = inst;
     dlg->font = font;
-    log_event("dialog", {{"op", "open"}, {"template", template_of(dlg)}, {"modal", modal}, {"number", window_number(dlg)}});
+    log_event("dialog", {{"op", "open"},
+                         {"template", template_of(dlg)},
+                         {"modal", modality == Modality::Modal},
+                         {"number", window_number(dlg)}});
 
     for (const DialogItemTemplate& item : t.items) {
         CreateParams c;
@@ -185,7 +178,7 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
     LRESULT focus_default = send(dlg, WM_INITDIALOG, WPARAM(handle_of(first)), param);
     if (!(dlg = window_from_handle(h))) return nullptr;
     if (focus_default && !dlg->dialog_focus) dlg->dialog_focus = handle_of(first_tab_stop(dlg));
-    if (t.style & WS_VISIBLE) show_window(dlg, true, true);
+    if (t.style & WS_VISIBLE) show_window(dlg, Activation::Activate);
     return window_from_handle(h);
 }
 
@@ -357,16 +350,16 @@ LRESULT WINAPI DefDlgProcW(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ACTIVATE:
             if (LOWORD(wp) == WA_INACTIVE) {
                 Window* f = focus_window();
-                if (f && f != w && top_level_of(f) == w) w->dialog_focus = handle_of(f);
+                if (f != w && is_inside(f, w)) w->dialog_focus = handle_of(f);
             } else {
                 Window* f = window_from_handle(w->dialog_focus);
-                if (!f || top_level_of(f) != w) f = first_tab_stop(w);
+                if (!is_inside(f, w)) f = first_tab_stop(w);
                 set_focus(f ? f : w);
             }
             return 0;
         case WM_SETFOCUS: {
             Window* f = window_from_handle(w->dialog_focus);
-            if (!f || top_level_of(f) != w) f = first_tab_stop(w);
+            if (!is_inside(f, w)) f = first_tab_stop(w);
             if (f) set_focus(f);
             return 0;
         }
@@ -399,34 +392,20 @@ INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE inst, LPCDLGTEMPLATEW tmpl, HWN
     }
     Window* owner = owner_handle ? top_level_of(window_from_handle(owner_handle)) : nullptr;
     HWND owner_h = handle_of(owner);
-    bool disabled_owner = owner && !(owner->style & WS_DISABLED);
-    if (disabled_owner) enable_window(owner, false);
-    Window* dlg = create_from_template(inst, tmpl, owner_h, proc, param, true);
+    HWND disabled = disable_owner(owner);
+    Window* dlg = create_from_template(inst, tmpl, owner_h, proc, param, Modality::Modal);
     if (!dlg) {
-        if (disabled_owner && window_from_handle(owner_h)) enable_window(window_from_handle(owner_h), true);
+        if (Window* o = window_from_handle(disabled)) enable_window(o, true);
         return -1;
     }
     HWND h = handle_of(dlg);
-    if (!dlg->dialog_ended && !(dlg->style & WS_VISIBLE)) show_window(dlg, true, true);
-    MSG msg;
-    bool quit = false;
-    int quit_code = 0;
-    while ((dlg = window_from_handle(h)) && !dlg->dialog_ended) {
-        next_message(&msg, nullptr, true);
-        if (msg.message == WM_QUIT) {
-            quit = true;
-            quit_code = int(msg.wParam);
-            break;
-        }
-        if (!IsDialogMessageW(h, &msg)) {
-            TranslateMessage(&msg);
-            dispatch(msg);
-        }
-    }
+    if (!dlg->dialog_ended && !(dlg->style & WS_VISIBLE)) show_window(dlg, Activation::Activate);
+    ModalExit exit = run_modal_loop(
+        h, [h] { return window_from_handle(h)->dialog_ended; },
+        [h](MSG& msg) { return IsDialogMessageW(h, &msg) != FALSE; });
+    dlg = window_from_handle(h);
     INT_PTR code = dlg ? dlg->end_code : 0;
-    if (disabled_owner && window_from_handle(owner_h)) enable_window(window_from_handle(owner_h), true);
-    if ((dlg = window_from_handle(h))) destroy_window(dlg);
-    if (quit) post_quit(quit_code);
+    close_modal_window(h, disabled, exit);
     return code;
 }
 
@@ -435,7 +414,7 @@ HWND WINAPI CreateDialogIndirectParamW(HINSTANCE inst, LPCDLGTEMPLATEW tmpl, HWN
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    return handle_of(create_from_template(inst, tmpl, owner, proc, param, false));
+    return handle_of(create_from_template(inst, tmpl, owner, proc, param, Modality::Modeless));
 }
 
 BOOL WINAPI EndDialog(HWND h, INT_PTR code) {
@@ -477,7 +456,7 @@ BOOL WINAPI IsDialogMessageW(HWND h, LPMSG msg) {
     Window* dlg = window_from_handle(h);
     if (!dlg || !msg) return FALSE;
     Window* target = window_from_handle(msg->hwnd);
-    if (!target || !in_tree(dlg, target)) return FALSE;
+    if (!is_inside(target, dlg)) return FALSE;
     if (handle_dialog_keys(dlg, msg)) return TRUE;
     TranslateMessage(msg);
     dispatch(*msg);

@@ -3,15 +3,10 @@
 #include <deque>
 #include <set>
 
-#include "kernel/clock.h"
-#include "device/journal.h"
-#include "user/hotkeys.h"
 #include "device/journal.h"
 #include "kernel/clock.h"
-#include "user/message_queue.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
-#include "user/window.h"
 #include "user/window.h"
 #include "user/window_journal.h"
 

@@ -1,5 +1,5 @@
 // Message boxes: a real modal window on the device screen (caption, icon,
-// wrapped text, buttons) with its own message loop.  The keys are a
+// wrapped text, buttons) that runs the modal loop.  The keys are a
 // dialog's: Tab and the direction keys move the focus from button to
 // button, Enter answers the focused button (the default one at first),
 // Escape answers Cancel, or No, or the only OK.
@@ -9,16 +9,10 @@
 
 #include "device/journal.h"
 #include "gdi/draw.h"
-#include "gdi/draw.h"
-#include "gdi/screen.h"
-#include "device/journal.h"
-#include "kernel/text.h"
-#include "user/message_queue.h"
 #include "gdi/screen.h"
 #include "kernel/text.h"
 #include "user/message_box.h"
-#include "user/message_queue.h"
-#include "user/window.h"
+#include "user/modal_loop.h"
 #include "user/window.h"
 #include "user/window_journal.h"
 
@@ -104,7 +98,7 @@ void draw_icon(HDC dc, UINT style, int x, int y) {
         case MB_ICONASTERISK:
         case MB_ICONQUESTION: {
             dc_ellipse(dc, r, RGB(0, 82, 204), RGB(0, 41, 102));
-            dc_set_text(dc, RGB(255, 255, 255), false, 0);
+            dc_set_text_colour(dc, RGB(255, 255, 255));
             Rect t = r;
             dc_draw_text(dc, (style & MB_ICONMASK) == MB_ICONQUESTION ? u"?" : u"i", -1, t,
                          DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -134,13 +128,13 @@ LRESULT CALLBACK box_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             std::copy(face, face + 7, lf.lfFaceName);
             bold = CreateFontIndirectW(&lf);
             dc_select_font(dc, bold);
-            dc_set_text(dc, RGB(255, 255, 255), false, 0);
+            dc_set_text_colour(dc, RGB(255, 255, 255));
             Rect cap{6, 1, rc.right - 6, kCaptionHeight};
             dc_draw_text(dc, s.caption.c_str(), -1, cap, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
             dc_select_font(dc, nullptr);
             DeleteObject(bold);
             if (s.style & MB_ICONMASK) draw_icon(dc, s.style, kMargin, kCaptionHeight + kMargin);
-            dc_set_text(dc, RGB(0, 0, 0), false, 0);
+            dc_set_text_colour(dc, RGB(0, 0, 0));
             Rect t = s.text_rect;
             dc_draw_text(dc, s.text.c_str(), -1, t, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
             EndPaint(h, &ps);
@@ -176,10 +170,38 @@ void focus_button(Window* box, Window* to) {
     set_focus(to);
 }
 
-bool inside(Window* box, HWND h) {
-    for (Window* w = window_from_handle(h); w; w = w->parent)
-        if (w == box) return true;
-    return false;
+// The box's keyboard interface; true for a key it took.  An answer ends
+// the box.
+bool box_keys(Window* box, HWND default_button, const MSG& msg) {
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) || !is_inside(window_from_handle(msg.hwnd), box))
+        return false;
+    BoxState& state = box_state(box);
+    Window* focused = window_from_handle(msg.hwnd);
+    if (focused && focused->parent != box) focused = nullptr;
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+        Window* d = focused ? focused : window_from_handle(default_button);
+        state.ended = true;
+        state.result = d ? d->control_id : IDOK;
+        return true;
+    }
+    HWND box_handle = handle_of(box);
+    bool back = msg.wParam == VK_LEFT || msg.wParam == VK_UP || (msg.wParam == VK_TAB && GetKeyState(VK_SHIFT) < 0);
+    if (msg.wParam == VK_TAB || (msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN)) {
+        if (msg.message == WM_KEYDOWN && focused) {
+            HWND next = msg.wParam == VK_TAB ? GetNextDlgTabItem(box_handle, msg.hwnd, back)
+                                             : GetNextDlgGroupItem(box_handle, msg.hwnd, back);
+            if (Window* n = window_from_handle(next)) focus_button(box, n);
+        }
+        return true;
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+        if (int esc = escape_answer(state.style)) {
+            state.ended = true;
+            state.result = esc;
+            return true;
+        }
+    }
+    return msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE;
 }
 
 }  // namespace
@@ -263,57 +285,14 @@ extern "C" int WINAPI MessageBoxW(HWND owner_handle, LPCWSTR text, LPCWSTR capti
         if (int(i) == default_index) default_button = handle_of(bw);
     }
 
-    bool owner_was_enabled = owner && !(owner->style & WS_DISABLED);
-    HWND owner_h = handle_of(owner);
-    if (owner_was_enabled) enable_window(owner, false);
-    show_window(box, true, true);
+    HWND disabled = disable_owner(owner);
+    show_window(box, Activation::Activate);
     if (default_button) SetFocus(default_button);
 
-    MSG msg;
-    bool quit = false;
-    int quit_code = 0;
-    while (window_from_handle(box_handle) && !state->ended) {
-        next_message(&msg, nullptr, true);
-        if (msg.message == WM_QUIT) {
-            quit = true;
-            quit_code = int(msg.wParam);
-            break;
-        }
-        if ((msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && inside(box, msg.hwnd)) {
-            Window* focused = window_from_handle(msg.hwnd);
-            if (focused && focused->parent != box) focused = nullptr;
-            if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
-                Window* d = focused ? focused : window_from_handle(default_button);
-                state->ended = true;
-                state->result = d ? d->control_id : IDOK;
-                break;
-            }
-            bool back = msg.wParam == VK_LEFT || msg.wParam == VK_UP ||
-                        (msg.wParam == VK_TAB && GetKeyState(VK_SHIFT) < 0);
-            if (msg.wParam == VK_TAB || (msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN)) {
-                if (msg.message == WM_KEYDOWN && focused) {
-                    HWND next = msg.wParam == VK_TAB ? GetNextDlgTabItem(box_handle, msg.hwnd, back)
-                                                     : GetNextDlgGroupItem(box_handle, msg.hwnd, back);
-                    if (Window* n = window_from_handle(next)) focus_button(box, n);
-                }
-                continue;
-            }
-            if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-                int esc = escape_answer(style);
-                if (esc) {
-                    state->ended = true;
-                    state->result = esc;
-                    break;
-                }
-            }
-            if (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) continue;
-        }
-        TranslateMessage(&msg);
-        dispatch(msg);
-    }
-    if (owner_was_enabled && window_from_handle(owner_h)) enable_window(window_from_handle(owner_h), true);
-    if (window_from_handle(box_handle)) destroy_window(window_from_handle(box_handle));
-    if (quit) post_quit(quit_code);
+    ModalExit exit = run_modal_loop(
+        box_handle, [&] { return state->ended; },
+        [&](MSG& msg) { return box_keys(window_from_handle(box_handle), default_button, msg); });
+    close_modal_window(box_handle, disabled, exit);
     int result = state->ended ? state->result : 0;
     log_event("msgbox_result", {{"result", result}});
     return result;

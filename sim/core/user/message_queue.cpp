@@ -35,15 +35,9 @@ Queue& q() {
     return s;
 }
 
+// A filter window takes its children's messages too.
 bool matches(HWND filter, HWND hwnd) {
-    if (!filter) return true;
-    if (filter == hwnd) return true;
-    // A filter window takes its children's messages too.
-    Window* w = window_from_handle(hwnd);
-    Window* f = window_from_handle(filter);
-    for (; w; w = w->parent)
-        if (w == f) return true;
-    return false;
+    return !filter || filter == hwnd || is_inside(window_from_handle(hwnd), window_from_handle(filter));
 }
 
 MSG make(HWND h, UINT m, WPARAM wp, LPARAM lp) {
@@ -65,8 +59,9 @@ void post_quit(int code) {
     q().quit_code = code;
 }
 
-bool next_message(MSG* out, HWND filter, bool wait, bool remove) {
+bool next_message(MSG* out, HWND filter, WhenIdle idle, Removal removal) {
     auto& s = q();
+    const bool remove = removal == Removal::Remove;
     for (;;) {
         for (auto it = s.posted.begin(); it != s.posted.end(); ++it) {
             if (!matches(filter, it->hwnd)) continue;
@@ -82,13 +77,13 @@ bool next_message(MSG* out, HWND filter, bool wait, bool remove) {
         while (input_pending()) {
             MSG m;
             if (take_input(&m)) {
-                if (!remove) {
-                    s.posted.push_front(m);
-                } 
+                if (!remove) s.posted.push_front(m);
                 *out = m;
                 return true;
             }
         }
+        // Unlike the other messages, WM_PAINT comes for the filter window
+        // itself only, not for the windows inside it.
         if (Window* w = find_window_needing_paint(filter)) {
             *out = make(handle_of(w), WM_PAINT, 0, 0);
             return true;
@@ -100,7 +95,7 @@ bool next_message(MSG* out, HWND filter, bool wait, bool remove) {
             if (remove) t.due = now + t.period;
             return true;
         }
-        if (!wait) return false;
+        if (idle == WhenIdle::Return) return false;
         person().idle(next_timer_due());
     }
 }

@@ -14,10 +14,18 @@ struct Window;
 
 void post(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 void post_quit(int code);
-// Fetches the next message.  With `wait` false returns false when there is
-// none; with `wait` true asks the user (script, demo or window) to act
-// whenever nothing is due, and returns false only for WM_QUIT.
-bool next_message(MSG* msg, HWND filter, bool wait, bool remove = true);
+// What next_message does when nothing is due: return false at once
+// (PeekMessage), or wait, asking the person holding the device (script,
+// demo or window) to act until something is (GetMessage).
+enum class WhenIdle { Return, Wait };
+// Whether the message fetched leaves the queue (GetMessage, PM_REMOVE) or
+// stays to be fetched again (PM_NOREMOVE).
+enum class Removal { Remove, Keep };
+
+// Fetches the next message for `filter` (null: any window) and the windows
+// inside it.  Returns false only when nothing is due and `idle` says not
+// to wait; with WhenIdle::Wait the message may be WM_QUIT.
+bool next_message(MSG* msg, HWND filter, WhenIdle idle, Removal removal);
 LRESULT dispatch(const MSG& msg);
 
 // Timers.

@@ -5,18 +5,10 @@
 
 #include "device/journal.h"
 #include "gdi/framebuffer.h"
-#include "gdi/framebuffer.h"
 #include "gdi/screen.h"
-#include "user/hotkeys.h"
-#include "device/journal.h"
 #include "kernel/process.h"
 #include "kernel/text.h"
-#include "user/message_queue.h"
-#include "kernel/process.h"
-#include "gdi/screen.h"
 #include "shell/shell.h"
-#include "shell/shell.h"
-#include "kernel/text.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
 #include "user/window_journal.h"
@@ -86,12 +78,6 @@ void unlink(Window* w) {
     }
 }
 
-bool contains(const Window* ancestor, const Window* w) {
-    for (; w; w = w->parent)
-        if (w == ancestor) return true;
-    return false;
-}
-
 Window* paint_search(Window* w, HWND filter) {
     if (!(w->style & WS_VISIBLE)) return nullptr;
     if (!w->update.empty() && (!filter || handle_of(w) == filter)) return w;
@@ -111,12 +97,6 @@ void journal_window(const char* op, const Window* w) {
                          {"template", template_of(w)}});
 }
 
-bool owns(const Window* owner, const Window* w) {
-    for (w = w ? w->owner : nullptr; w; w = w->owner)
-        if (w == owner) return true;
-    return false;
-}
-
 bool can_be_active(const Window* w) {
     return w && !w->destroyed && !w->shell && !w->parent && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
 }
@@ -129,7 +109,7 @@ Window* activation_target(Window* w) {
     Window* last = last_active_popup(w);
     if (last != w) return last;
     for (Window* t : ws().top_level)
-        if (owns(w, t) && can_be_active(t)) return t;
+        if (is_in_group(t, w) && can_be_active(t)) return t;
     return nullptr;
 }
 
@@ -143,6 +123,44 @@ Window* deepest_at(Window* w, int x, int y, const std::vector<Window*>& skip) {
             if (Window* d = deepest_at(c, x, y, skip)) return d;
         }
     return std::find(skip.begin(), skip.end(), w) == skip.end() ? w : nullptr;
+}
+
+// Gives each screen pixel to the window that shows it; with Repaint::Yes
+// each window is invalidated where it gained pixels.
+void map_owners(Repaint repaint) {
+    Framebuffer& fb = framebuffer();
+    static uint32_t old[kScreenHeight][kScreenWidth];
+    std::copy(&fb.owner[0][0], &fb.owner[0][0] + kScreenWidth * kScreenHeight, &old[0][0]);
+    for (auto& row : fb.owner)
+        for (auto& o : row) o = 0;
+    const auto& list = ws().top_level;
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if ((*it)->style & WS_VISIBLE) mark_owner(*it, Framebuffer::bounds(), fb);
+    if (repaint == Repaint::No) return;
+
+    // What each window gained, as runs along the rows (a window's pixels
+    // come in long runs, so its entry is looked up once a run).
+    std::map<uint32_t, Rect> exposed;
+    for (int y = 0; y < kScreenHeight; ++y)
+        for (int x = 0; x < kScreenWidth;) {
+            uint32_t o = fb.owner[y][x];
+            if (o == old[y][x] || o == 0) {
+                ++x;
+                continue;
+            }
+            int end = x + 1;
+            while (end < kScreenWidth && fb.owner[y][end] == o && old[y][end] != o) ++end;
+            Rect& r = exposed[o];
+            r = r.unite(Rect{x, y, end, y + 1});
+            x = end;
+        }
+    for (auto& [handle, r] : exposed) {
+        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(handle)));
+        if (!w) continue;
+        Point o = client_origin(w);
+        Rect local = r.offset(-o.x, -o.y);
+        invalidate(w, &local, Erase::Yes);
+    }
 }
 
 }  // namespace
@@ -284,7 +302,7 @@ Window* create_window(const CreateParams& p) {
         send(w, WM_SIZE, 0, MAKELPARAM(width, height));
         send(w, WM_MOVE, 0, MAKELPARAM(x, y));
         if (!window_from_handle(h)) return nullptr;
-        if (p.style & WS_VISIBLE) show_window(w, true, !child && !p.shell);
+        if (p.style & WS_VISIBLE) show_window(w, Activation::Activate);
     }
     return window_from_handle(h);
 }
@@ -304,9 +322,9 @@ bool destroy_window(Window* w) {
         if (t->owner == w) owned.push_back(t);
     for (Window* o : owned) destroy_window(o);
     if (!window_from_handle(h)) return true;
-    if (ws().capture && contains(w, ws().capture)) ws().capture = nullptr;
+    if (is_inside(ws().capture, w)) ws().capture = nullptr;
     if (ws().active == w) activate_next_after(w);
-    if (ws().focus && contains(w, ws().focus)) {
+    if (is_inside(ws().focus, w)) {
         Window* f = ws().focus;
         ws().focus = nullptr;
         if (!f->destroyed) send(f, WM_KILLFOCUS, 0, 0);
@@ -390,6 +408,20 @@ Window* top_level_of(Window* w) {
     return w;
 }
 
+bool is_inside(const Window* w, const Window* outer) {
+    if (!outer) return false;
+    for (; w; w = w->parent)
+        if (w == outer) return true;
+    return false;
+}
+
+bool is_in_group(const Window* w, const Window* owner) {
+    if (!owner) return false;
+    for (; w; w = w->owner)
+        if (w == owner) return true;
+    return false;
+}
+
 bool is_visible(const Window* w) {
     for (; w; w = w->parent)
         if (!(w->style & WS_VISIBLE) || w->destroyed) return false;
@@ -402,42 +434,52 @@ bool is_enabled_tree(const Window* w) {
     return true;
 }
 
-void set_window_rect(Window* w, const Rect& r, bool repaint) {
+// Without repainting, the owner map still follows the move (taps and
+// drawing go to the window where it is now) but nothing is invalidated:
+// "If bRepaint is FALSE, no repainting of any kind occurs", not of the
+// window and not of what it uncovers.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-movewindow
+void set_window_rect(Window* w, const Rect& r, Repaint repaint) {
     bool moved = r.left != w->rect.left || r.top != w->rect.top;
     bool sized = r.width() != w->rect.width() || r.height() != w->rect.height();
     w->rect = r;
     if (is_visible(w)) {
-        recompute_owner_map();
-        if (moved || sized) invalidate(w, nullptr, true);
-        for (Window* c : w->children) invalidate(c, nullptr, true);
+        map_owners(repaint);
+        if (repaint == Repaint::Yes) {
+            if (moved || sized) invalidate(w, nullptr, Erase::Yes);
+            for (Window* c : w->children) invalidate(c, nullptr, Erase::Yes);
+        }
     }
     HWND h = handle_of(w);
     if (moved) send(w, WM_MOVE, 0, MAKELPARAM(r.left, r.top));
     if (sized && window_from_handle(h)) send(w, WM_SIZE, 0, MAKELPARAM(r.width(), r.height()));
-    (void)repaint;
 }
 
-void show_window(Window* w, bool show, bool activate_it) {
-    bool visible_now = (w->style & WS_VISIBLE) != 0;
-    if (show == visible_now) {
-        if (show && activate_it && !w->parent && !w->shell) activate(w, WA_ACTIVE);
+void show_window(Window* w, Activation activation) {
+    bool activates = activation == Activation::Activate && !w->parent && !w->shell;
+    if (w->style & WS_VISIBLE) {
+        if (activates) activate(w, WA_ACTIVE);
         return;
     }
     HWND h = handle_of(w);
-    send(w, WM_SHOWWINDOW, show, 0);
+    send(w, WM_SHOWWINDOW, TRUE, 0);
     if (!window_from_handle(h)) return;
-    if (show)
-        w->style |= WS_VISIBLE;
-    else
-        w->style &= ~DWORD(WS_VISIBLE);
+    w->style |= WS_VISIBLE;
     recompute_owner_map();
-    if (show) {
-        invalidate(w, nullptr, true);
-        if (!w->parent && !w->shell && activate_it) activate(w, WA_ACTIVE);
-    } else {
-        if (ws().active && contains(w, ws().active)) activate_next_after(w);
-        if (ws().focus && contains(w, ws().focus)) ws().focus = nullptr;
-    }
+    invalidate(w, nullptr, Erase::Yes);
+    if (activates) activate(w, WA_ACTIVE);
+    shell_window_changed();
+}
+
+void hide_window(Window* w) {
+    if (!(w->style & WS_VISIBLE)) return;
+    HWND h = handle_of(w);
+    send(w, WM_SHOWWINDOW, FALSE, 0);
+    if (!window_from_handle(h)) return;
+    w->style &= ~DWORD(WS_VISIBLE);
+    recompute_owner_map();
+    if (is_inside(ws().active, w)) activate_next_after(w);
+    if (is_inside(ws().focus, w)) ws().focus = nullptr;
     shell_window_changed();
 }
 
@@ -453,7 +495,7 @@ bool enable_window(Window* w, bool enable) {
     // repainted (a dialog's owner does not flash when the dialog opens).
     send(w, WM_ENABLE, enable, 0);
     if (!(w = window_from_handle(h))) return was_disabled;
-    if (!enable && ws().focus && contains(w, ws().focus)) set_focus(nullptr);
+    if (!enable && is_inside(ws().focus, w)) set_focus(nullptr);
     return was_disabled;
 }
 
@@ -501,50 +543,17 @@ std::vector<Window*> all_windows() {
     return out;
 }
 
-void recompute_owner_map() {
-    Framebuffer& fb = framebuffer();
-    static uint32_t old[kScreenHeight][kScreenWidth];
-    std::copy(&fb.owner[0][0], &fb.owner[0][0] + kScreenWidth * kScreenHeight, &old[0][0]);
-    for (auto& row : fb.owner)
-        for (auto& o : row) o = 0;
-    const auto& list = ws().top_level;
-    for (auto it = list.rbegin(); it != list.rend(); ++it)
-        if ((*it)->style & WS_VISIBLE) mark_owner(*it, Framebuffer::bounds(), fb);
+void recompute_owner_map() { map_owners(Repaint::Yes); }
 
-    // What each window gained, as runs along the rows (a window's pixels
-    // come in long runs, so its entry is looked up once a run).
-    std::map<uint32_t, Rect> exposed;
-    for (int y = 0; y < kScreenHeight; ++y)
-        for (int x = 0; x < kScreenWidth;) {
-            uint32_t o = fb.owner[y][x];
-            if (o == old[y][x] || o == 0) {
-                ++x;
-                continue;
-            }
-            int end = x + 1;
-            while (end < kScreenWidth && fb.owner[y][end] == o && old[y][end] != o) ++end;
-            Rect& r = exposed[o];
-            r = r.unite(Rect{x, y, end, y + 1});
-            x = end;
-        }
-    for (auto& [handle, r] : exposed) {
-        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(handle)));
-        if (!w) continue;
-        Point o = client_origin(w);
-        Rect local = r.offset(-o.x, -o.y);
-        invalidate(w, &local, true);
-    }
-}
-
-void invalidate(Window* w, const Rect* area, bool erase) {
+void invalidate(Window* w, const Rect* area, Erase erase) {
     Rect whole = client_rect(w);
     Rect r = area ? area->intersect(whole) : whole;
     if (r.empty()) return;
     w->update = w->update.unite(r);
-    if (erase) w->erase_pending = true;
+    if (erase == Erase::Yes) w->erase_pending = true;
 }
 
-void invalidate_all(bool erase) {
+void invalidate_all(Erase erase) {
     for (Window* w : all_windows())
         if (is_visible(w)) invalidate(w, nullptr, erase);
 }
@@ -646,7 +655,7 @@ void activate(Window* w, int how) {
 
 Window* last_active_popup(Window* w) {
     Window* last = w ? w->last_active : nullptr;
-    if (last && owns(w, last) && can_be_active(last)) return last;
+    if (last && is_in_group(last, w) && can_be_active(last)) return last;
     return w;
 }
 

@@ -116,15 +116,40 @@ bool destroy_window(Window* w);
 void discard_process_windows(Process* process);
 void discard_all_windows();
 
+// Whether an invalidated area's background is erased (WM_ERASEBKGND)
+// before it is painted.
+enum class Erase { No, Yes };
+// Whether moving or sizing a window repaints anything.
+enum class Repaint { No, Yes };
+// Whether showing a top-level window makes it the active one, or leaves
+// the active window as it is (SW_SHOWNA, SWP_NOACTIVATE).
+enum class Activation { Activate, KeepActive };
+
+// The window tree.
+Window* top_level_of(Window* w);
+// Whether `w` is `outer` or lies inside it (its child, a child's child...).
+// False when either is null.
+bool is_inside(const Window* w, const Window* outer);
+// Whether `w` is `owner` or is owned by it, directly or through windows
+// that it owns.  False when either is null.
+bool is_in_group(const Window* w, const Window* owner);
+
 // Geometry.
 Rect screen_rect(const Window* w);         // the window's rectangle on the screen
 Rect client_rect(const Window* w);         // (0, 0, width, height)
 Point client_origin(const Window* w);      // screen position of client (0, 0)
-Window* top_level_of(Window* w);
 bool is_visible(const Window* w);          // itself and every ancestor visible
 bool is_enabled_tree(const Window* w);     // itself and every ancestor enabled
-void set_window_rect(Window* w, const Rect& r, bool repaint);
-void show_window(Window* w, bool show, bool activate);
+// Moves and sizes the window (WM_MOVE, WM_SIZE).  With Repaint::Yes the
+// window, its children and whatever the move uncovers are invalidated;
+// with Repaint::No nothing is, and the screen keeps what it showed until
+// someone paints.
+void set_window_rect(Window* w, const Rect& r, Repaint repaint);
+// Shows the window (WM_SHOWWINDOW), invalidates it and, for a top-level
+// window that is not the shell's, activates it when asked to.
+void show_window(Window* w, Activation activation);
+// Hides the window; the activation and the focus leave it.
+void hide_window(Window* w);
 // Returns whether the window was disabled before.
 bool enable_window(Window* w, bool enable);
 void bring_to_top(Window* w);
@@ -136,8 +161,8 @@ std::vector<Window*> all_windows();
 
 // Owner map and invalidation.
 void recompute_owner_map();  // also invalidates what became visible
-void invalidate(Window* w, const Rect* client_area, bool erase);
-void invalidate_all(bool erase);
+void invalidate(Window* w, const Rect* client_area, Erase erase);
+void invalidate_all(Erase erase);
 void validate(Window* w, const Rect* client_area);
 Window* window_at(int x, int y);  // the deepest visible window owning the screen pixel
 // Where a stylus at the screen point lands, honouring HTTRANSPARENT.

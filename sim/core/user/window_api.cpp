@@ -5,21 +5,13 @@
 
 #include "device/journal.h"
 #include "device/profile.h"
+#include "kernel/process.h"
+#include "kernel/text.h"
+#include "platform/ce_api.h"
+#include "shell/shell.h"
 #include "user/hotkeys.h"
 #include "user/input.h"
-#include "device/journal.h"
-#include "kernel/process.h"
-#include "kernel/text.h"
 #include "user/message_queue.h"
-#include "platform/ce_api.h"
-#include "kernel/process.h"
-#include "device/profile.h"
-#include "shell/shell.h"
-#include "shell/shell.h"
-#include "kernel/text.h"
-#include "user/hotkeys.h"
-#include "user/message_queue.h"
-#include "user/window.h"
 #include "user/window.h"
 #include "user/window_journal.h"
 
@@ -73,6 +65,8 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc) {
     return next_atom++;
 }
 
+// Classes belong to the process that registered them: the instance
+// handle is not looked at.
 BOOL WINAPI UnregisterClassW(LPCWSTR name, HINSTANCE) {
     return sim::unregister_class(class_name(name), sim::current_process()) ? TRUE : FALSE;
 }
@@ -134,13 +128,18 @@ BOOL WINAPI EnableWindow(HWND h, BOOL enable) {
     return sim::enable_window(w, enable != FALSE) ? TRUE : FALSE;
 }
 
+// Every command but SW_HIDE shows the window as it is: windows here are
+// never minimized or maximized, so SW_MINIMIZE, SW_MAXIMIZE and the like
+// show it as SW_SHOW does.
 BOOL WINAPI ShowWindow(HWND h, int cmd) {
     Window* w = win(h);
     if (!w) return FALSE;
     BOOL was = (w->style & WS_VISIBLE) ? TRUE : FALSE;
-    bool show = cmd != SW_HIDE;
-    bool activate_it = cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_HIDE;
-    sim::show_window(w, show, activate_it);
+    if (cmd == SW_HIDE)
+        sim::hide_window(w);
+    else
+        sim::show_window(w, cmd == SW_SHOWNA || cmd == SW_SHOWNOACTIVATE ? sim::Activation::KeepActive
+                                                                         : sim::Activation::Activate);
     return was;
 }
 
@@ -151,16 +150,29 @@ BOOL WINAPI UpdateWindow(HWND h) {
     return TRUE;
 }
 
+// With bRepaint FALSE nothing is repainted: not the window, not what the
+// move uncovers.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-movewindow
 BOOL WINAPI MoveWindow(HWND h, int x, int y, int width, int height, BOOL repaint) {
     Window* w = win(h);
     if (!w) return FALSE;
-    sim::set_window_rect(w, {x, y, x + width, y + height}, repaint != FALSE);
+    sim::set_window_rect(w, {x, y, x + width, y + height}, repaint ? sim::Repaint::Yes : sim::Repaint::No);
     return TRUE;
 }
 
+// Of the z-order places only HWND_TOP, HWND_TOPMOST and HWND_NOTOPMOST are
+// taken (HWND_BOTTOM and a window to go behind are ignored), and only for
+// top-level windows.  SWP_NOREDRAW repaints nothing for the move, the size
+// and SWP_FRAMECHANGED; a window shown or hidden by the same call is still
+// repainted as ShowWindow would.  A moved window's picture is never copied
+// to its new place, as if SWP_NOCOPYBITS were always given, and
+// WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED are not sent, so
+// SWP_NOSENDCHANGING changes nothing; nor does SWP_NOOWNERZORDER.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-setwindowpos
 BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) {
     Window* w = win(h);
     if (!w) return FALSE;
+    sim::Repaint repaint = (flags & SWP_NOREDRAW) ? sim::Repaint::No : sim::Repaint::Yes;
     if (!(flags & SWP_NOZORDER) && !w->parent) {
         if (after == HWND_TOPMOST)
             sim::set_topmost(w, true);
@@ -173,12 +185,14 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
         sim::Rect r = w->rect;
         if (!(flags & SWP_NOMOVE)) r = {x, y, x + r.width(), y + r.height()};
         if (!(flags & SWP_NOSIZE)) r.right = r.left + cx, r.bottom = r.top + cy;
-        sim::set_window_rect(w, r, !(flags & SWP_NOREDRAW));
+        sim::set_window_rect(w, r, repaint);
     }
     if ((w = sim::window_from_handle(h))) {
-        if (flags & SWP_SHOWWINDOW) sim::show_window(w, true, !(flags & SWP_NOACTIVATE));
-        if (flags & SWP_HIDEWINDOW) sim::show_window(w, false, false);
-        if (flags & SWP_FRAMECHANGED) sim::invalidate(w, nullptr, true);
+        if (flags & SWP_SHOWWINDOW)
+            sim::show_window(w, (flags & SWP_NOACTIVATE) ? sim::Activation::KeepActive : sim::Activation::Activate);
+        if (flags & SWP_HIDEWINDOW) sim::hide_window(w);
+        if ((flags & SWP_FRAMECHANGED) && repaint == sim::Repaint::Yes)
+            sim::invalidate(w, nullptr, sim::Erase::Yes);
     }
     return TRUE;
 }
@@ -372,9 +386,7 @@ BOOL WINAPI SetForegroundWindow(HWND h) {
     }
     sim::activate(target, WA_ACTIVE);
     // Done when the window or one it owns is active now.
-    for (Window* now = sim::active_window(); now; now = now->owner)
-        if (now == w) return TRUE;
-    return FALSE;
+    return sim::is_in_group(sim::active_window(), w) ? TRUE : FALSE;
 }
 
 HWND WINAPI GetForegroundWindow(void) { return sim::handle_of(sim::active_window()); }
@@ -393,17 +405,18 @@ BOOL WINAPI ReleaseCapture(void) {
 HWND WINAPI GetCapture(void) { return sim::handle_of(sim::capture_window()); }
 
 BOOL WINAPI InvalidateRect(HWND h, const RECT* rc, BOOL erase) {
+    sim::Erase how = erase ? sim::Erase::Yes : sim::Erase::No;
     if (!h) {
-        sim::invalidate_all(erase != FALSE);
+        sim::invalidate_all(how);
         return TRUE;
     }
     Window* w = win(h);
     if (!w) return FALSE;
     if (rc) {
         sim::Rect r{int(rc->left), int(rc->top), int(rc->right), int(rc->bottom)};
-        sim::invalidate(w, &r, erase != FALSE);
+        sim::invalidate(w, &r, how);
     } else {
-        sim::invalidate(w, nullptr, erase != FALSE);
+        sim::invalidate(w, nullptr, how);
     }
     return TRUE;
 }
@@ -420,6 +433,8 @@ BOOL WINAPI ValidateRect(HWND h, const RECT* rc) {
     return TRUE;
 }
 
+// The update region is kept as its bounding rectangle.  bErase is not
+// looked at: the background is erased by the next BeginPaint, not here.
 BOOL WINAPI GetUpdateRect(HWND h, LPRECT rc, BOOL) {
     Window* w = win(h);
     if (!w) return FALSE;
@@ -445,6 +460,7 @@ BOOL WINAPI ClientToScreen(HWND h, LPPOINT pt) {
     return TRUE;
 }
 
+// Only the screen's size is known; every other metric is 0.
 int WINAPI GetSystemMetrics(int index) {
     switch (index) {
         case SM_CXSCREEN: return 240;
@@ -460,15 +476,24 @@ BOOL WINAPI MessageBeep(UINT type) {
 
 // ------------------------------------------------------------ messages
 
+// The message range (wMsgFilterMin, wMsgFilterMax) is not looked at: every
+// message passes, as with a range of 0 to 0, which is what the program
+// asks for.
 BOOL WINAPI GetMessageW(LPMSG msg, HWND filter, UINT, UINT) {
-    sim::next_message(msg, filter, true);
+    sim::next_message(msg, filter, sim::WhenIdle::Wait, sim::Removal::Remove);
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
+// The message range is not looked at (as GetMessageW), nor is PM_NOYIELD:
+// there is no other thread to yield to.
 BOOL WINAPI PeekMessageW(LPMSG msg, HWND filter, UINT, UINT, UINT remove) {
-    return sim::next_message(msg, filter, false, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
+    sim::Removal removal = (remove & PM_REMOVE) ? sim::Removal::Remove : sim::Removal::Keep;
+    return sim::next_message(msg, filter, sim::WhenIdle::Return, removal) ? TRUE : FALSE;
 }
 
+// The device's buttons and the keys the program presses: Enter, Escape,
+// Backspace, Tab, Space, digits and letters, the letters as capitals (no
+// Shift, no keyboard layout).
 BOOL WINAPI TranslateMessage(const MSG* msg) {
     if (!msg || msg->message != WM_KEYDOWN) return FALSE;
     WPARAM ch = 0;
