@@ -172,6 +172,10 @@ void start_shell() {
     shell().desktop = make_shell_window(u"DesktopExplorerWindow", Framebuffer::bounds(), 0);
     shell().task_bar = make_shell_window(u"HHTaskBar", {0, 0, kScreenWidth, kTaskBarHeight}, WS_EX_TOPMOST);
     shell().sip_button = make_shell_window(u"MS_SIPBUTTON", kSipButton, WS_EX_TOPMOST);
+    // The shell has drawn the Today screen and its bars before any program
+    // starts; what a program leaves unpainted shows them.
+    for (HWND h : {shell().desktop, shell().task_bar, shell().sip_button})
+        if (Window* w = window_from_handle(h)) update_window(w);
 }
 
 void shell_window_changed() {
