@@ -23,12 +23,6 @@ static void PulseAudioEvent(HANDLE audioEvent) {
     if (audioEvent) EventModify(audioEvent, EVENT_PULSE);
 }
 
-static TestResult ResultOfAnswer(int answer) {
-    if (answer == IDOK) return ResultPass;
-    if (answer == IDCANCEL) return ResultFail;
-    return ResultNotRun;
-}
-
 void SoundTest(HWND mainWindow) {
     HANDLE audioEvent = CreateEventW(NULL, FALSE, FALSE, AudioEventName);
 
