@@ -3,8 +3,8 @@
 // tolerance, the end codes, and a fresh start at every opening.  The
 // dialog is placed where each case needs its client area.
 //
-// The procedure and DrawTarget are the program's own, compiled into this
-// test as they are into the program module.
+// The procedure and DrawTarget are the program's own objects, the same that
+// make the program module.
 #include "window_test_support.h"
 
 #include <string>
@@ -14,8 +14,7 @@
 #include "gdi/screen.h"
 #include "device/person.h"
 
-#include "tests/draw_target.cpp"
-#include "tests/touch_target_dialog.cpp"
+#include "tests/touch_target_dialog.h"
 
 namespace {
 
