@@ -128,8 +128,7 @@ TEST_F(TouchTargetDialogTest, TapsWithinTenPixelsHitAndElevenMiss) {
         for (int off_target = 0; off_target < 4; ++off_target) {
             SCOPED_TRACE("offset " + std::to_string(o.dx) + "," + std::to_string(o.dy) + " at target " +
                          std::to_string(off_target + 1));
-            TearDown();
-            SetUp();
+            start_afresh();
             then_place(0, 0, 240, 320);
             for (int k = 0; k < 4; ++k) {
                 Target t = kTargets240x320[k];
@@ -171,8 +170,7 @@ TEST_F(TouchTargetDialogTest, ReleaseLeftOfTheClientAreaMisses) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         then_place(100, 100, 36, 40);
         then_tap_client(30, 15);
         then_tap_client(30, 10);
@@ -193,8 +191,7 @@ TEST_F(TouchTargetDialogTest, ReleaseLeftOfTheClientAreaMisses) {
 TEST_F(TouchTargetDialogTest, DoneEndsWithOneAtAnyStep) {
     for (int taps = 0; taps < 4; ++taps) {
         SCOPED_TRACE(std::to_string(taps) + " taps, all hits, then Done");
-        TearDown();
-        SetUp();
+        start_afresh();
         then_place(0, 0, 240, 320);
         for (int k = 0; k < taps; ++k) then_tap_client(kTargets240x320[k].x, kTargets240x320[k].y);
         then([] { PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(IDOK, 0), 0); });
@@ -202,8 +199,7 @@ TEST_F(TouchTargetDialogTest, DoneEndsWithOneAtAnyStep) {
         expect_every_step_used();
     }
 
-    TearDown();
-    SetUp();
+    start_afresh();
     then_place(0, 0, 240, 320);
     then_press(VK_ESCAPE);  // IDCANCEL
     then([] { PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0); });
@@ -214,8 +210,7 @@ TEST_F(TouchTargetDialogTest, DoneEndsWithOneAtAnyStep) {
     EXPECT_EQ(open_dialog(), TOUCH_TARGET_ALL_HIT);
     expect_every_step_used();
 
-    TearDown();
-    SetUp();
+    start_afresh();
     then_place(0, 0, 240, 320);
     then_tap_client(30, 15);
     then_press(VK_RETURN);
