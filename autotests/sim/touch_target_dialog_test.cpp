@@ -21,6 +21,8 @@ namespace {
 using wintest::DialogTemplateBuilder;
 
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+// A command that no control of the dialog sends.
+constexpr WORD kNoControlOfTheDialog = 1001;
 
 struct Target {
     int x, y;
@@ -202,7 +204,7 @@ TEST_F(TouchTargetDialogTest, DoneEndsWithOneAtAnyStep) {
     start_afresh();
     then_place(0, 0, 240, 320);
     then_press(VK_ESCAPE);  // IDCANCEL
-    then([] { PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0); });
+    then([] { PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(kNoControlOfTheDialog, BN_CLICKED), 0); });
     for (int k = 0; k < 4; ++k) {
         then_expect_target(k, kTargets240x320[k]);
         then_tap_client(kTargets240x320[k].x, kTargets240x320[k].y);
