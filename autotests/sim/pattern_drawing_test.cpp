@@ -209,7 +209,9 @@ TEST_F(PatternDrawing, LeftOverLinesByDepth) {
         SCOPED_TRACE(c.what);
         use_display(c.display);
         FillScreenSolid(2, 3, 10);
-        if (DisplayRecord.cBPP == 8) ASSERT_EQ(pixel8(0, 0), kBefore);
+        if (DisplayRecord.cBPP == 8) {
+            ASSERT_EQ(pixel8(0, 0), kBefore);
+        }
         EXPECT_EQ(DrawColourBars(c.mode), 1);
         EXPECT_TRUE(frame_is(c.expected));
     }
