@@ -2,6 +2,7 @@
 
 #include "app/catalogue/run_state.h"
 #include "app/catalogue/string_table.h"
+#include "app/device_path.h"
 
 static const WCHAR kLogFileName[] = TEXT("Dravik.txt");
 
@@ -90,10 +91,7 @@ static void AppendTimeStamp(const SYSTEMTIME& now) {
 
 void WriteResultLog() {
     WCHAR path[MAX_PATH];
-    lstrcpyW(path, TEXT("\\"));
-    lstrcatW(path, g_szMyDocuments);
-    lstrcatW(path, TEXT("\\"));
-    lstrcatW(path, kLogFileName);
+    BuildDevicePath(path, g_szMyDocuments, kLogFileName);
 
     HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {

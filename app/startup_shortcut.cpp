@@ -1,6 +1,7 @@
 #include "app/startup_shortcut.h"
 
 #include "app/catalogue/string_table.h"
+#include "app/device_path.h"
 
 static const WCHAR kShortcutName[] = TEXT("\\Dravik.lnk");
 static const WCHAR kProgramFile[] = TEXT("Dravik.exe");
@@ -23,10 +24,8 @@ void CreateStartupShortcut() {
 
     // "\Windows\Dravik.exe", quoted.
     WCHAR target[MAX_PATH];
-    lstrcpyW(target, TEXT("\"\\"));
-    lstrcatW(target, g_szWindowsFolder);
-    lstrcatW(target, TEXT("\\"));
-    lstrcatW(target, kProgramFile);
+    target[0] = TEXT('"');
+    BuildDevicePath(target + 1, g_szWindowsFolder, kProgramFile);
     lstrcatW(target, TEXT("\""));
 
     SHCreateShortcut(path, target);

@@ -1,6 +1,7 @@
 #include "tests/file_test.h"
 
 #include "app/catalogue/run_state.h"
+#include "app/device_path.h"
 #include "tests/test_payload.h"
 
 static const WCHAR ScratchFileName[] = TEXT("DravikFile.txt");
@@ -28,8 +29,7 @@ void FileTest(HWND mainWindow) {
     TestPayloadBuffer payload;
     CopyTestPayload(payload);
     WCHAR path[MAX_PATH];
-    lstrcpyW(path, TEXT("\\"));
-    lstrcatW(path, ScratchFileName);
+    BuildDevicePath(path, NULL, ScratchFileName);
     const DWORD payloadBytes = 2 * lstrlenW(payload);
 
     // Write: an existing file is replaced.

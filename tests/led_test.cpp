@@ -45,12 +45,6 @@ static void SetLedBlinking(NLED_SETTINGS_INFO* settings, int led) {
     NLedSetDevice(NLED_SETTINGS_INFO_ID, settings);
 }
 
-static TestResult ResultOfAnswer(int answer) {
-    if (answer == IDOK) return ResultPass;
-    if (answer == IDCANCEL) return ResultFail;
-    return ResultNotRun;
-}
-
 void RunLedTest(HWND mainWindow) {
     // One record serves the whole test; nothing carries over from an
     // earlier run.

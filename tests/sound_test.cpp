@@ -2,6 +2,7 @@
 
 #include "app/catalogue/run_state.h"
 #include "app/catalogue/string_table.h"
+#include "app/device_path.h"
 #include "tests/registry_dword.h"
 
 static const WCHAR AudioFlagKey[] = TEXT("SYSTEM\\CurrentControlSet\\AdvancedCPL");
@@ -20,12 +21,6 @@ static void WriteAudioFlag(DWORD value) {
 // there is nothing to pulse.
 static void PulseAudioEvent(HANDLE audioEvent) {
     if (audioEvent) EventModify(audioEvent, EVENT_PULSE);
-}
-
-static TestResult ResultOfAnswer(int answer) {
-    if (answer == IDOK) return ResultPass;
-    if (answer == IDCANCEL) return ResultFail;
-    return ResultNotRun;
 }
 
 void SoundTest(HWND mainWindow) {
@@ -52,10 +47,6 @@ void SoundTest(HWND mainWindow) {
 LRESULT OnSoundTimer() {
     // "\Windows\Alarm3.WAV", built afresh at every tick.
     WCHAR path[MAX_PATH];
-    lstrcpyW(path, TEXT("\\"));
-    lstrcatW(path, g_szWindowsFolder);
-    lstrcatW(path, TEXT("\\"));
-    lstrcatW(path, AlarmSoundName);
-    PlaySoundW(path, NULL, SND_NODEFAULT);
+    PlaySoundW(BuildDevicePath(path, g_szWindowsFolder, AlarmSoundName), NULL, SND_NODEFAULT);
     return 0;
 }

@@ -13,8 +13,8 @@
 
 // Each test has its turn below.  A test stores its own result in the
 // ResultTable and reports its own failures; a failed test never stops the
-// run.  A test that is not built yet does nothing in its turn, so its slot
-// keeps 0 and the panel and the log show "?" for it.
+// run.  A slot that holds 0 (no test filled it in this cycle, or its test
+// could not judge) shows as "?" on the panel and in the log.
 
 // Sound: the sound test stores the Sound result; nothing follows it.
 static void SoundTurn(HWND mainWindow) { SoundTest(mainWindow); }

@@ -5,6 +5,6 @@
 #include "platform/win32.h"
 
 // Runs the selected tests on the main window.  The Next/Finish button is
-// disabled until the run is over; a test that was not selected (or is not
-// built yet) leaves its result slot as it was.
+// disabled until the run is over; a test that was not selected leaves its
+// result slot as it was.
 void TestSequence(HWND mainWindow);

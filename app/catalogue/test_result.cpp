@@ -6,6 +6,12 @@
 static const WCHAR kNotRunCell[] = TEXT("?                      ");
 static const WCHAR kNotRunWord[] = TEXT("?");
 
+TestResult ResultOfAnswer(int answer) {
+    if (answer == IDOK) return ResultPass;
+    if (answer == IDCANCEL) return ResultFail;
+    return ResultNotRun;
+}
+
 LPCWSTR StatusColumnText(TestResult result) {
     switch (result) {
     case ResultPass:

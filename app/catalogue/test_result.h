@@ -9,6 +9,11 @@ enum TestResult {
     ResultPass = 2
 };
 
+// The verdict of a test that asks the person (OK or Cancel): OK passes,
+// Cancel fails, and any other answer (0 when the question could not be
+// shown) leaves the test not run.
+TestResult ResultOfAnswer(int answer);
+
 // "PASS", "FAIL", or "?" padded with blanks that wipe a longer word drawn
 // earlier in the same Status cell.
 LPCWSTR StatusColumnText(TestResult result);

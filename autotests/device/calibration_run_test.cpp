@@ -148,7 +148,7 @@ TEST_F(Calibration, TapOnTheInstructionIsAMiss) {
     const std::string kInstructionText = "Tap the center of the target with the stylus.";
     for (int missed = 0; missed < 4; ++missed) {
         SCOPED_TRACE("the instruction tapped while target " + std::to_string(missed + 1) + " is shown");
-        std::string start = run_only({1001});
+        std::string start = run_only({IDC_CALIBRATION_BOX});
         int first = lines_of(start) + 1;
         std::string script = start;
         for (int k = 0; k < 4; ++k) script += k == missed ? "click \"" + kInstructionText + "\"\n" : tap_target(k);

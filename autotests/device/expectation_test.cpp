@@ -9,6 +9,7 @@
 
 namespace {
 
+using devtest::click;
 using devtest::Image;
 using devtest::JournalLog;
 using devtest::ProcessResult;
@@ -26,7 +27,7 @@ const char* const kIrRun =
     "click \"Key Test\"\n"
     "click \"IR Transfer\"\n"
     "click \"Next\"\n";
-const char* const kStartWithoutReset = "click 1000\nclick \"Start\"\nwait 100\n";
+const std::string kStartWithoutReset = click(IDC_RESET_BOX) + "click \"Start\"\nwait 100\n";
 const int kIrRunLines = 11;
 // Finish opens the question about the result log.
 const char* const kFinish = "click \"Finish\"\n";
@@ -243,8 +244,9 @@ TEST_F(Expectation, ActionsAPersonCouldNotDoStopTheRun) {
     // sticks there and the hand-over at its end asks about 194 in a box
     // that the Key test's dialog hides.
     const std::string key_test_stuck =
-        "click 1000\nclick 1001\nclick 1002\nclick 1003\nclick 1005\nclick 1008\nclick 1000\nclick 1001\n"
-        "answer ok\nanswer ok\npress 193\npress 194\nclick 2\nwait 10\n";
+        click(IDC_SOUND_BOX) + click(IDC_CALIBRATION_BOX) + click(IDC_PATTERN_BOX) + click(IDC_FILE_BOX) +
+        click(IDC_LED_BOX) + click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START) +
+        "answer ok\nanswer ok\npress 193\npress 194\n" + click(devtest::kCancelId) + "wait 10\n";
     const int stuck_lines = 14;
     const struct {
         const char* what;
@@ -263,7 +265,7 @@ TEST_F(Expectation, ActionsAPersonCouldNotDoStopTheRun) {
         {"the action button answers it", key_test_stuck + "press action\nwait 10\nexpect-status \"Key Test\" FAIL\n",
          R"({"hotkey_fail": [194]})", 0, 0, ""},
         {"a quoted action", "wait 5\n\"tap\" 1 1\n", "", 2, 2, "actions are not quoted: write tap, not \"tap\""},
-        {"a frame that never came", "screenshot-frame 62 bars.png\nclick 1000\nwait 10\n", "", 1, 1,
+        {"a frame that never came", "screenshot-frame 62 bars.png\n" + click(IDC_SOUND_BOX) + "wait 10\n", "", 1, 1,
          "screenshot-frame: frame 62 never came (no frame was shown), so bars.png was not written"},
     };
     for (auto& c : cases) {
@@ -284,9 +286,9 @@ TEST_F(Expectation, ActionsAPersonCouldNotDoStopTheRun) {
 // Frames that came are kept, and the one that did not is reported beside
 // them: the patterns draw 151.
 TEST_F(Expectation, OnlyTheFramesThatNeverCameAreReported) {
-    set_script(
-        "screenshot-frame 62 bars.png\nscreenshot-frame 152 after.png\n"
-        "click 1000\nclick 1001\nclick 1003\nclick 1005\nclick 1007\nclick 1008\nclick 1000\nclick 1001\nwait 100\n");
+    set_script("screenshot-frame 62 bars.png\nscreenshot-frame 152 after.png\n" + click(IDC_SOUND_BOX) +
+               click(IDC_CALIBRATION_BOX) + click(IDC_FILE_BOX) + click(IDC_LED_BOX) + click(IDC_KEY_BOX) +
+               click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START) + "wait 100\n");
     const ProcessResult& r = run();
     EXPECT_EQ(r.exit_code, 1) << r.err;
     EXPECT_TRUE(one_line_naming(r, 2));

@@ -107,7 +107,8 @@ TEST_F(FullRun, TwoWholeRunsInOnePowerOnPassTwice) {
         SCOPED_TRACE("the run before Finish at event " + std::to_string(finish));
         JournalLog run = runpath::slice(log, from, finish);
         EXPECT_EQ(last_status(run), std::vector<std::string>(7, "PASS")) << run.dump();
-        EXPECT_EQ(run.count("window", {{"op", "destroy"}, {"template", 108}}), 1) << "the Key test ended in this run";
+        EXPECT_EQ(run.count("window", {{"op", "destroy"}, {"template", IDD_KEY_TEST}}), 1)
+            << "the Key test ended in this run";
         // Yes writes the log: created, one write a line, closed.
         JournalLog finished = runpath::slice(log, finish, finish == finishes.back() ? -1 : finishes.back());
         EXPECT_TRUE(finished.in_order({{"msgbox_result", {{"result", 6}}},

@@ -31,8 +31,14 @@ namespace devtest {
 
 using nlohmann::json;
 
-// The script line that taps the control `id` of the active window.
-inline std::string click(int id) { return "click " + std::to_string(id) + "\n"; }
+// The script line that taps the control `id` of the active window, without
+// its end (for scripts kept as a list of lines) and with it.
+inline std::string click_step(int id) { return "click " + std::to_string(id); }
+inline std::string click(int id) { return click_step(id) + "\n"; }
+
+// The platform's id of a dialog's Cancel button (IDCANCEL), which the Key
+// test dialog's Cancel has.
+inline constexpr int kCancelId = 2;
 
 // ------------------------------------------------------------ processes
 

@@ -15,8 +15,14 @@ using devtest::json;
 using devtest::JournalLog;
 using devtest::Rgb;
 using namespace runpath;
+using devtest::click_step;
+using devtest::kCancelId;
 
-const int kCancel = 2;
+// The Key test dialog's Cancel, tapped.
+const std::string kClickCancel = click_step(kCancelId);
+// The key test's bitmaps as the journal names them: by resource id.
+const std::string kPictureName = std::to_string(IDB_KEY_PICTURE);
+const std::string kArrowName = std::to_string(IDB_KEY_ARROW);
 const char* const kFlagKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TESTKEY";
 const char* const kInstruction =
     "Press the button on the Orvex indicated by the red arrow in the picture. Do this for all buttons to complete "
@@ -170,16 +176,18 @@ TEST_F(KeyRun, OpensWithTheHotKeysAndTheInstructionOnce) {
 
     // Each paint copies the picture and lays the arrow over it with white
     // see-through, through bitmaps it loads and deletes again.
-    EXPECT_TRUE(log.in_order({{"bitmap", {{"op", "load"}, {"name", "124"}, {"width", 170}, {"height", 270}, {"bpp", 24}}},
-                              {"draw", {{"op", "bitblt"}, {"rect", {27, 0, 197, 270}}, {"bitmap", "124"}}},
-                              {"bitmap", {{"op", "delete"}, {"name", "124"}, {"ok", true}}},
-                              {"bitmap", {{"op", "load"}, {"name", "112"}, {"width", 10}, {"height", 18}, {"bpp", 4}}},
+    EXPECT_TRUE(log.in_order({{"bitmap",
+                               {{"op", "load"}, {"name", kPictureName}, {"width", 170}, {"height", 270}, {"bpp", 24}}},
+                              {"draw", {{"op", "bitblt"}, {"rect", {27, 0, 197, 270}}, {"bitmap", kPictureName}}},
+                              {"bitmap", {{"op", "delete"}, {"name", kPictureName}, {"ok", true}}},
+                              {"bitmap",
+                               {{"op", "load"}, {"name", kArrowName}, {"width", 10}, {"height", 18}, {"bpp", 4}}},
                               {"draw",
                                {{"op", "transparent"},
                                 {"rect", {51, 202, 61, 220}},
-                                {"bitmap", "112"},
+                                {"bitmap", kArrowName},
                                 {"transparent", 0xFFFFFF}}},
-                              {"bitmap", {{"op", "delete"}, {"name", "112"}, {"ok", true}}}}));
+                              {"bitmap", {{"op", "delete"}, {"name", kArrowName}, {"ok", true}}}}));
     EXPECT_EQ(log.count("bitmap", {{"op", "load"}}), log.count("bitmap", {{"op", "delete"}, {"ok", true}}))
         << "every bitmap loaded is deleted";
 
@@ -216,7 +224,7 @@ TEST_F(KeyRun, NineButtonsInOrderPassAndCloseTheDialog) {
     std::vector<EventPattern> expected = hand_over();
     for (auto& p : dialog_end("PASS")) expected.push_back(p);
     EXPECT_TRUE(end.in_order(expected)) << end.dump();
-    EXPECT_EQ(log.count("input", {{"action", "click"}, {"id", kCancel}}), 0);
+    EXPECT_EQ(log.count("input", {{"action", "click"}, {"id", kCancelId}}), 0);
     EXPECT_EQ(log.count("text", {{"text", "FAIL"}}), 0);
 
     Image panel = screenshot("panel.png");
@@ -249,7 +257,7 @@ TEST_F(KeyRun, OtherButtonsLeaveTheArrowWhereItIs) {
     for (auto& c : cases) {
         SCOPED_TRACE(c.press);
         JournalLog step = step_events(log, line++);
-        EXPECT_EQ(step.count("draw", {{"op", "bitblt"}, {"bitmap", "124"}}), c.redraws ? 1 : 0) << step.dump();
+        EXPECT_EQ(step.count("draw", {{"op", "bitblt"}, {"bitmap", kPictureName}}), c.redraws ? 1 : 0) << step.dump();
         EXPECT_EQ(step.count("draw", {{"op", "transparent"}, {"rect", {51, 202, 61, 220}}}), c.redraws ? 1 : 0);
         EXPECT_EQ(step.count("hotkey_press", {{"holder", "shell"}}), 0);
     }
@@ -295,7 +303,7 @@ TEST_F(KeyRun, CancelFailsAndTheHotKeysStillPassToTheMainWindow) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> script = {"answer ok"};
         for (auto& p : presses_until(c.pressed)) script.push_back(p);
-        script.push_back("click 2");
+        script.push_back(kClickCancel);
         script.push_back("wait 10");
         script.push_back("screenshot panel.png");
         // After the test: every button is the main window's and does nothing.
@@ -423,7 +431,7 @@ TEST_F(KeyRun, ButtonsItCouldNotTakeLeaveOnlyCancel) {
         script.push_back(std::string("press ") + kWalk[c.presses].press);
         script.push_back("wait 10");
         script.push_back("screenshot stuck.png");
-        script.push_back("click 2");
+        script.push_back(kClickCancel);
         // These come while the main window is still topmost, so the dialog
         // hides them; the focus is in each, and the action button answers it.
         for (int i = 0; i < c.refused_at_hand_over; ++i) script.push_back("press action");
@@ -450,7 +458,7 @@ TEST_F(KeyRun, ButtonsItCouldNotTakeLeaveOnlyCancel) {
 // Cancel then must not start the end again.
 TEST_F(KeyRun, SecondCancelWhileTheEndIsUnderWayIsIgnored) {
     // Cancel stands at (183, 274) of the dialog, 43 x 22 pixels.
-    start_key_test({"answer ok", "answer ok", "click 2", "tap 204 311", "wait 10"}, {{"hotkey_fail", {194}}});
+    start_key_test({"answer ok", "answer ok", kClickCancel, "tap 204 311", "wait 10"}, {{"hotkey_fail", {194}}});
     JournalLog log = journal();
     EXPECT_EQ(log.count("hotkey", {{"op", "unregister"}, {"window", ""}}), 9) << log.dump();
     EXPECT_EQ(log.count("msgbox", ownerless_box("RegisterHotKey is FALSE")), 2) << "one at the start, one at the end";
@@ -468,14 +476,16 @@ TEST_F(KeyRun, SecondKeyTestTakesTheButtonsBackAndPasses) {
         const char* first_result;
     } cases[] = {
         {"the first passed", presses_until(9), "PASS"},
-        {"the first was cancelled", {"press 193", "click 2"}, "FAIL"},
+        {"the first was cancelled", {"press 193", kClickCancel}, "FAIL"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> script = {"answer ok"};
         script.insert(script.end(), c.first.begin(), c.first.end());
         // Finish without a log, then the Key test again.
-        for (const char* line : {"wait 10", "click 1008", "answer no", "click 1008", "click 1000", "click 1001", "answer ok"})
+        for (const std::string& line : {std::string("wait 10"), click_step(IDC_NEXT_FINISH), std::string("answer no"),
+                                        click_step(IDC_NEXT_FINISH), click_step(IDC_RESET_BOX), click_step(IDC_START),
+                                        std::string("answer ok")})
             script.push_back(line);
         int second_start = after_start(int(script.size()) - 1);
         for (auto& p : presses_until(9)) script.push_back(p);
@@ -505,7 +515,7 @@ TEST_F(KeyRun, SecondKeyTestTakesTheButtonsBackAndPasses) {
 // window got them.  A button nobody takes (after the program has gone)
 // still has its line.
 TEST_F(KeyRun, JournalNamesTheWindowsByNumberAndTemplate) {
-    std::vector<std::string> script = {"answer ok", "press 193", "press left", "click 2", "wait 10", "caption-ok",
+    std::vector<std::string> script = {"answer ok", "press 193", "press left", kClickCancel, "wait 10", "caption-ok",
                                        "wait 10", "press 193", "press left"};
     start_key_test(script);
     JournalLog log = journal();
@@ -550,7 +560,7 @@ TEST_F(KeyRun, JournalNamesTheWindowsByNumberAndTemplate) {
 
 // A failed write of the flag goes only to the debug output.
 TEST_F(KeyRun, FailedFlagWriteIsNotedOnTheDebugOutputOnly) {
-    start_key_test({"answer ok", "click 2", "wait 10"},
+    start_key_test({"answer ok", kClickCancel, "wait 10"},
                    {{"registry_fail_writes", {"HKEY_LOCAL_MACHINE\\SOFTWARE\\TESTKEY\\KEY"}}});
     JournalLog log = journal();
     EXPECT_TRUE(log.in_order({{"reg_write", {{"key", kFlagKey}, {"name", "KEY"}, {"data", 1}, {"ok", false}}},

@@ -42,7 +42,7 @@ const char kScratch[] = "\\DravikFile.txt";
 // The run kinds, each a script and what it exercises.
 struct RunKind {
     const char* name;
-    const char* script;
+    std::string script;
 };
 
 const RunKind kRuns[] = {
@@ -58,8 +58,8 @@ const RunKind kRuns[] = {
      // Sound (the audio driver's flag goes to 1 and back to 0), Read/Write
      // files and IR Transfer without the reset, then the log.
      "click \"Screen Calibration\"\nclick \"Screen Patterns\"\nclick \"LED Notification\"\nclick \"Key Test\"\n"
-     "click \"IR Transfer\"\nclick \"Next\"\nclick 1000\nclick \"Start\"\nwait 2000\nanswer ok\nwait 100\n"
-     "click \"Finish\"\nanswer yes\nwait 100\ncaption-ok\n"},
+     "click \"IR Transfer\"\nclick \"Next\"\n" + devtest::click(IDC_RESET_BOX) +
+         "click \"Start\"\nwait 2000\nanswer ok\nwait 100\nclick \"Finish\"\nanswer yes\nwait 100\ncaption-ok\n"},
 };
 
 int env_number(const char* name, int fallback) {

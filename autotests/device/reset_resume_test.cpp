@@ -334,7 +334,7 @@ TEST_F(ResetResume, UnreadableStartupShortcutsArePassedOver) {
     };
     boot("wait 0\n");
     for (auto& s : shortcuts) devtest::write_file(store_path("\\Windows\\StartUp") + "/" + s.file, s.bytes);
-    boot(kSelectOnlyIr + "click 1008\nclick 1001\nwait 100\n", json::object(), KeepState);
+    boot(kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_START) + "wait 100\n", json::object(), KeepState);
     ASSERT_EQ(last().exit_code, 0) << last().err;
     JournalLog log = journal();
     int boot_after_reset = log.find("boot", json::object(), size_t(log.find("reset")));

@@ -41,7 +41,7 @@ inline const std::vector<int> kPanelStart = {1, 1, 1, 1, 0, 1, 1};
 inline std::string select_tests(const std::vector<int>& selected) {
     std::string script;
     for (size_t i = 0; i < 7; ++i)
-        if (selected[i] != kPanelStart[i]) script += "click " + std::to_string(kBoxIds[i]) + "\n";
+        if (selected[i] != kPanelStart[i]) script += click(kBoxIds[i]);
     return script;
 }
 

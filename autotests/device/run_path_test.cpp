@@ -146,20 +146,21 @@ TEST_F(RunPath, PadMovesBetweenStartAndBackAndTheActionButtonPresses) {
         std::string keys;
         int end_code;
     } cases[] = {
-        {"action at once: Start", "press action\n", 1001},
-        {"right, action: Back", "press right\npress action\n", 1002},
-        {"left, action: Back", "press left\npress action\n", 1002},
-        {"down twice comes back to Start", "press down\npress down\npress action\n", 1001},
-        {"up, action: Back", "press up\npress action\n", 1002},
+        {"action at once: Start", "press action\n", IDC_START},
+        {"right, action: Back", "press right\npress action\n", IDC_BACK},
+        {"left, action: Back", "press left\npress action\n", IDC_BACK},
+        {"down twice comes back to Start", "press down\npress down\npress action\n", IDC_START},
+        {"up, action: Back", "press up\npress action\n", IDC_BACK},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        boot(kSelectOnlyIr + "click 1008\nclick 1000\nscreenshot start.png\npress right\nscreenshot back.png\npress left\n" +
+        boot(kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) +
+             "screenshot start.png\npress right\nscreenshot back.png\npress left\n" +
              c.keys + "wait 100\n");
         JournalLog log = journal();
         EXPECT_EQ(log.count("dialog", {{"op", "end"}, {"template", IDD_RUN}, {"code", c.end_code}}), 1)
             << log.dump();
-        EXPECT_EQ(log.count("com", {{"op", "open"}}), c.end_code == 1001 ? 1 : 0) << "IR ran after Start only";
+        EXPECT_EQ(log.count("com", {{"op", "open"}}), c.end_code == IDC_START ? 1 : 0) << "IR ran after Start only";
 
         // Start (75, 97) and Back (15, 96), 50 x 14 dialog units, lie on the
         // screen from (131, 220) and (26, 218), 87 x 28 pixels.  The focus

@@ -8,6 +8,7 @@
 
 namespace {
 
+using devtest::click;
 using devtest::EventPattern;
 using devtest::Image;
 using devtest::json;
@@ -105,7 +106,8 @@ TEST_F(Startup, SecondLaunchDuringAMessageBoxLeavesTheBoxActive) {
     } cases[] = {
         {"the model message", "qz Orvex k7000", "wait 100\n"},
         {"the Sound question during a run", kModel,
-         "click 1001\nclick 1002\nclick 1003\nclick 1005\nclick 1007\nclick 1008\nclick 1000\nclick 1001\nwait 1000\n"},
+         click(IDC_CALIBRATION_BOX) + click(IDC_PATTERN_BOX) + click(IDC_FILE_BOX) + click(IDC_LED_BOX) +
+             click(IDC_KEY_BOX) + click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START) + "wait 1000\n"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);

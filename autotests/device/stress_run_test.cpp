@@ -86,7 +86,7 @@ TEST_F(StressRun, AHealthyDeviceHoldsUpAndThePersonDoesEveryKindOfThing) {
     EXPECT_EQ(log.count("input"), 1500);
     // The person got somewhere: tests ran and their answers were taken.
     EXPECT_GE(log.find("msgbox_result"), 0);
-    EXPECT_GE(log.find("dialog", {{"op", "open"}, {"template", 101}}), 0);
+    EXPECT_GE(log.find("dialog", {{"op", "open"}, {"template", IDD_RUN}}), 0);
 }
 
 // With the hot keys held by another program, the Key test's boxes open

@@ -57,8 +57,7 @@ TEST_F(Activation, DisabledWindowIsNeverActivated) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = create("main", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
         HWND child = create("child", WS_CHILD | WS_VISIBLE, 10, 250, 50, 20, main);
         pump();
@@ -114,8 +113,7 @@ TEST_F(Activation, ForegroundWithTheLowBitReactivatesTheLastActiveOwnedWindow) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = create("main", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
         HWND owned1 = create("owned1", WS_POPUP | WS_VISIBLE, 10, 60, 100, 60, main);
         HWND owned2 = create("owned2", WS_POPUP | WS_VISIBLE, 120, 60, 100, 60, main);

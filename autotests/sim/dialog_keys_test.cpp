@@ -92,8 +92,7 @@ TEST_F(DialogKeys, KeysMoveTheFocusOrPressAButton) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();
         DialogTemplateBuilder t(kDialogStyle, 5, 5, 120, 90, u"dlg");
         build(t);
@@ -151,8 +150,7 @@ TEST_F(DialogKeys, ControlsAskingForKeysGetThem) {
     const WPARAM vk_of[] = {VK_TAB, VK_TAB, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN, VK_RETURN, VK_ESCAPE};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();
         DialogTemplateBuilder t(kDialogStyle, 5, 5, 120, 90, u"dlg");
         t.item(kButton, kPush, 5, 40, 40, 12, 101, u"Next");

@@ -52,8 +52,7 @@ TEST_F(Input, TapArrivesAsButtonMessagesInClientCoordinates) {
     const int top = int(work_area().top);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.target) + " at " + std::to_string(c.x) + ", " + std::to_string(c.y));
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();
         create("kid", WS_CHILD | WS_VISIBLE, 20, 30, 100, 40, main);
         pump();
@@ -260,8 +259,7 @@ TEST_F(Input, AutoCheckBoxTogglesBeforeItsParentHearsOfIt) {
 TEST_F(Input, ShellHoldsTheApplicationButtonsAtBoot) {
     for (int vk = 191; vk <= 202; ++vk) {
         SCOPED_TRACE(vk);
-        TearDown();
-        SetUp();
+        start_afresh();
         make_main();
         then_press(vk);
         deliver();
@@ -332,8 +330,7 @@ TEST_F(Input, UnregisterFunc1FreesAButtonWhoeverHoldsIt) {
     const UINT vk = 193;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();
         HWND other = create("other", WS_POPUP, 0, 0, 10, 10);
         std::string holder = c.holder;
@@ -383,8 +380,7 @@ TEST_F(Input, TapGoesThroughWindowsThatAreTransparentToIt) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.documented_only && !wintest::documented_only(c.documented_only)) continue;
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();  // client (0, 0) is the screen's (0, 26)
         // The screen's point (60, 50) lies under every covering window.
         std::string covering = c.covering;

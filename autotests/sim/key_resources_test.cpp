@@ -1,6 +1,6 @@
-// The key test's resources as the program's module carries them: dialog 108,
-// the device picture (bitmap 124) with its buttons where the key test's
-// arrow points, the arrow (bitmap 112) and the program's icon.
+// The key test's resources as the program's module carries them: its
+// dialog, the device picture with its buttons where the key test's arrow
+// points, the arrow and the program's icon.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,6 +13,8 @@
 #include "resources/compiled_resources.h"
 #include "resources/dialog_template.h"
 #include "resources/dib.h"
+
+#include "resource.h"  // the program's ids
 
 namespace {
 
@@ -57,7 +59,7 @@ protected:
 };
 
 TEST_F(KeyResources, DialogTemplateHasOnlyCancel) {
-    std::vector<uint8_t> data = resource(108, RT_DIALOG);
+    std::vector<uint8_t> data = resource(IDD_KEY_TEST, RT_DIALOG);
     sim::DialogTemplate t;
     std::string error;
     ASSERT_TRUE(sim::parse_dialog_template(data.data(), data.size(), &t, &error)) << error;
@@ -71,7 +73,7 @@ TEST_F(KeyResources, DialogTemplateHasOnlyCancel) {
     EXPECT_EQ(t.font_face, u"System");
     ASSERT_EQ(t.items.size(), 1u);
     const sim::DialogItemTemplate& cancel = t.items[0];
-    EXPECT_EQ(cancel.id, 2u);
+    EXPECT_EQ(cancel.id, uint32_t(IDCANCEL));
     EXPECT_EQ(cancel.class_name, u"button");
     EXPECT_EQ(cancel.title.text, u"Cancel");
     EXPECT_EQ(cancel.style, DWORD(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON));
@@ -84,7 +86,7 @@ TEST_F(KeyResources, DialogTemplateHasOnlyCancel) {
 // Red on white, 16 colours, from the top-left corner down to the tip in the
 // lower-right one; the other two corners are background.
 TEST_F(KeyResources, ArrowPointsDownAndRight) {
-    sim::Dib arrow = bitmap(112);
+    sim::Dib arrow = bitmap(IDB_KEY_ARROW);
     ASSERT_EQ(arrow.width, 10);
     ASSERT_EQ(arrow.height, 18);
     EXPECT_EQ(arrow.bit_count, 4);
@@ -136,7 +138,7 @@ std::set<std::pair<int, int>> face_at(const sim::Dib& dib, int x, int y) {
 // land on the button the walk names: four separate application buttons in
 // a row near the bottom, left to right, and the pad between the middle two.
 TEST_F(KeyResources, ArrowTipsLandOnTheirButtons) {
-    sim::Dib picture = bitmap(124);
+    sim::Dib picture = bitmap(IDB_KEY_PICTURE);
     ASSERT_EQ(picture.width, 170);
     ASSERT_EQ(picture.height, 270);
     EXPECT_EQ(picture.bit_count, 24);
@@ -183,7 +185,7 @@ TEST_F(KeyResources, ArrowTipsLandOnTheirButtons) {
 }
 
 TEST_F(KeyResources, ProgramHasItsIcon) {
-    std::vector<uint8_t> group = resource(107, RT_GROUP_ICON);
+    std::vector<uint8_t> group = resource(IDI_DRAVIK, RT_GROUP_ICON);
     ASSERT_GE(group.size(), 6u);
     EXPECT_EQ(group[2] | group[3] << 8, 1) << "an icon";
     EXPECT_GE(group[4] | group[5] << 8, 1) << "at least one image";

@@ -64,8 +64,7 @@ TEST_F(Messages, CreationSendsItsMessagesInOrder) {
         SCOPED_TRACE(c.what);
         if (c.device_only && !wintest::device_only(c.device_only)) continue;
         if (c.documented_only && !wintest::documented_only(c.documented_only)) continue;
-        TearDown();
-        SetUp();
+        start_afresh();
         if (c.handles_activate) on("w", WM_ACTIVATE, [](HWND, WPARAM, LPARAM) { return LRESULT(0); });
         HWND w = create("w", c.style, c.x, c.y, c.width, c.height);
         ASSERT_TRUE(w);
@@ -131,8 +130,7 @@ TEST_F(Messages, DestroyWindowTakesOwnedWindowsFirstAndParentsBeforeChildren) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND other = create("other", WS_VISIBLE | WS_POPUP, 0, 200, 240, 120);
         HWND main = create("main", WS_VISIBLE | WS_POPUP, 0, 26, 240, 200);
         HWND child1 = create("child1", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, main);

@@ -45,8 +45,7 @@ TEST_F(Modal, MessageBoxDisablesItsOwnerAndReturnsTheTappedButton) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("style " + std::to_string(c.style) + ", tapped " + std::to_string(c.tapped));
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();
         then([&] {
             EXPECT_FALSE(IsWindowEnabled(main));
@@ -99,8 +98,7 @@ TEST_F(Modal, MessageBoxAnswersEnterAndEscape) {
         SCOPED_TRACE("style " + std::to_string(c.style) + ", key " + std::to_string(c.key));
         if (c.device_only && !wintest::device_only(c.device_only)) continue;
         if (c.documented_only && !wintest::documented_only(c.documented_only)) continue;
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();
         then_press(c.key);
         if (!c.answer) {
@@ -197,8 +195,7 @@ TEST_F(Modal, DialogInitialisationAndFirstFocus) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();
         DialogTemplateBuilder t(kDialogStyle, 10, 10, 120, 80, TEXT("dlg"));
         t.item(kStatic, WS_VISIBLE, 5, 5, 100, 10, 0xFFFF, TEXT("Label"))
@@ -260,8 +257,7 @@ TEST_F(Modal, DialogAnswersEnterAndEscape) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.documented_only && !wintest::documented_only(c.documented_only)) continue;
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND main = make_main();
         DialogTemplateBuilder t(kDialogStyle, 10, 10, 120, 80, TEXT("dlg"));
         short y = 5;

@@ -78,8 +78,7 @@ TEST_F(Painting, BeginPaintErasesWithTheClassBrush) {
     const Case cases[] = {{TEXT("RedRecorder"), true, false}, {TEXT("Recorder"), false, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(wintest::utf8(c.cls));
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND w = create("w", WS_VISIBLE | WS_POPUP, 20, 60, 100, 80, nullptr, 0, 0, c.cls);
         ASSERT_TRUE(w);
         pump();  // shown and painted a first time
@@ -165,8 +164,7 @@ TEST_F(Painting, ParentEraseLeavesChildControlsAlone) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.device_only && !wintest::device_only(c.device_only)) continue;
-        TearDown();
-        SetUp();
+        start_afresh();
         HWND parent = create_main("parent", TEXT("RedRecorder"), c.style);
         HWND child = create("child", WS_CHILD | WS_VISIBLE, 10, 10, 50, 30, parent, 0, 1, TEXT("BlueRecorder"));
         HWND button =

@@ -2,8 +2,8 @@
 // memory: every pixel they store, read back through the pitches, for the
 // displays the profile can describe.
 //
-// The routines are the program's own, compiled into this test as they are
-// into the program module.
+// The routines are the program's own objects, the same that make the
+// program module.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +15,7 @@
 #include "drivers/gapi.h"
 #include "gdi/screen.h"
 
-#include "tests/pattern_drawing.cpp"
+#include "tests/pattern_drawing.h"
 
 namespace {
 
@@ -209,7 +209,9 @@ TEST_F(PatternDrawing, LeftOverLinesByDepth) {
         SCOPED_TRACE(c.what);
         use_display(c.display);
         FillScreenSolid(2, 3, 10);
-        if (DisplayRecord.cBPP == 8) ASSERT_EQ(pixel8(0, 0), kBefore);
+        if (DisplayRecord.cBPP == 8) {
+            ASSERT_EQ(pixel8(0, 0), kBefore);
+        }
         EXPECT_EQ(DrawColourBars(c.mode), 1);
         EXPECT_TRUE(frame_is(c.expected));
     }

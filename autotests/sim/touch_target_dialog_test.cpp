@@ -3,8 +3,8 @@
 // tolerance, the end codes, and a fresh start at every opening.  The
 // dialog is placed where each case needs its client area.
 //
-// The procedure and DrawTarget are the program's own, compiled into this
-// test as they are into the program module.
+// The procedure and DrawTarget are the program's own objects, the same that
+// make the program module.
 #include "window_test_support.h"
 
 #include <string>
@@ -14,14 +14,15 @@
 #include "gdi/screen.h"
 #include "device/person.h"
 
-#include "tests/draw_target.cpp"
-#include "tests/touch_target_dialog.cpp"
+#include "tests/touch_target_dialog.h"
 
 namespace {
 
 using wintest::DialogTemplateBuilder;
 
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+// A command that no control of the dialog sends.
+constexpr WORD kNoControlOfTheDialog = 1001;
 
 struct Target {
     int x, y;
@@ -129,8 +130,7 @@ TEST_F(TouchTargetDialogTest, TapsWithinTenPixelsHitAndElevenMiss) {
         for (int off_target = 0; off_target < 4; ++off_target) {
             SCOPED_TRACE("offset " + std::to_string(o.dx) + "," + std::to_string(o.dy) + " at target " +
                          std::to_string(off_target + 1));
-            TearDown();
-            SetUp();
+            start_afresh();
             then_place(0, 0, 240, 320);
             for (int k = 0; k < 4; ++k) {
                 Target t = kTargets240x320[k];
@@ -172,8 +172,7 @@ TEST_F(TouchTargetDialogTest, ReleaseLeftOfTheClientAreaMisses) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        start_afresh();
         then_place(100, 100, 36, 40);
         then_tap_client(30, 15);
         then_tap_client(30, 10);
@@ -194,8 +193,7 @@ TEST_F(TouchTargetDialogTest, ReleaseLeftOfTheClientAreaMisses) {
 TEST_F(TouchTargetDialogTest, DoneEndsWithOneAtAnyStep) {
     for (int taps = 0; taps < 4; ++taps) {
         SCOPED_TRACE(std::to_string(taps) + " taps, all hits, then Done");
-        TearDown();
-        SetUp();
+        start_afresh();
         then_place(0, 0, 240, 320);
         for (int k = 0; k < taps; ++k) then_tap_client(kTargets240x320[k].x, kTargets240x320[k].y);
         then([] { PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(IDOK, 0), 0); });
@@ -203,11 +201,10 @@ TEST_F(TouchTargetDialogTest, DoneEndsWithOneAtAnyStep) {
         expect_every_step_used();
     }
 
-    TearDown();
-    SetUp();
+    start_afresh();
     then_place(0, 0, 240, 320);
     then_press(VK_ESCAPE);  // IDCANCEL
-    then([] { PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0); });
+    then([] { PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(kNoControlOfTheDialog, BN_CLICKED), 0); });
     for (int k = 0; k < 4; ++k) {
         then_expect_target(k, kTargets240x320[k]);
         then_tap_client(kTargets240x320[k].x, kTargets240x320[k].y);
@@ -215,8 +212,7 @@ TEST_F(TouchTargetDialogTest, DoneEndsWithOneAtAnyStep) {
     EXPECT_EQ(open_dialog(), TOUCH_TARGET_ALL_HIT);
     expect_every_step_used();
 
-    TearDown();
-    SetUp();
+    start_afresh();
     then_place(0, 0, 240, 320);
     then_tap_client(30, 15);
     then_press(VK_RETURN);

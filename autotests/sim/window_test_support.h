@@ -156,6 +156,13 @@ public:
 protected:
     void SetUp() override;
     void TearDown() override;
+    // What happens between two tests, inside one: this case's device (or
+    // desktop) goes and a fresh one starts, with no windows, handlers or
+    // steps left over.  For tables whose cases each need a clean start.
+    void start_afresh() {
+        TearDown();
+        SetUp();
+    }
 
     // A window of a recording class; its title is its name in the log.
     // Classes: "Recorder" (no background brush), "RedRecorder",
