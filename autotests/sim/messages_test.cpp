@@ -194,8 +194,8 @@ TEST_F(Messages, PostQuitMessageEndsGetMessageWithItsCode) {
     EXPECT_FALSE(GetMessageW(&m, nullptr, 0, 0));
     EXPECT_EQ(m.message, UINT(WM_QUIT));
     EXPECT_EQ(m.wParam, 7u);
-    // The quit is delivered once.
-    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    // The quit is delivered once (whatever else the system still has queued).
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) EXPECT_NE(m.message, UINT(WM_QUIT));
 }
 
 TEST_F(Messages, SendMessageRunsTheProcedureBeforeReturning) {
