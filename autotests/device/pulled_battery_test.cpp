@@ -45,6 +45,9 @@ struct RunKind {
     std::string script;
 };
 
+// How a run kind shows in test listings: by its name.
+void PrintTo(const RunKind& kind, std::ostream* os) { *os << kind.name; }
+
 const RunKind kRuns[] = {
     {"ResetRunFileTestAndLog",
      // Read/Write files alone, with the automatic reset: the resume record
