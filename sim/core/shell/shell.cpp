@@ -16,7 +16,6 @@ namespace {
 constexpr COLORREF kBarColour = RGB(0, 51, 153);
 constexpr COLORREF kMenuBarColour = RGB(214, 223, 247);
 const Rect kOkButton{204, 4, 236, 22};
-const Rect kStartIcon{2, 3, 24, 23};
 const Rect kSipButton{104, kScreenHeight - kMenuBarHeight, 136, kScreenHeight};
 
 struct Shell {
