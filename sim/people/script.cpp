@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <windows.h>
+
 #include "files/host_file.h"
 
 #include "gdi/framebuffer.h"
@@ -148,7 +150,7 @@ bool parse_press(const std::vector<Word>& args, ScriptAction* a, std::string* wh
 
 bool parse_answer(const std::vector<Word>& args, ScriptAction* a, std::string* why) {
     const std::string& w = args[0].text;
-    if (!args[0].quoted && (w == "ok" || w == "cancel" || w == "yes" || w == "no")) {
+    if (!args[0].quoted && answer_id(w) != 0) {
         a->word = w;
         return true;
     }
@@ -465,6 +467,28 @@ bool load_expected_pictures(Script* script, std::string* error) {
         a.picture = std::move(pixels);
     }
     return true;
+}
+
+namespace {
+
+struct AnswerButton {
+    int id;
+    const char* word;
+};
+const AnswerButton kAnswerButtons[] = {{IDOK, "ok"}, {IDCANCEL, "cancel"}, {IDYES, "yes"}, {IDNO, "no"}};
+
+}  // namespace
+
+const char* answer_word(int id) {
+    for (const AnswerButton& b : kAnswerButtons)
+        if (b.id == id) return b.word;
+    return nullptr;
+}
+
+int answer_id(const std::string& word) {
+    for (const AnswerButton& b : kAnswerButtons)
+        if (word == b.word) return b.id;
+    return 0;
 }
 
 const char* script_action_name(ScriptAction::Kind kind) {

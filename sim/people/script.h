@@ -102,6 +102,13 @@ bool parse_script_text(const std::string& text, const std::string& path, Script*
 // one-line error (naming "script" and the line).
 std::string check_script_text(const std::string& bytes);
 
+// A message box's button as `answer` names it: IDOK "ok", IDCANCEL
+// "cancel", IDYES "yes", IDNO "no"; null for any other id.
+const char* answer_word(int id);
+
+// The button id an `answer` word names; 0 for a word that names none.
+int answer_id(const std::string& word);
+
 // The action's word as written in scripts ("tap", "caption-ok", ...).
 const char* script_action_name(ScriptAction::Kind kind);
 

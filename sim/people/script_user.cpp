@@ -73,15 +73,6 @@ Window* find_program_control(const ScriptAction& a) {
     return nullptr;
 }
 
-const char* answer_word(int id) {
-    switch (id) {
-        case IDOK: return "ok";
-        case IDCANCEL: return "cancel";
-        case IDYES: return "yes";
-        case IDNO: return "no";
-        default: return nullptr;
-    }
-}
 
 class ScriptUser : public Person {
 public:
@@ -197,7 +188,7 @@ private:
                 log_event("input", in);
                 Window* box = front_message_box();
                 if (!box) fail(a, "no message box is open");
-                int id = a.word == "ok" ? IDOK : a.word == "cancel" ? IDCANCEL : a.word == "yes" ? IDYES : IDNO;
+                int id = answer_id(a.word);
                 Window* button = find_child_by_id(box, id);
                 if (!button) fail(a, "the message box has no \"" + a.word + "\" button");
                 // What the action button would answer: the box's default button.

@@ -87,11 +87,6 @@ std::string tap_line(int x, int y) {
 // buttons, the pad and its action button.
 const int kButtons[] = {193, 194, 195, 196, 192, 198, 199, 200, 201, 37, 38, 39, 40, 13};
 
-struct Answer {
-    int id;
-    const char* word;
-};
-const Answer kAnswers[] = {{1, "ok"}, {2, "cancel"}, {6, "yes"}, {7, "no"}};
 
 // ---------------------------------------------------------------- the rows
 
@@ -137,14 +132,14 @@ std::string press_button(StressChooser& r) {
 std::string answer_box(StressChooser& r) {
     Window* box = front_message_box();
     std::vector<const char*> words;
-    for (const Answer& a : kAnswers) {
-        Window* button = find_child_by_id(box, a.id);
-        if (!button || !is_visible(button)) continue;
+    for (Window* button : box->children) {
+        const char* word = answer_word(button->control_id);
+        if (button->destroyed || !word || !is_visible(button)) continue;
         Rect b = screen_rect(button);
         bool nothing = false;
         if (tap_lands_elsewhere(button, {b.left + b.width() / 2, b.top + b.height() / 2}, &nothing) || nothing)
             continue;
-        words.push_back(a.word);
+        words.push_back(word);
     }
     if (words.empty()) return "press 13";
     return std::string("answer ") + words[size_t(r.below(words.size()))];

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include <png.h>
+#include "device/png.h"
 
 namespace sim {
 
@@ -121,18 +121,7 @@ bool Picture::write_png(const std::string& path, std::string* error) const {
         rgb_bytes[i * 3 + 1] = uint8_t(pixels_[i] >> 8);
         rgb_bytes[i * 3 + 2] = uint8_t(pixels_[i]);
     }
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(width_);
-    image.height = png_uint_32(height_);
-    image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, rgb_bytes.data(), width_ * 3, nullptr)) {
-        if (error) *error = "cannot write " + path + ": " + image.message;
-        png_image_free(&image);
-        return false;
-    }
-    return true;
+    return sim::write_rgb_png(path, width_, height_, rgb_bytes, error);
 }
 
 }  // namespace sim

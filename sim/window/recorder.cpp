@@ -13,6 +13,7 @@
 #include "device/journal.h"
 #include "device/png.h"
 #include "gdi/screen.h"
+#include "people/script.h"
 #include "user/window.h"
 
 namespace sim {
@@ -22,15 +23,6 @@ namespace {
 // The longest wait a script line holds.
 const uint64_t kLongestWait = 86400000;
 
-const char* answer_of(int id) {
-    switch (id) {
-        case IDOK: return "ok";
-        case IDCANCEL: return "cancel";
-        case IDYES: return "yes";
-        case IDNO: return "no";
-        default: return nullptr;
-    }
-}
 
 // The button of a message box under screen pixel (x, y), if any.
 Window* message_box_button_at(int x, int y) {
@@ -100,7 +92,7 @@ void Recorder::stylus_down(int x, int y) {
     // A tap on a message box's button is an answer to it; a replay then
     // answers the box that is open, wherever its button is.
     Window* b = message_box_button_at(x, y);
-    answer_ = b ? answer_of(b->control_id) : nullptr;
+    answer_ = b ? answer_word(b->control_id) : nullptr;
     down_button_ = b && answer_ ? b->handle : 0;
 }
 

@@ -33,6 +33,11 @@ bool write_png(const Framebuffer& fb, const std::string& path, int scale, std::s
         uint8_t* out = rgb.data() + size_t(y) * size_t(width) * 3;
         for (int x = 0; x < width; ++x, out += 3) rgb565_to_rgb(fb.pixels[y / scale][x / scale], out[0], out[1], out[2]);
     }
+    return write_rgb_png(path, width, height, rgb, error);
+}
+
+bool write_rgb_png(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
+                   std::string* error) {
     // The name as given, whole: no NUL or control character cuts it short,
     // and a symbolic link in its place is not followed.
     if (has_control_character(path)) {

@@ -14,6 +14,12 @@ namespace sim {
 // scale x scale times.  Returns false (and says why in *error) on failure.
 bool write_png(const Framebuffer& fb, const std::string& path, int scale, std::string* error);
 
+// Writes width x height pixels of 8-bit RGB, top row first, 3 bytes a
+// pixel.  The name is taken whole (one with a control character is
+// refused) and a symbolic link in its place is not followed.
+bool write_rgb_png(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
+                   std::string* error);
+
 // Reads any PNG as 8-bit RGB, top row first, 3 bytes a pixel (alpha, if
 // any, is composited over black).  False (and why in *error) on failure.
 bool read_png(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb, std::string* error);
