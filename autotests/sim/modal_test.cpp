@@ -244,13 +244,10 @@ TEST_F(Modal, DialogAnswersEnterAndEscape) {
     const DWORD check = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
     const DWORD push = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
     const DWORD def = WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
-    // A push button that has the focus is the default one while it has it.
-    const char* const kFocusedDefault =
-        "https://learn.microsoft.com/en-us/windows/win32/dlgbox/dlgbox-programming-considerations";
     const Case cases[] = {
         {"Enter: the default button", {{check, 10}, {push, 8}, {def, 7}}, VK_RETURN, 7},
         {"Enter without a default button: IDOK", {{check, 10}, {push, 8}}, VK_RETURN, IDOK},
-        {"Enter on a focused push button: that button", {{push, 100}, {def, 7}}, VK_RETURN, 100, kFocusedDefault},
+        {"Enter on a focused push button: that button", {{push, 100}, {def, 7}}, VK_RETURN, 100, wintest::kFocusedDefault},
         {"Escape: IDCANCEL", {{check, 10}, {def, 7}, {push, IDCANCEL}}, VK_ESCAPE, IDCANCEL},
         {"Escape without a Cancel button: IDCANCEL", {{check, 10}, {def, 7}}, VK_ESCAPE, IDCANCEL},
     };

@@ -9,6 +9,12 @@ WindowTest* WindowTest::current_ = nullptr;
 
 const char* const kZOrder = "https://techshelps.github.io/Win32/html/2jn_ogc.htm";
 const char* const kShellBars = "https://static.codeproject.com/Articles/394120/Windows-Mobile-Kiosk-Mode-Series-Part-2";
+const char* const kEnableWindow = "https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-enablewindow";
+const char* const kForegroundLowBit =
+    "https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ms940024(v=msdn.10)";
+const char* const kFocusedDefault =
+    "https://learn.microsoft.com/en-us/windows/win32/dlgbox/dlgbox-programming-considerations";
+const char* const kDirectionKeys = "https://techshelps.github.io/Win32/html/fguhcd.htm";
 
 std::string utf8(const WCHAR* s) {
     std::string out;

@@ -36,6 +36,11 @@ extern const bool kOnDevice;
 // Tests that call the device's own interfaces (the shell's aygshell
 // functions, the hot keys it holds) exist only in the device's build.
 #ifdef _WIN32
+// A dialog procedure's result: the 64-bit headers name only the pointer-
+// sized slot, which starts at the same offset.
+#ifndef DWL_MSGRESULT
+#define DWL_MSGRESULT DWLP_MSGRESULT
+#endif
 #define WINTEST_DEVICE_API 0
 #else
 #define WINTEST_DEVICE_API 1
@@ -63,6 +68,18 @@ bool documented_only(const char* source);
 // the top of its band, and a window made (or no longer) topmost takes its
 // owned windows with it.
 extern const char* const kZOrder;
+
+// A window must be enabled before it can be activated.
+extern const char* const kEnableWindow;
+
+// The device's SetForegroundWindow: a handle with its lowest bit set
+// reactivates the last active window the window owns.
+extern const char* const kForegroundLowBit;
+
+// The dialog manager: a push button that has the focus is the default one
+// while it has it; the direction keys pass over static controls.
+extern const char* const kFocusedDefault;
+extern const char* const kDirectionKeys;
 
 // One message as a recording procedure saw it.
 struct Logged {
