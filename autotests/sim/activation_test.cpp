@@ -68,14 +68,8 @@ TEST_F(Activation, DisabledWindowIsNeverActivated) {
         DialogTemplateBuilder t(WS_POPUP | DS_MODALFRAME | DS_SETFONT, 0, 0, 120, 60, TEXT("dlg"));
         t.item(0x80, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 5, 5, 40, 14, IDOK, TEXT("OK"));
         HWND dlg = nullptr, other = nullptr;
-        on("dlg", WM_INITDIALOG, [&](HWND h, WPARAM, LPARAM) {
-            dlg = h;
-            return LRESULT(TRUE);
-        });
-        on("dlg", WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
-            EndDialog(h, LOWORD(wp));
-            return LRESULT(TRUE);
-        });
+        keep_handle("dlg", &dlg);
+        end_on_command("dlg");
         then([&] {
             // Another program's window comes in front and is active.
             other = create("other", WS_POPUP | WS_VISIBLE, 0, 26, 240, 60);

@@ -100,14 +100,8 @@ TEST_F(DialogKeys, KeysMoveTheFocusOrPressAButton) {
         DialogTemplateBuilder t(kDialogStyle, 5, 5, 120, 90, TEXT("dlg"));
         build(t);
         HWND dlg = nullptr;
-        on("dlg", WM_INITDIALOG, [&](HWND h, WPARAM, LPARAM) {
-            dlg = h;
-            return LRESULT(TRUE);
-        });
-        on("dlg", WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
-            EndDialog(h, LOWORD(wp));
-            return LRESULT(TRUE);
-        });
+        keep_handle("dlg", &dlg);
+        end_on_command("dlg");
         if (c.defid)
             on("dlg", DM_GETDEFID, [&](HWND h, WPARAM, LPARAM) {
                 SetWindowLongW(h, DWL_MSGRESULT, MAKELONG(c.defid, DC_HASDEFID));
@@ -166,10 +160,7 @@ TEST_F(DialogKeys, ControlsAskingForKeysGetThem) {
             SetFocus(pad);
             return LRESULT(FALSE);
         });
-        on("dlg", WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
-            EndDialog(h, LOWORD(wp));
-            return LRESULT(TRUE);
-        });
+        end_on_command("dlg");
         on("pad", WM_GETDLGCODE, [&](HWND, WPARAM, LPARAM) { return c.code; });
         then([&] {
             ASSERT_EQ(GetFocus(), pad);
@@ -202,14 +193,8 @@ TEST_F(DialogKeys, FocusedPushButtonShowsADottedFrame) {
     DialogTemplateBuilder t(kDialogStyle, 5, 5, 120, 90, TEXT("dlg"));
     t.item(kButton, kPush, 5, 5, 50, 14, 100, TEXT("A")).item(kButton, kPush, 60, 5, 50, 14, 101, TEXT("B"));
     HWND dlg = nullptr;
-    on("dlg", WM_INITDIALOG, [&](HWND h, WPARAM, LPARAM) {
-        dlg = h;
-        return LRESULT(TRUE);
-    });
-    on("dlg", WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
-        EndDialog(h, LOWORD(wp));
-        return LRESULT(TRUE);
-    });
+    keep_handle("dlg", &dlg);
+    end_on_command("dlg");
     // Down the button's left side, 3 pixels in from its edge: the dots
     // (pixels unlike the face two pixels further in) and the face pixels.
     auto dots = [&](int id) {

@@ -23,13 +23,6 @@ protected:
         take_paints();
         return main;
     }
-    // Ends the dialog with the id of every command it gets.
-    void end_on_command(const char* dialog) {
-        on(dialog, WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
-            EndDialog(h, LOWORD(wp));
-            return LRESULT(TRUE);
-        });
-    }
 };
 
 // ------------------------------------------------------------ message boxes

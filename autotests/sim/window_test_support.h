@@ -195,6 +195,21 @@ protected:
     // What a window (or dialog) of this name does with a message instead of
     // the default procedure.  For dialogs the result is the BOOL returned.
     void on(const std::string& name, UINT msg, Handler h) { handlers_[{name, msg}] = std::move(h); }
+    // The dialog of this name keeps its handle in *dialog when it starts and
+    // gives the first focus to its first tab stop.
+    void keep_handle(const char* name, HWND* dialog) {
+        on(name, WM_INITDIALOG, [dialog](HWND h, WPARAM, LPARAM) {
+            *dialog = h;
+            return LRESULT(TRUE);
+        });
+    }
+    // The dialog of this name ends with the id of every command it gets.
+    void end_on_command(const char* name) {
+        on(name, WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
+            EndDialog(h, LOWORD(wp));
+            return LRESULT(TRUE);
+        });
+    }
 
     // The log, from the last take() on.
     std::vector<Logged> take();
