@@ -93,6 +93,28 @@ TEST_F(SoundRun, AnswerDecidesAndTheAudioFlagIsRaisedThenLowered) {
     }
 }
 
+// Dravik started again while the question is open (the second copy brings
+// the first forward and ends): the question, not its disabled owner, comes
+// forward and is active, so it can be answered and the program runs on,
+// with the result kept.
+TEST_F(SoundRun, StartedAgainWhileTheQuestionIsOpenTheQuestionComesForward) {
+    boot(sound_only() + "wait 1000\nlaunch\nwait 100\nanswer ok\nwait 100\n" + kFinishWithLog);
+    JournalLog log = journal();
+    JournalLog run = from_step(log, start_line());
+    EXPECT_TRUE(run.in_order({
+        {"msgbox", sound_question()},
+        {"launch", json::object()},
+        {"msgbox_result", {{"result", 1}}},  // IDOK
+        {"dialog", {{"op", "end"}, {"template", IDD_SCREEN_RESTORE}}},
+    })) << run.dump();
+    EXPECT_EQ(run.count("msgbox_result"), 2) << "the question and the log question";
+    EXPECT_EQ(run.count("window", {{"op", "destroy"}, {"title", "Dravik"}}), 0) << "the program was closed";
+    EXPECT_EQ(status_word(log, kSoundRow), "PASS");
+    auto saved = store_file(runpath::kLogPath);
+    ASSERT_TRUE(saved.has_value()) << "the program ended before Finish";
+    EXPECT_NE(saved->find(log_line("Sound", "PASS")), std::string::npos) << *saved;
+}
+
 // A registry that refuses the flag shows the error box (no owner, no
 // caption, OK) before the question and again after it; the answer still
 // decides.  Read-only: the key cannot even be made.  A refused value: the

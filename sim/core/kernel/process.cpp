@@ -82,7 +82,13 @@ void register_resources(HMODULE h, void* dl) {
 }
 
 // Loads a private copy of a module file, so its globals start afresh.
-void* load_fresh_copy(const std::string& path) {
+// The copy is opened by its descriptor's name, /proc/self/fd/N, and the
+// loader takes a name it has already loaded for that module: the descriptor
+// stays open while the copy is loaded (*fd; closed after dlclose), so that
+// a program started while another copy runs gets a name, and globals, of
+// its own.
+void* load_fresh_copy(const std::string& path, int* fd_out) {
+    *fd_out = -1;
     std::ifstream in(path, std::ios::binary);
     if (!in) return nullptr;
     std::stringstream ss;
@@ -101,8 +107,12 @@ void* load_fresh_copy(const std::string& path) {
     }
     std::string fd_path = "/proc/self/fd/" + std::to_string(fd);
     void* dl = dlopen(fd_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!dl) log_event("debug", {{"text", std::string("module load failed: ") + dlerror()}});
-    ::close(fd);
+    if (!dl) {
+        log_event("debug", {{"text", std::string("module load failed: ") + dlerror()}});
+        ::close(fd);
+        return nullptr;
+    }
+    *fd_out = fd;
     return dl;
 }
 
@@ -154,11 +164,13 @@ bool run_program(const std::u16string& device_path, const std::u16string& comman
         if (exit_code) *exit_code = 0;
         return true;
     }
-    void* dl = load_fresh_copy(modules_dir() + "/" + entry->module_file);
+    int copy_fd = -1;
+    void* dl = load_fresh_copy(modules_dir() + "/" + entry->module_file, &copy_fd);
     auto* entry_point = dl ? reinterpret_cast<int (*)(HINSTANCE, HINSTANCE, LPWSTR, int)>(dlsym(dl, "WinMain"))
                            : nullptr;
     if (!entry_point) {
         if (dl) dlclose(dl);
+        if (copy_fd >= 0) ::close(copy_fd);
         log_event("exit", {{"exe", exe}, {"code", -1}});
         return false;
     }
@@ -177,6 +189,7 @@ bool run_program(const std::u16string& device_path, const std::u16string& comman
         unregister_module_resources(inst);
         mods().loaded.erase(reinterpret_cast<uintptr_t>(inst));
         dlclose(dl);
+        ::close(copy_fd);
     };
     std::u16string cmd = command_line;
     int code;
