@@ -185,7 +185,7 @@ TEST_F(DialogKeys, ControlsAskingForKeysGetThem) {
 }
 
 // The focused push button shows the focus as DrawFocusRect draws it: a
-// dotted frame inside its edge, every other pixel the face's inverse.  It
+// dotted frame inside its edge, every other pixel unlike the face.  It
 // moves with the focus.  (The keys come first: the desktop hides the focus
 // until the keyboard is used.)
 TEST_F(DialogKeys, FocusedPushButtonShowsADottedFrame) {

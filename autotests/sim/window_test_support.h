@@ -33,14 +33,15 @@ wstring wide(const std::string& s);
 // True in the build for the simulated device.
 extern const bool kOnDevice;
 
+// A dialog procedure's result: the 64-bit Windows headers name only the
+// pointer-sized slot, which starts at the same offset.
+#if defined(_WIN32) && !defined(DWL_MSGRESULT)
+#define DWL_MSGRESULT DWLP_MSGRESULT
+#endif
+
 // Tests that call the device's own interfaces (the shell's aygshell
 // functions, the hot keys it holds) exist only in the device's build.
 #ifdef _WIN32
-// A dialog procedure's result: the 64-bit headers name only the pointer-
-// sized slot, which starts at the same offset.
-#ifndef DWL_MSGRESULT
-#define DWL_MSGRESULT DWLP_MSGRESULT
-#endif
 #define WINTEST_DEVICE_API 0
 #else
 #define WINTEST_DEVICE_API 1

@@ -73,7 +73,6 @@ Window* find_program_control(const ScriptAction& a) {
     return nullptr;
 }
 
-
 class ScriptUser : public Person {
 public:
     ScriptUser(const RunOptions& o, MoreActions more)

@@ -87,7 +87,6 @@ std::string tap_line(int x, int y) {
 // buttons, the pad and its action button.
 const int kButtons[] = {193, 194, 195, 196, 192, 198, 199, 200, 201, 37, 38, 39, 40, 13};
 
-
 // ---------------------------------------------------------------- the rows
 
 bool always() { return true; }

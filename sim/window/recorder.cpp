@@ -23,7 +23,6 @@ namespace {
 // The longest wait a script line holds.
 const uint64_t kLongestWait = 86400000;
 
-
 // The button of a message box under screen pixel (x, y), if any.
 Window* message_box_button_at(int x, int y) {
     Window* w = window_at(x, y);
