@@ -32,11 +32,13 @@ static LRESULT OnHelp() {
     return 0;
 }
 
-// Leaves without asking: the hot keys and the key test flag go back, the
-// fonts and the menu bar are released, and the window goes.
+// Leaves without asking: the hot keys, the key test flag and the audio
+// driver's flag go back, the fonts and the menu bar are released, and the
+// window goes.
 static LRESULT OnClose(HWND window) {
     ReleaseKeyTestHotKeys(window);
     WriteKeyTestFlag(KEY_TEST_FLAG_VALUE, 0);
+    LowerAudioFlagOnLeaving();
     DeleteUiFonts();
     DestroyWindow(g_hMenuBar);
     g_hMenuBar = NULL;

@@ -2,6 +2,7 @@
 
 #include "app/catalogue/run_state.h"
 #include "app/catalogue/string_table.h"
+#include "app/program_handles.h"
 #include "app/result_log.h"
 #include "app/resume_record.h"
 #include "app/run_dialog.h"
@@ -49,11 +50,21 @@ void RunNextPath(HWND mainWindow) {
     // program here; when the request fails the run goes on at once.
     if (RunChoice.autoReset) {
         SaveResumeRecord();
+        if (UserHasLeft()) return;
         CreateStartupShortcut();
         SoftReset();
+        // Only a refused reset comes back here.  The run happens now, so
+        // nothing made for the resume may stay behind: the shortcut would
+        // start the program at every power-on, and "Reboot" would run this
+        // selection again at the next start.
+        DeleteStartupShortcut();
+        if (UserHasLeft()) return;
+        ClearRestartFlag();
+        if (UserHasLeft()) return;
     }
 
     TestSequence(mainWindow);
+    if (UserHasLeft()) return;
     SetWindowTextW(g_hNextFinishButton, g_szFinish);
 }
 

@@ -3,3 +3,5 @@
 HINSTANCE g_hInstance = NULL;
 HWND g_hMainWindow = NULL;
 HWND g_hMenuBar = NULL;
+
+BOOL UserHasLeft() { return !IsWindow(g_hMainWindow); }

@@ -1,6 +1,7 @@
 #include "app/resume_record.h"
 
 #include "app/catalogue/run_state.h"
+#include "app/program_handles.h"
 #include "tests/registry_dword.h"
 
 struct ResumeValue {
@@ -41,8 +42,15 @@ BOOL SaveResumeRecord() {
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, RESUME_RECORD_KEY, 0, NULL, 0, 0, NULL, &key, &disposition) == ERROR_SUCCESS;
 
     BOOL allWritten = WriteResumeValue(keyOpen, key, kRebootValue, 1);
-    for (int i = 0; i < TestCount; ++i)
+    for (int i = 0; i < TestCount; ++i) {
+        // A failure's box has no owner; a user who left the program from
+        // behind it ended the run, and nothing more is stored for it.
+        if (UserHasLeft()) {
+            allWritten = FALSE;
+            break;
+        }
         if (!WriteResumeValue(keyOpen, key, kTestValues[i], SelectionFlags[i] ? 1 : 0)) allWritten = FALSE;
+    }
 
     if (keyOpen) RegCloseKey(key);
     return allWritten;

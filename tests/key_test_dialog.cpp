@@ -48,6 +48,9 @@ static void ShowPlainMessage(LPCWSTR text) { MessageBoxW(NULL, text, NULL, MB_OK
 // found), then registered for `window`.
 static void TakeKeyTestHotKeys(HWND window) {
     for (int i = 0; i < KEY_TEST_HOT_KEY_COUNT; ++i) {
+        // A failure's box has no owner: once the user has left the program
+        // from behind it, no button is taken from the shell any more.
+        if (UserHasLeft()) return;
         UINT key = KeyTestHotKeys[i];
         if (g_pfnUnregisterFunc1 != NULL) g_pfnUnregisterFunc1(KEY_TEST_HOT_KEY_MODIFIER, key);
         if (!RegisterHotKey(window, (int)key, KEY_TEST_HOT_KEY_MODIFIER, key))
@@ -73,6 +76,9 @@ static BOOL OnInitDialog(HWND dialog) {
 
     g_hCoreDll = LoadLibraryW(TEXT("coredll.dll"));
     if (g_hCoreDll == NULL) ShowPlainMessage(TEXT("coredll is not loaded"));
+    // The plain messages have no owner; a user who left the program from
+    // behind one ended the run: the test takes nothing more.
+    if (UserHasLeft()) return TRUE;
 
     WriteKeyTestFlag(KEY_TEST_FLAG_VALUE, 1);
 
@@ -82,10 +88,12 @@ static BOOL OnInitDialog(HWND dialog) {
         g_pfnUnregisterFunc1 = reinterpret_cast<UnregisterFunc1Proc>(
             reinterpret_cast<UntypedProc>(GetProcAddressW(g_hCoreDll, TEXT("UnregisterFunc1"))));
     if (g_pfnUnregisterFunc1 == NULL) ShowPlainMessage(TEXT("UnregisterFunc1 is not called"));
+    if (UserHasLeft()) return TRUE;
 
     SendMessageW(GetDlgItem(dialog, IDCANCEL), WM_SETFONT, (WPARAM)UiFonts.bold, TRUE);
 
     TakeKeyTestHotKeys(g_hKeyCatcher);
+    if (UserHasLeft()) return TRUE;
 
     KeyCaptureArmed = FALSE;
     KeyPromptShown = FALSE;

@@ -4,6 +4,7 @@
 
 #include "app/catalogue/run_state.h"
 #include "app/catalogue/string_table.h"
+#include "app/program_handles.h"
 #include "device/device_utility.h"
 #include "tests/led_register_block.h"
 
@@ -57,6 +58,9 @@ void RunLedTest(HWND mainWindow) {
     int radio = 0;
     g_hLedTestLibrary = LoadDeviceUtility(mainWindow);
     QueryBlueToothRadio(g_hLedTestLibrary, &radio);
+    // The radio's message has no owner: a user who left the program from
+    // behind it ended the run, and no LED is lit for nobody.
+    if (UserHasLeft()) return;
 
     for (int led = 0; led < count; ++led) {
         SetLed(&settings, led, LED_ON);

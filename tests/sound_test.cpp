@@ -3,6 +3,7 @@
 #include "app/catalogue/run_state.h"
 #include "app/catalogue/string_table.h"
 #include "app/device_path.h"
+#include "app/program_handles.h"
 #include "tests/registry_dword.h"
 
 static const WCHAR AudioFlagKey[] = TEXT("SYSTEM\\CurrentControlSet\\AdvancedCPL");
@@ -28,6 +29,12 @@ void SoundTest(HWND mainWindow) {
 
     WriteAudioFlag(1);
     PulseAudioEvent(audioEvent);
+    // The write's error box has no owner: a user who left the program from
+    // behind it ended the run (leaving lowers the flag), so nothing is asked.
+    if (UserHasLeft()) {
+        if (audioEvent) CloseHandle(audioEvent);
+        return;
+    }
 
     // Each tick reaches the main window through the question's own message
     // loop and plays the sound there (OnSoundTimer).
@@ -50,3 +57,5 @@ LRESULT OnSoundTimer() {
     PlaySoundW(BuildDevicePath(path, g_szWindowsFolder, AlarmSoundName), NULL, SND_NODEFAULT);
     return 0;
 }
+
+void LowerAudioFlagOnLeaving() { WriteRegistryDword(HKEY_LOCAL_MACHINE, AudioFlagKey, AudioFlagValue, 0); }

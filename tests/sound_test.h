@@ -20,3 +20,8 @@ void SoundTest(HWND mainWindow);
 // sound once, synchronously, with no default sound in its place when the
 // file cannot be played.  Returns the message's result, 0.
 LRESULT OnSoundTimer();
+
+// Lowers the audio driver's flag without a word, when the user leaves the
+// program: a flag that a pulled battery left raised during the question
+// must not outlive the program.
+void LowerAudioFlagOnLeaving();

@@ -1,6 +1,7 @@
 #include "tests/test_sequence.h"
 
 #include "app/catalogue/run_state.h"
+#include "app/program_handles.h"
 #include "app/selection_panel.h"
 #include "tests/key_test_dialog.h"
 #include "tests/screen_pattern_test.h"
@@ -45,7 +46,7 @@ static void IrTurn(HWND mainWindow) { IrPortTest(); }
 // the release of the utility library it loaded.
 static void LedTurn(HWND mainWindow) {
     RunLedTest(mainWindow);
-    RestoreScreenAfterTest(mainWindow);
+    if (!UserHasLeft()) RestoreScreenAfterTest(mainWindow);
     ReleaseLedTestLibrary();
 }
 
@@ -56,16 +57,21 @@ static void LedTurn(HWND mainWindow) {
 // result itself when it ends.
 static void KeyTurn(HWND mainWindow) { ShowKeyTestDialog(); }
 
+// A test has its turn when it is selected and the user is still in the
+// program: one who left from behind a box without owner ended the run.
+static BOOL TurnDue(TestId test) { return SelectionFlags[test] && !UserHasLeft(); }
+
 void TestSequence(HWND mainWindow) {
     EnableWindow(g_hNextFinishButton, FALSE);
 
-    if (SelectionFlags[TestSound]) SoundTurn(mainWindow);
-    if (SelectionFlags[TestCalibration]) CalibrationTurn(mainWindow);
-    if (SelectionFlags[TestPattern]) PatternTurn(mainWindow);
-    if (SelectionFlags[TestFile]) FileTurn(mainWindow);
-    if (SelectionFlags[TestIr]) IrTurn(mainWindow);
-    if (SelectionFlags[TestLed]) LedTurn(mainWindow);
-    if (SelectionFlags[TestKey]) KeyTurn(mainWindow);
+    if (TurnDue(TestSound)) SoundTurn(mainWindow);
+    if (TurnDue(TestCalibration)) CalibrationTurn(mainWindow);
+    if (TurnDue(TestPattern)) PatternTurn(mainWindow);
+    if (TurnDue(TestFile)) FileTurn(mainWindow);
+    if (TurnDue(TestIr)) IrTurn(mainWindow);
+    if (TurnDue(TestLed)) LedTurn(mainWindow);
+    if (TurnDue(TestKey)) KeyTurn(mainWindow);
+    if (UserHasLeft()) return;
 
     // Whether or not any test ran: wipe the screen, give the button back,
     // bring the shell's bars back and let everything repaint.

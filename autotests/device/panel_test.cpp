@@ -19,6 +19,7 @@ using devtest::SimRun;
 const char* const kProgram = "\\Windows\\Dravik.exe";
 const char* const kResumeKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK";
 const char* const kTestKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TESTKEY";
+const char* const kAudioFlagKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\AdvancedCPL";
 const char* const kKeyFlagFailure = "Write registry failed(Backlight Sensor!\r\n";
 
 // The check boxes in panel order.
@@ -245,6 +246,7 @@ TEST_F(Panel, CaptionOkClearsTheRestartFlagAndClosesTheProgram) {
     for (auto& p : released_hot_keys()) expected.push_back(p);
     for (EventPattern p : std::vector<EventPattern>{
              {"reg_write", {{"key", kTestKey}, {"name", "KEY"}, {"type", "REG_DWORD"}, {"data", 0}, {"ok", true}}},
+             {"reg_write", {{"key", kAudioFlagKey}, {"name", "Dravik"}, {"type", "REG_DWORD"}, {"data", 0}, {"ok", true}}},
              {"window", {{"op", "destroy"}, {"class", "menu_worker"}}},
              {"window", {{"op", "destroy"}, {"class", "Dravik"}}},
              {"exit", {{"exe", kProgram}, {"code", 0}}}})
@@ -252,13 +254,14 @@ TEST_F(Panel, CaptionOkClearsTheRestartFlagAndClosesTheProgram) {
     EXPECT_TRUE(log.in_order(expected));
 
     EXPECT_EQ(log.count("hotkey"), 9) << "197 is not among the keys";
-    EXPECT_EQ(log.count("reg_write"), 2) << log.dump();
+    EXPECT_EQ(log.count("reg_write"), 3) << log.dump();
     EXPECT_EQ(log.count("msgbox"), 0) << log.dump();
     EXPECT_EQ(log.count("debug"), 0) << log.dump();
     EXPECT_EQ(log.count("exit"), 1) << log.dump();
 
     EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 0u);
     EXPECT_EQ(reg_dword(kTestKey, "KEY"), 0u);
+    EXPECT_EQ(reg_dword(kAudioFlagKey, "Dravik"), 0u);
     // Nothing else of the resume record is written on the way out.
     EXPECT_EQ(registry().value_names(kResumeKey), std::vector<std::string>{"Reboot"});
 }

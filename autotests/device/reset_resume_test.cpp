@@ -201,8 +201,10 @@ TEST_F(ResetResume, OnlyAStoredOneCounts) {
 }
 
 // When the kernel refuses the reset the user is told, and the run starts
-// at once; the record and the shortcut stay for the next start.
-TEST_F(ResetResume, FailingResetIsReportedAndTheRunStartsAtOnce) {
+// at once.  The run no longer waits for a reset, so what was made for the
+// resume goes before it: the shortcut is deleted and "Reboot" cleared, and
+// nothing starts or resumes the program at the next power-on.
+TEST_F(ResetResume, FailingResetIsReportedAndTheRunStartsAtOnceLeavingNothingToResume) {
     boot(kSelectOnlyIr + click(IDC_NEXT_FINISH) + click(IDC_START) + "answer ok\nwait 100\n", {{"reset", "fails"}});
     JournalLog log = journal();
 
@@ -211,6 +213,8 @@ TEST_F(ResetResume, FailingResetIsReportedAndTheRunStartsAtOnce) {
     expected.push_back({"reset_request", {{"ok", false}}});
     expected.push_back({"msgbox", ownerless_box("Software reset Error", "Reset Result")});
     expected.push_back({"input", {{"action", "answer"}}});
+    expected.push_back({"file", {{"op", "delete"}, {"path", kShortcut}, {"ok", true}}});
+    expected.push_back({"reg_write", resume_write("Reboot", 0)});
     for (auto& p : run_of(ir_test_passes())) expected.push_back(p);
     EXPECT_TRUE(log.in_order(expected));
     EXPECT_EQ(log.count("msgbox"), 1) << log.dump();
@@ -220,8 +224,16 @@ TEST_F(ResetResume, FailingResetIsReportedAndTheRunStartsAtOnce) {
         << "the run waits for the message to be answered";
     EXPECT_EQ(before_answer.count("com"), 0) << before_answer.dump();
 
-    EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 1u);
-    EXPECT_EQ(store_names("\\Windows\\StartUp"), std::vector<std::string>{"Dravik.lnk"});
+    EXPECT_EQ(reg_dword(kResumeKey, "Reboot"), 0u);
+    EXPECT_TRUE(store_names("\\Windows\\StartUp").empty());
+
+    // The user leaves; the next power-on starts the program with its panel
+    // as it always starts, running nothing.
+    boot("caption-ok\nwait 100\n", json::object(), KeepState);
+    EXPECT_TRUE(store_names("\\Windows\\StartUp").empty());
+    boot("wait 100\n", json::object(), KeepState);
+    EXPECT_EQ(journal().count("com"), 0) << journal().dump();
+    EXPECT_EQ(journal().count("dialog", {{"template", IDD_SCREEN_RESTORE}}), 0) << journal().dump();
 }
 
 // Each record write that fails shows its own message and the others still
