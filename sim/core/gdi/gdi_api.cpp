@@ -128,6 +128,15 @@ void dc_ellipse(HDC h, const Rect& r, COLORREF fill, COLORREF outline) {
     draw_ellipse(c, p, b, r);
 }
 
+void dc_draw_bitmap(HDC h, HBITMAP bitmap, int x, int y) {
+    DeviceContext* dc = device_context(h);
+    GdiObject* bmp = gdi_object(bitmap);
+    if (!dc || !bmp || bmp->kind != GdiObject::Bitmap) return;
+    Canvas c = canvas_of(*dc);
+    Image565 image{bmp->pixels.data(), bmp->width, bmp->height};
+    blit(c, {x, y, x + bmp->width, y + bmp->height}, image, 0, 0);
+}
+
 void dc_select_font(HDC h, HFONT font) {
     if (DeviceContext* dc = device_context(h)) dc->font = font ? font : stock_object(SYSTEM_FONT);
 }
