@@ -338,7 +338,6 @@ LRESULT CALLBACK button_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         // does not take the pad's place in a dialog away from its buttons
         // (desktop buttons take the focus on a click).
         case WM_LBUTTONDOWN:
-            if (group) return 0;
             s.tracking = true;
             SetCapture(h);
             set_pushed(w, true);
@@ -392,7 +391,6 @@ LRESULT CALLBACK button_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         // WM_LBUTTONUP messages" (BM_CLICK,
         // https://techshelps.github.io/Win32/html/16s9sjo.htm).
         case BM_CLICK:
-            if (group) return 0;
             send(w, WM_LBUTTONDOWN, 0, 0);
             if ((w = window_from_handle(h))) send(w, WM_LBUTTONUP, 0, 0);
             return 0;
