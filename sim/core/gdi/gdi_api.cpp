@@ -354,12 +354,26 @@ BOOL WINAPI ExtTextOutW(HDC h, int x, int y, UINT, const RECT*, LPCWSTR text, UI
     return TRUE;
 }
 
-BOOL WINAPI GetTextExtentPoint32W(HDC h, LPCWSTR text, int count, LPSIZE size) {
+// The extent of the text and, when asked, how many characters fit in
+// max_extent and where each of those ends.
+BOOL WINAPI GetTextExtentExPointW(HDC h, LPCWSTR text, int count, int max_extent, LPINT fit, LPINT ends,
+                                  LPSIZE size) {
     DeviceContext* dc = dc_or_fail(h);
     if (!dc || !text || !size) return FALSE;
     const Font& f = font_of(dc->font);
-    size->cx = f.text_width(text, size_t(std::max(0, count)));
+    size_t n = size_t(std::max(0, count));
+    size->cx = f.text_width(text, n);
     size->cy = f.metrics().height;
+    if (fit || ends) {
+        int fitting = 0;
+        for (size_t i = 1; i <= n; ++i) {
+            int end = f.text_width(text, i);
+            if (fit && end > max_extent) break;
+            if (ends) ends[i - 1] = end;
+            fitting = int(i);
+        }
+        if (fit) *fit = fitting;
+    }
     return TRUE;
 }
 
