@@ -128,6 +128,15 @@ void dc_ellipse(HDC h, const Rect& r, COLORREF fill, COLORREF outline) {
     draw_ellipse(c, p, b, r);
 }
 
+void dc_draw_bitmap(HDC h, HBITMAP bitmap, int x, int y) {
+    DeviceContext* dc = device_context(h);
+    GdiObject* bmp = gdi_object(bitmap);
+    if (!dc || !bmp || bmp->kind != GdiObject::Bitmap) return;
+    Canvas c = canvas_of(*dc);
+    Image565 image{bmp->pixels.data(), bmp->width, bmp->height};
+    blit(c, {x, y, x + bmp->width, y + bmp->height}, image, 0, 0);
+}
+
 void dc_select_font(HDC h, HFONT font) {
     if (DeviceContext* dc = device_context(h)) dc->font = font ? font : stock_object(SYSTEM_FONT);
 }
@@ -345,12 +354,26 @@ BOOL WINAPI ExtTextOutW(HDC h, int x, int y, UINT, const RECT*, LPCWSTR text, UI
     return TRUE;
 }
 
-BOOL WINAPI GetTextExtentPoint32W(HDC h, LPCWSTR text, int count, LPSIZE size) {
+// The extent of the text and, when asked, how many characters fit in
+// max_extent and where each of those ends.
+BOOL WINAPI GetTextExtentExPointW(HDC h, LPCWSTR text, int count, int max_extent, LPINT fit, LPINT ends,
+                                  LPSIZE size) {
     DeviceContext* dc = dc_or_fail(h);
     if (!dc || !text || !size) return FALSE;
     const Font& f = font_of(dc->font);
-    size->cx = f.text_width(text, size_t(std::max(0, count)));
+    size_t n = size_t(std::max(0, count));
+    size->cx = f.text_width(text, n);
     size->cy = f.metrics().height;
+    if (fit || ends) {
+        int fitting = 0;
+        for (size_t i = 1; i <= n; ++i) {
+            int end = f.text_width(text, i);
+            if (fit && end > max_extent) break;
+            if (ends) ends[i - 1] = end;
+            fitting = int(i);
+        }
+        if (fit) *fit = fitting;
+    }
     return TRUE;
 }
 

@@ -42,9 +42,6 @@ BOOL WINAPI CloseHandle(HANDLE h) {
     return sim::close_handle(h) ? TRUE : FALSE;
 }
 
-int WINAPI lstrlenW(LPCWSTR s) { return s ? int(wcslen(s)) : 0; }
-LPWSTR WINAPI lstrcpyW(LPWSTR d, LPCWSTR s) { return wcscpy(d, s); }
-LPWSTR WINAPI lstrcatW(LPWSTR d, LPCWSTR s) { return wcscat(d, s); }
 int WINAPI lstrcmpW(LPCWSTR a, LPCWSTR b) { return wcscmp(a, b); }
 int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b) {
     for (;; ++a, ++b) {

@@ -328,16 +328,9 @@ BOOL WINAPI SetDlgItemTextW(HWND h, int id, LPCWSTR text) {
     return c ? SetWindowTextW(c, text) : FALSE;
 }
 
-UINT WINAPI IsDlgButtonChecked(HWND h, int id) {
+LRESULT WINAPI SendDlgItemMessageW(HWND h, int id, UINT msg, WPARAM wp, LPARAM lp) {
     HWND c = GetDlgItem(h, id);
-    return c ? UINT(SendMessageW(c, BM_GETCHECK, 0, 0)) : 0;
-}
-
-BOOL WINAPI CheckDlgButton(HWND h, int id, UINT check) {
-    HWND c = GetDlgItem(h, id);
-    if (!c) return FALSE;
-    SendMessageW(c, BM_SETCHECK, check, 0);
-    return TRUE;
+    return c ? SendMessageW(c, msg, wp, lp) : 0;
 }
 
 HWND WINAPI SetFocus(HWND h) {
