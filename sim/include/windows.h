@@ -418,6 +418,11 @@ WINAPI_EXPORT int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuf
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
 #define WM_USER 0x0400
+// The message ranges GetMessage and PeekMessage filters name.
+#define WM_KEYFIRST 0x0100
+#define WM_KEYLAST 0x0108
+#define WM_MOUSEFIRST 0x0200
+#define WM_MOUSELAST 0x0209
 
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
@@ -456,6 +461,7 @@ WINAPI_EXPORT HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevio
 WINAPI_EXPORT SHORT WINAPI GetKeyState(int nVirtKey);
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
 #define GetMessage GetMessageW
 #define PeekMessage PeekMessageW
 #define DispatchMessage DispatchMessageW

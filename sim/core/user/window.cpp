@@ -78,11 +78,11 @@ void unlink(Window* w) {
     }
 }
 
-Window* paint_search(Window* w, HWND filter) {
+Window* paint_search(Window* w) {
     if (!(w->style & WS_VISIBLE)) return nullptr;
-    if (!w->update.empty() && (!filter || handle_of(w) == filter)) return w;
+    if (!w->update.empty()) return w;
     for (Window* c : w->children)
-        if (Window* found = paint_search(c, filter)) return found;
+        if (Window* found = paint_search(c)) return found;
     return nullptr;
 }
 
@@ -605,9 +605,10 @@ Window* window_from_point(int x, int y) {
     }
 }
 
-Window* find_window_needing_paint(HWND filter) {
+Window* find_window_needing_paint(Window* within) {
+    if (within) return is_visible(within) ? paint_search(within) : nullptr;
     for (Window* t : ws().top_level)
-        if (Window* w = paint_search(t, filter)) return w;
+        if (Window* w = paint_search(t)) return w;
     return nullptr;
 }
 

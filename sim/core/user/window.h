@@ -167,7 +167,9 @@ void validate(Window* w, const Rect* client_area);
 Window* window_at(int x, int y);  // the deepest visible window owning the screen pixel
 // Where a stylus at the screen point lands, honouring HTTRANSPARENT.
 Window* window_from_point(int x, int y);
-Window* find_window_needing_paint(HWND filter);
+// The first window with something to paint: `within` (null: any window)
+// or a window inside it.
+Window* find_window_needing_paint(Window* within);
 void update_window(Window* w);  // paints now what is invalid (and the children)
 
 // Activation and focus.

@@ -476,19 +476,44 @@ BOOL WINAPI MessageBeep(UINT type) {
 
 // ------------------------------------------------------------ messages
 
-// The message range (wMsgFilterMin, wMsgFilterMax) is not looked at: every
-// message passes, as with a range of 0 to 0, which is what the program
-// asks for.
-BOOL WINAPI GetMessageW(LPMSG msg, HWND filter, UINT, UINT) {
-    sim::next_message(msg, filter, sim::WhenIdle::Wait, sim::Removal::Remove);
+// The window filter takes the window's messages and its children's (null:
+// every window's and the thread's own); the range wMsgFilterMin to
+// wMsgFilterMax takes those numbers (0 to 0: all), WM_PAINT and WM_TIMER
+// included; WM_QUIT comes whatever the range.  Of the handles only NULL has
+// a meaning of its own on the device, so (HWND)-1 is no window either.  A
+// handle that is not a window makes GetMessage return -1 at once, and a
+// null lpMsg makes it return 0, without waiting and without touching the
+// queue.
+// https://learn.microsoft.com/en-us/previous-versions/ms960724(v=msdn.10)
+BOOL WINAPI GetMessageW(LPMSG msg, HWND filter, UINT min, UINT max) {
+    if (filter && !win(filter)) return -1;
+    if (!msg) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!sim::next_message(msg, {filter, min, max}, sim::WhenIdle::Wait, sim::Removal::Remove)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);  // the window went while the program waited
+        return -1;
+    }
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
-// The message range is not looked at (as GetMessageW), nor is PM_NOYIELD:
-// there is no other thread to yield to.
-BOOL WINAPI PeekMessageW(LPMSG msg, HWND filter, UINT, UINT, UINT remove) {
+// Filters as GetMessageW.  PM_NOYIELD changes nothing: there is no other
+// thread to yield to.  A handle that is not a window or a null lpMsg fails
+// the call (FALSE, with ERROR_INVALID_WINDOW_HANDLE or
+// ERROR_INVALID_PARAMETER) and leaves the queue as it is.  A poll that
+// finds nothing costs device time (sim::empty_poll).
+// https://learn.microsoft.com/en-us/previous-versions/ms961300(v=msdn.10)
+BOOL WINAPI PeekMessageW(LPMSG msg, HWND filter, UINT min, UINT max, UINT remove) {
+    if (filter && !win(filter)) return FALSE;
+    if (!msg) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     sim::Removal removal = (remove & PM_REMOVE) ? sim::Removal::Remove : sim::Removal::Keep;
-    return sim::next_message(msg, filter, sim::WhenIdle::Return, removal) ? TRUE : FALSE;
+    if (sim::next_message(msg, {filter, min, max}, sim::WhenIdle::Return, removal)) return TRUE;
+    sim::empty_poll();
+    return FALSE;
 }
 
 // The device's buttons and the keys the program presses: Enter, Escape,
