@@ -113,6 +113,17 @@ Window* activation_target(Window* w) {
     return nullptr;
 }
 
+// The window to activate when `gone` (the active one) goes or is hidden:
+// its owner, else the frontmost window that can be active.
+Window* next_active_after(Window* gone) {
+    if (gone && gone->owner && !gone->owner->destroyed && (gone->owner->style & WS_VISIBLE) &&
+        !(gone->owner->style & WS_DISABLED))
+        return gone->owner;
+    for (Window* t : ws().top_level)
+        if (t != gone && !t->shell && !t->destroyed && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED)) return t;
+    return nullptr;
+}
+
 // The deepest visible window under the screen point inside `w` (which
 // contains it), leaving out those in `skip`.
 Window* deepest_at(Window* w, int x, int y, const std::vector<Window*>& skip) {
@@ -478,7 +489,9 @@ void hide_window(Window* w) {
     if (!window_from_handle(h)) return;
     w->style &= ~DWORD(WS_VISIBLE);
     recompute_owner_map();
-    if (is_inside(ws().active, w)) activate_next_after(w);
+    // The hidden window hears that it is no longer active, then the next
+    // one that it is (with none, the activation just ends).
+    if (ws().active == w) activate(next_active_after(w), WA_ACTIVE);
     if (is_inside(ws().focus, w)) ws().focus = nullptr;
     shell_window_changed();
 }
@@ -531,6 +544,46 @@ void set_topmost(Window* w, bool topmost) {
         else
             (*it)->ex_style &= ~DWORD(WS_EX_TOPMOST);
         insert_top_level(*it);
+    }
+    recompute_owner_map();
+}
+
+void place_behind(Window* w, Window* behind) {
+    if (behind == w) return;
+    if (w->parent) {
+        auto& s = w->parent->children;
+        s.erase(std::remove(s.begin(), s.end(), w), s.end());
+        auto at = behind ? std::find(s.begin(), s.end(), behind) : s.end();
+        s.insert(at == s.end() ? s.end() : at + 1, w);
+        recompute_owner_map();
+        return;
+    }
+    if (w->topmost && (!behind || !behind->topmost)) set_topmost(w, false);
+    auto& list = ws().top_level;
+    list.erase(std::remove(list.begin(), list.end(), w), list.end());
+    auto at = behind ? std::find(list.begin(), list.end(), behind) : list.end();
+    if (at != list.end()) ++at;
+    // Not into the topmost band from outside it.
+    auto band_end = std::find_if(list.begin(), list.end(), [](Window* t) { return !is_band_topmost(t); });
+    if (!w->topmost && at < band_end) at = band_end;
+    at = list.insert(at, w);
+    // An owned window stands in front of its owner; the windows w owns
+    // stay in front of it.
+    for (Window* o = w->owner; o; o = o->owner) {
+        auto owner_at = std::find(list.begin(), list.end(), o);
+        if (owner_at != list.end() && owner_at < std::find(list.begin(), list.end(), w)) {
+            list.erase(std::find(list.begin(), list.end(), w));
+            list.insert(std::find(list.begin(), list.end(), o), w);
+        }
+    }
+    std::vector<Window*> owned;
+    owned_windows(w, owned);
+    std::vector<Window*> behind_it;
+    for (auto it = std::find(list.begin(), list.end(), w); it != list.end(); ++it)
+        if (std::find(owned.begin(), owned.end(), *it) != owned.end()) behind_it.push_back(*it);
+    for (Window* t : behind_it) {
+        list.erase(std::find(list.begin(), list.end(), t));
+        list.insert(std::find(list.begin(), list.end(), w), t);
     }
     recompute_owner_map();
 }
@@ -661,16 +714,7 @@ Window* last_active_popup(Window* w) {
 }
 
 void activate_next_after(Window* gone) {
-    Window* next = nullptr;
-    if (gone && gone->owner && !gone->owner->destroyed && (gone->owner->style & WS_VISIBLE) &&
-        !(gone->owner->style & WS_DISABLED))
-        next = gone->owner;
-    if (!next)
-        for (Window* t : ws().top_level)
-            if (t != gone && !t->shell && !t->destroyed && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED)) {
-                next = t;
-                break;
-            }
+    Window* next = next_active_after(gone);
     if (ws().active == gone) ws().active = nullptr;
     if (next)
         activate(next, WA_ACTIVE);

@@ -154,6 +154,11 @@ void hide_window(Window* w);
 bool enable_window(Window* w, bool enable);
 void bring_to_top(Window* w);
 void set_topmost(Window* w, bool topmost);
+// Puts the window just behind `behind`, one of its siblings, or with null
+// at the bottom.  A top-level window keeps to the topmost band or out of
+// it, unless it goes behind a window that is not topmost, or to the
+// bottom: then it is topmost no more; windows stay in front of their owner.
+void place_behind(Window* w, Window* behind);
 
 // The z-ordered list of top-level windows, front first.
 const std::vector<Window*>& top_level_windows();

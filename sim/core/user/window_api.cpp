@@ -160,26 +160,35 @@ BOOL WINAPI MoveWindow(HWND h, int x, int y, int width, int height, BOOL repaint
     return TRUE;
 }
 
-// Of the z-order places only HWND_TOP, HWND_TOPMOST and HWND_NOTOPMOST are
-// taken (HWND_BOTTOM and a window to go behind are ignored), and only for
-// top-level windows.  SWP_NOREDRAW repaints nothing for the move, the size
-// and SWP_FRAMECHANGED; a window shown or hidden by the same call is still
-// repainted as ShowWindow would.  A moved window's picture is never copied
-// to its new place, as if SWP_NOCOPYBITS were always given, and
-// WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED are not sent, so
-// SWP_NOSENDCHANGING changes nothing; nor does SWP_NOOWNERZORDER.
-// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-setwindowpos
+// The z-order places: HWND_TOP, HWND_BOTTOM, just behind a sibling, and
+// for top-level windows HWND_TOPMOST and HWND_NOTOPMOST.  Unless
+// SWP_NOACTIVATE (or SWP_HIDEWINDOW) is given, a visible top-level window is
+// activated, which brings it to the top of its band.  SWP_NOREDRAW repaints
+// nothing for the move, the size and SWP_FRAMECHANGED; a window shown or
+// hidden by the same call is still repainted as ShowWindow would.  A moved
+// window's picture is never copied to its new place, as if SWP_NOCOPYBITS
+// were always given, and WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED are
+// not sent, so SWP_NOSENDCHANGING changes nothing; nor does
+// SWP_NOOWNERZORDER.
+// https://learn.microsoft.com/en-us/previous-versions/ms961540(v=msdn.10)
 BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) {
     Window* w = win(h);
     if (!w) return FALSE;
+    const bool place = !(flags & SWP_NOZORDER);
+    Window* behind = nullptr;
+    if (place && after != HWND_TOP && after != HWND_BOTTOM && after != HWND_TOPMOST && after != HWND_NOTOPMOST &&
+        !(behind = win(after)))
+        return FALSE;
     sim::Repaint repaint = (flags & SWP_NOREDRAW) ? sim::Repaint::No : sim::Repaint::Yes;
-    if (!(flags & SWP_NOZORDER) && !w->parent) {
-        if (after == HWND_TOPMOST)
-            sim::set_topmost(w, true);
-        else if (after == HWND_NOTOPMOST)
-            sim::set_topmost(w, false);
-        else if (after == HWND_TOP)
+    if (place) {
+        if (after == HWND_TOP)
             sim::bring_to_top(w);
+        else if (after == HWND_BOTTOM)
+            sim::place_behind(w, nullptr);
+        else if (behind && behind->parent == w->parent)
+            sim::place_behind(w, behind);
+        else if (!w->parent && (after == HWND_TOPMOST || after == HWND_NOTOPMOST))
+            sim::set_topmost(w, after == HWND_TOPMOST);
     }
     if (!(flags & SWP_NOMOVE) || !(flags & SWP_NOSIZE)) {
         sim::Rect r = w->rect;
@@ -188,12 +197,15 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
         sim::set_window_rect(w, r, repaint);
     }
     if ((w = sim::window_from_handle(h))) {
-        if (flags & SWP_SHOWWINDOW)
-            sim::show_window(w, (flags & SWP_NOACTIVATE) ? sim::Activation::KeepActive : sim::Activation::Activate);
+        if (flags & SWP_SHOWWINDOW) sim::show_window(w, sim::Activation::KeepActive);
         if (flags & SWP_HIDEWINDOW) sim::hide_window(w);
-        if ((flags & SWP_FRAMECHANGED) && repaint == sim::Repaint::Yes)
-            sim::invalidate(w, nullptr, sim::Erase::Yes);
     }
+    if ((w = sim::window_from_handle(h))) {
+        if (!(flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) && !w->parent && sim::is_visible(w))
+            sim::activate(w, WA_ACTIVE);
+    }
+    if ((w = sim::window_from_handle(h)) && (flags & SWP_FRAMECHANGED) && repaint == sim::Repaint::Yes)
+        sim::invalidate(w, nullptr, sim::Erase::Yes);
     return TRUE;
 }
 
