@@ -20,6 +20,7 @@ namespace {
 struct WindowSystem {
     std::map<uint32_t, std::unique_ptr<Window>> windows;  // destroyed ones stay until teardown
     std::vector<std::unique_ptr<WindowClass>> classes;
+    std::vector<std::u16string> atoms;  // lower-case names; atom 0xC000 + index
     std::vector<Window*> top_level;  // front first
     uint32_t next_handle = 0x10010;
     uint32_t next_number = 1;
@@ -188,46 +189,73 @@ WindowClass* find_class(const std::u16string& name, Process* process) {
     std::u16string key = lower(name);
     WindowClass* system = nullptr;
     for (auto& c : ws().classes) {
-        if (lower(c->name) != key) continue;
-        if (c->process && c->process == process) return c.get();
-        if (!c->process) system = c.get();
+        if (c->name.empty() || lower(c->name) != key) continue;
+        if (c->system)
+            system = c.get();
+        else if (c->process == process)
+            return c.get();
     }
     return system;
 }
 
+namespace {
+
+// Class atoms come from the range of string atoms, from 0xC000 on.
+constexpr ATOM kFirstAtom = 0xC000;
+
+ATOM atom_of(const std::u16string& name) {
+    auto& atoms = ws().atoms;
+    std::u16string key = lower(name);
+    auto it = std::find(atoms.begin(), atoms.end(), key);
+    if (it == atoms.end()) it = atoms.insert(atoms.end(), key);
+    return ATOM(kFirstAtom + (it - atoms.begin()));
+}
+
+}  // namespace
+
+std::u16string class_name_of_atom(ATOM atom) {
+    const auto& atoms = ws().atoms;
+    if (atom < kFirstAtom || size_t(atom - kFirstAtom) >= atoms.size()) return {};
+    return atoms[atom - kFirstAtom];
+}
+
 WindowClass* register_system_class(const std::u16string& name, WNDPROC proc, HBRUSH background) {
     if (WindowClass* existing = find_class(name, nullptr)) {
-        if (!existing->process) return existing;
+        if (existing->system) return existing;
     }
     auto c = std::make_unique<WindowClass>();
+    c->system = true;
     c->name = name;
     c->proc = proc;
     c->background = background;
+    c->atom = atom_of(name);
     ws().classes.push_back(std::move(c));
     return ws().classes.back().get();
 }
 
 WindowClass* register_class(const WindowClass& wc) {
     auto c = std::make_unique<WindowClass>(wc);
+    c->atom = atom_of(wc.name);
     ws().classes.push_back(std::move(c));
     return ws().classes.back().get();
 }
 
-bool unregister_class(const std::u16string& name, Process* process) {
-    auto& v = ws().classes;
-    for (auto it = v.begin(); it != v.end(); ++it)
-        if ((*it)->process == process && lower((*it)->name) == lower(name)) {
-            // Windows of the class keep a pointer to it; keep the object alive.
-            (*it)->name.clear();
-            return true;
-        }
-    return false;
+Unregistered unregister_class(const std::u16string& name, Process* process) {
+    for (auto& c : ws().classes) {
+        if (c->system || c->process != process || c->name.empty() || lower(c->name) != lower(name)) continue;
+        for (auto& [handle, w] : ws().windows)
+            if (!w->destroyed && w->cls == c.get()) return Unregistered::HasWindows;
+        // Destroyed windows of the class keep a pointer to it; keep the object alive.
+        c->name.clear();
+        return Unregistered::Done;
+    }
+    return Unregistered::NoSuchClass;
 }
 
 Window* create_window(const CreateParams& p) {
     WindowClass* cls = find_class(p.class_name, current_process());
     if (!cls || cls->name.empty()) {
-        SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
     Window* parent_or_owner = window_from_handle(p.parent);
@@ -378,7 +406,7 @@ void discard_process_windows(Process* process) {
     if (ws().focus && ws().focus->destroyed) ws().focus = nullptr;
     if (ws().capture && ws().capture->destroyed) ws().capture = nullptr;
     for (auto& c : ws().classes)
-        if (c->process == process) c->name.clear();
+        if (!c->system && c->process == process) c->name.clear();
     recompute_owner_map();
     if (!ws().active) activate_next_after(nullptr);
     shell_window_changed();
@@ -393,6 +421,7 @@ void discard_all_windows() {
     }
     s.windows.clear();
     s.classes.clear();
+    s.atoms.clear();
     s.top_level.clear();
     s.active = s.focus = s.capture = nullptr;
     s.next_number = 1;

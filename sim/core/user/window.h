@@ -26,7 +26,9 @@ struct WindowClass {
     HBRUSH background = nullptr;
     HINSTANCE instance = nullptr;
     int window_extra = 0;
-    Process* process = nullptr;  // null for the system's own classes
+    Process* process = nullptr;  // null for the shell's classes and the system's
+    bool system = false;         // the system's own classes ("button", "static", ...)
+    ATOM atom = 0;
 };
 
 // A dialog's template as its resource names it: a number or a name.
@@ -88,10 +90,17 @@ Window* window_from_handle(HWND h);  // null for an unknown or destroyed handle
 HWND handle_of(const Window* w);
 
 // Classes.
+// The process's class of that name, else the system's.
 WindowClass* find_class(const std::u16string& name, Process* process);
 WindowClass* register_system_class(const std::u16string& name, WNDPROC proc, HBRUSH background);
+// Gives the class the atom of its name (names that differ only in case
+// share one) and keeps it.
 WindowClass* register_class(const WindowClass& wc);
-bool unregister_class(const std::u16string& name, Process* process);
+enum class Unregistered { Done, NoSuchClass, HasWindows };
+// A class goes only when no window of it is left.
+Unregistered unregister_class(const std::u16string& name, Process* process);
+// The name an atom stands for: a class name registered under it, or "".
+std::u16string class_name_of_atom(ATOM atom);
 
 // Creation and destruction (messages as the Win32 documents them).
 struct CreateParams {

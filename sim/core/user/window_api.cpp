@@ -27,10 +27,12 @@ Window* win(HWND h) {
 
 std::u16string str(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
 
-// A class or resource name: an atom/ordinal or a string.
+// A class name as the calls take it: a string, or the atom of a class
+// (MAKEINTATOM); an atom no class has names nothing.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-createwindowexw
 std::u16string class_name(LPCWSTR s) {
     if (!s) return {};
-    if (IS_INTRESOURCE(s)) return u"#" + sim::to_u16(std::to_string(reinterpret_cast<uintptr_t>(s)));
+    if (IS_INTRESOURCE(s)) return sim::class_name_of_atom(ATOM(reinterpret_cast<uintptr_t>(s)));
     return s;
 }
 
@@ -46,9 +48,13 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc) {
         return 0;
     }
     std::u16string name = class_name(wc->lpszClassName);
+    if (name.empty()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
     sim::Process* p = sim::current_process();
     sim::WindowClass* existing = sim::find_class(name, p);
-    if (existing && existing->process == p && !existing->name.empty()) {
+    if (existing && !existing->system && existing->process == p) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
@@ -60,15 +66,18 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc) {
     c.instance = wc->hInstance;
     c.window_extra = wc->cbWndExtra;
     c.process = p;
-    sim::register_class(c);
-    static ATOM next_atom = 0xC000;
-    return next_atom++;
+    return sim::register_class(c)->atom;
 }
 
 // Classes belong to the process that registered them: the instance
-// handle is not looked at.
+// handle is not looked at.  A class with windows left stays.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-unregisterclassw
 BOOL WINAPI UnregisterClassW(LPCWSTR name, HINSTANCE) {
-    return sim::unregister_class(class_name(name), sim::current_process()) ? TRUE : FALSE;
+    switch (sim::unregister_class(class_name(name), sim::current_process())) {
+        case sim::Unregistered::Done: return TRUE;
+        case sim::Unregistered::HasWindows: SetLastError(ERROR_CLASS_HAS_WINDOWS); return FALSE;
+        default: SetLastError(ERROR_CLASS_DOES_NOT_EXIST); return FALSE;
+    }
 }
 
 HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR cls, LPCWSTR title, DWORD style, int x, int y, int width,
