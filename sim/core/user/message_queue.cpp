@@ -131,11 +131,19 @@ void empty_poll() {
     clock().pass(1);
 }
 
+// A WM_TIMER's lParam is called only when it is the procedure of a timer
+// that is set ("A pointer to an application-defined callback function that
+// was passed to the SetTimer function"); any other WM_TIMER (one the
+// program posted, say) goes to the window like other messages.
+// https://learn.microsoft.com/en-us/windows/win32/winmsg/wm-timer
 LRESULT dispatch(const MSG& msg) {
     if (msg.message == WM_TIMER && msg.lParam) {
         auto proc = reinterpret_cast<TIMERPROC>(msg.lParam);
-        proc(msg.hwnd, WM_TIMER, UINT(msg.wParam), DWORD(clock().now_ms()));
-        return 0;
+        for (const Timer& t : q().timers)
+            if (t.hwnd == msg.hwnd && t.id == msg.wParam && t.proc == proc) {
+                proc(msg.hwnd, WM_TIMER, UINT(msg.wParam), DWORD(clock().now_ms()));
+                return 0;
+            }
     }
     Window* w = window_from_handle(msg.hwnd);
     if (!w) return 0;

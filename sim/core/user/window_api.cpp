@@ -5,6 +5,7 @@
 
 #include "device/journal.h"
 #include "device/profile.h"
+#include "kernel/arguments.h"
 #include "kernel/process.h"
 #include "kernel/text.h"
 #include "platform/ce_api.h"
@@ -220,7 +221,7 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
 
 BOOL WINAPI GetWindowRect(HWND h, LPRECT rc) {
     Window* w = win(h);
-    if (!w || !rc) return FALSE;
+    if (!w || sim::missing(rc)) return FALSE;
     sim::Rect r = sim::screen_rect(w);
     *rc = {r.left, r.top, r.right, r.bottom};
     return TRUE;
@@ -228,7 +229,7 @@ BOOL WINAPI GetWindowRect(HWND h, LPRECT rc) {
 
 BOOL WINAPI GetClientRect(HWND h, LPRECT rc) {
     Window* w = win(h);
-    if (!w || !rc) return FALSE;
+    if (!w || sim::missing(rc)) return FALSE;
     sim::Rect r = sim::client_rect(w);
     *rc = {r.left, r.top, r.right, r.bottom};
     return TRUE;
@@ -245,7 +246,7 @@ BOOL WINAPI SetWindowTextW(HWND h, LPCWSTR text) {
 
 int WINAPI GetWindowTextW(HWND h, LPWSTR out, int max) {
     Window* w = win(h);
-    if (!w || !out || max <= 0) return 0;
+    if (!w || sim::missing(out) || max <= 0) return 0;
     return int(sim::send(w, WM_GETTEXT, WPARAM(max), reinterpret_cast<LPARAM>(out)));
 }
 
@@ -465,7 +466,7 @@ BOOL WINAPI GetUpdateRect(HWND h, LPRECT rc, BOOL) {
 
 BOOL WINAPI ScreenToClient(HWND h, LPPOINT pt) {
     Window* w = win(h);
-    if (!w || !pt) return FALSE;
+    if (!w || sim::missing(pt)) return FALSE;
     sim::Point o = sim::client_origin(w);
     pt->x -= o.x;
     pt->y -= o.y;
@@ -474,7 +475,7 @@ BOOL WINAPI ScreenToClient(HWND h, LPPOINT pt) {
 
 BOOL WINAPI ClientToScreen(HWND h, LPPOINT pt) {
     Window* w = win(h);
-    if (!w || !pt) return FALSE;
+    if (!w || sim::missing(pt)) return FALSE;
     sim::Point o = sim::client_origin(w);
     pt->x += o.x;
     pt->y += o.y;
@@ -508,10 +509,7 @@ BOOL WINAPI MessageBeep(UINT type) {
 // https://learn.microsoft.com/en-us/previous-versions/ms960724(v=msdn.10)
 BOOL WINAPI GetMessageW(LPMSG msg, HWND filter, UINT min, UINT max) {
     if (filter && !win(filter)) return -1;
-    if (!msg) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (sim::missing(msg)) return FALSE;
     if (!sim::next_message(msg, {filter, min, max}, sim::WhenIdle::Wait, sim::Removal::Remove)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);  // the window went while the program waited
         return -1;
@@ -527,10 +525,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND filter, UINT min, UINT max) {
 // https://learn.microsoft.com/en-us/previous-versions/ms961300(v=msdn.10)
 BOOL WINAPI PeekMessageW(LPMSG msg, HWND filter, UINT min, UINT max, UINT remove) {
     if (filter && !win(filter)) return FALSE;
-    if (!msg) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (sim::missing(msg)) return FALSE;
     sim::Removal removal = (remove & PM_REMOVE) ? sim::Removal::Remove : sim::Removal::Keep;
     if (sim::next_message(msg, {filter, min, max}, sim::WhenIdle::Return, removal)) return TRUE;
     sim::empty_poll();
