@@ -48,8 +48,6 @@ protected:
     }
 };
 
-const char* const kPeekMessage = "https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-peekmessagew";
-const char* const kGetMessage = "https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-getmessagew";
 // The device's GetMessage: "Zero indicates that the function retrieves the
 // WM_QUIT message, or that lpMsg is an invalid pointer. -1 indicates that an
 // error occurred, for example, the function fails if hWnd is an invalid
@@ -198,6 +196,8 @@ TEST_F(MessageRetrieval, NoRemoveLeavesTheMessageWhereItWas) {
 // WM_QUIT messages, no matter which values you specify for wMsgFilterMin and
 // wMsgFilterMax"), after the posted messages the range takes; GetMessage
 // then returns 0.  The messages passed over stay queued.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-peekmessagew
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-getmessagew
 TEST_F(MessageRetrieval, QuitComesWhateverTheRange) {
     struct Case {
         const char* what;
