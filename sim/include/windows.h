@@ -202,7 +202,10 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_CLASS_DOES_NOT_EXIST 1411L
+#define ERROR_CLASS_HAS_WINDOWS 1412L
 #define ERROR_HOTKEY_ALREADY_REGISTERED 1409L
 #define ERROR_HOTKEY_NOT_REGISTERED 1419L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
@@ -301,9 +304,26 @@ WCHAR towupper(WCHAR c);
 WCHAR* _wcslwr(WCHAR* s);
 // The device's headers give these names to the C runtime's routines:
 // coredll exports no lstrlenW, lstrcpyW or lstrcatW.
-inline int lstrlenW(LPCWSTR lpString) { return int(wcslen(lpString)); }
-inline LPWSTR lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2) { return wcscpy(lpString1, lpString2); }
-inline LPWSTR lstrcatW(LPWSTR lpString1, LPCWSTR lpString2) { return wcscat(lpString1, lpString2); }
+// A null pointer is the program's error, not the device's crash: lstrlenW
+// counts it as empty ("If lpString is NULL, the function returns 0"),
+// lstrcpyW and lstrcatW fail with NULL ("If the function fails, the return
+// value is NULL") and ERROR_INVALID_PARAMETER.
+// https://learn.microsoft.com/en-us/windows/win32/api/winbase/nf-winbase-lstrlenw
+inline int lstrlenW(LPCWSTR lpString) { return lpString ? int(wcslen(lpString)) : 0; }
+inline LPWSTR lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2) {
+    if (!lpString1 || !lpString2) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return wcscpy(lpString1, lpString2);
+}
+inline LPWSTR lstrcatW(LPWSTR lpString1, LPCWSTR lpString2) {
+    if (!lpString1 || !lpString2) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return wcscat(lpString1, lpString2);
+}
 
 // ---------------------------------------------------------------- registry
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
@@ -432,6 +452,11 @@ WINAPI_EXPORT int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuf
 #define WM_NEXTDLGCTL 0x0028
 #define WM_DRAWITEM 0x002B
 #define WM_USER 0x0400
+// The message ranges GetMessage and PeekMessage filters name.
+#define WM_KEYFIRST 0x0100
+#define WM_KEYLAST 0x0108
+#define WM_MOUSEFIRST 0x0200
+#define WM_MOUSELAST 0x0209
 
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
@@ -470,6 +495,7 @@ WINAPI_EXPORT HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevio
 WINAPI_EXPORT SHORT WINAPI GetKeyState(int nVirtKey);
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
 #define GetMessage GetMessageW
 #define PeekMessage PeekMessageW
 #define DispatchMessage DispatchMessageW
@@ -518,6 +544,8 @@ typedef struct tagWNDCLASSW {
     LPCWSTR lpszMenuName;
     LPCWSTR lpszClassName;
 } WNDCLASSW, *PWNDCLASSW, *LPWNDCLASSW, WNDCLASS;
+// A class atom where a class name is taken.
+#define MAKEINTATOM(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
 
 typedef struct tagCREATESTRUCTW {
     LPVOID lpCreateParams;

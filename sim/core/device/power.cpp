@@ -65,7 +65,7 @@ namespace {
 void shell_loop() {
     MSG msg;
     for (;;) {
-        next_message(&msg, nullptr, WhenIdle::Wait, Removal::Remove);
+        next_message(&msg, MessageFilter{}, WhenIdle::Wait, Removal::Remove);
         if (msg.message == WM_QUIT) continue;
         TranslateMessage(&msg);
         dispatch(msg);

@@ -36,8 +36,8 @@ extern "C" LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
             w->text = lp ? std::u16string(reinterpret_cast<LPCWSTR>(lp)) : std::u16string();
             return TRUE;
         case WM_GETTEXT: {
-            if (wp == 0) return 0;
             auto* out = reinterpret_cast<LPWSTR>(lp);
+            if (wp == 0 || !out) return 0;
             size_t n = std::min(w->text.size(), size_t(wp) - 1);
             std::copy(w->text.begin(), w->text.begin() + long(n), out);
             out[n] = 0;
