@@ -88,7 +88,8 @@ std::string check_script(const uint8_t* data, size_t size) {
     std::string error;
     if (!sim::parse_script_text(text, "fuzz.txt", &script, &error)) return refusal_problem(error, "fuzz.txt", text);
     int previous = 0;
-    for (const sim::ScriptAction& a : script.actions) {
+    for (size_t i = 0; i < script.size(); ++i) {
+        const sim::ScriptAction a = script.action(i);
         if (a.line <= previous || size_t(a.line) > count_lines(text))
             return "action on line " + std::to_string(a.line) + " out of order or outside the text";
         previous = a.line;
@@ -103,9 +104,9 @@ std::string check_script(const uint8_t* data, size_t size) {
         if (!in_range) return "line " + std::to_string(a.line) + ": an accepted value out of its range";
         // The line as kept reads back as the same action.
         sim::Script again;
-        if (!sim::parse_script_text(a.source + "\n", "again", &again, &error) || again.actions.size() != 1)
+        if (!sim::parse_script_text(a.source + "\n", "again", &again, &error) || again.size() != 1)
             return "line " + std::to_string(a.line) + ": its text \"" + a.source + "\" does not read back";
-        if (!same_action(a, again.actions[0]).empty())
+        if (!same_action(a, again.action(0)).empty())
             return "line " + std::to_string(a.line) + ": its text reads back as another action";
     }
     return "";

@@ -208,10 +208,10 @@ TEST(ScreenCompare, PicturesAreReadBesideTheScriptBeforeTheRun) {
         bool loaded = sim::load_expected_pictures(&s, &error);
         EXPECT_EQ(loaded, c.ok) << error;
         if (c.ok) {
-            EXPECT_EQ(s.actions[1].picture_path, c.where);
-            ASSERT_TRUE(s.actions[1].picture);
-            EXPECT_EQ(*s.actions[1].picture, screen);
-            EXPECT_EQ(sim::compare_screen(*fb, *s.actions[1].picture).pixels, 0);
+            EXPECT_EQ(s.action(1).picture_path, c.where);
+            ASSERT_TRUE(s.action(1).picture);
+            EXPECT_EQ(*s.action(1).picture, screen);
+            EXPECT_EQ(sim::compare_screen(*fb, *s.action(1).picture).pixels, 0);
         } else {
             EXPECT_EQ(error.rfind(script_path + ":2: expect-screen: ", 0), 0u) << error;
             EXPECT_NE(error.find(c.where), std::string::npos) << error;

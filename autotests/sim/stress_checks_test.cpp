@@ -225,7 +225,7 @@ TEST(ShrinkingBudget, StopsAtTheBoundWithAListThatStillShows) {
 
 TEST(StressDice, SameSeedSameNumbersAndAlwaysBelowTheBound) {
     for (uint64_t seed : {0ull, 1ull, 2ull, 0xFFFFFFFFFFFFFFFFull}) {
-        sim::StressChooser a(seed, 0, -1), b(seed, 0, -1), other(seed + 1, 0, -1);
+        sim::StressChooser a(seed, 0, nullptr), b(seed, 0, nullptr), other(seed + 1, 0, nullptr);
         int differ = 0;
         for (uint64_t n : {1ull, 2ull, 3ull, 14ull, 240ull, 320ull, 1000000007ull}) {
             for (int i = 0; i < 50; ++i) {
@@ -277,7 +277,7 @@ public:
         ASSERT_FALSE(dir_.path().empty());
         journal_path_ = dir_.path() + "/journal.jsonl";
         std::string error;
-        ASSERT_TRUE(sim::journal().open(journal_path_, false, &error)) << error;
+        ASSERT_TRUE(sim::journal().open(journal_path_, &error)) << error;
         std::filesystem::create_directories(dir_.path() + "/store/My Documents");
         old_root_ = sim::file_store().root();
         sim::file_store().set_root(dir_.path() + "/store");

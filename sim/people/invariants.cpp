@@ -2,8 +2,10 @@
 #include "people/panel.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -207,11 +209,20 @@ void CheckingUser::watch(const json& line) {
 
 void CheckingUser::check_journal_file() {
     if (settings_.journal_path.empty()) return;
-    int fd = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) violated("journal", settings_.journal_path + ": cannot read the journal back");
+    // A regular file, read as far as it reaches now: a device in its place
+    // (/dev/zero) would never end.
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        violated("journal", settings_.journal_path + ": the journal is not a regular file");
+    }
+    const uint64_t size = uint64_t(st.st_size);
     char buf[65536];
-    for (;;) {
-        ssize_t n = ::pread(fd, buf, sizeof buf, off_t(journal_offset_));
+    while (journal_offset_ < size) {
+        size_t want = size_t(std::min<uint64_t>(sizeof buf, size - journal_offset_));
+        ssize_t n = ::pread(fd, buf, want, off_t(journal_offset_));
         if (n <= 0) break;
         journal_offset_ += uint64_t(n);
         pending_.append(buf, size_t(n));

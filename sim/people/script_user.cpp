@@ -97,12 +97,11 @@ public:
         // An expectation only looks: the next line follows at once, so
         // that looking takes no turn of its own (while a sound plays, say).
         for (;;) {
-            if (next_ >= script_.actions.size()) {
-                ScriptAction more;
-                if (!more_ || !more_(&more)) end_of_script();
-                else script_.actions.push_back(std::move(more));
-            }
-            const ScriptAction a = script_.actions[next_++];
+            // The script's own lines, then what `more` hands out (kept no
+            // longer than it takes to do it).
+            ScriptAction a;
+            if (next_ < script_.size()) a = script_.action(next_++);
+            else if (!more_ || !more_(&a)) end_of_script();
             perform(a);
             if (!a.is_expectation()) return;
         }

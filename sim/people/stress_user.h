@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "files/output_file.h"
 #include "people/script.h"
 
 namespace sim {
@@ -39,10 +40,11 @@ int run_stress(const StressSettings& settings);
 
 // The random person: hands out one action at a time while the program
 // waits, looking at the screen to choose.  Each action is also appended,
-// as its script line, to `record` when it is open.
+// as its script line, to `record` when there is one (a line it cannot take
+// is output_failed()).
 class StressChooser {
 public:
-    StressChooser(uint64_t seed, uint64_t actions, int record_fd);
+    StressChooser(uint64_t seed, uint64_t actions, OutputStream* record);
     bool next(ScriptAction* action);
     uint64_t done() const { return done_; }
 
@@ -63,7 +65,7 @@ private:
     uint64_t state_;
     uint64_t left_;
     uint64_t done_ = 0;
-    int record_fd_;
+    OutputStream* record_;
 };
 
 // Drops actions while `shows` still says the violation is there: halves of

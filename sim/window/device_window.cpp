@@ -401,10 +401,15 @@ void DeviceWindow::screenshot_key() {
     std::string error;
     bool ok = save_picture(path, &error);
     log_event("screenshot", {{"file", path}, {"ok", ok}});
-    if (ok)
-        std::cout << "Picture of the device window: " << path << std::endl;
-    else
-        std::cerr << "dravik-sim: " << error << "\n";
+    if (!ok) picture_failed(error);
+    std::cout << "Picture of the device window: " << path << std::endl;
+}
+
+// A picture that cannot be written stops the run, as a screenshot of a
+// script does (exit code 2).
+void DeviceWindow::picture_failed(const std::string& error) {
+    std::string message = "dravik-sim: " + error;
+    throw PersonGivesUp(message, message, 2);
 }
 
 void DeviceWindow::expect_screen_key() {
@@ -414,11 +419,9 @@ void DeviceWindow::expect_screen_key() {
     }
     std::string error;
     std::string picture = settings_.recorder->expect_screen(&error);
-    if (!picture.empty())
-        std::cout << "Expected screen: " << picture << " (expect-screen in " << settings_.recorder->path() << ")"
-                  << std::endl;
-    else
-        std::cerr << "dravik-sim: " << error << "\n";
+    if (picture.empty()) picture_failed(error);
+    std::cout << "Expected screen: " << picture << " (expect-screen in " << settings_.recorder->path() << ")"
+              << std::endl;
 }
 
 void DeviceWindow::power_off() {
