@@ -49,11 +49,18 @@ struct ProcessResult {
     std::string out, err;    // everything written to stdout and stderr
 };
 
+// What the host gives the process; 0 leaves a limit as it is.
+struct ProcessLimits {
+    uint64_t data_bytes = 0;  // its heap and other private memory (RLIMIT_DATA)
+    uint64_t file_bytes = 0;  // the largest file it may write, as a full disk would stop it (RLIMIT_FSIZE)
+};
+
 // Runs `program` with `args` in folder `cwd`, with `env_overrides`
 // (NAME=VALUE) added to this process's environment, and kills the whole
 // process group after `timeout_ms`.  Standard input is /dev/null.
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-                          const std::vector<std::string>& env_overrides, int timeout_ms);
+                          const std::vector<std::string>& env_overrides, int timeout_ms,
+                          const ProcessLimits& limits = {});
 
 // ------------------------------------------------------------ the journal
 

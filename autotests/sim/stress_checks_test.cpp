@@ -17,6 +17,7 @@
 #include "files/filestore.h"
 #include "people/invariants.h"
 #include "device/journal.h"
+#include "device/png.h"
 #include "device/profile.h"
 #include "scratch.h"
 #include "people/stress_user.h"
@@ -388,6 +389,15 @@ INSTANTIATE_TEST_SUITE_P(
                        sim::log_event("text", {{"window", "Dravik"}, {"text", "Passed"}, {"rect", {170, 62, 240, 82}}});
                    }},
         BrokenRule{"log", [](Checker& t) { t.write_log(replaced(good_log(), "Sound\t\tPASS", "Sound\t\tDONE")); }},
+        BrokenRule{"screenshot",
+                   [](Checker& t) {
+                       // A picture that is not the screen: all red.
+                       std::vector<uint8_t> red(240 * 320 * 3, 0);
+                       for (size_t i = 0; i < red.size(); i += 3) red[i] = 255;
+                       std::string path = t.dir_.path() + "/shot.png", error;
+                       ASSERT_TRUE(sim::write_rgb_png(path, 240, 320, red, &error)) << error;
+                       sim::log_event("screenshot", {{"file", path}, {"ok", true}});
+                   }},
         BrokenRule{"journal",
                    [](Checker& t) {
                        sim::log_event("timer", {{"op", "set"}});  // at 5 ms

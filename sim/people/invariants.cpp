@@ -9,7 +9,11 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "device/png.h"
+#include "files/host_file.h"
+#include "gdi/screen.h"
 #include "kernel/clock.h"
+#include "people/screen_compare.h"
 #include "files/filestore.h"
 #include "device/profile.h"
 #include "kernel/text.h"
@@ -183,6 +187,17 @@ void CheckingUser::watch(const json& line) {
     if (ev == "input") {
         auto l = line.find("line");
         if (l != line.end() && l->is_number_integer()) last_line_ = l->get<int>();
+    } else if (ev == "screenshot" && line.value("ok", false)) {
+        // Read back at once, while the screen is still what was written.
+        std::string path = line.value("file", std::string()), bytes, why;
+        std::vector<uint8_t> rgb;
+        if (!read_host_file(path, kMaxPictureBytes, Links::Refuse, &bytes, &why) ||
+            !read_screen_picture(bytes, path, &rgb, &why))
+            violated("screenshot", "the screenshot " + path + " does not read back: " + why);
+        ScreenDifference d = compare_screen(framebuffer(), rgb);
+        if (d.pixels)
+            violated("screenshot", "the screenshot " + path + " is not the screen: " + std::to_string(d.pixels) +
+                                       " pixels differ");
     } else if (ev == "file") {
         std::string path = line.value("path", std::string());
         if (FileStore::same_path(to_u16(path), kResultLog)) log_written_ = true;

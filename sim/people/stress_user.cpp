@@ -160,6 +160,9 @@ std::string wait(StressChooser& r) {
 
 std::string power_cycle(StressChooser&) { return "power-cycle"; }
 
+// One name, written again and again over the last picture.
+std::string keep_picture(StressChooser&) { return "screenshot stress-screen.png"; }
+
 }  // namespace
 
 // What the person does, and how often.  A row counts only while it can be
@@ -178,6 +181,7 @@ const std::vector<StressChooser::Row>& StressChooser::table() {
         {2, "start Dravik from the shell",                   always,            launch},
         {12, "wait: mostly a moment, sometimes seconds",     always,            wait},
         {1, "pull the battery and switch the device on again", always,          power_cycle},
+        {1, "keep a picture of the screen",                  always,            keep_picture},
     };
     return rows;
 }

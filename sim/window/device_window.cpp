@@ -29,9 +29,10 @@ json input_event(const char* action, const char* op) {
     return {{"action", action}, {"op", op}, {"from", "window"}};
 }
 
-bool file_exists(const std::string& path) {
+// Something is at `path`, a link that leads nowhere included.
+bool name_taken(const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    return lstat(path.c_str(), &st) == 0;
 }
 
 // ALSA prints its own complaints on standard error (a missing card, once
@@ -396,7 +397,7 @@ void DeviceWindow::screenshot_key() {
     std::string path;
     for (int n = 1;; ++n) {
         path = screenshot_path(dir, "device-window-" + std::to_string(n) + ".png");
-        if (!file_exists(path)) break;
+        if (!name_taken(path)) break;
     }
     std::string error;
     bool ok = save_picture(path, &error);
