@@ -256,6 +256,26 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
     return result;
 }
 
+ProcessResult run_on_small_disk(int kib, const std::string& mount_point, const std::string& program,
+                                const std::vector<std::string>& args, const std::string& cwd,
+                                const std::vector<std::string>& env_overrides, int timeout_ms) {
+    std::vector<std::string> all = {"--user", "--map-root-user", "--mount", "sh", "-c",
+                                    "mount -t tmpfs -o size=\"$0\"k tmpfs \"$1\" && cd \"$2\" || exit 125; disk=$1; shift 2; \"$@\"; "
+                                    "code=$?; echo '== on the disk:'; ls -A \"$disk\"; exit $code",
+                                    std::to_string(kib), mount_point, cwd, program};
+    all.insert(all.end(), args.begin(), args.end());
+    return run_process("/usr/bin/unshare", all, cwd, env_overrides, timeout_ms);
+}
+
+bool small_disks_available(const std::string& scratch) {
+    std::string point = scratch + "/small-disk-probe";
+    fs::create_directories(point);
+    ProcessResult r = run_on_small_disk(8, point, "/bin/true", {}, scratch, {}, 20000);
+    std::error_code ec;
+    fs::remove(point, ec);
+    return r.exit_code == 0;
+}
+
 // ------------------------------------------------------------ the journal
 
 JournalLog JournalLog::load(const std::string& path) {

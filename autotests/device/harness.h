@@ -62,6 +62,17 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
                           const std::vector<std::string>& env_overrides, int timeout_ms,
                           const ProcessLimits& limits = {});
 
+// Runs `program` as run_process does, with a fresh tmpfs of `kib` KiB (a
+// disk that fills up) mounted at `mount_point`, in a mount namespace of its
+// own (unshare), and `cwd` entered after the mount.  What the disk holds
+// when the program has ended follows on standard output, one name a line,
+// after a line "== on the disk:" (the disk goes with the namespace).
+ProcessResult run_on_small_disk(int kib, const std::string& mount_point, const std::string& program,
+                                const std::vector<std::string>& args, const std::string& cwd,
+                                const std::vector<std::string>& env_overrides, int timeout_ms);
+// Whether this host lets a test make such a disk (in `scratch`, a folder).
+bool small_disks_available(const std::string& scratch);
+
 // ------------------------------------------------------------ the journal
 
 // An event pattern: "ev" and fields that must be equal (absent fields are

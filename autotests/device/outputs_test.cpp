@@ -58,22 +58,10 @@ protected:
                                     {"XDG_DATA_HOME=" + dir() + "/xdg", "DISPLAY=", "WAYLAND_DISPLAY="}, timeout_ms,
                                     limits);
     }
-    // dravik-sim with a fresh tmpfs of `kib` KiB mounted at `mount_point`
-    // (a disk that fills up), in a mount namespace of its own.
+    // dravik-sim with a disk of `kib` KiB that fills up at `mount_point`.
     ProcessResult sim_on_small_disk(int kib, const std::string& mount_point, const std::vector<std::string>& args) {
-        std::vector<std::string> all = {"--user",        "--map-root-user", "--mount", "sh", "-c",
-                                        "mount -t tmpfs -o size=$0k tmpfs \"$1\" && shift && exec \"$@\"",
-                                        std::to_string(kib), mount_point, DRAVIK_SIM};
-        all.insert(all.end(), args.begin(), args.end());
-        return devtest::run_process("/usr/bin/unshare", all, dir(),
-                                    {"XDG_DATA_HOME=" + dir() + "/xdg", "DISPLAY=", "WAYLAND_DISPLAY="}, 120000);
-    }
-    bool small_disks_can_be_made() {
-        fs::create_directories(dir() + "/probe");
-        ProcessResult r = devtest::run_process(
-            "/usr/bin/unshare", {"--user", "--map-root-user", "--mount", "sh", "-c", "mount -t tmpfs -o size=8k tmpfs probe"},
-            dir(), {}, 20000);
-        return r.exit_code == 0;
+        return devtest::run_on_small_disk(kib, mount_point, DRAVIK_SIM, args, dir(),
+                                          {"XDG_DATA_HOME=" + dir() + "/xdg", "DISPLAY=", "WAYLAND_DISPLAY="}, 120000);
     }
 };
 
@@ -193,7 +181,7 @@ TEST_F(Outputs, AnOutputThatCannotBeWrittenStopsTheRunNamingTheFileAndWhy) {
         EXPECT_FALSE(r.timed_out);
     }
 
-    if (!small_disks_can_be_made()) GTEST_SKIP() << "no mount namespace here for a small disk (unshare)";
+    if (!devtest::small_disks_available(dir())) GTEST_SKIP() << "no mount namespace here for a small disk (unshare)";
     const std::string disk = dir() + "/disk";
     fs::create_directories(disk);
     const struct {
