@@ -614,6 +614,7 @@ TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {
         {"through a link", {"--record", "link.txt", "--force"}, true,
          "link.txt: cannot record into it: a symbolic link is in its place"},
         {"over the profile", {"--record", "p.json", "--profile", "p.json", "--force"}, true, "it is the --profile file"},
+        {"into the journal", {"--record", "j.txt", "--journal", "j.txt"}, true, "it is the --journal file"},
         {"into the state folder", {"--record", state_dir() + "/r.txt"}, true, "it lies inside the state folder"},
         {"--force alone", {"--force"}, true, "--force goes with --record"},
     };

@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
         return fail("dravik-sim: --stress writes its findings in the current folder, which lies inside the state "
                     "folder " + sim::OutputRules::place_of(state_dir).canonical + "; run it from another folder");
     if (!options.record_path.empty()) {
-        why = sim::Recorder::place_problem(options.record_path, options.force);
+        why = sim::Recorder::place_problem(options.record_path, options.force, with_journal);
         if (!why.empty()) return fail(options.record_path + ": cannot record into it: " + why);
     }
 

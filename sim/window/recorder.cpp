@@ -44,8 +44,8 @@ std::string key_word(int vk) {
 
 }  // namespace
 
-std::string Recorder::place_problem(const std::string& path, bool force) {
-    std::string why = output_rules().problem(path);
+std::string Recorder::place_problem(const std::string& path, bool force, const OutputRules& rules) {
+    std::string why = rules.problem(path);
     if (why.empty()) why = folder_problem(path);
     struct stat st;
     if (why.empty() && !force && lstat(path.c_str(), &st) == 0)

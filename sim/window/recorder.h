@@ -21,11 +21,10 @@ public:
     Recorder& operator=(const Recorder&) = delete;
 
     // Why a recording cannot go to `path` ("" when it can), asked before
-    // anything is touched: the place is refused by the output rules
-    // (files/output_file.h), its folder cannot take a new file, or a file
-    // is there and `force` was not given (a recording never destroys a
-    // script unless asked to).
-    static std::string place_problem(const std::string& path, bool force);
+    // anything is touched: `rules` refuse the place (files/output_file.h),
+    // its folder cannot take a new file, or a file is there and `force` was
+    // not given (a recording never destroys a script unless asked to).
+    static std::string place_problem(const std::string& path, bool force, const OutputRules& rules);
     // Starts the recording once the window is open: `header` (comment
     // lines) and then the lines go into a new file beside `path`, which
     // takes its place when the recording is committed.  With `force` the

@@ -321,6 +321,7 @@ bool StateFolder::check(const std::string& dir_in, bool factory_reset, std::stri
     have_registry_ = have_registry;
     checked_dir_ = dir;
     checked_reset_ = factory_reset;
+    checked_held_ = dir_exists && state_folder_held(dir);
     return true;
 }
 
@@ -330,7 +331,6 @@ bool StateFolder::open(const std::string& dir_in, bool factory_reset, std::strin
     if (checked_dir_.empty() || checked_dir_ != dir || checked_reset_ != factory_reset) {
         if (!check(dir_in, factory_reset, error)) return false;
     }
-    checked_dir_.clear();
     struct stat st;
     if (stat(dir.c_str(), &st) != 0) {
         std::error_code ec;
@@ -340,8 +340,12 @@ bool StateFolder::open(const std::string& dir_in, bool factory_reset, std::strin
             return false;
         }
     }
-    // Nothing is changed before the folder is this simulator's alone.
+    // Nothing is changed before the folder is this simulator's alone; what
+    // was checked before then is checked again, as another simulator may
+    // have changed it meanwhile.
     if (!lock_state_folder(dir, error)) return false;
+    if (!checked_held_ && !check(dir_in, factory_reset, error)) return false;
+    checked_dir_.clear();
     std::string reg_path = dir + "/registry.reg";
     std::string store_path = dir + "/store";
 

@@ -47,6 +47,7 @@ private:
     // What check() found, for open().
     std::string checked_dir_;
     bool checked_reset_ = false;
+    bool checked_held_ = false;  // ... while this process held the folder
     bool have_registry_ = false;
     Registry loaded_;
 };

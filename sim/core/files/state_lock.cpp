@@ -29,6 +29,12 @@ std::vector<Held>& held() {
     return folders;
 }
 
+bool is_held(dev_t dev, ino_t ino) {
+    for (const Held& h : held())
+        if (h.dev == dev && h.ino == ino) return true;
+    return false;
+}
+
 // The process that holds the lock on (dev, ino), from the system's list
 // of locks; 0 when it does not say.
 long holder_of(dev_t dev, ino_t ino) {
@@ -58,6 +64,11 @@ long holder_of(dev_t dev, ino_t ino) {
 
 }  // namespace
 
+bool state_folder_held(const std::string& dir) {
+    struct stat st;
+    return stat(dir.c_str(), &st) == 0 && is_held(st.st_dev, st.st_ino);
+}
+
 bool lock_state_folder(const std::string& dir, std::string* error) {
     int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
@@ -70,11 +81,10 @@ bool lock_state_folder(const std::string& dir, std::string* error) {
         ::close(fd);
         return false;
     }
-    for (const Held& h : held())
-        if (h.dev == st.st_dev && h.ino == st.st_ino) {
-            ::close(fd);
-            return true;
-        }
+    if (is_held(st.st_dev, st.st_ino)) {
+        ::close(fd);
+        return true;
+    }
     int r;
     do {
         r = flock(fd, LOCK_EX | LOCK_NB);

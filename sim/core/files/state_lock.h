@@ -18,4 +18,7 @@ namespace sim {
 // simulator (process 1234)" (the process named where the system tells).
 bool lock_state_folder(const std::string& dir, std::string* error);
 
+// Whether this process holds `dir`.
+bool state_folder_held(const std::string& dir);
+
 }  // namespace sim
