@@ -180,8 +180,9 @@ TEST_F(OutputFile, WhatWasThereStaysWholeUntilTheNewFileIsComplete) {
 }
 
 // In a child process that may write no file past 4 KiB: a picture and a
-// recording of 10000 bytes each, over older ones.  Says what happened on
-// standard error and exits 0 when nothing else is left in `dir`.
+// recording of 10000 bytes each, over older ones, and a journal of three
+// lines of 2000 bytes.  Says what happened on standard error and exits 0
+// when nothing else is left in `dir`.
 void fill_a_small_disk(const std::string& dir) {
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{4096, 4096};
@@ -194,9 +195,16 @@ void fill_a_small_disk(const std::string& dir) {
     bool streamed = s.open(dir + "/rec.txt", sim::OutputStream::Shown::WhenClosed, &error) && s.write(big, &error);
     std::string second = error;
     bool closed = s.close(&error);
-    std::fprintf(stderr, "[%d %d %d] %s | %s | %s | %s\n", whole, streamed, closed, first.c_str(), second.c_str(),
-                 file_bytes(dir + "/shot.png").c_str(), file_bytes(dir + "/rec.txt").c_str());
-    std::_Exit(entries_of(dir) == std::vector<std::string>{"rec.txt", "shot.png"} ? 0 : 1);
+    // A journal keeps the lines that fit, whole.
+    sim::OutputStream journal;
+    const std::string line = std::string(1999, 'j') + "\n";
+    bool lines = journal.open(dir + "/journal.jsonl", sim::OutputStream::Shown::AtOnce, &error) &&
+                 journal.write(line, &error) && journal.write(line, &error) && journal.write(line, &error);
+    std::fprintf(stderr, "[%d %d %d %d] %s | %s | %s | %s | %zu lines\n", whole, streamed, closed, lines,
+                 first.c_str(), second.c_str(), file_bytes(dir + "/shot.png").c_str(),
+                 file_bytes(dir + "/rec.txt").c_str(),
+                 file_bytes(dir + "/journal.jsonl") == line + line ? size_t(2) : size_t(0));
+    std::_Exit(entries_of(dir) == std::vector<std::string>{"journal.jsonl", "rec.txt", "shot.png"} ? 0 : 1);
 }
 
 // A disk that fills up (here: a file size the process may not pass) fails
@@ -206,8 +214,8 @@ TEST_F(OutputFile, AFullDiskFailsTheWriteAndLeavesTheOldFile) {
     put_file(at("shot.png"), "the old picture");
     put_file(at("rec.txt"), "the old recording");
     EXPECT_EXIT(fill_a_small_disk(dir_.path()), ::testing::ExitedWithCode(0),
-                "\\[0 0 0\\] .*/shot.png: cannot write: File too large \\| .*/rec.txt: cannot write: File too large "
-                "\\| the old picture \\| the old recording");
+                "\\[0 0 0 0\\] .*/shot.png: cannot write: File too large \\| .*/rec.txt: cannot write: File too large "
+                "\\| the old picture \\| the old recording \\| 2 lines");
 }
 
 // A finding's folder is made whole beside its name, and never over one.

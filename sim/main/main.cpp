@@ -107,12 +107,10 @@ int run_checked(const sim::Options& options, sim::RunOptions run) {
             return fail("dravik-sim: " + error);
         }
     }
-    static std::string s_own_folder;  // removed however the run ends
-    s_own_folder = own_folder;
-    auto remove_own = [] {
-        if (s_own_folder.empty()) return;
-        ::unlink((s_own_folder + "/journal.jsonl").c_str());
-        ::rmdir(s_own_folder.c_str());
+    auto remove_own = [own_folder] {
+        if (own_folder.empty()) return;
+        ::unlink((own_folder + "/journal.jsonl").c_str());
+        ::rmdir(own_folder.c_str());
     };
     sim::CheckSettings check;
     check.journal_path = journal_path;

@@ -266,7 +266,14 @@ bool OutputStream::write(const char* data, size_t size, std::string* error) {
         return false;
     }
     std::string why;
+    off_t before = lseek(fd_, 0, SEEK_CUR);
     if (!write_all(fd_, data, size, &why)) {
+        // What the file takes ends with the last whole piece (a journal's
+        // last whole line), not in the middle of this one.
+        if (before >= 0) {
+            int ignored = ftruncate(fd_, before);
+            (void)ignored;
+        }
         failed_ = true;
         *error = cannot_write(path_, why);
         return false;

@@ -92,7 +92,8 @@ public:
     // refuse the place or the file cannot be made.
     bool open(const std::string& path, Shown shown, std::string* error);
     // False with *error ("<path>: cannot write: <why>") when the system
-    // takes less than all of it; the stream is failed from then on.
+    // takes less than all of it; then the file ends where it ended before
+    // this piece, and the stream is failed from then on.
     bool write(const char* data, size_t size, std::string* error);
     bool write(const std::string& text, std::string* error) { return write(text.data(), text.size(), error); }
     // Ends the stream; a WhenClosed one takes its place now, unless a write
