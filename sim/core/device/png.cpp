@@ -5,6 +5,7 @@
 #include <functional>
 
 #include <png.h>
+#include <zlib.h>
 
 #include "device/png.h"
 #include "files/host_file.h"
@@ -20,6 +21,74 @@ void set_error(std::string* error, const std::string& text) {
 
 const png_uint_32 kMostPixels = 16u << 20;
 
+uint32_t big_endian(const std::string& bytes, size_t at) {
+    auto b = [&](size_t i) { return uint32_t(static_cast<unsigned char>(bytes[at + i])); };
+    return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
+}
+
+// How many bytes the image data of a picture with this header inflates to
+// (each row with its filter byte; an interlaced one pass by pass).
+uint64_t image_data_bytes(uint32_t width, uint32_t height, unsigned depth, unsigned colour_type, bool interlaced) {
+    static const unsigned kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+    const uint64_t bits = uint64_t(depth) * (colour_type < 7 ? kChannels[colour_type] : 4);
+    auto rows = [&](uint64_t w, uint64_t h) { return w && h ? h * (1 + (w * bits + 7) / 8) : 0; };
+    if (!interlaced) return rows(width, height);
+    // Adam7: where each pass starts and how far apart its pixels are.
+    static const unsigned kX0[7] = {0, 4, 0, 2, 0, 1, 0}, kDx[7] = {8, 8, 4, 4, 2, 2, 1};
+    static const unsigned kY0[7] = {0, 0, 4, 0, 2, 0, 1}, kDy[7] = {8, 8, 8, 4, 4, 2, 2};
+    uint64_t total = 0;
+    for (int p = 0; p < 7; ++p) {
+        uint64_t w = width > kX0[p] ? (width - kX0[p] + kDx[p] - 1) / kDx[p] : 0;
+        uint64_t h = height > kY0[p] ? (height - kY0[p] + kDy[p] - 1) / kDy[p] : 0;
+        total += rows(w, h);
+    }
+    return total;
+}
+
+// The picture's compressed image data inflates to no more than its header
+// says it holds: a stream that goes on behind the rows (gigabytes of zeros
+// in a few MiB) is refused at once rather than inflated for a minute.
+// Everything else (the chunks' order and sums, the stream's own faults) is
+// left to libpng; "" when nothing is wrong here.
+std::string image_data_problem(const std::string& bytes) {
+    const size_t kSignature = 8;
+    if (bytes.size() < kSignature + 8 + 13 || bytes.compare(kSignature + 4, 4, "IHDR") != 0) return "";
+    const size_t ihdr = kSignature + 8;
+    const uint64_t most = image_data_bytes(big_endian(bytes, ihdr), big_endian(bytes, ihdr + 4),
+                                           static_cast<unsigned char>(bytes[ihdr + 8]),
+                                           static_cast<unsigned char>(bytes[ihdr + 9]), bytes[ihdr + 12] != 0);
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return "";
+    unsigned char out[65536];
+    uint64_t inflated = 0;
+    std::string problem;
+    bool done = false;
+    for (size_t at = kSignature; !done && at + 12 <= bytes.size();) {
+        const uint32_t length = big_endian(bytes, at);
+        if (length > bytes.size() - at - 12) break;
+        if (bytes.compare(at + 4, 4, "IDAT") == 0) {
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + at + 8));
+            z.avail_in = length;
+            while (z.avail_in > 0 && !done) {
+                z.next_out = out;
+                z.avail_out = sizeof out;
+                int r = inflate(&z, Z_NO_FLUSH);
+                inflated += sizeof out - z.avail_out;
+                if (inflated > most) {
+                    problem = " holds more image data than its " + std::to_string(big_endian(bytes, ihdr)) + " x " +
+                              std::to_string(big_endian(bytes, ihdr + 4)) + " pixels need";
+                    done = true;
+                } else if (r != Z_OK) {
+                    done = true;  // the end of the stream, or a fault libpng names
+                }
+            }
+        }
+        at += 12 + size_t(length);
+    }
+    inflateEnd(&z);
+    return problem;
+}
+
 // Decodes PNG bytes whose header's size `size_problem` takes ("" : it
 // does; else " is W x H pixels, ..."), asked before any pixel is decoded
 // or any room made for them.
@@ -34,6 +103,7 @@ bool decode(const std::string& bytes, const std::string& name, int* width, int* 
         return false;
     }
     std::string problem = size_problem(image.width, image.height);
+    if (problem.empty()) problem = image_data_problem(bytes);
     if (!problem.empty()) {
         set_error(error, name + problem);  // "p.png is 240 x 319 pixels, ..."
         png_image_free(&image);
