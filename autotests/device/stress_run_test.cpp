@@ -247,22 +247,29 @@ TEST_F(StressRun, AFullDiskIsSaidAsSuchAndNoFindingIsWrittenInPart) {
     if (!devtest::small_disks_available(dir())) GTEST_SKIP() << "no mount namespace here for a small disk (unshare)";
     const std::string disk = dir() + "/disk";
     fs::create_directories(disk);
+    enum Use { Work, Findings, Screenshots };  // what the small disk holds
     const struct {
         const char* name;
         int kib;
-        bool work_on_disk;  // else the findings' folder is the small disk
+        Use use;
     } cases[] = {
-        {"the temporary folder fills up during the run", 100, true},
-        {"the findings' folder cannot take the finding", 48, false},
+        {"the temporary folder fills up during the run", 100, Work},
+        {"the findings' folder cannot take the finding", 48, Findings},
+        {"the screenshots' folder fills up", 4, Screenshots},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(dir() + "/s");
-        std::vector<std::string> env = {"TMPDIR=" + (c.work_on_disk ? disk : dir()), "DISPLAY="};
-        auto r = devtest::run_on_small_disk(
-            c.kib, disk, DRAVIK_SIM,
-            {"--state", dir() + "/s", "--stress", "1000", "--seed", "1", "--busy-limit", "500"},
-            c.work_on_disk ? dir() : disk, env, 600000);
+        std::vector<std::string> env = {"TMPDIR=" + (c.use == Work ? disk : dir()), "DISPLAY="};
+        // A limit no program keeps makes a finding; the pictures are taken
+        // in a run without one.
+        std::vector<std::string> args = {"--state", dir() + "/s", "--stress", "1000", "--seed", "1"};
+        if (c.use == Screenshots)
+            args.insert(args.end(), {"--screenshots", disk});
+        else
+            args.insert(args.end(), {"--busy-limit", "500"});
+        auto r = devtest::run_on_small_disk(c.kib, disk, DRAVIK_SIM, args, c.use == Findings ? disk : dir(), env,
+                                            600000);
         EXPECT_EQ(r.exit_code, 2) << r.err;
         EXPECT_NE(r.err.find("the host failed, not the program"), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
@@ -271,7 +278,7 @@ TEST_F(StressRun, AFullDiskIsSaidAsSuchAndNoFindingIsWrittenInPart) {
             EXPECT_EQ(e.path().filename().string().rfind("stress-seed-", 0), std::string::npos) << e.path();
         const std::string listing = "== on the disk:\n";
         ASSERT_NE(r.out.find(listing), std::string::npos) << r.out;
-        if (!c.work_on_disk) EXPECT_EQ(r.out.substr(r.out.find(listing) + listing.size()), "") << "left on the disk";
+        if (c.use == Findings) EXPECT_EQ(r.out.substr(r.out.find(listing) + listing.size()), "") << "left on the disk";
     }
 }
 

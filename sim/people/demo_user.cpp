@@ -231,7 +231,7 @@ void DemoUser::watch(const json& line) {
 }
 
 void DemoUser::idle(std::optional<uint64_t> next_due) {
-    if (!failure_.empty()) throw PersonGivesUp(failure_, failure_, 2);
+    if (!failure_.empty()) throw OutputFailed(failure_);
     if (finished_) {
         if (settings_.power_off_at_end) throw PowerOff{};
         settings_.let_time_pass(next_due);

@@ -291,7 +291,7 @@ Expectations::Outcome Expectations::check_screen(const ScriptAction& a) {
     if (take_screenshot(seen_path, &error) && write_difference_png(framebuffer(), *a.picture, diff_path, &error)) {
         o.seen += "; the screen is in " + seen_path + ", the differences in red in " + diff_path;
     } else {
-        o.script_fault = true;
+        o.output_failed = true;
         o.seen = "the screen is not " + a.picture_path + " (" + o.seen + "), and " + error;
     }
     return o;

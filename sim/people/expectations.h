@@ -34,10 +34,11 @@ public:
     struct Outcome {
         bool held = true;
         // The expectation names something that does not exist (a test the
-        // panel does not list): the script is wrong, not the device; or what
-        // it writes when it does not hold (expect-screen's pictures) could
-        // not be written.  Exit code 2.
+        // panel does not list): the script is wrong, not the device.
         bool script_fault = false;
+        // What it writes when it does not hold (expect-screen's pictures)
+        // could not be written: the host failed.
+        bool output_failed = false;
         std::string expected, seen;  // for the message when it did not hold
     };
 

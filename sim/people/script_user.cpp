@@ -4,6 +4,7 @@
 #include "device/png.h"
 #include "drivers/gapi.h"
 #include "files/device_paths.h"
+#include "files/host_file.h"
 #include "gdi/screen.h"
 #include "kernel/clock.h"
 #include "kernel/process.h"
@@ -114,6 +115,10 @@ private:
         throw ScriptError(script_.path + ":" + std::to_string(a.line) + ": " + what, exit_code);
     }
 
+    [[noreturn]] void output_failed_at(const ScriptAction& a, const std::string& error) {
+        throw OutputFailed(one_line(script_.path + ":" + std::to_string(a.line), error));
+    }
+
     // The script is done: the device loses power, unless a frame it was to
     // keep never came, which the run reports (exit code 1).
     [[noreturn]] void end_of_script() {
@@ -152,6 +157,7 @@ private:
         log_event("expect", ev);
         if (o.held) return;
         const char* name = script_action_name(a.kind);
+        if (o.output_failed) output_failed_at(a, std::string(name) + ": " + o.seen);
         if (o.script_fault) fail(a, std::string(name) + ": " + o.seen, 2);
         fail(a, std::string(name) + ": expected " + o.expected + ", seen " + o.seen, 1);
     }
@@ -275,7 +281,7 @@ private:
                 break;
             case ScriptAction::Screenshot: {
                 std::string error;
-                if (!take_screenshot(screenshot_path(dir_, a.file), &error)) fail(a, error);
+                if (!take_screenshot(screenshot_path(dir_, a.file), &error)) output_failed_at(a, error);
                 break;
             }
             case ScriptAction::ScreenshotFrame:
@@ -303,7 +309,7 @@ private:
             ScriptAction a = frame_shots_[i];
             frame_shots_.erase(frame_shots_.begin() + long(i));
             std::string error;
-            if (!take_screenshot(screenshot_path(dir_, a.file), &error)) fail(a, error);
+            if (!take_screenshot(screenshot_path(dir_, a.file), &error)) output_failed_at(a, error);
         }
     }
 

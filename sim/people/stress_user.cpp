@@ -275,10 +275,11 @@ struct Outcome {
     std::string stderr_text;
 };
 
-// The run's own record of the actions, read back whole.
-std::string read_text(const std::string& path) {
+// The run's own record of its actions, read back whole (`most` bytes at
+// most).
+std::string read_text(const std::string& path, size_t most) {
     std::string text, why;
-    read_host_file(path, kMaxStoreReadBytes, Links::Refuse, &text, &why);
+    read_host_file(path, most, Links::Refuse, &text, &why);
     return text;
 }
 
@@ -462,6 +463,13 @@ Outcome run_child(const std::function<int()>& body) {
     return o;
 }
 
+// In the child: the run, whose end for want of an output is the host's.
+int run_as_child(Person& user, const std::string& state_dir) {
+    int code = run_device(user, state_dir, kScriptLocalTime);
+    if (!output_failure().empty()) host_failed_in_child(output_failure());
+    return code;
+}
+
 // In the child: a violation goes to the parent, and the run ends.
 void report_violation(const Violation& v) {
     send_report("violation\n" + v.kind + "\n" + std::to_string(v.line) + "\n" + one_line_of(v.what) + "\n");
@@ -549,13 +557,14 @@ int run_stress(const StressSettings& s) {
         run.script.path = "stress";
         StressChooser chooser(s.seed, s.actions, &record);
         CheckingUser user(make_script_user(run, [&](ScriptAction* a) { return chooser.next(a); }), check);
-        return run_device(user, run.state_dir, kScriptLocalTime);
+        return run_as_child(user, run.state_dir);
     });
     if (!found.host.empty()) return host_failure(s.seed, found.host);
 
     std::vector<std::string> actions;
     {
-        std::istringstream in(read_text(actions_path));
+        // A line of the record is far shorter than 64 bytes.
+        std::istringstream in(read_text(actions_path, size_t(s.actions) * 64 + 4096));
         for (std::string l; std::getline(in, l);) actions.push_back(l);
     }
     if (found.clean) {
@@ -613,7 +622,7 @@ int run_stress(const StressSettings& s) {
             run.screenshots_dir = work;
             run.user = UserKind::Script;
             CheckingUser user(make_script_user(run, nullptr), replay_check);
-            return run_device(user, run.state_dir, kScriptLocalTime);
+            return run_as_child(user, run.state_dir);
         });
         std::error_code ec;
         fs::remove_all(state, ec);

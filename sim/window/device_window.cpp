@@ -409,8 +409,7 @@ void DeviceWindow::screenshot_key() {
 // A picture that cannot be written stops the run, as a screenshot of a
 // script does (exit code 2).
 void DeviceWindow::picture_failed(const std::string& error) {
-    std::string message = "dravik-sim: " + error;
-    throw PersonGivesUp(message, message, 2);
+    throw OutputFailed("dravik-sim: " + error);
 }
 
 void DeviceWindow::expect_screen_key() {

@@ -70,8 +70,7 @@ bool Recorder::commit(std::string* error) {
 void Recorder::put(const std::string& text) {
     std::string error;
     if (!file_.write(text, &error)) {
-        std::string message = "dravik-sim: " + error + "; the recording stops and " + path_ + " is left as it was";
-        throw PersonGivesUp(message, message, 2);
+        throw OutputFailed("dravik-sim: " + error + "; the recording stops and " + path_ + " is left as it was");
     }
 }
 

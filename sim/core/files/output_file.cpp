@@ -103,7 +103,9 @@ bool take_place(const std::string& temp, const std::string& path, std::string* w
 
 [[noreturn]] void default_failure(const std::string& message) {
     std::cout.flush();
-    std::string line = one_line("dravik-sim", message) + "\n";
+    std::string line = message + "\n";
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 && &c != &line.back()) c = ' ';
     ssize_t ignored = ::write(2, line.data(), line.size());
     (void)ignored;
     std::_Exit(2);

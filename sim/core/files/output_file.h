@@ -122,11 +122,12 @@ bool make_output_folder(const std::string& path,
 // `stem`-3`ext`, ... that is free (path == stem + ext).
 std::string free_output_name(const std::string& stem, const std::string& ext);
 
-// An output the run cannot do without (the journal) could not be written:
-// the run stops.  The handler gets the one-line message; the default
-// prints it on standard error and ends the process with exit code 2 at
-// once, as a pulled battery would (the state folder is whole at every
-// moment).
+// An output the device writes as it goes (the journal) could not be
+// written: the run stops at once.  The handler gets the one-line message;
+// the default prints it on standard error and ends the process with exit
+// code 2 at once, as a pulled battery would (the state folder is whole at
+// every moment).  (What a person writes fails through OutputFailed,
+// device/person.h.)
 [[noreturn]] void output_failed(const std::string& message);
 // Replaces the default (the stress user's child reports to its parent).
 // The handler must not return.
