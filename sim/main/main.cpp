@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -192,9 +193,11 @@ int main(int argc, char** argv) {
     if (!options.profile_path.empty()) rules.add_input("the --profile file", options.profile_path);
     if (!options.script_path.empty()) rules.add_input("the --script file", options.script_path);
     if (!feed_path.empty()) rules.add_input("the window feed", feed_path);
+    // Each picture once, however many lines name it.
+    std::set<std::string> pictures;
     for (size_t i = 0; i < run.script.size(); ++i) {
         sim::ScriptAction a = run.script.action(i);
-        if (a.kind == sim::ScriptAction::ExpectScreen)
+        if (a.kind == sim::ScriptAction::ExpectScreen && pictures.insert(a.picture_path).second)
             rules.add_input("the picture of expect-screen on line " + std::to_string(a.line), a.picture_path);
     }
     std::string why;
@@ -227,7 +230,7 @@ int main(int argc, char** argv) {
             refuse("the screenshot is", sim::screenshot_path(run.screenshots_dir, a.file)))
             return fail(error);
         // What a failing expect-screen writes is known now too.
-        if (a.kind == sim::ScriptAction::ExpectScreen &&
+        if (a.kind == sim::ScriptAction::ExpectScreen && pictures.erase(a.picture_path) &&
             (refuse("expect-screen, when it does not hold, writes", sim::picture_beside(a.picture_path, "seen")) ||
              refuse("expect-screen, when it does not hold, writes", sim::picture_beside(a.picture_path, "diff"))))
             return fail(error);

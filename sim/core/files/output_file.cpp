@@ -19,11 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool same(const OutputRules::Place& a, const OutputRules::Place& b) {
-    if (a.exists && b.exists) return a.dev == b.dev && a.ino == b.ino;
-    return a.canonical == b.canonical;
-}
-
 bool inside(const OutputRules::Place& p, const OutputRules::Place& folder) {
     const std::string& f = folder.canonical;
     if (p.canonical == f || f == "/") return true;
@@ -134,7 +129,12 @@ OutputRules::Place OutputRules::place_of(const std::string& path) {
 }
 
 void OutputRules::add_input(const std::string& what, const std::string& path) {
-    inputs_.push_back({what, place_of(path)});
+    Place p = place_of(path);
+    by_path_.emplace(p.canonical, what);
+    if (p.exists)
+        by_identity_.emplace(std::make_pair(p.dev, p.ino), what);
+    else
+        absent_by_path_.emplace(p.canonical, what);
 }
 
 void OutputRules::set_state_folder(const std::string& dir) {
@@ -143,7 +143,9 @@ void OutputRules::set_state_folder(const std::string& dir) {
 }
 
 void OutputRules::clear() {
-    inputs_.clear();
+    by_identity_.clear();
+    by_path_.clear();
+    absent_by_path_.clear();
     has_state_ = false;
     state_ = Place();
 }
@@ -158,8 +160,11 @@ std::string OutputRules::problem(const std::string& path) const {
     std::string in_place = what_is_in_place(path);
     if (!in_place.empty()) return in_place;
     Place p = place_of(path);
-    for (const Input& in : inputs_)
-        if (same(p, in.place)) return "it is " + in.what;
+    const std::map<std::string, std::string>& paths = p.exists ? absent_by_path_ : by_path_;
+    auto named = paths.find(p.canonical);
+    if (named != paths.end()) return "it is " + named->second;
+    auto found = p.exists ? by_identity_.find({p.dev, p.ino}) : by_identity_.end();
+    if (found != by_identity_.end()) return "it is " + found->second;
     if (has_state_ && inside(p, state_)) return "it lies inside the state folder " + state_.canonical;
     return "";
 }

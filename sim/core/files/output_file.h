@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -50,11 +51,12 @@ public:
     static Place place_of(const std::string& path);
 
 private:
-    struct Input {
-        std::string what;
-        Place place;
-    };
-    std::vector<Input> inputs_;
+    // The inputs (what each is), found in a step however many there are: a
+    // file that exists by its identity, and by its path when either it or
+    // the output does not exist yet (a journal not yet made).
+    std::map<std::pair<dev_t, ino_t>, std::string> by_identity_;
+    std::map<std::string, std::string> by_path_;          // every input
+    std::map<std::string, std::string> absent_by_path_;  // inputs that did not exist
     bool has_state_ = false;
     Place state_;
 };
