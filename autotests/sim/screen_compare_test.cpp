@@ -231,7 +231,11 @@ TEST(ScreenCompare, APictureHoldsWhatItsHeaderSaysOrIsRefused) {
         {"a header that claims 37837 x 37837", hand_made_png(37837, 37837, false, 0),
          "p.png is 37837 x 37837 pixels, not the screen's 240 x 320"},
         {"a row short", hand_made_png(240, 319, false, 0), "p.png is 240 x 319 pixels"},
-        {"cut short", hand_made_png(240, 320, false, 0).substr(0, 200), "cannot read p.png"},
+        // A text chunk that says it holds 464 MB, in a file of a few hundred bytes.
+        {"a chunk longer than the file", hand_made_png(240, 320, false, 0).insert(33, "\x1d\x00\x00\x00iTXtkey", 11),
+         "p.png has a chunk that says it holds 486539264 bytes, more than the file holds"},
+        {"cut short", hand_made_png(240, 320, false, 0).substr(0, 200), "more than the file holds"},
+        {"not a PNG", "GIF89a", "cannot read p.png"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
