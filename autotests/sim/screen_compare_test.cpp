@@ -235,6 +235,9 @@ TEST(ScreenCompare, APictureHoldsWhatItsHeaderSaysOrIsRefused) {
         {"a chunk longer than the file", hand_made_png(240, 320, false, 0).insert(33, "\x1d\x00\x00\x00iTXtkey", 11),
          "p.png has a chunk that says it holds 486539264 bytes, more than the file holds"},
         {"cut short", hand_made_png(240, 320, false, 0).substr(0, 200), "more than the file holds"},
+        {"cut short after a chunk's name",
+         hand_made_png(240, 320, false, 0).substr(0, 33) + std::string("\x30\x00\x00\x00iTXtT", 9),
+         "p.png has a chunk that says it holds 805306368 bytes"},
         {"not a PNG", "GIF89a", "cannot read p.png"},
     };
     for (auto& c : cases) {

@@ -49,9 +49,10 @@ uint64_t image_data_bytes(uint32_t width, uint32_t height, unsigned depth, unsig
 // a chunk's length says before it reads it (a 347-byte file whose text
 // chunk says 464 MB took that much).  "" when the chunks fit.
 std::string chunks_problem(const std::string& bytes) {
-    for (size_t at = 8; at + 12 <= bytes.size();) {
+    // A chunk's length and name, then as many bytes, then its sum.
+    for (size_t at = 8; at + 8 <= bytes.size();) {
         const uint32_t length = big_endian(bytes, at);
-        if (length > bytes.size() - at - 12)
+        if (uint64_t(length) + 12 > bytes.size() - at)
             return " has a chunk that says it holds " + std::to_string(length) + " bytes, more than the file holds";
         at += 12 + size_t(length);
     }
