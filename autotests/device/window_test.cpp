@@ -692,6 +692,14 @@ TEST_F(DeviceWindow, ARecordingNeverDestroysAScript) {
     std::vector<std::string> names;
     for (auto& e : std::filesystem::directory_iterator(dir())) names.push_back(e.path().filename().string());
     for (auto& n : names) EXPECT_EQ(n.find(".txt."), std::string::npos) << "left behind: " << n;
+
+    // A picture that may not be written (here the profile, named as an F11
+    // picture would be) stops the run, and the file stays as it was.
+    devtest::write_file(dir() + "/other-1.png", "{}");
+    r = run_window("key F11\nclose\n", {"--record", dir() + "/other.txt", "--force", "--profile", dir() + "/other-1.png"});
+    EXPECT_EQ(r.exit_code, 2) << r.err;
+    EXPECT_NE(r.err.find("other-1.png: cannot write: it is the --profile file"), std::string::npos) << r.err;
+    EXPECT_EQ(devtest::read_file(dir() + "/other-1.png"), "{}");
 }
 
 }  // namespace
