@@ -2,12 +2,18 @@
 #include "people/panel.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
+#include "device/png.h"
+#include "files/host_file.h"
+#include "gdi/screen.h"
 #include "kernel/clock.h"
+#include "people/screen_compare.h"
 #include "files/filestore.h"
 #include "device/profile.h"
 #include "kernel/text.h"
@@ -181,6 +187,17 @@ void CheckingUser::watch(const json& line) {
     if (ev == "input") {
         auto l = line.find("line");
         if (l != line.end() && l->is_number_integer()) last_line_ = l->get<int>();
+    } else if (ev == "screenshot" && line.value("ok", false)) {
+        // Read back at once, while the screen is still what was written.
+        std::string path = line.value("file", std::string()), bytes, why;
+        std::vector<uint8_t> rgb;
+        if (!read_host_file(path, kMaxPictureBytes, Links::Refuse, &bytes, &why) ||
+            !read_screen_picture(bytes, path, &rgb, &why))
+            violated("screenshot", "the screenshot " + path + " does not read back: " + why);
+        ScreenDifference d = compare_screen(framebuffer(), rgb);
+        if (d.pixels)
+            violated("screenshot", "the screenshot " + path + " is not the screen: " + std::to_string(d.pixels) +
+                                       " pixels differ");
     } else if (ev == "file") {
         std::string path = line.value("path", std::string());
         if (FileStore::same_path(to_u16(path), kResultLog)) log_written_ = true;
@@ -207,11 +224,20 @@ void CheckingUser::watch(const json& line) {
 
 void CheckingUser::check_journal_file() {
     if (settings_.journal_path.empty()) return;
-    int fd = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) violated("journal", settings_.journal_path + ": cannot read the journal back");
+    // A regular file, read as far as it reaches now: a device in its place
+    // (/dev/zero) would never end.
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        violated("journal", settings_.journal_path + ": the journal is not a regular file");
+    }
+    const uint64_t size = uint64_t(st.st_size);
     char buf[65536];
-    for (;;) {
-        ssize_t n = ::pread(fd, buf, sizeof buf, off_t(journal_offset_));
+    while (journal_offset_ < size) {
+        size_t want = size_t(std::min<uint64_t>(sizeof buf, size - journal_offset_));
+        ssize_t n = ::pread(fd, buf, want, off_t(journal_offset_));
         if (n <= 0) break;
         journal_offset_ += uint64_t(n);
         pending_.append(buf, size_t(n));

@@ -1,9 +1,8 @@
 #include "device/journal.h"
 
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 
+#include "files/output_file.h"
 #include "kernel/clock.h"
 
 namespace sim {
@@ -13,20 +12,26 @@ Journal& journal() {
     return j;
 }
 
-bool Journal::open(const std::string& path, bool append, std::string* error) {
+Journal::Journal() : file_(std::make_unique<OutputStream>()) {}
+Journal::~Journal() { close(); }
+
+bool Journal::is_open() const { return file_->is_open(); }
+const std::string& Journal::path() const { return file_->path(); }
+
+bool Journal::open(const std::string& path, std::string* error) {
     close();
     if (path.empty()) return true;
-    file_ = std::fopen(path.c_str(), append ? "a" : "w");
-    if (!file_) {
-        if (error) *error = path + ": cannot open the journal: " + std::strerror(errno);
+    std::string why;
+    if (!file_->open(path, OutputStream::Shown::AtOnce, &why)) {
+        if (error) *error = why;
         return false;
     }
     return true;
 }
 
 void Journal::close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    std::string ignored;
+    file_->close(&ignored);  // every line was written when it happened
 }
 
 void Journal::write(const char* ev, const json& fields) {
@@ -35,10 +40,11 @@ void Journal::write(const char* ev, const json& fields) {
     line["ev"] = ev;
     for (auto it = fields.begin(); it != fields.end(); ++it) line[it.key()] = it.value();
     std::string text = line.dump(-1, ' ', false, json::error_handler_t::replace);
-    if (file_) {
-        std::fputs(text.c_str(), file_);
-        std::fputc('\n', file_);
-        std::fflush(file_);
+    if (file_->is_open()) {
+        text += '\n';
+        std::string error;
+        if (!file_->write(text, &error)) output_failed(error);
+        text.pop_back();
     }
     if (echo_) std::cerr << text << "\n";
     if (watcher_ && !watching_) {

@@ -32,7 +32,10 @@ void unload_all_libraries();
 
 namespace {
 Person* g_person = nullptr;
+std::string g_output_failure;
 }  // namespace
+
+const std::string& output_failure() { return g_output_failure; }
 
 void boot_device() {
     log_event("boot");
@@ -118,8 +121,9 @@ int run_device(Person& holder, const std::string& state_dir, const char* clock_s
         } catch (const PersonGivesUp& e) {
             tear_down_device();
             log_event("power_off");
-            std::cerr << e.report << "\n";
             set_person(nullptr);
+            g_output_failure = e.host_failed ? e.report : "";
+            std::cerr << e.report << "\n";
             return e.exit_code;
         }
     }

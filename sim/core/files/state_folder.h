@@ -24,10 +24,12 @@ public:
     // factory_reset only the folder itself is checked.  On failure *error
     // is one line naming the file (and for registry.reg the line).
     bool check(const std::string& dir, bool factory_reset, std::string* error);
-    // Opens the folder (checking it first unless check() just did),
-    // creating it from the factory image when it or a part of it is
-    // missing, removes what an interrupted save left behind, loads the
-    // registry into sim::registry() and points sim::file_store() at store/.
+    // Opens the folder (checking it first unless check() just did): holds
+    // it for this process (files/state_lock.h; a folder another simulator
+    // holds is refused), creates it from the factory image when it or a
+    // part of it is missing, removes what an interrupted save left behind,
+    // loads the registry into sim::registry() and points
+    // sim::file_store() at store/.
     // factory_reset first puts the folder back to the factory image.  On
     // failure *error is one line naming the file (and for registry.reg the
     // line) and the folder is left as it was.
@@ -45,9 +47,15 @@ private:
     // What check() found, for open().
     std::string checked_dir_;
     bool checked_reset_ = false;
+    bool checked_held_ = false;  // ... while this process held the folder
     bool have_registry_ = false;
     Registry loaded_;
 };
+
+// Copies what the device keeps of the state folder `from` (registry.reg and
+// store/, files and folders only) into the empty folder `to`.  False with
+// *error ("<file>: cannot write: No space left on device") on failure.
+bool copy_state_folder(const std::string& from, const std::string& to, std::string* error);
 
 // The leftovers of a registry save cut short ("registry.reg.Ab12Cd").
 bool is_interrupted_save(const std::string& file_name);
