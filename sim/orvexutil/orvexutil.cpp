@@ -8,9 +8,9 @@
 
 #include <windows.h>
 
-#include "sim/core/device/journal.h"
-#include "sim/core/device/profile.h"
-#include "sim/core/kernel/text.h"
+#include "device/journal.h"
+#include "device/profile.h"
+#include "kernel/text.h"
 
 namespace {
 
