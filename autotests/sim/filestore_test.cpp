@@ -17,12 +17,12 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "files/filestore.h"
 #include "files/state_folder.h"
 #include "kernel/kernel_objects.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
 namespace {

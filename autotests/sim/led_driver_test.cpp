@@ -15,8 +15,8 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "drivers/drivers.h"
 #include "platform/ce_api.h"
 

@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "files/output_file.h"
+#include "base/output_file.h"
 #include "files/state_lock.h"
 #include "scratch.h"
 

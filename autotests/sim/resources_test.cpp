@@ -12,7 +12,7 @@
 
 #include <windows.h>
 
-#include "kernel/text.h"
+#include "base/text.h"
 #include "resources/compiled_resources.h"
 #include "resources/dialog_template.h"
 #include "resources/dib.h"

@@ -11,8 +11,8 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "device/profile_rules.h"
 #include "drivers/drivers.h"
 #include "kernel/kernel_objects.h"
 
@@ -156,7 +156,7 @@ TEST(DriverProfile, BadPortAndFileFaultSettingsAreRefusedNamingTheLine) {
         std::ofstream(path) << c.text;
         sim::Profile p;
         std::string error;
-        EXPECT_EQ(p.load(path, &error), c.accepted) << error;
+        EXPECT_EQ(sim::load_profile(&p, path, &error), c.accepted) << error;
         if (!c.accepted) {
             EXPECT_EQ(error.rfind(path + ":", 0), 0u) << error;
             EXPECT_NE(error.find(c.part), std::string::npos) << error;

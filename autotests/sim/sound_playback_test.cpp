@@ -12,14 +12,14 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/person.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/person.h"
+#include "base/profile.h"
 #include "drivers/alarm_sound.h"
 #include "drivers/sound.h"
 #include "files/filestore.h"
 #include "files/state_folder.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "registry/registry.h"
 
 namespace {

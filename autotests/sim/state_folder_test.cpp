@@ -16,7 +16,7 @@
 
 #include <windows.h>
 
-#include "device/profile.h"
+#include "base/profile.h"
 #include "files/filestore.h"
 #include "files/state_folder.h"
 #include "registry/registry.h"

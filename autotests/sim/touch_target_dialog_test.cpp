@@ -12,7 +12,7 @@
 
 #include "gdi/framebuffer.h"
 #include "gdi/screen.h"
-#include "device/person.h"
+#include "base/person.h"
 
 #include "tests/touch_target_dialog.h"
 

@@ -8,9 +8,9 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
-#include "kernel/text.h"
+#include "base/journal.h"
+#include "base/profile.h"
+#include "base/text.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <sstream>
 
 #include "drivers/drivers.h"
-#include "files/device_paths.h"
+#include "base/device_paths.h"
 #include "files/filestore.h"
 #include "gdi/screen.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "kernel/process.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "people/script_user.h"
 #include "resource.h"
 #include "shell/shell.h"

@@ -8,7 +8,7 @@
 #include "gdi/screen.h"
 #include "people/screen_compare.h"
 #include "people/script_user.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "user/window.h"
 
 namespace sim {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "gdi/geometry.h"
-#include "device/journal.h"
+#include "base/journal.h"
 #include "people/script.h"
 
 namespace sim {

@@ -10,13 +10,13 @@
 #include <cstdlib>
 
 #include "device/png.h"
-#include "files/host_file.h"
+#include "base/host_file.h"
 #include "gdi/screen.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "people/screen_compare.h"
 #include "files/filestore.h"
-#include "device/profile.h"
-#include "kernel/text.h"
+#include "base/profile.h"
+#include "base/text.h"
 #include "user/window.h"
 
 namespace sim {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "files/output_file.h"
+#include "base/output_file.h"
 
 namespace sim {
 

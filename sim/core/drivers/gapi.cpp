@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "gdi/screen.h"
 #include "platform/ce_api.h"
 #include "user/window.h"

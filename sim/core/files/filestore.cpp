@@ -7,9 +7,9 @@
 
 #include <cerrno>
 
-#include "files/device_paths.h"
-#include "files/host_file.h"
-#include "kernel/text.h"
+#include "base/device_paths.h"
+#include "base/host_file.h"
+#include "base/text.h"
 
 namespace sim {
 

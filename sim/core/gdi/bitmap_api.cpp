@@ -1,10 +1,10 @@
 // LoadBitmapW: a bitmap resource of the module, as a GDI bitmap object.
 #include <windows.h>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "gdi/framebuffer.h"
 #include "gdi/gdi_objects.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "resources/compiled_resources.h"
 #include "resources/dib.h"
 

@@ -2,12 +2,14 @@
 
 #include "kernel/process.h"
 
+#include <dlfcn.h>
+
 #include <cstring>
 #include <map>
 #include <mutex>
 
-#include "device/journal.h"
-#include "kernel/text.h"
+#include "base/journal.h"
+#include "base/text.h"
 #include "resources/little_endian.h"
 
 namespace sim {
@@ -226,6 +228,23 @@ void unregister_module_resources(HMODULE module) {
     std::lock_guard<std::mutex> lock(r.mutex);
     r.tables.erase(module);
 }
+
+namespace {
+
+// A program module carries its compiled resources as two symbols (the
+// build embeds its .res file); they are read as it loads and dropped when
+// the program ends.
+void program_loaded(HMODULE module, void* dl) {
+    auto* data = static_cast<const uint8_t*>(dlsym(dl, "sim_module_resources"));
+    auto* size = static_cast<const uint32_t*>(dlsym(dl, "sim_module_resources_size"));
+    if (data && size) register_module_resources(module, data, *size);
+}
+
+void program_ended(Process*, HMODULE module) { unregister_module_resources(module); }
+
+[[maybe_unused]] const bool subscribed = (subscribe_to_programs({program_loaded, program_ended}), true);
+
+}  // namespace
 
 const ResourceTable* module_resources(HMODULE module) {
     // A null module is the running program's own.

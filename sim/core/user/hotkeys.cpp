@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "device/profile.h"
+#include "base/profile.h"
 #include "user/window.h"
 
 namespace sim {

@@ -3,8 +3,8 @@
 #include <deque>
 #include <set>
 
-#include "device/journal.h"
-#include "kernel/clock.h"
+#include "base/journal.h"
+#include "base/clock.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
 #include "user/window.h"

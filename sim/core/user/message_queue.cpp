@@ -4,9 +4,9 @@
 #include <deque>
 #include <vector>
 
-#include "device/journal.h"
-#include "device/person.h"
-#include "kernel/clock.h"
+#include "base/journal.h"
+#include "base/person.h"
+#include "base/clock.h"
 #include "user/input.h"
 #include "user/window.h"
 

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <map>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "gdi/framebuffer.h"
 #include "gdi/screen.h"
 #include "kernel/process.h"
-#include "kernel/text.h"
-#include "shell/shell.h"
+#include "base/text.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
 #include "user/window_journal.h"
@@ -384,7 +383,7 @@ bool destroy_window(Window* w) {
     unlink(w);
     if (ws().active == w) ws().active = nullptr;
     recompute_owner_map();
-    shell_window_changed();
+    announce_window_change();
     return true;
 }
 
@@ -409,7 +408,20 @@ void discard_process_windows(Process* process) {
         if (!c->system && c->process == process) c->name.clear();
     recompute_owner_map();
     if (!ws().active) activate_next_after(nullptr);
-    shell_window_changed();
+    announce_window_change();
+}
+
+namespace {
+void (*window_change_hook)() = nullptr;
+// A program's windows go when it ends.
+[[maybe_unused]] const bool windows_follow_programs =
+    (subscribe_to_programs({nullptr, [](Process* process, HMODULE) { discard_process_windows(process); }}), true);
+}  // namespace
+
+void set_window_change_hook(void (*hook)()) { window_change_hook = hook; }
+
+void announce_window_change() {
+    if (window_change_hook) window_change_hook();
 }
 
 void discard_all_windows() {
@@ -508,7 +520,7 @@ void show_window(Window* w, Activation activation) {
     recompute_owner_map();
     invalidate(w, nullptr, Erase::Yes);
     if (activates) activate(w, WA_ACTIVE);
-    shell_window_changed();
+    announce_window_change();
 }
 
 void hide_window(Window* w) {
@@ -522,7 +534,7 @@ void hide_window(Window* w) {
     // one that it is (with none, the activation just ends).
     if (ws().active == w) activate(next_active_after(w), WA_ACTIVE);
     if (is_inside(ws().focus, w)) ws().focus = nullptr;
-    shell_window_changed();
+    announce_window_change();
 }
 
 bool enable_window(Window* w, bool enable) {
@@ -733,7 +745,7 @@ void activate(Window* w, int how) {
     if (w) bring_to_top(w);
     if (w && !w->destroyed && s.active == w)
         send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
-    shell_window_changed();
+    announce_window_change();
 }
 
 Window* last_active_popup(Window* w) {
@@ -748,7 +760,7 @@ void activate_next_after(Window* gone) {
     if (next)
         activate(next, WA_ACTIVE);
     else
-        shell_window_changed();
+        announce_window_change();
 }
 
 HWND set_focus(Window* w) {

@@ -1,9 +1,9 @@
-#include "device/journal.h"
+#include "base/journal.h"
 
 #include <iostream>
 
-#include "files/output_file.h"
-#include "kernel/clock.h"
+#include "base/output_file.h"
+#include "base/clock.h"
 
 namespace sim {
 
