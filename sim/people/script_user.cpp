@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "people/demo_user.h"
 #include "people/expectations.h"
+#include "people/screen_reading.h"
 #include "shell/shell.h"
 #include "user/input.h"
 #include "user/message_queue.h"
@@ -43,15 +44,6 @@ Window* find_descendant(Window* w, const std::function<bool(Window*)>& match) {
         if (Window* d = find_descendant(c, match)) return d;
     }
     return nullptr;
-}
-
-std::u16string without_prefix_marks(const std::u16string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return out;
 }
 
 // A push button of the program's windows (the active one first, then the

@@ -21,6 +21,8 @@
 #include "gdi/framebuffer.h"
 #include "people/expectations.h"
 #include "people/invariants.h"
+#include "platform/ce_api.h"
+#include "people/screen_reading.h"
 #include "base/journal.h"
 #include "gdi/screen.h"
 #include "people/script_user.h"
@@ -57,28 +59,9 @@ std::vector<Window*> tappable_controls() {
     return out;
 }
 
-// The Screen Calibration target: a black circle with a cross whose
-// horizontal stroke is about 41 pixels long.
+// The Screen Calibration target, below the task bar.
 bool find_target(Point* centre) {
-    const Framebuffer& fb = framebuffer();
-    for (int y = kTaskBarHeight; y < kScreenHeight; ++y) {
-        int run = 0;
-        for (int x = 0; x <= kScreenWidth; ++x) {
-            if (x < kScreenWidth && fb.pixels[y][x] == 0) {
-                ++run;
-                continue;
-            }
-            if (run >= 39 && run <= 43) {
-                int cx = x - run + run / 2;
-                if ((y + 6 < kScreenHeight && fb.pixels[y + 6][cx] == 0) || (y - 6 >= 0 && fb.pixels[y - 6][cx] == 0)) {
-                    *centre = {cx, y};
-                    return true;
-                }
-            }
-            run = 0;
-        }
-    }
-    return false;
+    return find_stylus_target({0, kTaskBarHeight, kScreenWidth, kScreenHeight}, centre);
 }
 
 int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
@@ -89,7 +72,8 @@ std::string tap_line(int x, int y) {
 
 // The device's hardware buttons: the application buttons, the side
 // buttons, the pad and its action button.
-const int kButtons[] = {193, 194, 195, 196, 192, 198, 199, 200, 201, 37, 38, 39, 40, 13};
+const int kButtons[] = {VK_APP1, VK_APP2,      VK_APP3,      VK_APP4, VK_DEVICE_C0, VK_APP6, VK_DEVICE_C7,
+                        VK_DEVICE_C8, VK_DEVICE_C9, VK_LEFT, VK_UP,   VK_RIGHT,     VK_DOWN, VK_RETURN};
 
 // ---------------------------------------------------------------- the rows
 
