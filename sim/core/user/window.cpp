@@ -11,6 +11,7 @@
 #include "shell/shell.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
+#include "user/owner_map.h"
 #include "user/window_journal.h"
 
 namespace sim {
@@ -26,6 +27,9 @@ struct WindowSystem {
     Window* active = nullptr;
     Window* focus = nullptr;
     Window* capture = nullptr;
+    OwnerMap owner_map;
+    std::vector<OwnerLayer> layers;  // scratch of map_owners
+    std::vector<OwnerGain> gained;   // scratch of map_owners
 };
 
 WindowSystem& ws() {
@@ -50,17 +54,6 @@ void owned_windows(Window* owner, std::vector<Window*>& out) {
             out.push_back(t);
             owned_windows(t, out);
         }
-}
-
-void mark_owner(Window* w, const Rect& clip, Framebuffer& fb) {
-    Rect r = screen_rect(w).intersect(clip);
-    if (r.empty()) return;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x) fb.owner[y][x] = w->handle;
-    Point o = client_origin(w);
-    Rect client = client_rect(w).offset(o.x, o.y).intersect(r);
-    for (auto it = w->children.rbegin(); it != w->children.rend(); ++it)
-        if ((*it)->style & WS_VISIBLE) mark_owner(*it, client, fb);
 }
 
 void collect(Window* w, std::vector<Window*>& out) {
@@ -128,37 +121,15 @@ Window* deepest_at(Window* w, int x, int y, const std::vector<Window*>& skip) {
 // Gives each screen pixel to the window that shows it; with Repaint::Yes
 // each window is invalidated where it gained pixels.
 void map_owners(Repaint repaint) {
-    Framebuffer& fb = framebuffer();
-    static uint32_t old[kScreenHeight][kScreenWidth];
-    std::copy(&fb.owner[0][0], &fb.owner[0][0] + kScreenWidth * kScreenHeight, &old[0][0]);
-    for (auto& row : fb.owner)
-        for (auto& o : row) o = 0;
-    const auto& list = ws().top_level;
-    for (auto it = list.rbegin(); it != list.rend(); ++it)
-        if ((*it)->style & WS_VISIBLE) mark_owner(*it, Framebuffer::bounds(), fb);
+    auto& s = ws();
+    list_owner_layers(s.top_level, &s.layers);
+    s.owner_map.update(s.layers, framebuffer().owner, repaint == Repaint::Yes ? &s.gained : nullptr);
     if (repaint == Repaint::No) return;
-
-    // What each window gained, as runs along the rows (a window's pixels
-    // come in long runs, so its entry is looked up once a run).
-    std::map<uint32_t, Rect> exposed;
-    for (int y = 0; y < kScreenHeight; ++y)
-        for (int x = 0; x < kScreenWidth;) {
-            uint32_t o = fb.owner[y][x];
-            if (o == old[y][x] || o == 0) {
-                ++x;
-                continue;
-            }
-            int end = x + 1;
-            while (end < kScreenWidth && fb.owner[y][end] == o && old[y][end] != o) ++end;
-            Rect& r = exposed[o];
-            r = r.unite(Rect{x, y, end, y + 1});
-            x = end;
-        }
-    for (auto& [handle, r] : exposed) {
-        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(handle)));
+    for (const OwnerGain& g : s.gained) {
+        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(g.handle)));
         if (!w) continue;
         Point o = client_origin(w);
-        Rect local = r.offset(-o.x, -o.y);
+        Rect local = g.area.offset(-o.x, -o.y);
         invalidate(w, &local, Erase::Yes);
     }
 }
@@ -385,9 +356,7 @@ void discard_all_windows() {
     s.top_level.clear();
     s.active = s.focus = s.capture = nullptr;
     s.next_number = 1;
-    Framebuffer& fb = framebuffer();
-    for (auto& row : fb.owner)
-        for (auto& o : row) o = 0;
+    s.owner_map.clear(framebuffer().owner);
 }
 
 Rect screen_rect(const Window* w) {
