@@ -53,11 +53,24 @@ std::vector<Window*> tappable_controls() {
     return out;
 }
 
+// Whether a row may hold a run of 39 or more black pixels: such a run
+// covers at least 9 whole groups of 4 pixels (from the row's start), so one
+// of every ninth group is all black.
+bool may_hold_black_run(const uint16_t* row) {
+    for (int group = 0; group < kScreenWidth / 4; group += 9) {
+        uint64_t four;
+        std::memcpy(&four, row + 4 * group, sizeof four);
+        if (four == 0) return true;
+    }
+    return false;
+}
+
 // The Screen Calibration target: a black circle with a cross whose
 // horizontal stroke is about 41 pixels long.
 bool find_target(Point* centre) {
     const Framebuffer& fb = framebuffer();
     for (int y = kTaskBarHeight; y < kScreenHeight; ++y) {
+        if (!may_hold_black_run(fb.pixels[y])) continue;
         int run = 0;
         for (int x = 0; x <= kScreenWidth; ++x) {
             if (x < kScreenWidth && fb.pixels[y][x] == 0) {
