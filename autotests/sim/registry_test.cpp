@@ -398,17 +398,18 @@ TEST_F(RegistryDevice, EveryChangeIsSavedAndSurvivesAReload) {
     HKEY e = create(HKEY_CURRENT_USER, u"Software\\EmptyKey");
     RegCloseKey(e);
 
-    std::string saved = read_text(sim::registry_file_path());
+    // The file, as it is after the changes, reads as the registry is.
     EXPECT_EQ(sim::registry_file_path(), state_ + "/registry.reg");
-    const std::string section =
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK]\n\"Reboot\"=dword:00000001\n\"Name\"=\"caf\xc3\xa9\"\n";
-    EXPECT_NE(saved.find(section), std::string::npos) << saved;
-    EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\EmptyKey]\n\n"), std::string::npos) << saved;
+    const std::string expected = sim::registry().text();
+    sim::Registry read;
+    std::string error;
+    ASSERT_TRUE(read.parse(read_text(sim::registry_file_path()), "registry.reg", &error)) << error;
+    EXPECT_EQ(read.text(), expected);
 
-    // A fresh registry loaded from the folder has the same keys and values.
+    // A fresh registry loaded from the folder has the same keys and values,
+    // and the file is written whole again.
     sim::registry() = sim::Registry();
     sim::StateFolder again;
-    std::string error;
     ASSERT_TRUE(again.open(state_, false, &error)) << error;
     DWORD reboot = 0;
     EXPECT_TRUE(sim::read_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Reboot", &reboot));
@@ -417,26 +418,46 @@ TEST_F(RegistryDevice, EveryChangeIsSavedAndSurvivesAReload) {
     EXPECT_TRUE(sim::read_registry_string("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Name", &name));
     EXPECT_EQ(name, "caf\xc3\xa9");
     EXPECT_NE(sim::registry().find_key(u"HKEY_CURRENT_USER\\Software\\EmptyKey"), nullptr);
-    EXPECT_EQ(sim::registry().text(), saved);
+    EXPECT_EQ(sim::registry().text(), expected);
+    std::string saved = read_text(sim::registry_file_path());
+    EXPECT_EQ(saved, expected);
+    const std::string section =
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK]\n\"Reboot\"=dword:00000001\n\"Name\"=\"caf\xc3\xa9\"\n";
+    EXPECT_NE(saved.find(section), std::string::npos) << saved;
+    EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\EmptyKey]\n\n"), std::string::npos) << saved;
 }
 
-TEST_F(RegistryDevice, SavesReplaceTheFileWholeAndLeaveNoTemporaryFile) {
-    // A reader that has the old file open keeps seeing the whole old text:
-    // the new text goes to a new file that is renamed into place.
+TEST_F(RegistryDevice, ChangesAreAppendedAndPowerOnReplacesTheFileWholeLeavingNoTemporaryFile) {
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (auto& e : fs::directory_iterator(state_)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    // A change leaves what the file held as it was and adds to its end.
     const std::string old_text = read_text(sim::registry_file_path());
-    std::ifstream old_file(sim::registry_file_path(), std::ios::binary);
     HKEY k = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
     ASSERT_EQ(set_dword(k, u"Sound", 1), ERROR_SUCCESS);
     RegCloseKey(k);
+    const std::string appended = read_text(sim::registry_file_path());
+    EXPECT_EQ(appended.compare(0, old_text.size(), old_text), 0);
+    EXPECT_GT(appended.size(), old_text.size());
+    EXPECT_EQ(names(), (std::vector<std::string>{"registry.reg", "store"}));
+
+    // Power-on writes it whole: a reader that has the appended file open
+    // keeps seeing all of it, as the new text goes to a new file that is
+    // renamed into place.
+    std::ifstream old_file(sim::registry_file_path(), std::ios::binary);
+    sim::registry() = sim::Registry();
+    sim::StateFolder again;
+    std::string error;
+    ASSERT_TRUE(again.open(state_, false, &error)) << error;
     std::stringstream seen;
     seen << old_file.rdbuf();
-    EXPECT_EQ(seen.str(), old_text);
-    EXPECT_NE(read_text(sim::registry_file_path()), old_text);
+    EXPECT_EQ(seen.str(), appended);
     EXPECT_EQ(read_text(sim::registry_file_path()), sim::registry().text());
-    std::vector<std::string> names;
-    for (auto& e : fs::directory_iterator(state_)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"registry.reg", "store"}));
+    EXPECT_NE(read_text(sim::registry_file_path()), appended);
+    EXPECT_EQ(names(), (std::vector<std::string>{"registry.reg", "store"}));
 }
 
 TEST_F(RegistryDevice, AFailedSaveReportsAnErrorAndChangesNothing) {

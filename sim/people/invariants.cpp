@@ -129,6 +129,7 @@ CheckingUser::CheckingUser(std::unique_ptr<Person> inner, CheckSettings settings
         if (inner_watcher_) inner_watcher_(line);
         watch(line);
     });
+    tick();
     if (settings_.hang_seconds > 0) watchdog_ = std::thread([this] { watchdog(); });
 }
 
@@ -140,6 +141,7 @@ CheckingUser::~CheckingUser() {
     }
     wake_.notify_all();
     if (watchdog_.joinable()) watchdog_.join();
+    if (journal_fd_ >= 0) ::close(journal_fd_);
 }
 
 void CheckingUser::violated(const std::string& kind, const std::string& what) {
@@ -151,25 +153,22 @@ void CheckingUser::violated(const std::string& kind, const std::string& what) {
 // Real time: the device must come back to the user (or the user hand it
 // over) within hang_seconds; the user's own turns are quick.
 void CheckingUser::watchdog() {
+    using std::chrono::steady_clock;
+    const auto limit = std::chrono::seconds(settings_.hang_seconds);
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
-        uint64_t seen = turn_;
-        bool moved = wake_.wait_for(lock, std::chrono::seconds(settings_.hang_seconds),
-                                    [&] { return stop_ || turn_ != seen; });
-        if (!moved) {
+        steady_clock::time_point last{steady_clock::duration(last_turn_.load())};
+        if (steady_clock::now() - last >= limit) {
             lock.unlock();
             violated("hang", "the program has not waited for input for " + std::to_string(settings_.hang_seconds) +
                                  " s of real time");
         }
+        wake_.wait_until(lock, last + limit, [&] { return stop_; });
     }
 }
 
 void CheckingUser::tick() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++turn_;
-    }
-    wake_.notify_all();
+    last_turn_.store(int64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
 }
 
 void CheckingUser::watch(const json& line) {
@@ -207,16 +206,15 @@ void CheckingUser::watch(const json& line) {
 
 void CheckingUser::check_journal_file() {
     if (settings_.journal_path.empty()) return;
-    int fd = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) violated("journal", settings_.journal_path + ": cannot read the journal back");
+    if (journal_fd_ < 0) journal_fd_ = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (journal_fd_ < 0) violated("journal", settings_.journal_path + ": cannot read the journal back");
     char buf[65536];
     for (;;) {
-        ssize_t n = ::pread(fd, buf, sizeof buf, off_t(journal_offset_));
+        ssize_t n = ::pread(journal_fd_, buf, sizeof buf, off_t(journal_offset_));
         if (n <= 0) break;
         journal_offset_ += uint64_t(n);
         pending_.append(buf, size_t(n));
     }
-    ::close(fd);
     size_t start = 0;
     for (;;) {
         size_t end = pending_.find('\n', start);

@@ -32,6 +32,13 @@ void unload_all_libraries();
 
 namespace {
 Person* g_person = nullptr;
+
+// Switching off writes the registry's file whole, without the changes
+// appended to it one by one.  A pulled battery does not.
+void compact_registry() {
+    std::string error;
+    if (!registry().compact(&error)) std::cerr << error << "\n";
+}
 }  // namespace
 
 void boot_device() {
@@ -93,6 +100,7 @@ int run_device(Person& holder, const std::string& state_dir, const char* clock_s
             shell_loop();
         } catch (const PowerOff&) {
             tear_down_device();
+            compact_registry();
             log_event("power_off");
             set_person(nullptr);
             return 0;
@@ -117,6 +125,7 @@ int run_device(Person& holder, const std::string& state_dir, const char* clock_s
             first_boot = true;
         } catch (const PersonGivesUp& e) {
             tear_down_device();
+            compact_registry();
             log_event("power_off");
             std::cerr << e.report << "\n";
             set_person(nullptr);

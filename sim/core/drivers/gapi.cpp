@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "device/journal.h"
@@ -90,6 +91,12 @@ struct Palette332 {
     }
 };
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kLittleEndianHost = true;
+#else
+constexpr bool kLittleEndianHost = false;
+#endif
+
 // 5-5-5 (the top bit unused) as 5-6-5: green's lowest bit repeats its highest.
 inline uint16_t from_555(uint16_t v) { return uint16_t(((v & 0x7FE0) << 1) | (v & 0x1F) | ((v & 0x200) >> 4)); }
 
@@ -120,8 +127,8 @@ void show_frame(const Display& d) {
                 const uint8_t* p = in + long(x) * xp;
                 out[x] = from_555(uint16_t(p[0] | p[1] << 8));
             }
-        } else if (xp == 2) {
-            for (int x = 0; x < w; ++x) out[x] = uint16_t(in[2 * x] | in[2 * x + 1] << 8);
+        } else if (xp == 2 && kLittleEndianHost) {
+            std::memcpy(out, in, size_t(w) * sizeof *out);  // the device's order is the host's
         } else {
             for (int x = 0; x < w; ++x) {
                 const uint8_t* p = in + long(x) * xp;

@@ -1,6 +1,7 @@
 // The device's storage in one host folder, kept from one run to the next:
 //
-//   registry.reg   the registry (registry editor text, saved after every change)
+//   registry.reg   the registry (registry editor text, every change appended
+//                  to it; written whole again at power-on and power-off)
 //   store/         the file store, the device's root folder "\"
 //
 // A folder that does not exist yet is made from the factory image: the
@@ -27,7 +28,8 @@ public:
     // Opens the folder (checking it first unless check() just did),
     // creating it from the factory image when it or a part of it is
     // missing, removes what an interrupted save left behind, loads the
-    // registry into sim::registry() and points sim::file_store() at store/.
+    // registry into sim::registry() (writing its file whole when changes
+    // were appended to it) and points sim::file_store() at store/.
     // factory_reset first puts the folder back to the factory image.  On
     // failure *error is one line naming the file (and for registry.reg the
     // line) and the folder is left as it was.
@@ -46,6 +48,7 @@ private:
     std::string checked_dir_;
     bool checked_reset_ = false;
     bool have_registry_ = false;
+    bool registry_whole_ = false;  // the file is the registry's text as written whole
     Registry loaded_;
 };
 

@@ -168,6 +168,24 @@ std::string data_text(const RegValue& v, size_t line_start) {
     return out;
 }
 
+// A change as the text appended to the file: the key's section with the
+// value's line, its deletion ("=-") or nothing (a new key).
+std::string key_change(const std::u16string& stored_key_path) { return "[" + to_utf8(stored_key_path) + "]\n"; }
+
+std::string value_line(const std::u16string& name, const std::string& data) {
+    std::string line = name.empty() ? "@" : quoted(name);
+    return line + "=" + data;
+}
+
+std::string set_change(const std::u16string& stored_key_path, const RegValue& v) {
+    std::string head = value_line(v.name, "");
+    return key_change(stored_key_path) + head + data_text(v, head.size()) + "\n\n";
+}
+
+std::string delete_change(const std::u16string& stored_key_path, const std::u16string& name) {
+    return key_change(stored_key_path) + value_line(name, "-") + "\n\n";
+}
+
 // A root and everything below it, each key before its sub-keys, without
 // recursion.
 void write_tree(const RegKey& root, std::string* out) {
@@ -183,8 +201,7 @@ void write_tree(const RegKey& root, std::string* out) {
         if (p.key != &root || !key.values.empty()) {
             *out += "[" + p.path + "]\n";
             for (auto& v : key.values) {
-                std::string line = v.name.empty() ? "@" : quoted(v.name);
-                line += "=";
+                std::string line = value_line(v.name, "");
                 *out += line + data_text(v, line.size()) + "\n";
             }
             *out += "\n";
@@ -602,7 +619,7 @@ LONG Registry::create_key(const std::u16string& path, bool* created) {
     if (i == names.size()) return ERROR_SUCCESS;
     RegKey* parent = key;
     make_key(roots_, root, names);
-    if (!save_or_report()) {
+    if (!save_change(key_change(stored_path(path)) + "\n")) {
         parent->subkeys.erase(lower(names[i]));
         return ERROR_REGISTRY_IO_FAILED;
     }
@@ -618,7 +635,7 @@ LONG Registry::set_value(const std::u16string& key_path, const std::u16string& n
     RegValue before = old ? *old : RegValue{};
     bool existed = old != nullptr;
     key->put(name, type, data);
-    if (!save_or_report()) {
+    if (!save_change(set_change(stored_path(key_path), *key->value(name)))) {
         if (existed)
             *key->value(name) = before;
         else
@@ -634,7 +651,7 @@ LONG Registry::delete_value(const std::u16string& key_path, const std::u16string
     std::list<RegValue>::iterator next;
     RegValue before;
     if (!key->erase(name, &next, &before)) return ERROR_FILE_NOT_FOUND;
-    if (!save_or_report()) {
+    if (!save_change(delete_change(stored_path(key_path), before.name))) {
         key->restore(next, std::move(before));
         return ERROR_REGISTRY_IO_FAILED;
     }
@@ -683,53 +700,14 @@ void Registry::reset_to_factory() {
     }
 }
 
-bool Registry::save(std::string* error) const {
-    if (file_.empty()) return true;
-    std::string tmp = file_ + ".XXXXXX";
-    int fd = mkstemp(&tmp[0]);
-    auto failed = [&](const char* what) {
-        if (error) *error = file_ + ": cannot save the registry (" + what + "): " + std::strerror(errno);
-        return false;
-    };
-    if (fd < 0) return failed("create a temporary file");
-    std::string body = text();
-    const char* p = body.data();
-    size_t left = body.size();
-    bool ok = fchmod(fd, 0644) == 0;
-    while (ok && left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= size_t(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    int saved_errno = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(tmp.c_str(), file_.c_str()) != 0) {
-        saved_errno = errno;
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        errno = saved_errno;
-        return failed("write");
-    }
-    // Make the rename itself durable.
-    std::string dir = file_.find('/') == std::string::npos ? "." : file_.substr(0, file_.rfind('/') + 1);
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
-}
+bool Registry::save(std::string* error) { return file_.write_whole(text(), error); }
 
-bool Registry::save_or_report() const {
+bool Registry::compact(std::string* error) { return !file_.has_changes() || save(error); }
+
+bool Registry::save_change(const std::string& change) {
+    if (file().empty()) return true;
     std::string error;
+    if (!file_.needs_whole(change.size()) && file_.append(change, &error)) return true;
     if (save(&error)) return true;
     std::cerr << error << "\n";
     return false;

@@ -1,6 +1,7 @@
 // The device's registry: a tree of keys and values under the four root keys,
-// kept in memory and saved after every change to one text file in the
-// registry editor's export format ("Windows Registry Editor Version 5.00").
+// kept in memory and saved at every change to one text file in the
+// registry editor's export format ("Windows Registry Editor Version 5.00"),
+// the change appended to it (registry_file.h).
 //
 // Key and value names are compared without regard to case and keep the case
 // they were created with.  Paths are written from the root name, one
@@ -16,6 +17,8 @@
 #include <vector>
 
 #include <windows.h>
+
+#include "registry/registry_file.h"
 
 namespace sim {
 
@@ -94,17 +97,21 @@ public:
     static const char* factory_text();
 
     // From now on every change is saved to `path` at once ("" saves nothing).
-    void attach(const std::string& path) { file_ = path; }
-    const std::string& file() const { return file_; }
+    void attach(const std::string& path) { file_.attach(path); }
+    const std::string& file() const { return file_.path(); }
     // Writes text() to the attached file atomically: a temporary file in
     // the same folder, flushed to disk, then renamed over the old one.
-    bool save(std::string* error) const;
+    bool save(std::string* error);
+    // Writes the file whole when changes have been appended to it since
+    // (power-off).  On failure the file, as it was, still holds them.
+    bool compact(std::string* error);
 
 private:
-    bool save_or_report() const;
+    // Saves a change: appends its text, or writes the file whole.
+    bool save_change(const std::string& change);
 
     std::vector<std::unique_ptr<RegKey>> roots_;
-    std::string file_;
+    RegistryFile file_;
 };
 
 Registry& registry();
