@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gdi/pixel_runs.h"
 #include "user/window.h"
 
 namespace sim {
@@ -84,7 +85,7 @@ void OwnerMap::update(const std::vector<OwnerLayer>& layers, OwnerPixels& owner,
 
 // Paints the layers again inside the damaged rectangles, in bands of rows
 // in which the same rectangles and layers are met, so that a band's new
-// row is made once.
+// row is made once; each pixel whose owner changes is written once.
 void OwnerMap::repaint(const std::vector<Rect>& damage, const std::vector<OwnerLayer>& layers, OwnerPixels& owner,
                        std::vector<OwnerGain>* gained) {
     Rect bounds;
@@ -128,43 +129,44 @@ void OwnerMap::repaint(const std::vector<Rect>& damage, const std::vector<OwnerL
         }
         spans_.resize(merged + 1);
 
-        for (auto [left, right] : spans_) std::fill(row + left, row + right, 0u);
+        for (auto [left, right] : spans_) fill_run(row + left, right - left, 0u);
         for (const OwnerLayer& l : layers) {
             if (l.area.top > top || top >= l.area.bottom) continue;
             for (auto [left, right] : spans_) {
                 int from = std::max(left, l.area.left), to = std::min(right, l.area.right);
-                if (from < to) std::fill(row + from, row + to, l.handle);
+                if (from < to) fill_run(row + from, to - from, l.handle);
             }
         }
-
+        // The band's row as runs of one owner, each with the bounds of the
+        // pixels it changes over the band's rows.
+        runs_.clear();
+        for (auto [left, right] : spans_)
+            for (int x = left; x < right;) {
+                int end = x + 1;
+                while (end < right && row[end] == row[x]) ++end;
+                runs_.push_back({x, end, row[x], Rect{}});
+                x = end;
+            }
         for (int y = top; y < bottom; ++y) {
             uint32_t* dst = owner[y];
-            for (auto [left, right] : spans_) {
-                if (std::equal(row + left, row + right, dst + left)) continue;
-                if (!gained) {
-                    std::copy(row + left, row + right, dst + left);
-                    continue;
-                }
-                // What each window gained, as runs along the row.
-                for (int x = left; x < right;) {
-                    uint32_t o = row[x];
-                    if (o == dst[x]) {
-                        ++x;
-                        continue;
-                    }
-                    int end = x + 1;
-                    while (end < right && row[end] == o && dst[end] != o) ++end;
-                    if (o) note_gain(gained, o, {x, y, end, y + 1});
-                    std::fill(dst + x, dst + end, o);
-                    x = end;
-                }
+            for (Run& run : runs_) {
+                int first = run.left;
+                while (first < run.right && dst[first] == run.owner) ++first;
+                if (first == run.right) continue;
+                int last = run.right - 1;
+                while (dst[last] == run.owner) --last;
+                fill_run(dst + first, last + 1 - first, run.owner);
+                run.changed = run.changed.unite({first, y, last + 1, y + 1});
             }
         }
+        if (gained)
+            for (const Run& run : runs_)
+                if (run.owner && !run.changed.empty()) note_gain(gained, run.owner, run.changed);
     }
 }
 
 void OwnerMap::clear(OwnerPixels& owner) {
-    for (auto& row : owner) std::fill(std::begin(row), std::end(row), 0u);
+    for (auto& row : owner) fill_run(row, kScreenWidth, 0u);
     shown_.clear();
 }
 

@@ -56,6 +56,12 @@ private:
     std::vector<Rect> damage_;
     std::vector<int> edges_;
     std::vector<std::pair<int, int>> spans_;
+    struct Run {
+        int left, right;
+        uint32_t owner;
+        Rect changed;
+    };
+    std::vector<Run> runs_;
     std::vector<unsigned> lcs_;
 };
 
