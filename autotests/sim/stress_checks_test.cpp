@@ -62,7 +62,10 @@ INSTANTIATE_TEST_SUITE_P(
                       JournalCase{"negative_time", R"({"t":-1,"ev":"boot"})", 0, "\"t\""},
                       JournalCase{"fractional_time", R"({"t":1.5,"ev":"boot"})", 0, "\"t\""},
                       JournalCase{"time_as_text", R"({"t":"5","ev":"boot"})", 0, "\"t\""},
+                      JournalCase{"time_only_nested", R"({"a":{"t":5},"ev":"boot"})", 0, "\"t\""},
+                      JournalCase{"time_as_object", R"({"t":{"t":5},"ev":"boot"})", 0, "\"t\""},
                       JournalCase{"no_event", R"({"t":5})", 0, "\"ev\""},
+                      JournalCase{"event_only_nested", R"({"t":5,"a":["ev"],"x":{"ev":"boot"}})", 0, "\"ev\""},
                       JournalCase{"empty_event", R"({"t":5,"ev":""})", 0, "\"ev\""}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <utility>
 
 #include "kernel/clock.h"
 #include "files/filestore.h"
@@ -68,15 +69,81 @@ bool profile_faults_log() {
 
 }  // namespace
 
+namespace {
+
+// Reads a journal line without building it: what the top-level object says
+// of "t" and "ev" (the last of each, as a parse into a value would keep).
+class LineFields : public nlohmann::json_sax<json> {
+public:
+    bool object = false;  // the line is an object
+    bool has_t = false;   // "t" is a whole number
+    uint64_t t = 0;
+    bool has_ev = false;  // "ev" is a string that is not empty
+
+    bool null() override { return value(); }
+    bool boolean(bool) override { return value(); }
+    bool number_integer(number_integer_t) override { return value(); }
+    bool number_unsigned(number_unsigned_t v) override {
+        if (depth_ == 1 && key_ == Key::T) {
+            t_value_ = true;
+            t = v;
+        }
+        return value();
+    }
+    bool number_float(number_float_t, const string_t&) override { return value(); }
+    bool string(string_t& v) override {
+        if (depth_ == 1 && key_ == Key::Ev) ev_value_ = !v.empty();
+        return value();
+    }
+    bool binary(binary_t&) override { return value(); }
+    bool start_object(std::size_t) override {
+        if (depth_ == 0) object = true;
+        return open();
+    }
+    bool key(string_t& k) override {
+        if (depth_ == 1) key_ = k == "t" ? Key::T : k == "ev" ? Key::Ev : Key::Other;
+        return true;
+    }
+    bool end_object() override { return close(); }
+    bool start_array(std::size_t) override { return open(); }
+    bool end_array() override { return close(); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    enum class Key { Other, T, Ev };
+    bool open() {
+        value();
+        ++depth_;
+        return true;
+    }
+    bool close() {
+        --depth_;
+        return true;
+    }
+    // A member's value at the top level is done: it decides for its key.
+    bool value() {
+        if (depth_ == 1) {
+            if (key_ == Key::T) has_t = std::exchange(t_value_, false);
+            if (key_ == Key::Ev) has_ev = std::exchange(ev_value_, false);
+            key_ = Key::Other;
+        }
+        return true;
+    }
+
+    int depth_ = 0;
+    Key key_ = Key::Other;
+    bool t_value_ = false, ev_value_ = false;
+};
+
+}  // namespace
+
 std::string journal_line_problem(const std::string& line, uint64_t* last_t) {
-    json j = json::parse(line, nullptr, false);
-    if (j.is_discarded()) return "is not valid JSON";
-    if (!j.is_object()) return "is not a JSON object";
-    auto t = j.find("t");
-    if (t == j.end() || !t->is_number_unsigned()) return "has no whole-number \"t\"";
-    auto ev = j.find("ev");
-    if (ev == j.end() || !ev->is_string() || ev->get<std::string>().empty()) return "has no \"ev\"";
-    uint64_t now = t->get<uint64_t>();
+    LineFields fields;
+    if (!json::sax_parse(line, &fields)) return "is not valid JSON";
+    if (!fields.object) return "is not a JSON object";
+    if (!fields.has_t) return "has no whole-number \"t\"";
+    if (!fields.has_ev) return "has no \"ev\"";
+    uint64_t now = fields.t;
     if (now < *last_t)
         return "goes back in time: \"t\" " + std::to_string(now) + " after " + std::to_string(*last_t);
     *last_t = now;
