@@ -53,38 +53,56 @@ std::vector<Window*> tappable_controls() {
     return out;
 }
 
-// Whether a row may hold a run of 39 or more black pixels: such a run
-// covers at least 9 whole groups of 4 pixels (from the row's start), so one
-// of every ninth group is all black.
-bool may_hold_black_run(const uint16_t* row) {
-    for (int group = 0; group < kScreenWidth / 4; group += 9) {
-        uint64_t four;
-        std::memcpy(&four, row + 4 * group, sizeof four);
-        if (four == 0) return true;
-    }
+// The stroke's run of black pixels is 39 to 43 long.  Such a run covers 9
+// or 10 whole groups of 4 pixels (counted from the row's start) and no
+// more: so a row is looked at group by group, and only a run of 9 or 10
+// black groups is measured pixel by pixel.
+constexpr int kGroups = kScreenWidth / 4;
+
+bool black_group(const uint16_t* row, int group) {
+    uint64_t four;
+    std::memcpy(&four, row + 4 * group, sizeof four);
+    return four == 0;
+}
+
+// Whether the row may hold such a run: one of every ninth group is black.
+bool may_hold_stroke(const uint16_t* row) {
+    for (int group = 0; group < kGroups; group += 9)
+        if (black_group(row, group)) return true;
     return false;
 }
 
 // The Screen Calibration target: a black circle with a cross whose
-// horizontal stroke is about 41 pixels long.
+// horizontal stroke is about 41 pixels long, with black 6 rows above or
+// below the stroke's middle.  The first such stroke from the top, then from
+// the left.
 bool find_target(Point* centre) {
     const Framebuffer& fb = framebuffer();
     for (int y = kTaskBarHeight; y < kScreenHeight; ++y) {
-        if (!may_hold_black_run(fb.pixels[y])) continue;
-        int run = 0;
-        for (int x = 0; x <= kScreenWidth; ++x) {
-            if (x < kScreenWidth && fb.pixels[y][x] == 0) {
-                ++run;
+        const uint16_t* row = fb.pixels[y];
+        if (!may_hold_stroke(row)) continue;
+        for (int group = 0; group < kGroups;) {
+            if (!black_group(row, group)) {
+                ++group;
                 continue;
             }
-            if (run >= 39 && run <= 43) {
-                int cx = x - run + run / 2;
-                if ((y + 6 < kScreenHeight && fb.pixels[y + 6][cx] == 0) || (y - 6 >= 0 && fb.pixels[y - 6][cx] == 0)) {
-                    *centre = {cx, y};
-                    return true;
+            int end = group + 1;
+            while (end < kGroups && black_group(row, end)) ++end;
+            if (end - group == 9 || end - group == 10) {
+                int left = 4 * group, right = 4 * end;
+                while (left > 0 && row[left - 1] == 0) --left;
+                while (right < kScreenWidth && row[right] == 0) ++right;
+                int run = right - left;
+                if (run >= 39 && run <= 43) {
+                    int cx = left + run / 2;
+                    if ((y + 6 < kScreenHeight && fb.pixels[y + 6][cx] == 0) ||
+                        (y - 6 >= 0 && fb.pixels[y - 6][cx] == 0)) {
+                        *centre = {cx, y};
+                        return true;
+                    }
                 }
             }
-            run = 0;
+            group = end;
         }
     }
     return false;
