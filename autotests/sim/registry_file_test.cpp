@@ -94,7 +94,9 @@ TEST_F(RegistryFile, AfterEveryRandomChangeTheFileReadsAsTheRegistryIs) {
                 break;
             }
             default:
-                if (registry_.find_value(key, name)) ASSERT_EQ(registry_.delete_value(key, name), ERROR_SUCCESS);
+                if (registry_.find_value(key, name)) {
+                    ASSERT_EQ(registry_.delete_value(key, name), ERROR_SUCCESS);
+                }
                 break;
         }
         ASSERT_TRUE(file_reads_as_registry());

@@ -267,6 +267,8 @@ struct StrokeCase {
     int x, y;  // the middle expected
 };
 
+void PrintTo(const StrokeCase& c, std::ostream* os) { *os << c.name; }
+
 class TargetStroke : public ::testing::TestWithParam<StrokeCase> {};
 
 TEST_P(TargetStroke, IsFoundWhereAPersonSeesIt) {

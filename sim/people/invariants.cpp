@@ -281,6 +281,7 @@ void CheckingUser::check_journal_file() {
         if (n <= 0) break;
         journal_offset_ += uint64_t(n);
         pending_.append(buf, size_t(n));
+        if (size_t(n) < sizeof buf) break;  // the end of the file
     }
     size_t start = 0;
     for (;;) {

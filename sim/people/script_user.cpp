@@ -96,13 +96,14 @@ public:
         }
         // An expectation only looks: the next line follows at once, so
         // that looking takes no turn of its own (while a sound plays, say).
+        // Once the script is used up the actions `more_` hands out are
+        // performed as they come, and not kept.
         for (;;) {
-            if (next_ >= script_.actions.size()) {
-                ScriptAction more;
-                if (!more_ || !more_(&more)) end_of_script();
-                else script_.actions.push_back(std::move(more));
-            }
-            const ScriptAction a = script_.actions[next_++];
+            ScriptAction a;
+            if (next_ < script_.actions.size())
+                a = script_.actions[next_++];
+            else if (!more_ || !more_(&a))
+                end_of_script();
             perform(a);
             if (!a.is_expectation()) return;
         }

@@ -131,6 +131,12 @@ HDC make_memory_dc() {
 
 void release_dc(HDC h) { tables().dcs.erase(reinterpret_cast<uintptr_t>(h)); }
 
+bool window_has_dc(const Window* w) {
+    for (auto& [handle, dc] : tables().dcs)
+        if (dc->window == w) return true;
+    return false;
+}
+
 Canvas canvas_of(DeviceContext& dc) {
     Canvas c;
     c.fb = &framebuffer();

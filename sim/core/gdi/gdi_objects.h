@@ -53,6 +53,8 @@ HDC make_window_dc(Window* w);
 HDC make_paint_dc(Window* w, const Rect& paint_area);
 HDC make_memory_dc();
 void release_dc(HDC h);
+// Whether a device context not yet released draws for the window.
+bool window_has_dc(const Window* w);
 
 // Where a device context's drawing lands now (windows move).
 Canvas canvas_of(DeviceContext& dc);

@@ -96,6 +96,7 @@ bool next_message(MSG* out, HWND filter, WhenIdle idle, Removal removal) {
             return true;
         }
         if (idle == WhenIdle::Return) return false;
+        free_destroyed_windows();
         person().idle(next_timer_due());
     }
 }

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_set>
 
 #include "device/journal.h"
 #include "gdi/framebuffer.h"
+#include "gdi/gdi_objects.h"
 #include "gdi/screen.h"
 #include "kernel/process.h"
 #include "kernel/text.h"
@@ -19,11 +21,13 @@ namespace sim {
 namespace {
 
 struct WindowSystem {
-    std::map<uint32_t, std::unique_ptr<Window>> windows;  // destroyed ones stay until teardown
+    std::map<uint32_t, std::unique_ptr<Window>> windows;  // destroyed ones stay until freed
     std::vector<std::unique_ptr<WindowClass>> classes;
     std::vector<Window*> top_level;  // front first
     uint32_t next_handle = 0x10010;
     uint32_t next_number = 1;
+    size_t destroyed = 0;      // destroyed windows not yet freed
+    int procedure_calls = 0;   // window procedures running
     Window* active = nullptr;
     Window* focus = nullptr;
     Window* capture = nullptr;
@@ -310,6 +314,7 @@ bool destroy_window(Window* w) {
         forget_hotkeys(t);
         forget_posted_messages(t);
         t->destroyed = true;
+        ++ws().destroyed;
     }
     for (Window* t : tree)
         if (t != w && t->journaled) journal_window("destroy", t);
@@ -329,6 +334,7 @@ void discard_process_windows(Process* process) {
         forget_hotkeys(w);
         forget_posted_messages(w);
         w->destroyed = true;
+        ++ws().destroyed;
     }
     for (Window* w : victims) {
         if (w->parent && !w->parent->destroyed) unlink(w);
@@ -352,6 +358,7 @@ void discard_all_windows() {
         forget_posted_messages(w.get());
     }
     s.windows.clear();
+    s.destroyed = 0;
     s.classes.clear();
     s.top_level.clear();
     s.active = s.focus = s.capture = nullptr;
@@ -671,7 +678,48 @@ void set_capture(Window* w) { ws().capture = w; }
 
 LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp) {
     if (!w || w->destroyed || !w->proc) return 0;
+    struct Running {
+        int& calls;
+        explicit Running(int& c) : calls(c) { ++calls; }
+        ~Running() { --calls; }
+    } running(ws().procedure_calls);
     return w->proc(handle_of(w), msg, wp, lp);
+}
+
+size_t windows_held() { return ws().windows.size(); }
+
+void free_destroyed_windows() {
+    auto& s = ws();
+    if (s.destroyed == 0 || s.procedure_calls > 0) return;
+    // What must stay: the destroyed windows that live ones (or the system's
+    // pointers, or device contexts) lead to through parents and owners.
+    std::unordered_set<const Window*> keep;
+    auto hold = [&](const Window* w) {
+        for (; w && w->destroyed && keep.insert(w).second; w = w->owner ? w->owner : w->parent) {
+        }
+    };
+    for (auto& [handle, w] : s.windows) {
+        if (w->destroyed) {
+            if (window_has_dc(w.get())) hold(w.get());
+            continue;
+        }
+        hold(w->owner);
+        hold(w->parent);
+    }
+    for (const Window* w : {s.active, s.focus, s.capture}) hold(w);
+    std::unordered_set<const Window*> gone;
+    for (auto& [handle, w] : s.windows)
+        if (w->destroyed && !keep.count(w.get())) gone.insert(w.get());
+    if (gone.empty()) return;
+    for (auto& [handle, w] : s.windows) {
+        if (gone.count(w.get())) continue;
+        if (gone.count(w->last_active)) w->last_active = nullptr;  // it was not active-able any more
+        auto& kids = w->children;
+        kids.erase(std::remove_if(kids.begin(), kids.end(), [&](Window* c) { return gone.count(c) > 0; }), kids.end());
+    }
+    for (auto it = s.windows.begin(); it != s.windows.end();)
+        it = gone.count(it->second.get()) ? s.windows.erase(it) : std::next(it);
+    s.destroyed -= gone.size();
 }
 
 std::string describe(const Window* w) { return w ? to_utf8(w->text) : std::string(); }
