@@ -17,14 +17,14 @@
 
 namespace {
 
-std::string read_text(const std::string& path) {
+std::string file_bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-std::vector<uint8_t> dword_bytes(uint32_t v) {
+std::vector<uint8_t> dword_value(uint32_t v) {
     return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
 }
 
@@ -37,7 +37,7 @@ protected:
         ASSERT_TRUE(registry_.save(&error)) << error;
     }
 
-    std::string file() const { return read_text(path_); }
+    std::string file() const { return file_bytes(path_); }
     // The registry the file holds, as registry text written whole.
     ::testing::AssertionResult file_reads_as_registry() const {
         sim::Registry read;
@@ -74,7 +74,7 @@ TEST_F(RegistryFile, AfterEveryRandomChangeTheFileReadsAsTheRegistryIs) {
             case 0: ASSERT_EQ(registry_.create_key(key, nullptr), ERROR_SUCCESS); break;
             case 1:
                 registry_.create_key(key, nullptr);
-                ASSERT_EQ(registry_.set_value(key, name, REG_DWORD, dword_bytes(uint32_t(random()))), ERROR_SUCCESS);
+                ASSERT_EQ(registry_.set_value(key, name, REG_DWORD, dword_value(uint32_t(random()))), ERROR_SUCCESS);
                 break;
             case 2: {
                 registry_.create_key(key, nullptr);
@@ -146,7 +146,7 @@ TEST_F(RegistryFile, AppendedTextThatOutgrowsTheWholeTextIsWrittenWhole) {
     ASSERT_EQ(registry_.create_key(key, nullptr), ERROR_SUCCESS);
     size_t largest = 0;
     for (uint32_t i = 0; i < 5000; ++i) {
-        ASSERT_EQ(registry_.set_value(key, u"n", REG_DWORD, dword_bytes(i)), ERROR_SUCCESS);
+        ASSERT_EQ(registry_.set_value(key, u"n", REG_DWORD, dword_value(i)), ERROR_SUCCESS);
         largest = std::max(largest, file().size());
     }
     EXPECT_TRUE(file_reads_as_registry());
@@ -157,8 +157,8 @@ TEST_F(RegistryFile, AppendedTextThatOutgrowsTheWholeTextIsWrittenWhole) {
 TEST_F(RegistryFile, PowerOnWritesAFileWithAppendedChangesWholeAndLeavesAWholeOneAlone) {
     const std::u16string key = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik";
     ASSERT_EQ(registry_.create_key(key, nullptr), ERROR_SUCCESS);
-    ASSERT_EQ(registry_.set_value(key, u"Reboot", REG_DWORD, dword_bytes(1)), ERROR_SUCCESS);
-    ASSERT_EQ(registry_.set_value(key, u"Reboot", REG_DWORD, dword_bytes(2)), ERROR_SUCCESS);
+    ASSERT_EQ(registry_.set_value(key, u"Reboot", REG_DWORD, dword_value(1)), ERROR_SUCCESS);
+    ASSERT_EQ(registry_.set_value(key, u"Reboot", REG_DWORD, dword_value(2)), ERROR_SUCCESS);
     const std::string whole = registry_.text();
     ASSERT_NE(file(), whole);
 

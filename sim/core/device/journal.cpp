@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "device/json_text.h"
 #include "kernel/clock.h"
 
 namespace sim {
@@ -34,7 +35,26 @@ void Journal::write(const char* ev, const json& fields) {
     line["t"] = clock().now_ms();
     line["ev"] = ev;
     for (auto it = fields.begin(); it != fields.end(); ++it) line[it.key()] = it.value();
-    std::string text = line.dump(-1, ' ', false, json::error_handler_t::replace);
+    emit(line);
+}
+
+void Journal::write(const char* ev, json&& fields) {
+    if (!fields.is_object() || fields.contains("t") || fields.contains("ev")) {
+        write(ev, static_cast<const json&>(fields));
+        return;
+    }
+    json line = json::object();
+    auto& members = line.get_ref<json::object_t&>();
+    members.reserve(fields.size() + 2);
+    members.emplace_back("t", clock().now_ms());
+    members.emplace_back("ev", ev);
+    for (auto& [key, value] : fields.get_ref<json::object_t&>()) members.emplace_back(key, std::move(value));
+    emit(line);
+}
+
+void Journal::emit(const json& line) {
+    std::string text;
+    append_json(&text, line);
     if (file_) {
         std::fputs(text.c_str(), file_);
         std::fputc('\n', file_);
@@ -52,5 +72,6 @@ void Journal::write(const char* ev, const json& fields) {
 }
 
 void log_event(const char* ev, const json& fields) { journal().write(ev, fields); }
+void log_event(const char* ev, json&& fields) { journal().write(ev, std::move(fields)); }
 
 }  // namespace sim

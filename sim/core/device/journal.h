@@ -18,6 +18,8 @@ public:
     bool open(const std::string& path, bool append, std::string* error);
     void close();
     void write(const char* ev, const json& fields);
+    // The same, taking the fields' values rather than copying them.
+    void write(const char* ev, json&& fields);
     // Printed on the terminal as well (demo progress); not part of the file.
     void set_echo(bool on) { echo_ = on; }
     // Someone inside the simulator following what happens (the demo): gets
@@ -28,6 +30,8 @@ public:
     ~Journal() { close(); }
 
 private:
+    void emit(const json& line);
+
     std::FILE* file_ = nullptr;
     bool echo_ = false;
     std::function<void(const json& line)> watcher_;
@@ -37,6 +41,7 @@ private:
 Journal& journal();
 
 // Shorthand: journal an event with fields, e.g. log_event("boot", {}).
-void log_event(const char* ev, const json& fields = json::object());
+void log_event(const char* ev, const json& fields);
+void log_event(const char* ev, json&& fields = json::object());
 
 }  // namespace sim
