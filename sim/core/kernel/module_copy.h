@@ -1,10 +1,19 @@
 // Private copies of a module file, so that every start of a program has
-// globals of its own.  A copy is an anonymous file loaded by its
-// descriptor's name (/proc/self/fd/N); the loader would hand back a copy
-// that is still loaded instead of loading the file again, so a copy belongs
-// to one load until that load is gone.  Then it waits for the next start of
-// the same file: the file is read once and copied once per copy loaded at
-// the same time, not at every start.
+// globals of its own, as a fresh load gives them.
+//
+// A copy is an anonymous file loaded by its descriptor's name
+// (/proc/self/fd/N); the loader would hand back a copy that is still loaded
+// instead of loading the file again, so a copy belongs to one start until
+// that start is over.  Then it waits for the next start of the same file:
+//
+// - A module whose loading leaves nothing but its own writable memory (no
+//   constructors beyond the compiler's own, no exit handlers, no thread
+//   storage) stays loaded, and the next start gets that memory back as the
+//   load left it: a fresh load without the loader's work.
+// - Any other module is unloaded, and its anonymous file loaded again.
+//
+// Either way the file is read once, and copied once per start running at
+// the same time.
 #pragma once
 
 #include <string>
@@ -13,14 +22,12 @@ namespace sim {
 
 struct ModuleCopy {
     void* dl = nullptr;  // the loader's handle; null when the load failed
-    int fd = -1;
-    std::string file;    // the module file it copies
+    int index = -1;      // which copy
 };
 
-// Loads a fresh copy of the module file (failures are journaled).
+// A fresh copy of the module file (failures are journaled).
 ModuleCopy load_module_copy(const std::string& file);
-// Unloads it; the copy is kept for the next load once the loader has let
-// go of it.
+// The start is over: the copy waits for the next one.
 void unload_module_copy(ModuleCopy& copy);
 
 }  // namespace sim

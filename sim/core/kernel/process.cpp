@@ -211,7 +211,9 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR name) {
     } else if (key == u"orvexutil.dll") {
         if (sim::profile().utility_library_present()) {
             m.kind = sim::ModuleKind::Library;
-            m.dl = dlopen((sim::modules_dir() + "/OrvexUtil.dll.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+            // The library keeps no state of its own: once mapped it stays,
+            // and a later load finds it without mapping it again.
+            m.dl = dlopen((sim::modules_dir() + "/OrvexUtil.dll.so").c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
             ok = m.dl != nullptr;
         }
     }
