@@ -154,31 +154,42 @@ TEST_F(RegistryFile, AppendedTextThatOutgrowsTheWholeTextIsWrittenWhole) {
     EXPECT_LE(largest, registry_.text().size() + 64u * 1024 + sim::RegistryFile::kPage);
 }
 
-TEST_F(RegistryFile, PowerOnWritesAFileWithAppendedChangesWholeAndLeavesAWholeOneAlone) {
+// Power-on reads a file with a few changes appended as it is and leaves
+// it so; switching off writes it whole.  One whose appended changes have
+// outgrown the rest is written whole at power-on.
+TEST_F(RegistryFile, PowerOnWritesWholeOnlyAFileWhoseAppendedChangesOutgrewTheRest) {
     const std::u16string key = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik";
     ASSERT_EQ(registry_.create_key(key, nullptr), ERROR_SUCCESS);
     ASSERT_EQ(registry_.set_value(key, u"Reboot", REG_DWORD, dword_value(1)), ERROR_SUCCESS);
     ASSERT_EQ(registry_.set_value(key, u"Reboot", REG_DWORD, dword_value(2)), ERROR_SUCCESS);
-    const std::string whole = registry_.text();
-    ASSERT_NE(file(), whole);
+    const std::string whole = registry_.text(), appended = file();
+    ASSERT_NE(appended, whole);
 
     sim::StateFolder folder;
     std::string error;
     ASSERT_TRUE(folder.open(scratch_.path(), false, &error)) << error;
-    EXPECT_EQ(file(), whole);
     EXPECT_EQ(sim::registry().text(), whole);
+    EXPECT_EQ(file(), appended);
+    // A change goes to the end of it still; switching off writes it whole.
+    ASSERT_TRUE(sim::write_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik", "Sound", 1));
+    EXPECT_EQ(file().compare(0, appended.size(), appended), 0);
+    ASSERT_TRUE(sim::registry().compact(&error)) << error;
+    EXPECT_EQ(file(), sim::registry().text());
 
-    // A file that is whole already (as every earlier version wrote it) is
-    // read and not written again.
-    struct stat before {};
-    ASSERT_EQ(::stat(path_.c_str(), &before), 0);
+    // A file whose appended sections have outgrown the rest.
+    std::string grown = sim::registry().text();
+    for (int i = 0; i < 3000; ++i) grown += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik]\n\"Count\"=dword:" + std::to_string(i) + "\n\n";
+    {
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out << grown;
+    }
     sim::registry() = sim::Registry();
     sim::StateFolder again;
     ASSERT_TRUE(again.open(scratch_.path(), false, &error)) << error;
-    struct stat after {};
-    ASSERT_EQ(::stat(path_.c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(sim::registry().text(), whole);
+    EXPECT_EQ(file(), sim::registry().text());
+    DWORD count = 0;
+    EXPECT_TRUE(sim::read_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Dravik", "Count", &count));
+    EXPECT_EQ(count, 0x2999u);  // dword values are hexadecimal
     sim::registry() = sim::Registry();
 }
 

@@ -1,7 +1,8 @@
 // The device's storage in one host folder, kept from one run to the next:
 //
 //   registry.reg   the registry (registry editor text, every change appended
-//                  to it; written whole again at power-on and power-off)
+//                  to it; written whole again at power-off, and at power-on
+//                  when the appended changes have outgrown the rest)
 //   store/         the file store, the device's root folder "\"
 //
 // A folder that does not exist yet is made from the factory image: the
@@ -28,8 +29,9 @@ public:
     // Opens the folder (checking it first unless check() just did),
     // creating it from the factory image when it or a part of it is
     // missing, removes what an interrupted save left behind, loads the
-    // registry into sim::registry() (writing its file whole when changes
-    // were appended to it) and points sim::file_store() at store/.
+    // registry into sim::registry() (writing its file whole when the
+    // changes appended to it have outgrown the rest) and points
+    // sim::file_store() at store/.
     // factory_reset first puts the folder back to the factory image.  On
     // failure *error is one line naming the file (and for registry.reg the
     // line) and the folder is left as it was.
@@ -48,7 +50,8 @@ private:
     std::string checked_dir_;
     bool checked_reset_ = false;
     bool have_registry_ = false;
-    bool registry_whole_ = false;  // the file is the registry's text as written whole
+    uint64_t registry_appended_ = 0;  // bytes the file holds beyond the registry's whole text
+    bool registry_compact_ = false;   // ... so many that it is written whole
     Registry loaded_;
 };
 

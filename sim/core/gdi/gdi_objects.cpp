@@ -173,13 +173,15 @@ Canvas canvas_of(DeviceContext& dc) {
 const Font& font_of(HGDIOBJ h) {
     GdiObject* o = gdi_object(h);
     if (!o || o->kind != GdiObject::FontObj) o = gdi_object(stock_object(SYSTEM_FONT));
+    if (o->realized) return *o->realized;
     FontRequest request;
     request.height = int(o->logfont.lfHeight);
     request.weight = int(o->logfont.lfWeight);
     request.italic = o->logfont.lfItalic != 0;
     request.quality = o->logfont.lfQuality;
     for (int i = 0; i < LF_FACESIZE && o->logfont.lfFaceName[i]; ++i) request.face += o->logfont.lfFaceName[i];
-    return Font::realize(request);
+    o->realized = &Font::realize(request);
+    return *o->realized;
 }
 
 const Font& system_font() { return font_of(stock_object(SYSTEM_FONT)); }

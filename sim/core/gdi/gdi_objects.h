@@ -23,8 +23,9 @@ struct GdiObject {
     int pen_width = 1;
     bool null_brush = false;
     COLORREF colour = 0;
-    // Font.
+    // Font, and the font it is realized as (once asked for).
     LOGFONTW logfont{};
+    const Font* realized = nullptr;
     // Bitmap: 5-6-5 pixels, top row first.
     int width = 0, height = 0, bits_per_pixel = 16;
     std::vector<uint16_t> pixels;

@@ -98,6 +98,9 @@ public:
 
     // From now on every change is saved to `path` at once ("" saves nothing).
     void attach(const std::string& path) { file_.attach(path); }
+    // The attached file holds changes appended to the whole text, this many
+    // bytes (written whole at power-off).
+    void file_holds_appended(uint64_t bytes) { file_.holds_appended(bytes); }
     const std::string& file() const { return file_.path(); }
     // Writes text() to the attached file atomically: a temporary file in
     // the same folder, flushed to disk, then renamed over the old one.

@@ -90,10 +90,13 @@ bool RegistryFile::write_whole(const std::string& text, std::string* error) {
     return true;
 }
 
-bool RegistryFile::needs_whole(size_t change_bytes) const {
-    if (change_bytes > kPage) return true;
+bool RegistryFile::outgrown(uint64_t appended, uint64_t whole) {
     const uint64_t floor = 64 * 1024;
-    return appended_ + change_bytes > (whole_ > floor ? whole_ : floor);
+    return appended > (whole > floor ? whole : floor);
+}
+
+bool RegistryFile::needs_whole(size_t change_bytes) const {
+    return change_bytes > kPage || outgrown(appended_ + change_bytes, whole_);
 }
 
 bool RegistryFile::append(const std::string& change, std::string* error) {
@@ -118,7 +121,7 @@ bool RegistryFile::append(const std::string& change, std::string* error) {
             return failed("open");
         }
         size_ = uint64_t(st.st_size);
-        if (!appended_) whole_ = size_;
+        whole_ = size_ > appended_ ? size_ - appended_ : 0;
     }
     // Blank lines to the end of the page when the change would cross into
     // the next one.

@@ -6,8 +6,8 @@
 // value set or deleted ("[HKEY_LOCAL_MACHINE\SOFTWARE\Dravik]" and
 // "\"Reboot\"=dword:00000001"), which the registry editor's format reads as
 // that change.  The file so always reads as the registry is, and a change
-// costs the same however large the registry has grown.  Power-on and
-// power-off write it whole again (compaction), and so does a change once the
+// costs the same however large the registry has grown.  Power-off writes it
+// whole again (compaction), and so do power-on and a change once the
 // appended text outgrows the whole text.
 //
 // A pulled battery (the simulator killed) keeps every change appended
@@ -35,13 +35,20 @@ public:
     // The file to keep the registry in ("" keeps none).
     void attach(const std::string& path);
     const std::string& path() const { return path_; }
+    // The attached file, as it was read, holds this many bytes more than
+    // the registry's whole text: changes appended before.
+    void holds_appended(uint64_t bytes) { appended_ = bytes; }
+
+    // Whether appended text of this length has outgrown a whole text of
+    // that length (and 64 KiB), so that the file is better written whole.
+    static bool outgrown(uint64_t appended, uint64_t whole);
 
     // Replaces the file by `text`, atomically.  On failure *error names the
     // file and the file is as it was.
     bool write_whole(const std::string& text, std::string* error);
     // Whether a change of this many bytes is saved by writing the file
-    // whole: it cannot go into one page, or the appended changes have grown
-    // past the whole text (and 64 KiB).
+    // whole: it cannot go into one page, or the appended changes outgrow
+    // the whole text.
     bool needs_whole(size_t change_bytes) const;
     // Appends one change ("[KEY]\n" and its lines, ending with a blank
     // line); on failure *error names the file and the file is as it was.
