@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include <windows.h>
@@ -369,6 +370,60 @@ TEST(RegistryText, ManyValuesKeepTheirOrderThroughChangesAndDeletions) {
     EXPECT_EQ(key->values.back().name, u"v0");
     EXPECT_EQ(r.find_value(u"HKEY_LOCAL_MACHINE\\Many", u"V0")->data, dword_bytes(7));
     EXPECT_EQ(r.find_value(u"HKEY_LOCAL_MACHINE\\Many", u"v2"), nullptr);
+}
+
+// A key's values found by name, whatever the case, after a long random run
+// of sets, deletions and restorations (the undo of a failed save), against
+// a plain list of them: many names, so that their slots crowd together and
+// a deletion moves others.
+TEST(RegistryKey, FindsEveryValueThroughRandomSetsDeletionsAndRestorations) {
+    sim::RegKey key;
+    std::vector<std::pair<std::u16string, uint8_t>> model;  // in order
+    auto in_model = [&](const std::u16string& name) {
+        return std::find_if(model.begin(), model.end(),
+                            [&](const auto& v) { return sim::lower(v.first) == sim::lower(name); });
+    };
+    std::mt19937 random(11);
+    for (int step = 0; step < 20000; ++step) {
+        std::u16string name = sim::to_u16("n" + std::to_string(random() % 400));
+        if (random() % 2) name = sim::lower(name) == name ? u"N" + name.substr(1) : name;
+        uint8_t data = uint8_t(random());
+        auto at = in_model(name);
+        switch (random() % 3) {
+            case 0:
+                key.put(name, REG_BINARY, {data});
+                if (at == model.end()) model.push_back({name, data});
+                else at->second = data;
+                break;
+            case 1: {
+                std::list<sim::RegValue>::iterator next;
+                sim::RegValue removed;
+                ASSERT_EQ(key.erase(name, &next, &removed), at != model.end());
+                if (at == model.end()) break;
+                if (random() % 4 == 0) {
+                    key.restore(next, std::move(removed));  // a failed save puts it back
+                } else {
+                    model.erase(at);
+                }
+                break;
+            }
+            default: {
+                const sim::RegValue* v = key.value(name);
+                ASSERT_EQ(v != nullptr, at != model.end()) << step;
+                if (v) {
+                    EXPECT_EQ(v->name, at->first);
+                    EXPECT_EQ(v->data, std::vector<uint8_t>{at->second});
+                }
+            }
+        }
+    }
+    ASSERT_EQ(key.values.size(), model.size());
+    auto it = key.values.begin();
+    for (auto& [name, data] : model) {
+        EXPECT_EQ(it->name, name);
+        EXPECT_EQ(key.value(sim::lower(name)), &*it);
+        ++it;
+    }
 }
 
 TEST(RegistryText, NamesAreCaseInsensitiveAndKeepTheirFirstCase) {

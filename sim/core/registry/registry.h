@@ -13,7 +13,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include <windows.h>
@@ -38,18 +37,45 @@ constexpr size_t kMaxRegistryDepth = 16;
 // control character, or more levels than the limit.
 std::string registry_path_problem(const std::u16string& path);
 
+// A key's values by name, whatever the case: open addressing over the
+// names' hashes, each slot a value of the key's list (no copy of the name,
+// no allocation of its own), so that a key holding many values is read
+// and changed at the same cost per value as one holding a few.
+class RegValueIndex {
+public:
+    using Value = std::list<RegValue>::iterator;
+    // The value with this name, or null.
+    Value* find(const std::u16string& name);
+    // The value's name is not in the index yet.
+    void insert(Value value);
+    // False when the name is not in the index.
+    bool erase(const std::u16string& name);
+
+private:
+    struct Slot {
+        Value value;
+        uint32_t hash = 0;
+        bool used = false;
+    };
+    size_t slot_of(const std::u16string& name, uint32_t hash) const;  // where it is, or the free slot it would go to
+    void grow();
+
+    std::vector<Slot> slots_;  // a power of two long, at most three quarters used
+    size_t used_ = 0;
+};
+
 struct RegKey {
     std::u16string name;
     // In the order they were first set.  Changed only through put() and
     // erase(), which keep the index by name.
     std::list<RegValue> values;
-    std::map<std::u16string, std::unique_ptr<RegKey>> subkeys;  // by lower-case name
+    std::map<std::u16string, std::unique_ptr<RegKey>, std::less<>> subkeys;  // by lower-case name
 
     RegKey* subkey(const std::u16string& name) const;
     RegValue* value(const std::u16string& name);
     const RegValue* value(const std::u16string& name) const;
     // Sets a value; a new one goes after the others.
-    void put(const std::u16string& name, DWORD type, std::vector<uint8_t> data);
+    void put(std::u16string name, DWORD type, std::vector<uint8_t> data);
     // Removes a value and returns where it stood (for restore()); false
     // when there is none.
     bool erase(const std::u16string& name, std::list<RegValue>::iterator* next = nullptr, RegValue* removed = nullptr);
@@ -57,7 +83,7 @@ struct RegKey {
     void restore(std::list<RegValue>::iterator next, RegValue value);
 
 private:
-    std::unordered_map<std::u16string, std::list<RegValue>::iterator> index_;  // by lower-case name
+    RegValueIndex index_;
 };
 
 class Registry {
