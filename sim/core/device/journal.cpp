@@ -74,4 +74,12 @@ void Journal::emit(const json& line) {
 void log_event(const char* ev, const json& fields) { journal().write(ev, fields); }
 void log_event(const char* ev, json&& fields) { journal().write(ev, std::move(fields)); }
 
+void log_event(const char* ev, std::initializer_list<JournalField> fields) {
+    json object = json::object();
+    auto& members = object.get_ref<json::object_t&>();
+    members.reserve(fields.size());
+    for (const JournalField& f : fields) members.emplace(f.key, std::move(f.value));  // the first of a key stays
+    journal().write(ev, std::move(object));
+}
+
 }  // namespace sim

@@ -44,4 +44,14 @@ Journal& journal();
 void log_event(const char* ev, const json& fields);
 void log_event(const char* ev, json&& fields = json::object());
 
+// One field of an event as a call writes it, {"op", "end"}: a braced list
+// of them takes this form rather than the JSON library's, which builds a
+// pair of values for every field before it knows an object is meant.
+struct JournalField {
+    JournalField(const char* k, json v) : key(k), value(std::move(v)) {}
+    const char* key;
+    mutable json value;  // moved into the line
+};
+void log_event(const char* ev, std::initializer_list<JournalField> fields);
+
 }  // namespace sim
