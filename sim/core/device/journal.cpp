@@ -53,14 +53,14 @@ void Journal::write(const char* ev, json&& fields) {
 }
 
 void Journal::emit(const json& line) {
-    std::string text;
-    append_json(&text, line);
+    text_.clear();
+    append_json(&text_, line);
+    text_ += '\n';
     if (file_) {
-        std::fputs(text.c_str(), file_);
-        std::fputc('\n', file_);
+        std::fwrite(text_.data(), 1, text_.size(), file_);
         std::fflush(file_);
     }
-    if (echo_) std::cerr << text << "\n";
+    if (echo_) std::cerr << text_;
     if (watcher_ && !watching_) {
         struct Busy {
             bool& flag;

@@ -33,6 +33,7 @@ private:
     void emit(const json& line);
 
     std::FILE* file_ = nullptr;
+    std::string text_;  // the line being written
     bool echo_ = false;
     std::function<void(const json& line)> watcher_;
     bool watching_ = false;

@@ -101,10 +101,13 @@ const ProgramEntry* find_program(const std::u16string& path) {
 
 std::string modules_dir() {
     if (const char* env = getenv("DRAVIK_MODULES_DIR")) return env;
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::string exe = n > 0 ? std::string(buf, size_t(n)) : std::string(".");
-    return exe.substr(0, exe.find_last_of('/')) + "/modules";
+    static const std::string beside_exe = [] {
+        char buf[4096];
+        ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+        std::string exe = n > 0 ? std::string(buf, size_t(n)) : std::string(".");
+        return exe.substr(0, exe.find_last_of('/')) + "/modules";
+    }();
+    return beside_exe;
 }
 
 Process* current_process() { return mods().running.empty() ? nullptr : mods().running.back(); }
