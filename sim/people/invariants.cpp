@@ -162,14 +162,14 @@ void CheckingUser::watch(const json& line) {
     if (armed_ && lines_since_ > settings_.flood_limit_lines)
         violated("flood", "the program wrote " + std::to_string(lines_since_) +
                               " journal lines without waiting for input (busy loop?)");
-    const std::string ev = line.value("ev", std::string());
+    const std::string& ev = journal_text(line, "ev");
     if (ev == "input") {
         auto l = line.find("line");
         if (l != line.end() && l->is_number_integer()) last_line_ = l->get<int>();
     } else if (ev == "file") {
-        std::string path = line.value("path", std::string());
+        const std::string& path = journal_text(line, "path");
         if (FileStore::same_path(to_u16(path), kResultLog)) log_written_ = true;
-    } else if (ev == "text" && line.value("window", std::string()) == "Dravik" && status_problem_.empty()) {
+    } else if (ev == "text" && journal_text(line, "window") == "Dravik" && status_problem_.empty()) {
         // A text drawn on the panel level with a test's check box, right
         // of it, is that test's Status cell.
         Window* main = dravik_main_window();

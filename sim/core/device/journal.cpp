@@ -71,6 +71,12 @@ void Journal::emit(const json& line) {
     }
 }
 
+const std::string& journal_text(const json& line, const char* key) {
+    static const std::string none;
+    auto it = line.find(key);
+    return it != line.end() && it->is_string() ? it->get_ref<const std::string&>() : none;
+}
+
 void log_event(const char* ev, const json& fields) { journal().write(ev, fields); }
 void log_event(const char* ev, json&& fields) { journal().write(ev, std::move(fields)); }
 

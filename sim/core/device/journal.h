@@ -41,6 +41,10 @@ private:
 
 Journal& journal();
 
+// A line's text field as it is held, "" when the line has none (for
+// watchers, which look at every line).
+const std::string& journal_text(const json& line, const char* key);
+
 // Shorthand: journal an event with fields, e.g. log_event("boot", {}).
 void log_event(const char* ev, const json& fields);
 void log_event(const char* ev, json&& fields = json::object());

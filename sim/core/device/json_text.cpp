@@ -40,12 +40,12 @@ void append_json(std::string* out, const json& value) {
         case json::value_t::object: {
             *out += '{';
             bool first = true;
-            for (auto it = value.begin(); it != value.end(); ++it) {
+            for (const auto& [key, member] : value.get_ref<const json::object_t&>()) {
                 if (!first) *out += ',';
                 first = false;
-                append_text(out, it.key());
+                append_text(out, key);
                 *out += ':';
-                append_json(out, it.value());
+                append_json(out, member);
             }
             *out += '}';
             return;
@@ -53,7 +53,7 @@ void append_json(std::string* out, const json& value) {
         case json::value_t::array: {
             *out += '[';
             bool first = true;
-            for (const json& item : value) {
+            for (const json& item : value.get_ref<const json::array_t&>()) {
                 if (!first) *out += ',';
                 first = false;
                 append_json(out, item);
@@ -62,9 +62,9 @@ void append_json(std::string* out, const json& value) {
             return;
         }
         case json::value_t::string: append_text(out, value.get_ref<const std::string&>()); return;
-        case json::value_t::number_integer: append_number(out, value.get<json::number_integer_t>()); return;
-        case json::value_t::number_unsigned: append_number(out, value.get<json::number_unsigned_t>()); return;
-        case json::value_t::boolean: *out += value.get<bool>() ? "true" : "false"; return;
+        case json::value_t::number_integer: append_number(out, *value.get_ptr<const json::number_integer_t*>()); return;
+        case json::value_t::number_unsigned: append_number(out, *value.get_ptr<const json::number_unsigned_t*>()); return;
+        case json::value_t::boolean: *out += *value.get_ptr<const json::boolean_t*>() ? "true" : "false"; return;
         case json::value_t::null: *out += "null"; return;
         default: append_dumped(out, value); return;
     }
