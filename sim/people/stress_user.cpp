@@ -4,6 +4,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,22 +57,29 @@ std::vector<Window*> tappable_controls() {
     return out;
 }
 
-// The stroke's run of black pixels is 39 to 43 long.  Such a run covers 9
-// or 10 whole groups of 4 pixels (counted from the row's start) and no
-// more: so a row is looked at group by group, and only a run of 9 or 10
-// black groups is measured pixel by pixel.
-constexpr int kGroups = kScreenWidth / 4;
+// The stroke's run of black pixels is 39 to 43 long.  Such a run covers 4
+// or 5 whole blocks of 8 pixels (counted from the row's start) and no
+// more: so a row is looked at block by block, and only a run of 4 or 5
+// black blocks is measured pixel by pixel.
+constexpr int kBlocks = kScreenWidth / 8;
 
-bool black_group(const uint16_t* row, int group) {
-    uint64_t four;
-    std::memcpy(&four, row + 4 * group, sizeof four);
-    return four == 0;
+bool black_block(const uint16_t* row, int block) {
+    const uint16_t* p = row + 8 * block;
+#if defined(__SSE2__)
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128())) == 0xFFFF;
+#else
+    uint64_t a, b;
+    std::memcpy(&a, p, sizeof a);
+    std::memcpy(&b, p + 4, sizeof b);
+    return (a | b) == 0;
+#endif
 }
 
-// Whether the row may hold such a run: one of every ninth group is black.
+// Whether the row may hold such a run: one of every fourth block is black.
 bool may_hold_stroke(const uint16_t* row) {
-    for (int group = 0; group < kGroups; group += 9)
-        if (black_group(row, group)) return true;
+    for (int block = 0; block < kBlocks; block += 4)
+        if (black_block(row, block)) return true;
     return false;
 }
 
@@ -82,15 +92,15 @@ bool find_target(Point* centre) {
     for (int y = kTaskBarHeight; y < kScreenHeight; ++y) {
         const uint16_t* row = fb.pixels[y];
         if (!may_hold_stroke(row)) continue;
-        for (int group = 0; group < kGroups;) {
-            if (!black_group(row, group)) {
-                ++group;
+        for (int block = 0; block < kBlocks;) {
+            if (!black_block(row, block)) {
+                ++block;
                 continue;
             }
-            int end = group + 1;
-            while (end < kGroups && black_group(row, end)) ++end;
-            if (end - group == 9 || end - group == 10) {
-                int left = 4 * group, right = 4 * end;
+            int end = block + 1;
+            while (end < kBlocks && black_block(row, end)) ++end;
+            if (end - block == 4 || end - block == 5) {
+                int left = 8 * block, right = 8 * end;
                 while (left > 0 && row[left - 1] == 0) --left;
                 while (right < kScreenWidth && row[right] == 0) ++right;
                 int run = right - left;
@@ -103,7 +113,7 @@ bool find_target(Point* centre) {
                     }
                 }
             }
-            group = end;
+            block = end;
         }
     }
     return false;

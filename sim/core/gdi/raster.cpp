@@ -214,7 +214,8 @@ void copy_canvas(Canvas& canvas, const Rect& dest, const Canvas& src, int src_x,
     if (lands.empty()) return;
     // Read everything first: source and destination may overlap.
     const int w = lands.width();
-    std::vector<uint16_t> pixels(size_t(w) * size_t(lands.height()));
+    thread_local std::vector<uint16_t> pixels;  // kept: a copy needs no zeroed buffer of its own
+    if (pixels.size() < size_t(w) * size_t(lands.height())) pixels.resize(size_t(w) * size_t(lands.height()));
     for (int y = lands.top; y < lands.bottom; ++y)
         std::memcpy(&pixels[size_t(y - lands.top) * size_t(w)], row_at(src, from_x + lands.left, from_y + y),
                     size_t(w) * sizeof(uint16_t));
