@@ -179,6 +179,7 @@ int run_checked(const sim::Options& options, sim::RunOptions run) {
             return fail("dravik-sim: cannot keep a journal for --check in " + own_journal);
         }
         ::close(fd);
+        sim::journal().set_batched(true);
         journal_path = own_journal;
     }
     sim::CheckSettings check;
@@ -291,6 +292,7 @@ int main(int argc, char** argv) {
     if (!options.record_path.empty() && !recorder.open(options.record_path, record_header(options), &error))
         return fail(error);
     if (!sim::journal().open(options.journal_path, /*append*/ false, &error)) return fail(error);
+    sim::journal().set_batched(true);
     run.journal_path = options.journal_path;
     // The stress run writes the journal from its own process.
     if (stress) sim::journal().close();

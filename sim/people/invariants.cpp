@@ -131,6 +131,7 @@ CheckingUser::~CheckingUser() {
 }
 
 void CheckingUser::violated(const std::string& kind, const std::string& what) {
+    journal().flush();
     Violation v{kind, what, last_line_.load()};
     settings_.report(v);
     std::_Exit(1);  // report does not return; never go on after a violation

@@ -512,6 +512,7 @@ int run_stress(const StressSettings& s) {
             std::cerr << "dravik-sim: " << (record < 0 ? actions_path + ": " + std::strerror(errno) : e) << "\n";
             return 2;
         }
+        journal().set_batched(true);
         RunOptions run;
         run.state_dir = s.state_dir;
         run.journal_path = journal_path;
@@ -577,6 +578,7 @@ int run_stress(const StressSettings& s) {
                 std::cerr << err << "\n";
                 return 2;
             }
+            journal().set_batched(true);
             run.state_dir = state;
             run.journal_path = replay_check.journal_path;
             run.screenshots_dir = work;

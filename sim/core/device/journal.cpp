@@ -1,5 +1,8 @@
 #include "device/journal.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -26,8 +29,73 @@ bool Journal::open(const std::string& path, bool append, std::string* error) {
 }
 
 void Journal::close() {
+    flush();
     if (file_) std::fclose(file_);
     file_ = nullptr;
+    batched_ = false;
+}
+
+namespace {
+
+// On a fatal signal the lines still waiting are written (with write(2),
+// which a signal handler may call), then the signal goes where it went
+// before: the sanitizers' report, or the default action.
+struct FatalSignals {
+    static constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+    struct sigaction before[sizeof kSignals / sizeof kSignals[0]];
+    bool installed = false;
+};
+
+FatalSignals& fatal_signals() {
+    static FatalSignals f;
+    return f;
+}
+
+void write_waiting_lines(int sig) {
+    Journal& j = journal();
+    j.write_out_in_signal();
+    FatalSignals& f = fatal_signals();
+    for (size_t i = 0; i < sizeof FatalSignals::kSignals / sizeof FatalSignals::kSignals[0]; ++i)
+        if (FatalSignals::kSignals[i] == sig) sigaction(sig, &f.before[i], nullptr);
+    // A fault happens again when the handler returns, an abort() raises its
+    // signal again: either way the earlier handler takes it now.
+}
+
+}  // namespace
+
+void Journal::write_out_in_signal() {
+    if (!file_ || pending_.empty()) return;
+    const char* p = pending_.data();
+    size_t left = pending_.size();
+    while (left > 0) {
+        ssize_t n = ::write(fileno(file_), p, left);
+        if (n <= 0) break;
+        p += n;
+        left -= size_t(n);
+    }
+}
+
+void Journal::set_batched(bool on) {
+    if (!on) flush();
+    batched_ = on;
+    FatalSignals& f = fatal_signals();
+    if (!on || f.installed) return;
+    f.installed = true;
+    for (size_t i = 0; i < sizeof FatalSignals::kSignals / sizeof FatalSignals::kSignals[0]; ++i) {
+        struct sigaction sa {};
+        sa.sa_handler = write_waiting_lines;
+        sigemptyset(&sa.sa_mask);
+        sigaction(FatalSignals::kSignals[i], &sa, &f.before[i]);
+    }
+}
+
+void Journal::flush() {
+    if (pending_.empty()) return;
+    if (file_) {
+        std::fwrite(pending_.data(), 1, pending_.size(), file_);
+        std::fflush(file_);
+    }
+    pending_.clear();
 }
 
 void Journal::write(const char* ev, const json& fields) {
@@ -57,8 +125,8 @@ void Journal::emit(const json& line) {
     append_json(&text_, line);
     text_ += '\n';
     if (file_) {
-        std::fwrite(text_.data(), 1, text_.size(), file_);
-        std::fflush(file_);
+        pending_ += text_;
+        if (!batched_ || pending_.size() >= 64 * 1024) flush();
     }
     if (echo_) std::cerr << text_;
     if (watcher_ && !watching_) {

@@ -20,6 +20,15 @@ public:
     void write(const char* ev, const json& fields);
     // The same, taking the fields' values rather than copying them.
     void write(const char* ev, json&& fields);
+    // Lines wait in memory and reach the file together, at flush(): when
+    // the device asks the person holding it to act, before anything that
+    // outlasts a pulled battery changes (before_lasting_change()), when 64
+    // KiB of them wait, at close and on a fatal signal.  Off (as opened):
+    // each line reaches the file as it is written.
+    void set_batched(bool on);
+    void flush();
+    // The waiting lines, written from a signal handler.
+    void write_out_in_signal();
     // Printed on the terminal as well (demo progress); not part of the file.
     void set_echo(bool on) { echo_ = on; }
     // Someone inside the simulator following what happens (the demo): gets
@@ -33,13 +42,20 @@ private:
     void emit(const json& line);
 
     std::FILE* file_ = nullptr;
-    std::string text_;  // the line being written
+    std::string text_;     // the line being written
+    std::string pending_;  // lines not yet in the file
+    bool batched_ = false;
     bool echo_ = false;
     std::function<void(const json& line)> watcher_;
     bool watching_ = false;
 };
 
 Journal& journal();
+
+// Everything journaled so far reaches the file before a change that
+// outlasts a pulled battery (the registry's file, the file store), so that
+// the journal never lags such changes by more than the one being made.
+inline void before_lasting_change() { journal().flush(); }
 
 // A line's text field as it is held, "" when the line has none (for
 // watchers, which look at every line).

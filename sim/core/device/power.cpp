@@ -81,7 +81,11 @@ void shell_loop() {
 
 }  // namespace
 
-Person& person() { return *g_person; }
+// Whatever the person is asked, the journal holds all that happened before.
+Person& person() {
+    journal().flush();
+    return *g_person;
+}
 void set_person(Person* p) { g_person = p; }
 
 int run_device(Person& holder, const std::string& state_dir, const char* clock_start) {

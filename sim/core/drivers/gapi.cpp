@@ -117,6 +117,12 @@ void show_frame(const Display& d) {
     }
     static const Palette332 palette;
     const uint8_t* base = d.memory.data() + d.base_offset;
+    // The device's own layout: the frame is the screen's memory as it is.
+    if (!eight && !five_five_five && kLittleEndianHost && xp == 2 && yp == long(sizeof fb.pixels[0]) &&
+        w == kScreenWidth) {
+        std::memcpy(fb.pixels, base, size_t(h) * sizeof fb.pixels[0]);
+        return;
+    }
     for (int y = 0; y < h; ++y) {
         const uint8_t* in = base + long(y) * yp;
         uint16_t* out = fb.pixels[y];

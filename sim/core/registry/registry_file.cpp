@@ -9,6 +9,8 @@
 #include <cstring>
 #include <utility>
 
+#include "device/journal.h"
+
 namespace sim {
 
 namespace {
@@ -56,6 +58,7 @@ void RegistryFile::attach(const std::string& path) {
 
 bool RegistryFile::write_whole(const std::string& text, std::string* error) {
     if (path_.empty()) return true;
+    before_lasting_change();
     std::string tmp = path_ + ".XXXXXX";
     int fd = mkstemp(&tmp[0]);
     auto failed = [&](const char* what) {
@@ -101,6 +104,7 @@ bool RegistryFile::needs_whole(size_t change_bytes) const {
 
 bool RegistryFile::append(const std::string& change, std::string* error) {
     if (path_.empty()) return true;
+    before_lasting_change();
     auto failed = [&](const char* what) {
         if (error) *error = path_ + ": cannot save the registry (" + what + "): " + std::strerror(errno);
         return false;
