@@ -51,12 +51,13 @@ FatalSignals& fatal_signals() {
     return f;
 }
 
-void write_waiting_lines(int sig) {
-    Journal& j = journal();
-    j.write_out_in_signal();
+// Once: the earlier handlers take every one of these signals from now on
+// (a sanitizer's report may end in abort()).
+void write_waiting_lines(int) {
     FatalSignals& f = fatal_signals();
     for (size_t i = 0; i < sizeof FatalSignals::kSignals / sizeof FatalSignals::kSignals[0]; ++i)
-        if (FatalSignals::kSignals[i] == sig) sigaction(sig, &f.before[i], nullptr);
+        sigaction(FatalSignals::kSignals[i], &f.before[i], nullptr);
+    journal().write_out_in_signal();
     // A fault happens again when the handler returns, an abort() raises its
     // signal again: either way the earlier handler takes it now.
 }
