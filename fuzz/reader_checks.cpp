@@ -15,6 +15,7 @@
 #include "resources/dib.h"
 #include "files/filestore.h"
 #include "device/journal.h"
+#include "device/png.h"
 #include "kernel/local_time.h"
 #include "platform/ce_api.h"
 #include "device/profile.h"
@@ -88,7 +89,8 @@ std::string check_script(const uint8_t* data, size_t size) {
     std::string error;
     if (!sim::parse_script_text(text, "fuzz.txt", &script, &error)) return refusal_problem(error, "fuzz.txt", text);
     int previous = 0;
-    for (const sim::ScriptAction& a : script.actions) {
+    for (size_t i = 0; i < script.size(); ++i) {
+        const sim::ScriptAction a = script.action(i);
         if (a.line <= previous || size_t(a.line) > count_lines(text))
             return "action on line " + std::to_string(a.line) + " out of order or outside the text";
         previous = a.line;
@@ -103,11 +105,37 @@ std::string check_script(const uint8_t* data, size_t size) {
         if (!in_range) return "line " + std::to_string(a.line) + ": an accepted value out of its range";
         // The line as kept reads back as the same action.
         sim::Script again;
-        if (!sim::parse_script_text(a.source + "\n", "again", &again, &error) || again.actions.size() != 1)
+        if (!sim::parse_script_text(a.source + "\n", "again", &again, &error) || again.size() != 1)
             return "line " + std::to_string(a.line) + ": its text \"" + a.source + "\" does not read back";
-        if (!same_action(a, again.actions[0]).empty())
+        if (!same_action(a, again.action(0)).empty())
             return "line " + std::to_string(a.line) + ": its text reads back as another action";
     }
+    return "";
+}
+
+// ---------------------------------------------------------------- expected pictures
+
+// An expect-screen picture: exactly the screen's size, or refused in one
+// line naming it before anything is decoded; what is accepted, written
+// again as a picture, reads back as the same pixels.
+std::string check_picture(const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::vector<uint8_t> rgb;
+    std::string error;
+    if (!sim::read_screen_picture(bytes, "fuzz.png", &rgb, &error)) {
+        if (error.empty()) return "refused without a message";
+        if (error.find('\n') != std::string::npos) return "refused with more than one line: " + error;
+        if (error.find("fuzz.png") == std::string::npos) return "the refusal does not name the file: " + error;
+        return "";
+    }
+    if (rgb.size() != size_t(sim::kScreenWidth) * sim::kScreenHeight * 3)
+        return "accepted " + std::to_string(rgb.size()) + " bytes of pixels, not the screen's";
+    std::string png;
+    if (!sim::encode_rgb_png(sim::kScreenWidth, sim::kScreenHeight, rgb, &png, &error))
+        return "what it read cannot be written again: " + error;
+    std::vector<uint8_t> again;
+    if (!sim::read_screen_picture(png, "again.png", &again, &error)) return "written again, it does not read back: " + error;
+    if (again != rgb) return "written again, it reads back as another picture";
     return "";
 }
 
@@ -482,6 +510,7 @@ const std::vector<Reader>& all() {
         {"dib", "a bitmap resource (DIB)", check_dib},
         {"wav", "a WAV file such as \\Windows\\Alarm3.WAV", check_wav},
         {"shortcut", "a shortcut file in \\Windows\\StartUp", check_shortcut},
+        {"picture", "an expect-screen picture (PNG)", check_picture},
     };
     return readers;
 }

@@ -23,6 +23,12 @@ echo '#include "platform/win32.h"' > "$pch/windows_pch.h"
 $cxx "${flags[@]}" -x c++-header "$pch/windows_pch.h" -o "$pch/windows_pch.h.gch"
 
 status=0
-$cxx "${flags[@]}" -Winvalid-pch -include "$pch/windows_pch.h" -fsyntax-only "${sources[@]}" || status=1
+(cd "$pch" && $cxx "${flags[@]}" -Winvalid-pch -include "$pch/windows_pch.h" -c "${sources[@]}") || status=1
+objects=("$pch"/*.o)
+if [ $status -eq 0 ] && [ ${#objects[@]} -ne ${#sources[@]} ]; then
+  echo "Windows compile: ${#sources[@]} sources made ${#objects[@]} objects: two sources share a file name"
+  status=1
+fi
 [ $status -eq 0 ] && echo "Windows compile: ok (${#sources[@]} files)"
+[ $status -eq 0 ] && { "$here/scripts/check-exports.sh" "$pch" || status=1; }
 exit $status

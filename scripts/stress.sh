@@ -63,7 +63,7 @@ if ! $ci; then
   cmake -S "$here" -B "$shipped" -G Ninja >/dev/null
   cmake --build "$shipped" --target dravik-sim
 fi
-readers=(script profile registry resources dib wav shortcut)
+readers=(script profile registry resources dib wav shortcut picture)
 cmake -S "$here" -B "$fuzzb" -G Ninja -DDRAVIK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$fuzzb" --target $(printf 'fuzz_%s ' "${readers[@]}") orvexutil dravik_res
@@ -76,8 +76,9 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/dravik-stress-run-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
 # ---------------------------------------------------------------- seeds
-# The committed seeds, the examples, the factory image (registry, alarm
-# sound), a registry after a whole run, the build's .res and its bitmaps.
+# The committed seeds, the examples (scripts and their pictures), the
+# factory image (registry, alarm sound), a registry and screenshots after a
+# whole run, the build's .res and its bitmaps.
 seed_corpora() {
   local factory="$work/factory"
   printf '\n' > "$work/empty.txt"
@@ -90,6 +91,10 @@ seed_corpora() {
   done
   cp -n "$here"/examples/*.txt "$out/corpus/script/"
   cp -n "$here"/scripts/stress-profiles/*.json "$out/corpus/profile/"
+  # Pictures of the screen: the examples' expected ones and the run's own.
+  for png in "$here"/examples/*.png "$work"/shots/*.png; do
+    [ -f "$png" ] && cp -n "$png" "$out/corpus/picture/"
+  done
   [ -f "$factory/registry.reg" ] && cp "$factory/registry.reg" "$out/corpus/registry/factory.reg"
   [ -f "$work/after-run/registry.reg" ] && cp "$work/after-run/registry.reg" "$out/corpus/registry/after-run.reg"
   [ -f "$factory/store/Windows/Alarm3.WAV" ] && cp "$factory/store/Windows/Alarm3.WAV" "$out/corpus/wav/alarm3.wav"

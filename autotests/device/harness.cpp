@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -136,7 +137,7 @@ void make_removable(const fs::path& p) {
 // ------------------------------------------------------------ processes
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-                          const std::vector<std::string>& env_overrides, int timeout_ms) {
+                          const std::vector<std::string>& env_overrides, int timeout_ms, const ProcessLimits& limits) {
     ProcessResult result;
     // Everything the child needs is made before fork.
     std::vector<std::string> argv_text;
@@ -173,6 +174,16 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
         if (null_fd >= 0) dup2(null_fd, 0);
         dup2(out_pipe[1], 1);
         dup2(err_pipe[1], 2);
+        if (limits.data_bytes) {
+            rlimit r{rlim_t(limits.data_bytes), rlim_t(limits.data_bytes)};
+            setrlimit(RLIMIT_DATA, &r);
+        }
+        if (limits.file_bytes) {
+            // A write past the limit fails with EFBIG instead of a signal.
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit r{rlim_t(limits.file_bytes), rlim_t(limits.file_bytes)};
+            setrlimit(RLIMIT_FSIZE, &r);
+        }
         if (cwd.empty() || chdir(cwd.c_str()) == 0) execve(program.c_str(), argv.data(), envp.data());
         ssize_t ignored = ::write(2, exec_failed.data(), exec_failed.size());
         (void)ignored;
@@ -243,6 +254,26 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
         result.signal = WTERMSIG(status);
     }
     return result;
+}
+
+ProcessResult run_on_small_disk(int kib, const std::string& mount_point, const std::string& program,
+                                const std::vector<std::string>& args, const std::string& cwd,
+                                const std::vector<std::string>& env_overrides, int timeout_ms) {
+    std::vector<std::string> all = {"--user", "--map-root-user", "--mount", "sh", "-c",
+                                    "mount -t tmpfs -o size=\"$0\"k tmpfs \"$1\" && cd \"$2\" || exit 125; disk=$1; shift 2; \"$@\"; "
+                                    "code=$?; echo '== on the disk:'; ls -A \"$disk\"; exit $code",
+                                    std::to_string(kib), mount_point, cwd, program};
+    all.insert(all.end(), args.begin(), args.end());
+    return run_process("/usr/bin/unshare", all, cwd, env_overrides, timeout_ms);
+}
+
+bool small_disks_available(const std::string& scratch) {
+    std::string point = scratch + "/small-disk-probe";
+    fs::create_directories(point);
+    ProcessResult r = run_on_small_disk(8, point, "/bin/true", {}, scratch, {}, 20000);
+    std::error_code ec;
+    fs::remove(point, ec);
+    return r.exit_code == 0;
 }
 
 // ------------------------------------------------------------ the journal

@@ -49,11 +49,29 @@ struct ProcessResult {
     std::string out, err;    // everything written to stdout and stderr
 };
 
+// What the host gives the process; 0 leaves a limit as it is.
+struct ProcessLimits {
+    uint64_t data_bytes = 0;  // its heap and other private memory (RLIMIT_DATA)
+    uint64_t file_bytes = 0;  // the largest file it may write, as a full disk would stop it (RLIMIT_FSIZE)
+};
+
 // Runs `program` with `args` in folder `cwd`, with `env_overrides`
 // (NAME=VALUE) added to this process's environment, and kills the whole
 // process group after `timeout_ms`.  Standard input is /dev/null.
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-                          const std::vector<std::string>& env_overrides, int timeout_ms);
+                          const std::vector<std::string>& env_overrides, int timeout_ms,
+                          const ProcessLimits& limits = {});
+
+// Runs `program` as run_process does, with a fresh tmpfs of `kib` KiB (a
+// disk that fills up) mounted at `mount_point`, in a mount namespace of its
+// own (unshare), and `cwd` entered after the mount.  What the disk holds
+// when the program has ended follows on standard output, one name a line,
+// after a line "== on the disk:" (the disk goes with the namespace).
+ProcessResult run_on_small_disk(int kib, const std::string& mount_point, const std::string& program,
+                                const std::vector<std::string>& args, const std::string& cwd,
+                                const std::vector<std::string>& env_overrides, int timeout_ms);
+// Whether this host lets a test make such a disk (in `scratch`, a folder).
+bool small_disks_available(const std::string& scratch);
 
 // ------------------------------------------------------------ the journal
 

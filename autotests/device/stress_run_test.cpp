@@ -4,6 +4,7 @@
 // to a short script that shows it again with --script --check and that
 // needs every one of its actions; a power cycle reloads the state folder.
 #include <algorithm>
+#include <map>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -83,7 +84,9 @@ TEST_F(StressRun, AHealthyDeviceHoldsUpAndThePersonDoesEveryKindOfThing) {
     devtest::JournalLog log = devtest::JournalLog::load(dir() + "/s.jsonl");
     for (const char* action : {"tap", "press", "answer", "caption-ok", "help", "launch", "wait", "power-cycle"})
         EXPECT_GE(log.find("input", {{"action", action}}), 0) << action;
-    EXPECT_EQ(log.count("input"), 1500);
+    // Pictures of the screen are kept too, each read back as the screen.
+    EXPECT_GE(log.find("screenshot", {{"ok", true}}), 0);
+    EXPECT_EQ(log.count("input") + log.count("screenshot"), 1500);
     // The person got somewhere: tests ran and their answers were taken.
     EXPECT_GE(log.find("msgbox_result"), 0);
     EXPECT_GE(log.find("dialog", {{"op", "open"}, {"template", IDD_RUN}}), 0);
@@ -208,6 +211,93 @@ struct Misuse {
     std::vector<std::string> args;
     const char* says;
 };
+
+// A finding never destroys what it finds: a link or an earlier finding at
+// its names leaves them as they are, and it takes the next free names.
+// The command it prints starts from a fresh copy of the finding's state
+// folder each time, so that it shows the finding every time it is run.
+TEST_F(StressRun, AFindingTakesFreeNamesAndItsCommandShowsItEveryTime) {
+    devtest::write_file(dir() + "/outside.txt", "outside");
+    fs::create_symlink(dir() + "/outside.txt", dir() + "/stress-seed-1.txt");
+    devtest::write_file(dir() + "/stress-seed-1.state/earlier.txt", "an earlier finding");
+    auto r = stress(dir() + "/s", 1000, 1, {"--busy-limit", "500"});
+    ASSERT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_EQ(devtest::read_file(dir() + "/outside.txt"), "outside");
+    EXPECT_EQ(devtest::folder_snapshot(dir() + "/stress-seed-1.state"),
+              (std::map<std::string, std::string>{{"earlier.txt", "an earlier finding"}}));
+    const std::string state = dir() + "/stress-seed-1-2.state";
+    EXPECT_NE(r.err.find("stress-seed-1-2.txt"), std::string::npos) << r.err;
+    ASSERT_FALSE(actions_of(devtest::read_file(dir() + "/stress-seed-1-2.txt")).empty());
+
+    // The command, run twice by the shell, with a dravik-sim that keeps
+    // the state folder each run is given before it runs.
+    const std::string marker = "reproduce with: ";
+    size_t at = r.err.find(marker);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    std::string command = r.err.substr(at + marker.size(), r.err.find('\n', at) - at - marker.size());
+    devtest::write_file(dir() + "/bin/dravik-sim",
+                        "#!/bin/sh\n"
+                        "prev=; for a in \"$@\"; do [ \"$prev\" = --state ] && state=$a; prev=$a; done\n"
+                        "cp -a \"$state\" \"$KEEP/given-$(ls \"$KEEP\" | wc -l)\"\n"
+                        "exec " DRAVIK_SIM " \"$@\"\n");
+    fs::permissions(dir() + "/bin/dravik-sim", fs::perms::owner_all);
+    fs::create_directories(dir() + "/kept");
+    fs::create_directories(dir() + "/tmp");
+    const std::vector<std::string> env = {"PATH=" + dir() + "/bin:/usr/bin:/bin", "KEEP=" + dir() + "/kept",
+                                          "TMPDIR=" + dir() + "/tmp", "XDG_DATA_HOME=" + dir() + "/xdg", "DISPLAY="};
+    const auto finding = devtest::folder_snapshot(state);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run + 1));
+        auto again = devtest::run_process("/bin/sh", {"-c", command}, dir(), env, 120000);
+        EXPECT_EQ(again.exit_code, 1) << again.err;
+        EXPECT_NE(again.err.find("[busy]"), std::string::npos) << again.err;
+        EXPECT_EQ(devtest::folder_snapshot(dir() + "/kept/given-" + std::to_string(run)), finding)
+            << "the run was not given the finding's state folder as it was found";
+    }
+    EXPECT_EQ(devtest::folder_snapshot(state), finding) << "the finding's state folder was changed";
+}
+
+// A disk that fills up is the host's failure, said as such (exit 2, the
+// file and "No space left on device"), not a crash of the program; and the
+// finding is written whole or not at all.
+TEST_F(StressRun, AFullDiskIsSaidAsSuchAndNoFindingIsWrittenInPart) {
+    if (!devtest::small_disks_available(dir())) GTEST_SKIP() << "no mount namespace here for a small disk (unshare)";
+    const std::string disk = dir() + "/disk";
+    fs::create_directories(disk);
+    enum Use { Work, Findings, Screenshots };  // what the small disk holds
+    const struct {
+        const char* name;
+        int kib;
+        Use use;
+    } cases[] = {
+        {"the temporary folder fills up during the run", 100, Work},
+        {"the findings' folder cannot take the finding", 48, Findings},
+        {"the screenshots' folder fills up", 4, Screenshots},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir() + "/s");
+        std::vector<std::string> env = {"TMPDIR=" + (c.use == Work ? disk : dir()), "DISPLAY="};
+        // A limit no program keeps makes a finding; the pictures are taken
+        // in a run without one.
+        std::vector<std::string> args = {"--state", dir() + "/s", "--stress", "1000", "--seed", "1"};
+        if (c.use == Screenshots)
+            args.insert(args.end(), {"--screenshots", disk});
+        else
+            args.insert(args.end(), {"--busy-limit", "500"});
+        auto r = devtest::run_on_small_disk(c.kib, disk, DRAVIK_SIM, args, c.use == Findings ? disk : dir(), env,
+                                            600000);
+        EXPECT_EQ(r.exit_code, 2) << r.err;
+        EXPECT_NE(r.err.find("the host failed, not the program"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("[crash]"), std::string::npos) << r.err;
+        for (auto& e : fs::directory_iterator(dir()))
+            EXPECT_EQ(e.path().filename().string().rfind("stress-seed-", 0), std::string::npos) << e.path();
+        const std::string listing = "== on the disk:\n";
+        ASSERT_NE(r.out.find(listing), std::string::npos) << r.out;
+        if (c.use == Findings) EXPECT_EQ(r.out.substr(r.out.find(listing) + listing.size()), "") << "left on the disk";
+    }
+}
 
 TEST_F(StressRun, MisusedOptionsAreRefusedWithOneLine) {
     const std::string script = dir() + "/s.txt";

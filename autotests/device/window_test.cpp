@@ -609,7 +609,19 @@ TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {
         {"without a display", {"--record", "r.txt"}, false, "--record needs the device window"},
         {"into a folder", {"--record", "."}, true, ".: cannot record into it: it is a folder"},
         {"into a missing folder", {"--record", "nowhere/r.txt"}, true, "nowhere/r.txt: cannot record into it"},
+        {"over a script", {"--record", "kept.txt"}, true,
+         "kept.txt: cannot record into it: a file is there already (--force records over it)"},
+        {"through a link", {"--record", "link.txt", "--force"}, true,
+         "link.txt: cannot record into it: a symbolic link is in its place"},
+        {"over the profile", {"--record", "p.json", "--profile", "p.json", "--force"}, true, "it is the --profile file"},
+        {"into the journal", {"--record", "j.txt", "--journal", "j.txt"}, true, "it is the --journal file"},
+        {"into the state folder", {"--record", state_dir() + "/r.txt"}, true, "it lies inside the state folder"},
+        {"--force alone", {"--force"}, true, "--force goes with --record"},
     };
+    devtest::write_file(dir() + "/kept.txt", "tap 1 1\n");
+    devtest::write_file(dir() + "/outside.txt", "outside");
+    devtest::write_file(dir() + "/p.json", "{}");
+    std::filesystem::create_symlink(dir() + "/outside.txt", dir() + "/link.txt");
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> args = {"--state", state_dir()};
@@ -621,7 +633,73 @@ TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_FALSE(std::filesystem::exists(state_dir())) << "the state folder was made";
+        EXPECT_EQ(devtest::read_file(dir() + "/kept.txt"), "tap 1 1\n");
+        EXPECT_EQ(devtest::read_file(dir() + "/outside.txt"), "outside");
+        EXPECT_EQ(devtest::read_file(dir() + "/p.json"), "{}");
     }
+}
+
+// A recording never destroys a script: nothing is written before the
+// window is open, so one that cannot open leaves the script as it was even
+// with --force; a recording takes the script's place whole when the window
+// closes; and an F11 picture skips a name another file has, unless the
+// recording was asked to replace what was there.
+TEST_F(DeviceWindow, ARecordingNeverDestroysAScript) {
+    const std::string script = dir() + "/my-script.txt";
+    std::string lines;
+    for (int i = 0; i < 78; ++i) lines += "wait " + std::to_string(i) + "\n";
+    devtest::write_file(script, lines);
+    devtest::write_file(dir() + "/my-script-1.png", "an earlier picture");
+    // A display that is not there.
+    const struct {
+        std::vector<std::string> more;
+        const char* says;
+    } cannot_open[] = {
+        {{}, "a file is there already (--force records over it)"},
+        {{"--force"}, "nothing can be recorded"},
+    };
+    ProcessResult r;
+    for (auto& c : cannot_open) {
+        SCOPED_TRACE(c.says);
+        std::vector<std::string> args = {"--state", state_dir(), "--record", script};
+        args.insert(args.end(), c.more.begin(), c.more.end());
+        r = devtest::run_process(
+            DRAVIK_SIM, args, dir(),
+            {"DISPLAY=:4093", "SDL_VIDEODRIVER=x11", "WAYLAND_DISPLAY=", "XDG_DATA_HOME=" + dir() + "/xdg"}, 60000);
+        EXPECT_EQ(r.exit_code, 2) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(devtest::read_file(script), lines) << "the script was touched though nothing was recorded";
+    }
+
+    // Without --force the picture's name goes to the next free one.
+    const std::string fresh = dir() + "/fresh.txt";
+    devtest::write_file(dir() + "/fresh-1.png", "someone's picture");
+    r = run_window("key F11\nclose\n", {"--record", fresh});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(devtest::read_file(dir() + "/fresh-1.png"), "someone's picture");
+    auto recorded = [](const std::string& path) {
+        std::vector<int> waits;
+        return actions_of(devtest::read_file(path), &waits);
+    };
+    EXPECT_EQ(recorded(fresh), std::vector<std::string>{"expect-screen fresh-2.png"});
+    EXPECT_EQ(Image::load(dir() + "/fresh-2.png").width(), 240);
+
+    // With --force the recording and its pictures replace the old ones.
+    r = run_window("key F11\nclose\n", {"--record", script, "--force"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(recorded(script), std::vector<std::string>{"expect-screen my-script-1.png"});
+    EXPECT_EQ(Image::load(dir() + "/my-script-1.png").width(), 240);
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(dir())) names.push_back(e.path().filename().string());
+    for (auto& n : names) EXPECT_EQ(n.find(".txt."), std::string::npos) << "left behind: " << n;
+
+    // A picture that may not be written (here the profile, named as an F11
+    // picture would be) stops the run, and the file stays as it was.
+    devtest::write_file(dir() + "/other-1.png", "{}");
+    r = run_window("key F11\nclose\n", {"--record", dir() + "/other.txt", "--force", "--profile", dir() + "/other-1.png"});
+    EXPECT_EQ(r.exit_code, 2) << r.err;
+    EXPECT_NE(r.err.find("other-1.png: cannot write: it is the --profile file"), std::string::npos) << r.err;
+    EXPECT_EQ(devtest::read_file(dir() + "/other-1.png"), "{}");
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ protected:
         sim::reset_file_calls();
         std::string error;
         ASSERT_TRUE(folder_.open(tmp_ + "/state", false, &error)) << error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
+        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
         store_ = folder_.store_path();
     }
     void TearDown() override {

@@ -275,10 +275,10 @@ TEST(GapiScript, ScreenshotFrameNamesTheCallAndTheFile) {
     sim::Script s;
     std::string error;
     ASSERT_TRUE(sim::parse_script_text("screenshot-frame 62 bars.png\n", "t.txt", &s, &error)) << error;
-    ASSERT_EQ(s.actions.size(), 1u);
-    EXPECT_EQ(s.actions[0].kind, sim::ScriptAction::ScreenshotFrame);
-    EXPECT_EQ(s.actions[0].draw_call, 62);
-    EXPECT_EQ(s.actions[0].file, "bars.png");
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s.action(0).kind, sim::ScriptAction::ScreenshotFrame);
+    EXPECT_EQ(s.action(0).draw_call, 62);
+    EXPECT_EQ(s.action(0).file, "bars.png");
 
     const struct {
         const char* text;

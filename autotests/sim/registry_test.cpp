@@ -58,7 +58,7 @@ protected:
         sim::profile().load_json(json::object());
         std::string error;
         ASSERT_TRUE(folder_.open(state_, false, &error)) << error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
+        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
     }
     void TearDown() override {
         sim::journal().close();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <png.h>
+#include <zlib.h>
 
 #include "device/png.h"
 #include "scratch.h"
@@ -169,6 +170,87 @@ TEST(ScreenCompare, PicturesBesideTheExpectedOne) {
     for (auto& c : cases) EXPECT_EQ(sim::picture_beside(c.path, "seen"), c.seen) << c.path;
 }
 
+// The bytes of an 8-bit RGB PNG made by hand, so that its header can say
+// what its data does not: `w` x `h` pixels (x, y, x ^ y), pass by pass when
+// `interlaced`, and `more` zero bytes after the rows in the same stream.
+std::string hand_made_png(uint32_t w, uint32_t h, bool interlaced, size_t more) {
+    auto chunk = [](const char* type, const std::string& data) {
+        std::string c;
+        for (int shift : {24, 16, 8, 0}) c += char(uint32_t(data.size()) >> shift);
+        std::string body = type + data;
+        uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+        c += body;
+        for (int shift : {24, 16, 8, 0}) c += char(uint32_t(crc) >> shift);
+        return c;
+    };
+    std::string ihdr;
+    for (uint32_t v : {w, h})
+        for (int shift : {24, 16, 8, 0}) ihdr += char(v >> shift);
+    ihdr += std::string{8, 2, 0, 0, char(interlaced ? 1 : 0)};
+    std::string raw;
+    auto rows = [&](uint32_t x0, uint32_t dx, uint32_t y0, uint32_t dy) {
+        if (x0 >= w || y0 >= h || w > 4096) return;
+        for (uint32_t y = y0; y < h; y += dy) {
+            raw += '\0';
+            for (uint32_t x = x0; x < w; x += dx) raw += std::string{char(x), char(y), char(x ^ y)};
+        }
+    };
+    if (!interlaced) rows(0, 1, 0, 1);
+    const uint32_t passes[7][4] = {{0, 8, 0, 8}, {4, 8, 0, 8}, {0, 4, 4, 8}, {2, 4, 0, 4},
+                                   {0, 2, 2, 4}, {1, 2, 0, 2}, {0, 1, 1, 2}};
+    if (interlaced)
+        for (auto& p : passes) rows(p[0], p[1], p[2], p[3]);
+    raw += std::string(more, '\0');
+    std::string idat(compressBound(uLong(raw.size())), '\0');
+    uLongf size = uLongf(idat.size());
+    compress2(reinterpret_cast<Bytef*>(&idat[0]), &size, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()),
+              9);
+    idat.resize(size);
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", ihdr) + chunk("IDAT", idat) + chunk("IEND", "");
+}
+
+// An expected picture is read whatever its layout, and refused in one line
+// when its header is not the screen's or its data holds more than its
+// header says, before that is decoded.
+TEST(ScreenCompare, APictureHoldsWhatItsHeaderSaysOrIsRefused) {
+    std::vector<uint8_t> pattern;
+    for (int y = 0; y < kScreenHeight; ++y)
+        for (int x = 0; x < kScreenWidth; ++x)
+            pattern.insert(pattern.end(), {uint8_t(x), uint8_t(y), uint8_t(x ^ y)});
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string refusal;  // "" : read as the pattern
+    } cases[] = {
+        {"rows one after another", hand_made_png(240, 320, false, 0), ""},
+        {"interlaced", hand_made_png(240, 320, true, 0), ""},
+        {"16 MiB more behind the rows", hand_made_png(240, 320, false, size_t(16) << 20),
+         "p.png holds more image data than its 240 x 320 pixels need"},
+        {"interlaced, 1 MiB more", hand_made_png(240, 320, true, size_t(1) << 20),
+         "p.png holds more image data than its 240 x 320 pixels need"},
+        {"a header that claims 37837 x 37837", hand_made_png(37837, 37837, false, 0),
+         "p.png is 37837 x 37837 pixels, not the screen's 240 x 320"},
+        {"a row short", hand_made_png(240, 319, false, 0), "p.png is 240 x 319 pixels"},
+        // A text chunk that says it holds 464 MB, in a file of a few hundred bytes.
+        {"a chunk longer than the file", hand_made_png(240, 320, false, 0).insert(33, "\x1d\x00\x00\x00iTXtkey", 11),
+         "p.png has a chunk that says it holds 486539264 bytes, more than the file holds"},
+        {"cut short", hand_made_png(240, 320, false, 0).substr(0, 200), "more than the file holds"},
+        {"cut short after a chunk's name",
+         hand_made_png(240, 320, false, 0).substr(0, 33) + std::string("\x30\x00\x00\x00iTXtT", 9),
+         "p.png has a chunk that says it holds 805306368 bytes"},
+        {"not a PNG", "GIF89a", "cannot read p.png"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> rgb;
+        std::string error;
+        bool read = sim::read_screen_picture(c.bytes, "p.png", &rgb, &error);
+        EXPECT_EQ(read, c.refusal.empty()) << error;
+        if (read) EXPECT_TRUE(rgb == pattern);
+        else EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+    }
+}
+
 // expect-screen's pictures are read before the device powers on, from
 // beside the script unless their path is absolute.
 TEST(ScreenCompare, PicturesAreReadBesideTheScriptBeforeTheRun) {
@@ -208,10 +290,10 @@ TEST(ScreenCompare, PicturesAreReadBesideTheScriptBeforeTheRun) {
         bool loaded = sim::load_expected_pictures(&s, &error);
         EXPECT_EQ(loaded, c.ok) << error;
         if (c.ok) {
-            EXPECT_EQ(s.actions[1].picture_path, c.where);
-            ASSERT_TRUE(s.actions[1].picture);
-            EXPECT_EQ(*s.actions[1].picture, screen);
-            EXPECT_EQ(sim::compare_screen(*fb, *s.actions[1].picture).pixels, 0);
+            EXPECT_EQ(s.action(1).picture_path, c.where);
+            ASSERT_TRUE(s.action(1).picture);
+            EXPECT_EQ(*s.action(1).picture, screen);
+            EXPECT_EQ(sim::compare_screen(*fb, *s.action(1).picture).pixels, 0);
         } else {
             EXPECT_EQ(error.rfind(script_path + ":2: expect-screen: ", 0), 0u) << error;
             EXPECT_NE(error.find(c.where), std::string::npos) << error;

@@ -23,8 +23,8 @@ Script parse_ok(const std::string& text) {
 
 ScriptAction only_action(const std::string& line) {
     Script s = parse_ok(line);
-    EXPECT_EQ(s.actions.size(), 1u) << line;
-    return s.actions.empty() ? ScriptAction{} : s.actions[0];
+    EXPECT_EQ(s.size(), 1u) << line;
+    return s.empty() ? ScriptAction{} : s.action(0);
 }
 
 TEST(Script, ReadsEveryActionForm) {
@@ -161,31 +161,31 @@ TEST(Script, SkipsCommentsAndBlankLinesAndKeepsLineNumbers) {
         "wait 700#no blank before the comment\r\n"
         "screenshot a.png\n"
         "caption-ok");  // no line end after the last line
-    ASSERT_EQ(s.actions.size(), 4u);
+    ASSERT_EQ(s.size(), 4u);
     EXPECT_EQ(s.path, "t.txt");
-    EXPECT_EQ(s.actions[0].kind, ScriptAction::Tap);
-    EXPECT_EQ(s.actions[0].line, 4);
-    EXPECT_EQ(s.actions[0].source, "tap 10 20");
-    EXPECT_EQ(s.actions[1].kind, ScriptAction::Wait);
-    EXPECT_EQ(s.actions[1].ms, 700);
-    EXPECT_EQ(s.actions[1].line, 6);
-    EXPECT_EQ(s.actions[1].source, "wait 700");
-    EXPECT_EQ(s.actions[2].line, 7);
-    EXPECT_EQ(s.actions[3].kind, ScriptAction::CaptionOk);
-    EXPECT_EQ(s.actions[3].line, 8);
+    EXPECT_EQ(s.action(0).kind, ScriptAction::Tap);
+    EXPECT_EQ(s.action(0).line, 4);
+    EXPECT_EQ(s.action(0).source, "tap 10 20");
+    EXPECT_EQ(s.action(1).kind, ScriptAction::Wait);
+    EXPECT_EQ(s.action(1).ms, 700);
+    EXPECT_EQ(s.action(1).line, 6);
+    EXPECT_EQ(s.action(1).source, "wait 700");
+    EXPECT_EQ(s.action(2).line, 7);
+    EXPECT_EQ(s.action(3).kind, ScriptAction::CaptionOk);
+    EXPECT_EQ(s.action(3).line, 8);
 }
 
 TEST(Script, EmptyTextIsAScriptWithNoActions) {
     for (const char* text : {"", "\n\n", "# nothing to do\n", "\xEF\xBB\xBF"}) {
         Script s = parse_ok(text);
-        EXPECT_TRUE(s.actions.empty()) << text;
+        EXPECT_TRUE(s.empty()) << text;
     }
 }
 
 TEST(Script, ByteOrderMarkDoesNotHideTheFirstAction) {
     Script s = parse_ok("\xEF\xBB\xBFtap 1 2\n");
-    ASSERT_EQ(s.actions.size(), 1u);
-    EXPECT_EQ(s.actions[0].x, 1);
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s.action(0).x, 1);
 }
 
 TEST(Script, ReportsTheLineAndWhatIsWrong) {
@@ -305,7 +305,7 @@ TEST(Script, ControlCharactersAreRefusedNamingTheLine) {
         EXPECT_EQ(error.find('\0'), std::string::npos);
     }
     // A tab is a blank.
-    EXPECT_EQ(parse_ok("tap\t1\t2\n").actions.size(), 1u);
+    EXPECT_EQ(parse_ok("tap\t1\t2\n").size(), 1u);
 }
 
 TEST(Script, AnErrorStaysOneShortLineWhateverTheLineHolds) {
@@ -343,8 +343,8 @@ TEST(Script, ActionNamesMatchTheScriptWords) {
         // Parse the bare word: either it is an action without arguments, or
         // the error names the action as the one missing an argument.
         if (sim::parse_script_text(name, "s", &s, &error)) {
-            ASSERT_EQ(s.actions.size(), 1u);
-            EXPECT_EQ(s.actions[0].kind, kind) << name;
+            ASSERT_EQ(s.size(), 1u);
+            EXPECT_EQ(s.action(0).kind, kind) << name;
         } else {
             EXPECT_NE(error.find("s:1: " + name + ": missing"), std::string::npos) << error;
         }
@@ -375,8 +375,8 @@ TEST_F(ScriptFile, ReadsAFileAndNamesItInErrors) {
     std::string error;
     ASSERT_TRUE(sim::parse_script(path, &s, &error)) << error;
     EXPECT_EQ(s.path, path);
-    ASSERT_EQ(s.actions.size(), 2u);
-    EXPECT_EQ(s.actions[1].ms, 5);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s.action(1).ms, 5);
 
     {
         std::ofstream(path) << "tap 1 2\nwait five\n";

@@ -27,7 +27,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
         std::string error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
+        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
         power_on(json::object());
     }
     void TearDown() override {

@@ -55,7 +55,7 @@ protected:
         sim::profile().load_json(json::object());
         std::string error;
         ASSERT_TRUE(folder_.open(tmp_ + "/state", false, &error)) << error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", false, &error)) << error;
+        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
         ASSERT_TRUE(sim::file_store().write_file(u"\\Windows\\Alarm3.WAV", sim::make_alarm_wav()));
         sim::set_clock(&clock_);
         sim::set_person(&user_);

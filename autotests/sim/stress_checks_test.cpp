@@ -21,6 +21,7 @@
 #include "gdi/screen.h"
 #include "people/invariants.h"
 #include "device/journal.h"
+#include "device/png.h"
 #include "device/profile.h"
 #include "scratch.h"
 #include "people/stress_user.h"
@@ -238,7 +239,7 @@ TEST(ShrinkingBudget, StopsAtTheBoundWithAListThatStillShows) {
 
 TEST(StressDice, SameSeedSameNumbersAndAlwaysBelowTheBound) {
     for (uint64_t seed : {0ull, 1ull, 2ull, 0xFFFFFFFFFFFFFFFFull}) {
-        sim::StressChooser a(seed, 0, -1), b(seed, 0, -1), other(seed + 1, 0, -1);
+        sim::StressChooser a(seed, 0, nullptr), b(seed, 0, nullptr), other(seed + 1, 0, nullptr);
         int differ = 0;
         for (uint64_t n : {1ull, 2ull, 3ull, 14ull, 240ull, 320ull, 1000000007ull}) {
             for (int i = 0; i < 50; ++i) {
@@ -344,7 +345,7 @@ public:
         ASSERT_FALSE(dir_.path().empty());
         journal_path_ = dir_.path() + "/journal.jsonl";
         std::string error;
-        ASSERT_TRUE(sim::journal().open(journal_path_, false, &error)) << error;
+        ASSERT_TRUE(sim::journal().open(journal_path_, &error)) << error;
         std::filesystem::create_directories(dir_.path() + "/store/My Documents");
         old_root_ = sim::file_store().root();
         sim::file_store().set_root(dir_.path() + "/store");
@@ -455,6 +456,15 @@ INSTANTIATE_TEST_SUITE_P(
                        sim::log_event("text", {{"window", "Dravik"}, {"text", "Passed"}, {"rect", {170, 62, 240, 82}}});
                    }},
         BrokenRule{"log", [](Checker& t) { t.write_log(replaced(good_log(), "Sound\t\tPASS", "Sound\t\tDONE")); }},
+        BrokenRule{"screenshot",
+                   [](Checker& t) {
+                       // A picture that is not the screen: all red.
+                       std::vector<uint8_t> red(240 * 320 * 3, 0);
+                       for (size_t i = 0; i < red.size(); i += 3) red[i] = 255;
+                       std::string path = t.dir_.path() + "/shot.png", error;
+                       ASSERT_TRUE(sim::write_rgb_png(path, 240, 320, red, &error)) << error;
+                       sim::log_event("screenshot", {{"file", path}, {"ok", true}});
+                   }},
         BrokenRule{"journal",
                    [](Checker& t) {
                        sim::log_event("timer", {{"op", "set"}});  // at 5 ms

@@ -202,7 +202,10 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_CLASS_DOES_NOT_EXIST 1411L
+#define ERROR_CLASS_HAS_WINDOWS 1412L
 #define ERROR_HOTKEY_ALREADY_REGISTERED 1409L
 #define ERROR_HOTKEY_NOT_REGISTERED 1419L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
@@ -224,9 +227,6 @@ WINAPI_EXPORT void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 WINAPI_EXPORT void WINAPI OutputDebugStringW(LPCWSTR lpOutputString);
 WINAPI_EXPORT BOOL WINAPI CloseHandle(HANDLE hObject);
 
-WINAPI_EXPORT int WINAPI lstrlenW(LPCWSTR lpString);
-WINAPI_EXPORT LPWSTR WINAPI lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2);
-WINAPI_EXPORT LPWSTR WINAPI lstrcatW(LPWSTR lpString1, LPCWSTR lpString2);
 WINAPI_EXPORT int WINAPI lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2);
 WINAPI_EXPORT int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 
@@ -263,9 +263,16 @@ WINAPI_EXPORT BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCom
 // events
 WINAPI_EXPORT HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
                                          LPCWSTR lpName);
-WINAPI_EXPORT BOOL WINAPI SetEvent(HANDLE hEvent);
-WINAPI_EXPORT BOOL WINAPI ResetEvent(HANDLE hEvent);
-WINAPI_EXPORT BOOL WINAPI PulseEvent(HANDLE hEvent);
+// The kernel's one call behind SetEvent, ResetEvent and PulseEvent, which
+// the device's headers (kfuncs.h) define over it: coredll exports no
+// SetEvent.
+#define EVENT_PULSE 1
+#define EVENT_RESET 2
+#define EVENT_SET 3
+WINAPI_EXPORT BOOL WINAPI EventModify(HANDLE hEvent, DWORD func);
+inline BOOL SetEvent(HANDLE hEvent) { return EventModify(hEvent, EVENT_SET); }
+inline BOOL ResetEvent(HANDLE hEvent) { return EventModify(hEvent, EVENT_RESET); }
+inline BOOL PulseEvent(HANDLE hEvent) { return EventModify(hEvent, EVENT_PULSE); }
 #define CreateEvent CreateEventW
 
 // version
@@ -295,6 +302,28 @@ WCHAR* wcsstr(WCHAR* haystack, const WCHAR* needle);
 WCHAR towlower(WCHAR c);
 WCHAR towupper(WCHAR c);
 WCHAR* _wcslwr(WCHAR* s);
+// The device's headers give these names to the C runtime's routines:
+// coredll exports no lstrlenW, lstrcpyW or lstrcatW.
+// A null pointer is the program's error, not the device's crash: lstrlenW
+// counts it as empty ("If lpString is NULL, the function returns 0"),
+// lstrcpyW and lstrcatW fail with NULL ("If the function fails, the return
+// value is NULL") and ERROR_INVALID_PARAMETER.
+// https://learn.microsoft.com/en-us/windows/win32/api/winbase/nf-winbase-lstrlenw
+inline int lstrlenW(LPCWSTR lpString) { return lpString ? int(wcslen(lpString)) : 0; }
+inline LPWSTR lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2) {
+    if (!lpString1 || !lpString2) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return wcscpy(lpString1, lpString2);
+}
+inline LPWSTR lstrcatW(LPWSTR lpString1, LPCWSTR lpString2) {
+    if (!lpString1 || !lpString2) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return wcscat(lpString1, lpString2);
+}
 
 // ---------------------------------------------------------------- registry
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
@@ -366,7 +395,10 @@ WINAPI_EXPORT DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
 #define RT_GROUP_ICON MAKEINTRESOURCE(14)
 WINAPI_EXPORT HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
 WINAPI_EXPORT HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
-WINAPI_EXPORT LPVOID WINAPI LockResource(HGLOBAL hResData);
+// A loaded resource is the address of its data in the mapped module: the
+// device's headers make LockResource return its handle (coredll exports no
+// LockResource).
+inline LPVOID LockResource(HGLOBAL hResData) { return hResData; }
 WINAPI_EXPORT DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 WINAPI_EXPORT int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 #define FindResource FindResourceW
@@ -417,7 +449,14 @@ WINAPI_EXPORT int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuf
 #define WM_HOTKEY 0x0312
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
+#define WM_NEXTDLGCTL 0x0028
+#define WM_DRAWITEM 0x002B
 #define WM_USER 0x0400
+// The message ranges GetMessage and PeekMessage filters name.
+#define WM_KEYFIRST 0x0100
+#define WM_KEYLAST 0x0108
+#define WM_MOUSEFIRST 0x0200
+#define WM_MOUSELAST 0x0209
 
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
@@ -456,6 +495,7 @@ WINAPI_EXPORT HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevio
 WINAPI_EXPORT SHORT WINAPI GetKeyState(int nVirtKey);
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
 #define GetMessage GetMessageW
 #define PeekMessage PeekMessageW
 #define DispatchMessage DispatchMessageW
@@ -504,6 +544,8 @@ typedef struct tagWNDCLASSW {
     LPCWSTR lpszMenuName;
     LPCWSTR lpszClassName;
 } WNDCLASSW, *PWNDCLASSW, *LPWNDCLASSW, WNDCLASS;
+// A class atom where a class name is taken.
+#define MAKEINTATOM(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
 
 typedef struct tagCREATESTRUCTW {
     LPVOID lpCreateParams;
@@ -554,8 +596,7 @@ WINAPI_EXPORT HWND WINAPI GetWindow(HWND hWnd, UINT uCmd);
 WINAPI_EXPORT HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
 WINAPI_EXPORT int WINAPI GetDlgCtrlID(HWND hWnd);
 WINAPI_EXPORT BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
-WINAPI_EXPORT UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton);
-WINAPI_EXPORT BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
+WINAPI_EXPORT LRESULT WINAPI SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam);
 WINAPI_EXPORT HWND WINAPI SetFocus(HWND hWnd);
 WINAPI_EXPORT HWND WINAPI GetFocus(void);
 WINAPI_EXPORT HWND WINAPI SetActiveWindow(HWND hWnd);
@@ -583,6 +624,7 @@ WINAPI_EXPORT BOOL WINAPI MessageBeep(UINT uType);
 #define GetWindowLong GetWindowLongW
 #define SetWindowLong SetWindowLongW
 #define SetDlgItemText SetDlgItemTextW
+#define SendDlgItemMessage SendDlgItemMessageW
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
@@ -663,6 +705,14 @@ WINAPI_EXPORT BOOL WINAPI UnregisterHotKey(HWND hWnd, int id);
 #define BS_OWNERDRAW 0x0000000BL
 #define BS_TYPEMASK 0x0000000FL
 #define BS_LEFTTEXT 0x00000020L
+#define BS_RIGHTBUTTON BS_LEFTTEXT
+#define BS_LEFT 0x00000100L
+#define BS_RIGHT 0x00000200L
+#define BS_CENTER 0x00000300L
+#define BS_TOP 0x00000400L
+#define BS_BOTTOM 0x00000800L
+#define BS_VCENTER 0x00000C00L
+#define BS_PUSHLIKE 0x00001000L
 #define BS_MULTILINE 0x00002000L
 #define BS_NOTIFY 0x00004000L
 
@@ -678,17 +728,61 @@ WINAPI_EXPORT BOOL WINAPI UnregisterHotKey(HWND hWnd, int id);
 #define BST_PUSHED 0x0004
 #define BST_FOCUS 0x0008
 #define BN_CLICKED 0
+// The device's headers send the buttons' messages for these (coredll
+// exports no IsDlgButtonChecked or CheckDlgButton).
+inline UINT IsDlgButtonChecked(HWND hDlg, int nIDButton) {
+    return UINT(SendDlgItemMessageW(hDlg, nIDButton, BM_GETCHECK, 0, 0));
+}
+inline BOOL CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
+    return BOOL(SendDlgItemMessageW(hDlg, nIDButton, BM_SETCHECK, uCheck, 0));
+}
+#define BN_SETFOCUS 6
+#define BN_KILLFOCUS 7
 
 #define SS_LEFT 0x00000000L
 #define SS_CENTER 0x00000001L
 #define SS_RIGHT 0x00000002L
+#define SS_ICON 0x00000003L
+#define SS_LEFTNOWORDWRAP 0x0000000CL
+#define SS_BITMAP 0x0000000EL
+#define SS_TYPEMASK 0x0000001FL
 #define SS_NOPREFIX 0x00000080L
 #define SS_NOTIFY 0x00000100L
+#define SS_CENTERIMAGE 0x00000200L
+
+#define STM_SETIMAGE 0x0172
+#define STM_GETIMAGE 0x0173
+#define STN_CLICKED 0
+#define STN_ENABLE 2
+#define STN_DISABLE 3
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+
+// Owner-drawn buttons (BS_OWNERDRAW): WM_DRAWITEM's description.
+#define ODT_BUTTON 4
+#define ODA_DRAWENTIRE 0x0001
+#define ODA_SELECT 0x0002
+#define ODA_FOCUS 0x0004
+#define ODS_SELECTED 0x0001
+#define ODS_DISABLED 0x0004
+#define ODS_FOCUS 0x0010
+typedef struct tagDRAWITEMSTRUCT {
+    UINT CtlType;
+    UINT CtlID;
+    UINT itemID;
+    UINT itemAction;
+    UINT itemState;
+    HWND hwndItem;
+    HDC hDC;
+    RECT rcItem;
+    ULONG_PTR itemData;
+} DRAWITEMSTRUCT, *PDRAWITEMSTRUCT, *LPDRAWITEMSTRUCT;
 
 #define DS_ABSALIGN 0x01L
 #define DS_SETFONT 0x40L
 #define DS_MODALFRAME 0x80L
 #define DS_SETFOREGROUND 0x200L
+#define DS_CONTROL 0x0400L
 #define DS_CENTER 0x0800L
 
 #define IDOK 1
@@ -705,6 +799,7 @@ WINAPI_EXPORT BOOL WINAPI UnregisterHotKey(HWND hWnd, int id);
 #define DLGC_WANTMESSAGE 0x0004
 #define DLGC_DEFPUSHBUTTON 0x0010
 #define DLGC_UNDEFPUSHBUTTON 0x0020
+#define DLGC_RADIOBUTTON 0x0040
 #define DLGC_BUTTON 0x2000
 #define DLGC_WANTCHARS 0x0080
 #define DLGC_STATIC 0x0100
@@ -900,6 +995,7 @@ WINAPI_EXPORT BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
 WINAPI_EXPORT HDC WINAPI GetDC(HWND hWnd);
 WINAPI_EXPORT int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
 WINAPI_EXPORT HDC WINAPI CreateCompatibleDC(HDC hdc);
+WINAPI_EXPORT HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy);
 WINAPI_EXPORT BOOL WINAPI DeleteDC(HDC hdc);
 WINAPI_EXPORT HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h);
 WINAPI_EXPORT BOOL WINAPI DeleteObject(HGDIOBJ ho);
@@ -915,7 +1011,13 @@ WINAPI_EXPORT int WINAPI SetBkMode(HDC hdc, int mode);
 WINAPI_EXPORT int WINAPI DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT format);
 WINAPI_EXPORT BOOL WINAPI ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* lprect, LPCWSTR lpString,
                                       UINT c, const int* lpDx);
-WINAPI_EXPORT BOOL WINAPI GetTextExtentPoint32W(HDC hdc, LPCWSTR lpString, int c, LPSIZE psizl);
+WINAPI_EXPORT BOOL WINAPI GetTextExtentExPointW(HDC hdc, LPCWSTR lpszStr, int cchString, int nMaxExtent, LPINT lpnFit,
+                                                LPINT alpDx, LPSIZE lpSize);
+// The device's headers measure with GetTextExtentExPointW (coredll exports
+// no GetTextExtentPoint32W).
+inline BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR lpString, int c, LPSIZE psizl) {
+    return GetTextExtentExPointW(hdc, lpString, c, 0, nullptr, nullptr, psizl);
+}
 WINAPI_EXPORT BOOL WINAPI GetTextMetricsW(HDC hdc, LPTEXTMETRICW lptm);
 WINAPI_EXPORT BOOL WINAPI Polyline(HDC hdc, const POINT* apt, int cpt);
 WINAPI_EXPORT BOOL WINAPI Ellipse(HDC hdc, int left, int top, int right, int bottom);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,7 +19,12 @@
 #include "device/profile.h"
 #include "device_window.h"
 #include "drivers/alarm_sound.h"
+#include "files/output_file.h"
+#include "files/host_file.h"
 #include "files/state_folder.h"
+#include "files/state_lock.h"
+#include "kernel/out_of_memory.h"
+#include "people/screen_compare.h"
 #include "kernel/local_time.h"
 #include "options.h"
 #include "people/script.h"
@@ -51,58 +57,6 @@ int fail(std::string message) {
     return kBadInput;
 }
 
-// A host file or folder as the output checks compare it: its identity when
-// it exists, and its absolute path with every link on the way resolved.
-struct Place {
-    std::string canonical;
-    bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-};
-
-Place place_of(const std::string& path) {
-    Place p;
-    std::error_code ec;
-    fs::path absolute = fs::absolute(path, ec);
-    fs::path canonical = fs::weakly_canonical(absolute, ec);
-    p.canonical = (ec ? absolute : canonical).lexically_normal().string();
-    while (p.canonical.size() > 1 && p.canonical.back() == '/') p.canonical.pop_back();
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
-        p.exists = true;
-        p.dev = st.st_dev;
-        p.ino = st.st_ino;
-    }
-    return p;
-}
-
-bool same(const Place& a, const Place& b) {
-    if (a.exists && b.exists) return a.dev == b.dev && a.ino == b.ino;
-    return a.canonical == b.canonical;
-}
-
-bool inside(const Place& p, const Place& folder) {
-    const std::string& f = folder.canonical;
-    if (p.canonical == f) return true;
-    if (f == "/") return true;
-    return p.canonical.size() > f.size() && p.canonical.compare(0, f.size(), f) == 0 && p.canonical[f.size()] == '/';
-}
-
-// The files the run reads, which no output may replace.
-struct Input {
-    std::string what;  // "the --profile file"
-    Place place;
-};
-
-// What is wrong with writing an output at `path` ("" when nothing is).
-std::string output_problem(const std::string& path, const std::vector<Input>& inputs, const Place& state) {
-    Place p = place_of(path);
-    for (auto& in : inputs)
-        if (same(p, in.place)) return "it is " + in.what;
-    if (inside(p, state)) return "it lies inside the state folder " + state.canonical;
-    return "";
-}
-
 // The nearest folder at or above `path` that exists must be one we may
 // write in, so that `path` (a folder) can be made.
 bool folder_can_be_made(const std::string& path, std::string* why) {
@@ -125,33 +79,6 @@ bool folder_can_be_made(const std::string& path, std::string* why) {
     }
 }
 
-// The journal can be opened for writing: not a folder, and a file we may
-// write or a new one in a folder we may write in.
-bool journal_can_be_written(const std::string& path, std::string* why) {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            *why = "it is a folder";
-            return false;
-        }
-        if (access(path.c_str(), W_OK) != 0) {
-            *why = std::strerror(errno);
-            return false;
-        }
-        return true;
-    }
-    std::error_code ec;
-    fs::path parent = fs::absolute(path, ec).parent_path();
-    if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        *why = "no folder " + parent.string();
-        return false;
-    }
-    if (access(parent.c_str(), W_OK | X_OK) != 0) {
-        *why = std::strerror(errno);
-        return false;
-    }
-    return true;
-}
 // The comment a recorded script begins with: how to replay it.
 std::string record_header(const sim::Options& o) {
     std::string replay = "dravik-sim --state DIR";
@@ -167,35 +94,41 @@ std::string record_header(const sim::Options& o) {
 // script line of the action after which it showed, and ends the run (1).
 int run_checked(const sim::Options& options, sim::RunOptions run) {
     std::string journal_path = options.journal_path;
-    std::string own_journal;
+    std::string own_folder;
     if (journal_path.empty()) {
         // Checks read the journal back, so keep one for the run.
         const char* tmp = std::getenv("TMPDIR");
-        own_journal = std::string(tmp && *tmp ? tmp : "/tmp") + "/dravik-check-XXXXXX";
-        int fd = mkstemp(&own_journal[0]);
+        own_folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/dravik-check-XXXXXX";
         std::string error;
-        if (fd < 0 || !sim::journal().open(own_journal, false, &error)) {
-            if (fd >= 0) ::close(fd);
-            return fail("dravik-sim: cannot keep a journal for --check in " + own_journal);
+        if (!mkdtemp(&own_folder[0]))
+            return fail("dravik-sim: cannot keep a journal for --check in " + own_folder + ": " + std::strerror(errno));
+        journal_path = own_folder + "/journal.jsonl";
+        if (!sim::journal().open(journal_path, &error)) {
+            ::rmdir(own_folder.c_str());
+            return fail("dravik-sim: " + error);
         }
-        ::close(fd);
         sim::journal().set_batched(true);
-        journal_path = own_journal;
     }
+    auto remove_own = [own_folder] {
+        if (own_folder.empty()) return;
+        ::unlink((own_folder + "/journal.jsonl").c_str());
+        ::rmdir(own_folder.c_str());
+    };
     sim::CheckSettings check;
     check.journal_path = journal_path;
     check.busy_limit_ms = options.busy_limit_ms;
     std::string script = options.script_path;
-    check.report = [script, own_journal](const sim::Violation& v) {
+    check.report = [script, remove_own](const sim::Violation& v) {
         std::cerr << script << ":" << v.line << ": "
                   << (v.line ? "after this action: " : "before the first action: ") << v.what << " [" << v.kind
                   << "]" << std::endl;
-        if (!own_journal.empty()) ::unlink(own_journal.c_str());
+        remove_own();
         std::_Exit(1);
     };
     sim::CheckingUser user(sim::make_user(run), check);
     int code = sim::run_device(user, run.state_dir, sim::kScriptLocalTime);
-    if (!own_journal.empty()) ::unlink(own_journal.c_str());
+    sim::journal().close();
+    remove_own();
     return code;
 }
 
@@ -214,6 +147,7 @@ int main(int argc, char** argv) {
         std::cout << sim::version_text();
         return 0;
     }
+    sim::stop_when_memory_runs_out();
 
     // Every input is read and checked before any output is opened or the
     // state folder is touched: a refused run changes and creates nothing.
@@ -253,49 +187,76 @@ int main(int argc, char** argv) {
         return fail(error);
     }
 
-    // The outputs: none may be an input or lie inside the state folder.
-    Place state_place = place_of(state_dir);
-    std::vector<Input> inputs;
-    if (!options.profile_path.empty()) inputs.push_back({"the --profile file", place_of(options.profile_path)});
-    if (!options.script_path.empty()) inputs.push_back({"the --script file", place_of(options.script_path)});
-    if (!feed_path.empty()) inputs.push_back({"the window feed", place_of(feed_path)});
+    // The outputs: none may be an input or lie inside the state folder,
+    // nor go where a link, a FIFO, a device or a folder stands.
+    sim::OutputRules& rules = sim::output_rules();
+    rules.set_state_folder(state_dir);
+    if (!options.profile_path.empty()) rules.add_input("the --profile file", options.profile_path);
+    if (!options.script_path.empty()) rules.add_input("the --script file", options.script_path);
+    if (!feed_path.empty()) rules.add_input("the window feed", feed_path);
+    // Each picture once, however many lines name it.
+    std::set<std::string> pictures;
+    for (size_t i = 0; i < run.script.size(); ++i) {
+        sim::ScriptAction a = run.script.action(i);
+        if (a.kind == sim::ScriptAction::ExpectScreen && pictures.insert(a.picture_path).second)
+            rules.add_input("the picture of expect-screen on line " + std::to_string(a.line), a.picture_path);
+    }
     std::string why;
     if (!options.journal_path.empty()) {
-        why = output_problem(options.journal_path, inputs, state_place);
+        why = rules.problem(options.journal_path);
         if (!why.empty()) return fail(options.journal_path + ": cannot be the journal: " + why);
-        if (!journal_can_be_written(options.journal_path, &why))
-            return fail(options.journal_path + ": cannot open the journal: " + why);
-        inputs.push_back({"the --journal file", place_of(options.journal_path)});
+        why = sim::folder_problem(options.journal_path);
+        if (!why.empty()) return fail(options.journal_path + ": cannot open the journal: " + why);
     }
+    // The other outputs may not be the journal either.
+    sim::OutputRules with_journal = rules;
+    if (!options.journal_path.empty()) with_journal.add_input("the --journal file", options.journal_path);
     run.screenshots_dir =
         options.screenshots_dir.empty() ? sim::default_screenshots_dir(scripted) : options.screenshots_dir;
-    if (inside(place_of(run.screenshots_dir), state_place))
+    if (rules.inside_state_folder(run.screenshots_dir))
         return fail(run.screenshots_dir + ": cannot be the screenshots folder: it lies inside the state folder " +
-                    state_place.canonical);
+                    sim::OutputRules::place_of(state_dir).canonical);
     if (!folder_can_be_made(run.screenshots_dir, &why))
         return fail(run.screenshots_dir + ": cannot make the screenshots folder: " + why);
-    for (const sim::ScriptAction& a : run.script.actions) {
-        if (a.kind != sim::ScriptAction::Screenshot && a.kind != sim::ScriptAction::ScreenshotFrame) continue;
-        why = output_problem(sim::screenshot_path(run.screenshots_dir, a.file), inputs, state_place);
-        if (!why.empty())
-            return fail(options.script_path + ":" + std::to_string(a.line) + ": the screenshot \"" + a.file +
-                        "\" cannot be written there: " + why);
+    for (size_t i = 0; i < run.script.size(); ++i) {
+        sim::ScriptAction a = run.script.action(i);
+        auto refuse = [&](const std::string& what, const std::string& path) {
+            why = with_journal.problem(path);
+            if (why.empty()) return false;
+            error = sim::one_line(options.script_path + ":" + std::to_string(a.line),
+                                  what + " \"" + path + "\", which cannot be written there: " + why);
+            return true;
+        };
+        if ((a.kind == sim::ScriptAction::Screenshot || a.kind == sim::ScriptAction::ScreenshotFrame) &&
+            refuse("the screenshot is", sim::screenshot_path(run.screenshots_dir, a.file)))
+            return fail(error);
+        // What a failing expect-screen writes is known now too.
+        if (a.kind == sim::ScriptAction::ExpectScreen && pictures.erase(a.picture_path) &&
+            (refuse("expect-screen, when it does not hold, writes", sim::picture_beside(a.picture_path, "seen")) ||
+             refuse("expect-screen, when it does not hold, writes", sim::picture_beside(a.picture_path, "diff"))))
+            return fail(error);
+    }
+    // The stress user's findings go to the current folder.
+    if (stress && rules.inside_state_folder("."))
+        return fail("dravik-sim: --stress writes its findings in the current folder, which lies inside the state "
+                    "folder " + sim::OutputRules::place_of(state_dir).canonical + "; run it from another folder");
+    if (!options.record_path.empty()) {
+        why = sim::Recorder::place_problem(options.record_path, options.force, with_journal);
+        if (!why.empty()) return fail(options.record_path + ": cannot record into it: " + why);
     }
 
-    if (!options.record_path.empty()) {
-        why = output_problem(options.record_path, inputs, state_place);
-        if (!why.empty()) return fail(options.record_path + ": cannot record there: " + why);
+    // One simulator on the folder, from here to the end of the process.
+    {
+        std::error_code ec;
+        fs::create_directories(state_dir, ec);
+        if (!sim::lock_state_folder(state_dir, &error)) return fail(error);
     }
 
     // Every input holds: the outputs are made.
-    sim::Recorder recorder;
-    if (!options.record_path.empty() && !recorder.open(options.record_path, record_header(options), &error))
-        return fail(error);
-    if (!sim::journal().open(options.journal_path, /*append*/ false, &error)) return fail(error);
+    if (!sim::journal().open(options.journal_path, &error)) return fail(error);
     sim::journal().set_batched(true);
+    rules = with_journal;
     run.journal_path = options.journal_path;
-    // The stress run writes the journal from its own process.
-    if (stress) sim::journal().close();
 
     std::error_code ec;
     std::filesystem::create_directories(run.screenshots_dir, ec);
@@ -323,6 +284,7 @@ int main(int argc, char** argv) {
     }
     if (options.check) return run_checked(options, run);
 
+    sim::Recorder recorder;
     std::unique_ptr<sim::DeviceWindow> window;
     std::unique_ptr<sim::Person> window_user;
     if (run.user == sim::UserKind::Window) {
@@ -333,9 +295,12 @@ int main(int argc, char** argv) {
         if (!options.record_path.empty()) settings.recorder = &recorder;
         window = sim::DeviceWindow::open(std::move(settings), &error);
         if (window) {
+            // Only now is anything written for the recording.
+            if (!options.record_path.empty() &&
+                !recorder.open(options.record_path, record_header(options), options.force, &error))
+                return fail(error);
             window_user = sim::make_window_user(*window, options.demo, run.screenshots_dir);
         } else if (!options.record_path.empty()) {
-            std::remove(options.record_path.c_str());
             return fail("dravik-sim: " + error + "; nothing can be recorded");
         } else {
             std::cerr << "dravik-sim: " << error << "; the demo runs without a window\n";
@@ -351,5 +316,11 @@ int main(int argc, char** argv) {
     headless_user.reset();
     window_user.reset();
     window.reset();
+    // The recording, whole, takes its place however the run ended.
+    if (!recorder.commit(&error)) {
+        std::cerr << "dravik-sim: " << error << "; nothing was recorded\n";
+        return kBadInput;
+    }
+    sim::journal().close();
     return code;
 }

@@ -23,6 +23,7 @@ const OptionRule kOptions[] = {
     {"--version", Value::None},       {"--record", Value::File},
     {"--stress", Value::Number},      {"--seed", Value::Number},
     {"--check", Value::None},         {"--busy-limit", Value::Number},
+    {"--force", Value::None},
 };
 
 const char* value_word(Value v) {
@@ -125,6 +126,7 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
         else if (name == "--demo") o.demo = true;
         else if (name == "--record") o.record_path = value;
         else if (name == "--check") o.check = true;
+        else if (name == "--force") o.force = true;
         else if (name == "--scale" && !parse_scale(value, &o.scale)) {
             *error = "--scale must be a whole number from 1 to 8, not \"" + value + "\"";
             return false;
@@ -166,6 +168,10 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
         *error = "--demo and --script cannot be used together";
         return false;
     }
+    if (o.force && o.record_path.empty()) {
+        *error = "--force goes with --record";
+        return false;
+    }
     if (!o.record_path.empty() && (o.demo || !o.script_path.empty())) {
         *error = std::string("--record and ") + (o.demo ? "--demo" : "--script") + " cannot be used together";
         return false;
@@ -204,13 +210,17 @@ std::string usage_text() {
          "                     time between them as waits); F11 adds an expect-screen\n"
          "                     line with the screen's picture saved beside FILE.\n"
          "                     Replay it with --script FILE on a device in the state\n"
-         "                     the recording began with\n"
+         "                     the recording began with.  FILE is written when the\n"
+         "                     window closes; an existing FILE is refused\n"
+         "  --force            with --record: record over an existing FILE (and its\n"
+         "                     pictures)\n"
          "  --stress N         headless: a built-in user does N random things (taps,\n"
          "                     buttons, answers, waits, now and then a pulled battery)\n"
          "                     and checks after each what must always hold; on a\n"
          "                     violation writes the shortest script that shows it,\n"
          "                     stress-seed-S.txt, with the starting state folder,\n"
-         "                     stress-seed-S.state, in the current folder (exit 1)\n"
+         "                     stress-seed-S.state, in the current folder (exit 1;\n"
+         "                     names taken already become stress-seed-S-2.txt, ...)\n"
          "  --seed S           where the stress user's choices start (default 1); the\n"
          "                     same seed, state folder and profile give the same run\n"
          "  --check            with --script: check after every action what the stress\n"
@@ -316,15 +326,26 @@ std::string usage_text() {
          "cycle; a result log Dravik wrote has the log's layout; the Status column\n"
          "shows only PASS, FAIL or ?.  --stress also sees crashes and sanitizer reports.\n"
          "\n"
-                  "Files: a profile may hold 1 MiB, a script 16 MiB, registry.reg 16 MiB; each\n"
-         "must be a regular file.  The state folder's store holds only folders and\n"
-         "regular files (no symbolic links, FIFOs or devices).  --journal and the\n"
-         "screenshots may not be an input file nor lie inside the state folder.\n"
+         "Files: a profile may hold 1 MiB, a script 16 MiB, registry.reg 16 MiB, an\n"
+         "expect-screen picture 8 MiB; each must be a regular file.  The state\n"
+         "folder's store holds only folders and regular files (no symbolic links,\n"
+         "FIFOs or devices).  One state folder serves one simulator at a time: a\n"
+         "folder another simulator uses is refused (exit status 2).\n"
+         "\n"
+         "Outputs (the journal, screenshots, pictures, a recording, the stress user's\n"
+         "findings) are never written through a symbolic link, a FIFO, a device or a\n"
+         "folder at their place, nor over an input file (script, profile, expected\n"
+         "picture, the journal), nor inside the state folder: such a place is\n"
+         "refused.  Each is written beside its place and renamed over it when whole;\n"
+         "one that cannot be written (a full disk) stops the run, naming the file and\n"
+         "the system's reason (exit status 2).\n"
          "\n"
          "Exit status: 0 when the run ends normally; 1 when a script's expectation does\n"
          "not hold, the demo cannot go on, or --stress or --check finds a violation; 2\n"
-         "for a bad command line, profile, script or state folder, or a script action\n"
-         "that cannot be done (one line on standard error names the file and line).\n";
+         "for a bad command line, profile, script or state folder, a state folder in\n"
+         "use, a script action that cannot be done, or an output that cannot be\n"
+         "written (one line on standard error names the file and line); 3 when the\n"
+         "host has no more memory to give the simulator.\n";
     return u;
 }
 

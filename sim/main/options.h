@@ -19,6 +19,7 @@ struct Options {
     std::string journal_path;     // "" : no journal
     std::string screenshots_dir;  // "" : the default for the user kind
     std::string record_path;      // "" : the device window records nothing
+    bool force = false;           // --record may replace an existing file
     bool factory_reset = false;
     bool demo = false;
     int scale = 2;  // 1..8

@@ -121,13 +121,15 @@ DemoUser::~DemoUser() { journal().set_watcher(nullptr); }
 void DemoUser::say(const std::string& text) { *settings_.out << text << std::endl; }
 
 void DemoUser::screenshot(const std::string& name) {
-    if (std::find(shots_.begin(), shots_.end(), name) != shots_.end()) return;
+    if (!failure_.empty() || std::find(shots_.begin(), shots_.end(), name) != shots_.end()) return;
     mkdir(settings_.screenshots_dir.c_str(), 0755);
     std::string error;
+    // Taken while the demo watches the journal: a failure stops the run
+    // when the demo next acts.
     if (take_screenshot(screenshot_path(settings_.screenshots_dir, name), &error))
         shots_.push_back(name);
     else
-        std::cerr << "dravik-sim: " << error << "\n";
+        failure_ = "dravik-sim: " + error;
 }
 
 void DemoUser::tap(int x, int y) {
@@ -229,6 +231,7 @@ void DemoUser::watch(const json& line) {
 }
 
 void DemoUser::idle(std::optional<uint64_t> next_due) {
+    if (!failure_.empty()) throw OutputFailed(failure_);
     if (finished_) {
         if (settings_.power_off_at_end) throw PowerOff{};
         settings_.let_time_pass(next_due);

@@ -53,7 +53,9 @@ public:
     ~DemoUser() override;
 
     void idle(std::optional<uint64_t> next_due) override;
-    bool finished() const { return finished_; }
+    // Done, or stopped by a screenshot that could not be written (which
+    // the next idle() reports, exit code 2).
+    bool finished() const { return finished_ && failure_.empty(); }
 
 private:
     void watch(const json& line);
@@ -89,6 +91,7 @@ private:
     int frames_ = -1;                       // framebuffer passes since the display opened; -1 before
     int led_count_ = -1;
     std::vector<std::string> shots_;        // screenshots taken, by file name
+    std::string failure_;                   // a screenshot that could not be written
 
     // How far the demo is.
     bool panel_seen_ = false;

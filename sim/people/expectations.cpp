@@ -288,10 +288,12 @@ Expectations::Outcome Expectations::check_screen(const ScriptAction& a) {
              " instead of " + colour_name(d.expected);
     std::string seen_path = picture_beside(a.picture_path, "seen"), diff_path = picture_beside(a.picture_path, "diff");
     std::string error;
-    if (take_screenshot(seen_path, &error) && write_difference_png(framebuffer(), *a.picture, diff_path, &error))
+    if (take_screenshot(seen_path, &error) && write_difference_png(framebuffer(), *a.picture, diff_path, &error)) {
         o.seen += "; the screen is in " + seen_path + ", the differences in red in " + diff_path;
-    else
-        o.seen += "; " + error;
+    } else {
+        o.output_failed = true;
+        o.seen = "the screen is not " + a.picture_path + " (" + o.seen + "), and " + error;
+    }
     return o;
 }
 

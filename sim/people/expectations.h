@@ -36,6 +36,9 @@ public:
         // The expectation names something that does not exist (a test the
         // panel does not list): the script is wrong, not the device.
         bool script_fault = false;
+        // What it writes when it does not hold (expect-screen's pictures)
+        // could not be written: the host failed.
+        bool output_failed = false;
         std::string expected, seen;  // for the message when it did not hold
     };
 

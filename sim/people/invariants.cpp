@@ -2,13 +2,19 @@
 #include "people/panel.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <utility>
 
+#include "device/png.h"
+#include "files/host_file.h"
+#include "gdi/screen.h"
 #include "kernel/clock.h"
+#include "people/screen_compare.h"
 #include "files/filestore.h"
 #include "device/profile.h"
 #include "kernel/text.h"
@@ -167,6 +173,17 @@ void CheckingUser::watch(const json& line) {
     if (ev == "input") {
         auto l = line.find("line");
         if (l != line.end() && l->is_number_integer()) last_line_ = l->get<int>();
+    } else if (ev == "screenshot" && line.value("ok", false)) {
+        // Read back at once, while the screen is still what was written.
+        std::string path = line.value("file", std::string()), bytes, why;
+        std::vector<uint8_t> rgb;
+        if (!read_host_file(path, kMaxPictureBytes, Links::Refuse, &bytes, &why) ||
+            !read_screen_picture(bytes, path, &rgb, &why))
+            violated("screenshot", "the screenshot " + path + " does not read back: " + why);
+        ScreenDifference d = compare_screen(framebuffer(), rgb);
+        if (d.pixels)
+            violated("screenshot", "the screenshot " + path + " is not the screen: " + std::to_string(d.pixels) +
+                                       " pixels differ");
     } else if (ev == "file") {
         const std::string& path = journal_text(line, "path");
         if (FileStore::same_path(to_u16(path), kResultLog)) log_written_ = true;
@@ -193,8 +210,15 @@ void CheckingUser::watch(const json& line) {
 
 void CheckingUser::check_journal_file() {
     if (settings_.journal_path.empty()) return;
-    if (journal_fd_ < 0) journal_fd_ = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (journal_fd_ < 0) violated("journal", settings_.journal_path + ": cannot read the journal back");
+    if (journal_fd_ < 0) {
+        journal_fd_ = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (journal_fd_ < 0) violated("journal", settings_.journal_path + ": cannot read the journal back");
+        // A regular file, read as far as it reaches now: a device in its
+        // place (/dev/zero) would never end.
+        struct stat st;
+        if (fstat(journal_fd_, &st) != 0 || !S_ISREG(st.st_mode))
+            violated("journal", settings_.journal_path + ": the journal is not a regular file");
+    }
     char buf[65536];
     for (;;) {
         ssize_t n = ::pread(journal_fd_, buf, sizeof buf, off_t(journal_offset_));

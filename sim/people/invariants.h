@@ -11,6 +11,8 @@
 //   state-folder  after a power cycle the state folder loads
 //   log      a result log that Dravik wrote has the log's layout
 //   status   the Status column shows only PASS, FAIL or "?"
+//   screenshot  a screenshot written is whole and shows the screen it was
+//            taken of
 //
 // (crashes and sanitizer reports are seen from outside the process).
 #pragma once

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include <png.h>
+#include "device/png.h"
 
 namespace sim {
 
@@ -58,18 +58,7 @@ bool write_difference_png(const Framebuffer& fb, const std::vector<uint8_t>& pic
             int grey = (p[0] * 30 + p[1] * 59 + p[2] * 11) / 100;
             o[0] = o[1] = o[2] = uint8_t(255 - (255 - grey) / 4);
         }
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = kScreenWidth;
-    image.height = kScreenHeight;
-    image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, out.data(), kScreenWidth * 3, nullptr)) {
-        if (error) *error = "cannot write " + path + ": " + image.message;
-        png_image_free(&image);
-        return false;
-    }
-    return true;
+    return write_rgb_png(path, kScreenWidth, kScreenHeight, out, error);
 }
 
 std::string picture_beside(const std::string& path, const std::string& tag) {

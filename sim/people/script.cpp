@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <sys/stat.h>
+
 #include <windows.h>
 
 #include "files/host_file.h"
@@ -384,19 +386,40 @@ bool parse_line(const std::string& line, ScriptAction* a, bool* has_action, std:
     return true;
 }
 
+// The text of the line that starts at `offset`, without its end.
+std::string line_at(const std::string& text, size_t offset) {
+    size_t at = text.find('\n', offset);
+    std::string line = text.substr(offset, at == std::string::npos ? std::string::npos : at - offset);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
 }  // namespace
 
-bool parse_script_text(const std::string& text, const std::string& path, Script* out, std::string* error) {
-    Script script;
-    script.path = path;
+// What reads a script into its compact form.
+struct ScriptReader {
+    static bool parse(std::shared_ptr<const std::string> text, const std::string& path, Script* out,
+                      std::string* error);
+    static bool load_pictures(Script* script, std::string* error);
+};
+
+bool ScriptReader::parse(std::shared_ptr<const std::string> text_held, const std::string& path, Script* out,
+                         std::string* error) {
+    const std::string& text = *text_held;
+    if (text.size() > UINT32_MAX) {
+        *error = path + ":1: larger than a script can be";
+        return false;
+    }
+    auto lines = std::make_shared<std::vector<Script::Line>>();
+    lines->reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);  // no room made twice
     size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    int line_no = 0;
+    uint32_t line_no = 0;
     while (start < text.size()) {
         size_t at = text.find('\n', start);
-        std::string line = text.substr(start, at == std::string::npos ? std::string::npos : at - start);
+        size_t line_start = start;
+        std::string line = line_at(text, start);
         start = at == std::string::npos ? text.size() : at + 1;
         ++line_no;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         // A NUL or another control character (a tab is a blank) would cut a
         // file name short or hide what the line says.
         for (char c : line) {
@@ -410,26 +433,51 @@ bool parse_script_text(const std::string& text, const std::string& path, Script*
             }
         }
         ScriptAction action;
-        action.line = line_no;
         bool has_action;
         std::string why;
         if (!parse_line(line, &action, &has_action, &why)) {
             *error = one_line(path + ":" + std::to_string(line_no), why);
             return false;
         }
-        if (has_action) script.actions.push_back(std::move(action));
+        if (has_action) lines->push_back({uint32_t(line_start), line_no});
     }
+    Script script;
+    script.path = path;
+    script.text_ = std::move(text_held);
+    script.lines_ = std::move(lines);
     *out = std::move(script);
     return true;
 }
 
+bool parse_script_text(const std::string& text, const std::string& path, Script* out, std::string* error) {
+    return ScriptReader::parse(std::make_shared<const std::string>(text), path, out, error);
+}
+
+ScriptAction Script::action(size_t index) const {
+    const Line& l = (*lines_)[index];
+    ScriptAction a;
+    bool has_action = false;
+    std::string why;
+    parse_line(line_at(*text_, l.offset), &a, &has_action, &why);  // it was read once already
+    a.line = int(l.number);
+    if (a.kind == ScriptAction::ExpectScreen && pictures_) {
+        auto found = pictures_->find(a.file);
+        if (found != pictures_->end()) {
+            a.picture_path = found->second.path;
+            a.picture = found->second.pixels;
+        }
+    }
+    return a;
+}
+
 bool parse_script(const std::string& path, Script* out, std::string* error) {
-    std::string text, why;
-    if (!read_host_file(path, kMaxScriptBytes, Links::Follow, &text, &why)) {
+    auto text = std::make_shared<std::string>();
+    std::string why;
+    if (!read_host_file(path, kMaxScriptBytes, Links::Follow, text.get(), &why)) {
         *error = path + ":1: cannot read the script: " + why;
         return false;
     }
-    return parse_script_text(text, path, out, error);
+    return ScriptReader::parse(std::move(text), path, out, error);
 }
 
 std::string check_script_text(const std::string& bytes) {
@@ -445,27 +493,36 @@ std::string expected_picture_path(const std::string& script_path, const std::str
     return dir.empty() ? file : (dir / f).string();
 }
 
-bool load_expected_pictures(Script* script, std::string* error) {
-    for (ScriptAction& a : script->actions) {
-        if (a.kind != ScriptAction::ExpectScreen) continue;
+bool load_expected_pictures(Script* script, std::string* error) { return ScriptReader::load_pictures(script, error); }
+
+bool ScriptReader::load_pictures(Script* script, std::string* error) {
+    auto pictures = std::make_shared<std::map<std::string, Script::Picture>>();
+    // The same file under another name (a link, "./p.png") is read once too.
+    std::map<std::pair<dev_t, ino_t>, std::shared_ptr<const std::vector<uint8_t>>> by_file;
+    for (size_t i = 0; i < script->size(); ++i) {
+        ScriptAction a = script->action(i);
+        if (a.kind != ScriptAction::ExpectScreen || pictures->count(a.file)) continue;
         auto fail = [&](const std::string& why) {
-            *error = script->path + ":" + std::to_string(a.line) + ": expect-screen: " + why;
+            *error = one_line(script->path + ":" + std::to_string(a.line), "expect-screen: " + why);
             return false;
         };
         std::string path = expected_picture_path(script->path, a.file);
-        int width = 0, height = 0;
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) return fail("there is no picture " + path);
+        auto known = by_file.find({st.st_dev, st.st_ino});
+        if (known != by_file.end()) {
+            (*pictures)[a.file] = {path, known->second};
+            continue;
+        }
+        std::string bytes, why;
+        if (!read_host_file(path, kMaxPictureBytes, Links::Follow, &bytes, &why))
+            return fail("cannot read the picture " + path + ": " + why);
         auto pixels = std::make_shared<std::vector<uint8_t>>();
-        std::string why;
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec)) return fail("there is no picture " + path);
-        if (!read_png(path, width, height, *pixels, &why)) return fail(why);
-        if (width != kScreenWidth || height != kScreenHeight)
-            return fail(path + " is " + std::to_string(width) + " x " + std::to_string(height) +
-                        " pixels, not the screen's " + std::to_string(kScreenWidth) + " x " +
-                        std::to_string(kScreenHeight));
-        a.picture_path = path;
-        a.picture = std::move(pixels);
+        if (!read_screen_picture(bytes, path, pixels.get(), &why)) return fail(why);
+        by_file[{st.st_dev, st.st_ino}] = pixels;
+        (*pictures)[a.file] = {path, std::move(pixels)};
     }
+    script->pictures_ = std::move(pictures);
     return true;
 }
 

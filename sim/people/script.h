@@ -37,7 +37,9 @@
 //                                    many pixels may differ, N or N%
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,17 +71,43 @@ struct ScriptAction {
     int line = 0;            // where the action stands in the script
     std::string source;      // the line's text, without the comment
 
-    // ExpectScreen, filled by load_expected_pictures: the picture's path
-    // and its pixels, 8-bit RGB, 240 x 320.
+    // ExpectScreen, once load_expected_pictures has read the pictures: the
+    // picture's path and its pixels, 8-bit RGB, 240 x 320 (one copy for
+    // every line that names the same file).
     std::string picture_path;
     std::shared_ptr<const std::vector<uint8_t>> picture;
 
     bool is_expectation() const { return kind >= ExpectMsgbox; }
 };
 
+// A script as it is held: its text and where each action's line starts, a
+// few bytes an action however long the script; an action is read again
+// from its line when it is asked for.  Copies share what they hold.
 struct Script {
     std::string path;
-    std::vector<ScriptAction> actions;
+
+    size_t size() const { return lines_ ? lines_->size() : 0; }
+    bool empty() const { return size() == 0; }
+    // The action at `index` (0 is the first), with its expect-screen
+    // picture when one was read.
+    ScriptAction action(size_t index) const;
+
+    // A picture that expect-screen lines name, read once for all of them.
+    struct Picture {
+        std::string path;
+        std::shared_ptr<const std::vector<uint8_t>> pixels;
+    };
+
+private:
+    friend struct ScriptReader;  // script.cpp
+    struct Line {
+        uint32_t offset;  // where its text starts
+        uint32_t number;  // its line number, from 1
+    };
+    std::shared_ptr<const std::string> text_;
+    std::shared_ptr<const std::vector<Line>> lines_;
+    // By the FILE its expect-screen lines name.
+    std::shared_ptr<const std::map<std::string, Picture>> pictures_;
 };
 
 // Where expect-screen looks for FILE: beside the script, or FILE itself
@@ -87,7 +115,9 @@ struct Script {
 std::string expected_picture_path(const std::string& script_path, const std::string& file);
 
 // Reads the pictures of the script's expect-screen lines, so that a missing
-// or unreadable one is found before the device powers on.  On failure
+// or unreadable one is found before the device powers on: each a regular
+// file of at most 8 MiB whose header says 240 x 320 (checked before it is
+// decoded), each file read once however many lines name it.  On failure
 // *error is one line "<path>:<line>: ..." naming the first bad picture.
 bool load_expected_pictures(Script* script, std::string* error);
 

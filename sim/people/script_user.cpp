@@ -4,6 +4,7 @@
 #include "device/png.h"
 #include "drivers/gapi.h"
 #include "files/device_paths.h"
+#include "files/host_file.h"
 #include "gdi/screen.h"
 #include "kernel/clock.h"
 #include "kernel/process.h"
@@ -99,11 +100,11 @@ public:
         // Once the script is used up the actions `more_` hands out are
         // performed as they come, and not kept.
         for (;;) {
+            // The script's own lines, then what `more` hands out (kept no
+            // longer than it takes to do it).
             ScriptAction a;
-            if (next_ < script_.actions.size())
-                a = script_.actions[next_++];
-            else if (!more_ || !more_(&a))
-                end_of_script();
+            if (next_ < script_.size()) a = script_.action(next_++);
+            else if (!more_ || !more_(&a)) end_of_script();
             perform(a);
             if (!a.is_expectation()) return;
         }
@@ -114,6 +115,10 @@ private:
         for (char& c : what)
             if (c == '\n' || c == '\r') c = ' ';  // one line, whatever the device shows
         throw ScriptError(script_.path + ":" + std::to_string(a.line) + ": " + what, exit_code);
+    }
+
+    [[noreturn]] void output_failed_at(const ScriptAction& a, const std::string& error) {
+        throw OutputFailed(one_line(script_.path + ":" + std::to_string(a.line), error));
     }
 
     // The script is done: the device loses power, unless a frame it was to
@@ -154,6 +159,7 @@ private:
         log_event("expect", ev);
         if (o.held) return;
         const char* name = script_action_name(a.kind);
+        if (o.output_failed) output_failed_at(a, std::string(name) + ": " + o.seen);
         if (o.script_fault) fail(a, std::string(name) + ": " + o.seen, 2);
         fail(a, std::string(name) + ": expected " + o.expected + ", seen " + o.seen, 1);
     }
@@ -277,7 +283,7 @@ private:
                 break;
             case ScriptAction::Screenshot: {
                 std::string error;
-                if (!take_screenshot(screenshot_path(dir_, a.file), &error)) fail(a, error);
+                if (!take_screenshot(screenshot_path(dir_, a.file), &error)) output_failed_at(a, error);
                 break;
             }
             case ScriptAction::ScreenshotFrame:
@@ -305,7 +311,7 @@ private:
             ScriptAction a = frame_shots_[i];
             frame_shots_.erase(frame_shots_.begin() + long(i));
             std::string error;
-            if (!take_screenshot(screenshot_path(dir_, a.file), &error)) fail(a, error);
+            if (!take_screenshot(screenshot_path(dir_, a.file), &error)) output_failed_at(a, error);
         }
     }
 

@@ -1,7 +1,9 @@
 #include "people/stress_user.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #if defined(__SSE2__)
@@ -15,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -28,7 +29,10 @@
 #include "gdi/screen.h"
 #include "people/script_user.h"
 #include "shell/shell.h"
+#include "files/host_file.h"
+#include "files/output_file.h"
 #include "files/state_folder.h"
+#include "kernel/out_of_memory.h"
 #include "user/window.h"
 
 namespace sim {
@@ -203,6 +207,9 @@ std::string wait(StressChooser& r) {
 
 std::string power_cycle(StressChooser&) { return "power-cycle"; }
 
+// One name, written again and again over the last picture.
+std::string keep_picture(StressChooser&) { return "screenshot stress-screen.png"; }
+
 }  // namespace
 
 // What the person does, and how often.  A row counts only while it can be
@@ -221,12 +228,13 @@ const std::vector<StressChooser::Row>& StressChooser::table() {
         {2, "start Dravik from the shell",                   always,            launch},
         {12, "wait: mostly a moment, sometimes seconds",     always,            wait},
         {1, "pull the battery and switch the device on again", always,          power_cycle},
+        {1, "keep a picture of the screen",                  always,            keep_picture},
     };
     return rows;
 }
 
-StressChooser::StressChooser(uint64_t seed, uint64_t actions, int record_fd)
-    : state_(seed), left_(actions), record_fd_(record_fd) {}
+StressChooser::StressChooser(uint64_t seed, uint64_t actions, OutputStream* record)
+    : state_(seed), left_(actions), record_(record) {}
 
 // splitmix64: small, and the same numbers everywhere.
 uint64_t StressChooser::below(uint64_t n) {
@@ -260,20 +268,16 @@ bool StressChooser::next(ScriptAction* action) {
     }
     std::string line = chosen->make(*this);
     ++done_;
-    if (record_fd_ >= 0) {
-        std::string text = line + "\n";
-        if (::write(record_fd_, text.data(), text.size()) != ssize_t(text.size())) {
-            std::cerr << "dravik-sim: cannot record the stress user's actions: " << std::strerror(errno) << "\n";
-            std::_Exit(3);
-        }
-    }
-    Script parsed;
     std::string error;
-    if (!parse_script_text(line + "\n", "stress", &parsed, &error) || parsed.actions.size() != 1) {
+    // A line the record cannot take (a full disk) ends the run as the
+    // host's failure, not the program's.
+    if (record_ && !record_->write(line + "\n", &error)) output_failed(error);
+    Script parsed;
+    if (!parse_script_text(line + "\n", "stress", &parsed, &error) || parsed.size() != 1) {
         std::cerr << "dravik-sim: the stress user made a line its scripts cannot hold: " << error << "\n";
-        std::_Exit(3);
+        std::abort();
     }
-    *action = parsed.actions[0];
+    *action = parsed.action(0);
     action->line = int(done_);
     return true;
 }
@@ -312,22 +316,46 @@ namespace {
 struct Outcome {
     bool clean = false;     // ran to its end, nothing violated
     bool refused = false;   // exit 2: an action could not be done, or bad input
+    std::string host;       // the host failed (a full disk, no memory): what it said
     Violation violation;    // otherwise
     std::string detail;     // crashes: the signal or the sanitizer's report line
     std::string stderr_text;
 };
 
-std::string read_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+// The run's own record of its actions, read back whole (`most` bytes at
+// most).
+std::string read_text(const std::string& path, size_t most) {
+    std::string text, why;
+    read_host_file(path, most, Links::Refuse, &text, &why);
+    return text;
 }
 
-bool write_text(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    return bool(out);
+std::string one_line_of(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+// What the child tells its parent goes through a pipe, which a full disk
+// cannot stop: "violation", its kind, line and what; or "host" and the
+// message of an output that could not be written.
+int g_report_fd = -1;
+
+void send_report(const std::string& text) {
+    const char* data = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = ::write(g_report_fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        data += n;
+        left -= size_t(n);
+    }
+}
+
+[[noreturn]] void host_failed_in_child(const std::string& message) {
+    send_report("host\n" + one_line_of(message) + "\n");
+    std::_Exit(2);
 }
 
 // The first line a sanitizer wrote, without addresses: what kind of fault.
@@ -368,25 +396,67 @@ std::string signal_name(int sig) {
     return "signal " + std::to_string(sig) + (name ? std::string(" (") + name + ")" : std::string());
 }
 
-Outcome run_child(const std::string& work, const std::function<int()>& body) {
-    std::string violation_path = work + "/violation";
-    std::string err_path = work + "/stderr";
-    ::unlink(violation_path.c_str());
+// Reads the child's standard error and report to their ends; at most 1 MiB
+// of each is kept.
+void drain(int err_fd, int report_fd, std::string* err, std::string* report) {
+    const size_t most = size_t(1) << 20;
+    pollfd fds[2] = {{err_fd, POLLIN, 0}, {report_fd, POLLIN, 0}};
+    std::string* sinks[2] = {err, report};
+    int open_fds = 2;
+    while (open_fds > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buf[8192];
+            ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_fds;
+                continue;
+            }
+            if (sinks[i]->size() < most) sinks[i]->append(buf, std::min(size_t(n), most - sinks[i]->size()));
+        }
+    }
+    for (auto& f : fds)
+        if (f.fd >= 0) ::close(f.fd);
+}
+
+Outcome run_child(const std::function<int()>& body) {
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
+    journal().flush();  // lines waiting now are written once, not again by the child
+    Outcome o;
+    int err_pipe[2] = {-1, -1}, report_pipe[2] = {-1, -1};
+    if (pipe2(err_pipe, O_CLOEXEC) != 0 || pipe2(report_pipe, O_CLOEXEC) != 0) {
+        o.host = std::string("cannot start a child process: ") + std::strerror(errno);
+        for (int fd : {err_pipe[0], err_pipe[1]})
+            if (fd >= 0) ::close(fd);
+        return o;
+    }
+    const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) {
-        Outcome o;
-        o.violation = {"crash", std::string("cannot start a child process: ") + std::strerror(errno), 0};
+        o.host = std::string("cannot start a child process: ") + std::strerror(errno);
+        for (int fd : {err_pipe[0], err_pipe[1], report_pipe[0], report_pipe[1]}) ::close(fd);
         return o;
     }
     if (pid == 0) {
-        int fd = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            dup2(fd, 2);
-            ::close(fd);
-        }
+        // The run ends with the stress user, however that ends: it holds
+        // the state folder only as long as its parent does.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) std::_Exit(2);
+        ::close(err_pipe[0]);
+        ::close(report_pipe[0]);
+        dup2(err_pipe[1], 2);
+        ::close(err_pipe[1]);
+        g_report_fd = report_pipe[1];
+        set_output_failure_handler(host_failed_in_child);
         int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (null >= 0) {
             dup2(null, 1);
@@ -394,15 +464,21 @@ Outcome run_child(const std::string& work, const std::function<int()>& body) {
         }
         std::exit(body());
     }
+    ::close(err_pipe[1]);
+    ::close(report_pipe[1]);
+    std::string report;
+    drain(err_pipe[0], report_pipe[0], &o.stderr_text, &report);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    Outcome o;
-    o.stderr_text = read_text(err_path);
-    std::string report = sanitizer_report(o.stderr_text);
-    std::string v = read_text(violation_path);
-    if (!v.empty()) {
-        std::istringstream in(v);
+    std::istringstream in(report);
+    std::string kind;
+    std::getline(in, kind);
+    if (kind == "host") {
+        std::getline(in, o.host);
+        return o;
+    }
+    if (kind == "violation") {
         std::string line_text;
         std::getline(in, o.violation.kind);
         std::getline(in, line_text);
@@ -410,9 +486,10 @@ Outcome run_child(const std::string& work, const std::function<int()>& body) {
         o.violation.line = std::atoi(line_text.c_str());
         return o;
     }
-    if (!report.empty()) {
-        o.violation = {"crash", "a sanitizer report: " + report, 0};
-        o.detail = fault_class(report);
+    std::string sanitizer = sanitizer_report(o.stderr_text);
+    if (!sanitizer.empty()) {
+        o.violation = {"crash", "a sanitizer report: " + sanitizer, 0};
+        o.detail = fault_class(sanitizer);
         return o;
     }
     if (WIFSIGNALED(status)) {
@@ -425,6 +502,8 @@ Outcome run_child(const std::string& work, const std::function<int()>& body) {
         o.clean = true;
     } else if (code == 2) {
         o.refused = true;
+    } else if (code == kOutOfMemoryExitCode) {
+        o.host = "out of memory: the host has no more memory to give the simulator";
     } else {
         o.violation = {"crash", "the simulator ended with exit code " + std::to_string(code), 0};
         o.detail = std::to_string(code);
@@ -432,24 +511,24 @@ Outcome run_child(const std::string& work, const std::function<int()>& body) {
     return o;
 }
 
-// In the child: what a violation leaves for the parent.
-std::function<void(const Violation&)> report_to(const std::string& work) {
-    std::string path = work + "/violation";
-    return [path](const Violation& v) {
-        std::string what = v.what;
-        for (char& c : what)
-            if (c == '\n' || c == '\r') c = ' ';
-        write_text(path, v.kind + "\n" + std::to_string(v.line) + "\n" + what + "\n");
-        std::_Exit(1);
-    };
+// In the child: the run, whose end for want of an output is the host's.
+int run_as_child(Person& user, const std::string& state_dir) {
+    int code = run_device(user, state_dir, kScriptLocalTime);
+    if (!output_failure().empty()) host_failed_in_child(output_failure());
+    return code;
 }
 
-bool copy_folder(const std::string& from, const std::string& to, std::string* error) {
-    std::error_code ec;
-    fs::remove_all(to, ec);
-    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-    if (ec) *error = from + ": cannot copy the state folder: " + ec.message();
-    return !ec;
+// In the child: a violation goes to the parent, and the run ends.
+void report_violation(const Violation& v) {
+    send_report("violation\n" + v.kind + "\n" + std::to_string(v.line) + "\n" + one_line_of(v.what) + "\n");
+    std::_Exit(1);
+}
+
+// A fresh copy of a state folder at `to`: what the device keeps,
+// registry.reg and store/.
+bool copy_state(const std::string& from, const std::string& to, std::string* error) {
+    return make_output_folder(
+        to, [&](const std::string& dir, std::string* e) { return copy_state_folder(from, dir, e); }, error);
 }
 
 std::string join_lines(const std::vector<std::string>& lines) {
@@ -474,13 +553,23 @@ std::string shell_quote(const std::string& s) {
 
 }  // namespace
 
+namespace {
+
+// The host failed (a full disk, no memory): said as such, and nothing of
+// the finding is written.
+int host_failure(uint64_t seed, const std::string& what) {
+    std::cerr << one_line("dravik-sim: stress seed " + std::to_string(seed), "the host failed, not the program: " + what)
+              << "\n";
+    return what.rfind("out of memory", 0) == 0 ? kOutOfMemoryExitCode : 2;
+}
+
+}  // namespace
+
 int run_stress(const StressSettings& s) {
     std::string tmp_root = std::getenv("TMPDIR") && *std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
     std::string work_template = tmp_root + "/dravik-stress-XXXXXX";
-    if (!mkdtemp(&work_template[0])) {
-        std::cerr << "dravik-sim: cannot make a work folder in " << tmp_root << ": " << std::strerror(errno) << "\n";
-        return 2;
-    }
+    if (!mkdtemp(&work_template[0]))
+        return host_failure(s.seed, "cannot make a work folder in " + tmp_root + ": " + std::strerror(errno));
     const std::string work = work_template;
     struct Cleanup {
         std::string dir;
@@ -492,37 +581,34 @@ int run_stress(const StressSettings& s) {
 
     std::string error;
     const std::string start_state = work + "/start-state";
-    if (!copy_folder(s.state_dir, start_state, &error)) {
-        std::cerr << "dravik-sim: " << error << "\n";
-        return 2;
-    }
+    if (!copy_state(s.state_dir, start_state, &error)) return host_failure(s.seed, error);
     const std::string actions_path = work + "/actions.txt";
-    const std::string journal_path = s.journal_path.empty() ? work + "/journal.jsonl" : s.journal_path;
+    // The caller's journal is open already; without one, a private one.
+    if (!journal().is_open() && !journal().open(work + "/journal.jsonl", &error)) return host_failure(s.seed, error);
 
     CheckSettings check;
-    check.journal_path = journal_path;
+    check.journal_path = journal().path();
     check.busy_limit_ms = s.busy_limit_ms;
-    check.report = report_to(work);
+    check.report = report_violation;
 
-    // The random run itself, on the caller's state folder.
-    Outcome found = run_child(work, [&]() -> int {
-        int record = ::open(actions_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // The random run itself, on the caller's state folder (held by this
+    // process, and so by the child it forks).
+    Outcome found = run_child([&]() -> int {
+        OutputStream record;
         std::string e;
-        if (record < 0 || !journal().open(journal_path, false, &e)) {
-            std::cerr << "dravik-sim: " << (record < 0 ? actions_path + ": " + std::strerror(errno) : e) << "\n";
-            return 2;
-        }
+        if (!record.open(actions_path, OutputStream::Shown::AtOnce, &e)) output_failed(e);
         journal().set_batched(true);
         RunOptions run;
         run.state_dir = s.state_dir;
-        run.journal_path = journal_path;
+        run.journal_path = check.journal_path;
         run.screenshots_dir = s.screenshots_dir;
         run.user = UserKind::Script;
         run.script.path = "stress";
-        StressChooser chooser(s.seed, s.actions, record);
+        StressChooser chooser(s.seed, s.actions, &record);
         CheckingUser user(make_script_user(run, [&](ScriptAction* a) { return chooser.next(a); }), check);
-        return run_device(user, run.state_dir, kScriptLocalTime);
+        return run_as_child(user, run.state_dir);
     });
+    if (!found.host.empty()) return host_failure(s.seed, found.host);
 
     if (found.clean || found.refused) {
         // Only the number of actions is wanted: the record is counted, not kept.
@@ -541,7 +627,8 @@ int run_stress(const StressSettings& s) {
     }
     std::vector<std::string> actions;
     {
-        std::istringstream in(read_text(actions_path));
+        // A line of the record is far shorter than 64 bytes.
+        std::istringstream in(read_text(actions_path, size_t(s.actions) * 64 + 4096));
         for (std::string l; std::getline(in, l);) actions.push_back(l);
     }
 
@@ -554,38 +641,47 @@ int run_stress(const StressSettings& s) {
               << first.kind << "]\n";
     if (found.violation.kind == "crash") std::cerr << found.stderr_text;
 
-    // Replays on fresh copies of the starting state, with the script user.
+    // Replays on fresh copies of the starting state, with the script user;
+    // each replay holds its own copy.  A failure of the host stops them.
     int replays = 0;
+    std::string host;
     auto replay = [&](const std::vector<std::string>& candidate) {
+        Outcome o;
+        if (!host.empty()) {
+            o.host = host;
+            return o;
+        }
         ++replays;
-        std::string script_path = work + "/candidate.txt";
-        std::string state = work + "/replay-state";
-        write_text(script_path, join_lines(candidate));
+        const std::string script_path = work + "/candidate.txt";
+        const std::string state = work + "/replay-" + std::to_string(replays);
         std::string e;
-        if (!copy_folder(start_state, state, &e)) {
-            Outcome o;
-            o.refused = true;
+        if (!write_output_file(script_path, join_lines(candidate), &e) || !copy_state(start_state, state, &e)) {
+            o.host = host = e;
             return o;
         }
         CheckSettings replay_check = check;
         replay_check.journal_path = work + "/replay-journal.jsonl";
-        return run_child(work, [&]() -> int {
+        o = run_child([&]() -> int {
             RunOptions run;
             std::string err;
             StateFolder folder;
-            if (!parse_script(script_path, &run.script, &err) || !folder.open(state, false, &err) ||
-                !journal().open(replay_check.journal_path, false, &err)) {
+            if (!parse_script(script_path, &run.script, &err) || !folder.open(state, false, &err)) {
                 std::cerr << err << "\n";
                 return 2;
             }
+            if (!journal().open(replay_check.journal_path, &err)) output_failed(err);
             journal().set_batched(true);
             run.state_dir = state;
             run.journal_path = replay_check.journal_path;
             run.screenshots_dir = work;
             run.user = UserKind::Script;
             CheckingUser user(make_script_user(run, nullptr), replay_check);
-            return run_device(user, run.state_dir, kScriptLocalTime);
+            return run_as_child(user, run.state_dir);
         });
+        std::error_code ec;
+        fs::remove_all(state, ec);
+        if (!o.host.empty()) host = o.host;
+        return o;
     };
 
     auto started = std::chrono::steady_clock::now();
@@ -597,17 +693,24 @@ int run_stress(const StressSettings& s) {
         shortest = shrink_actions(
             actions,
             [&](const std::vector<std::string>& candidate) {
-                if (std::chrono::steady_clock::now() - started > budget) return false;
+                if (!host.empty() || std::chrono::steady_clock::now() - started > budget) return false;
                 return same_violation(replay(candidate), found);
             },
             2000);
     }
+    if (!host.empty()) return host_failure(s.seed, host);
 
-    std::error_code ec;
-    fs::create_directories(s.out_dir, ec);
-    std::string base = s.out_dir + "/stress-seed-" + std::to_string(s.seed);
-    std::string script_out = base + ".txt", state_out = base + ".state";
-    std::string command = "cp -a " + shell_quote(state_out) + " /tmp/dravik-repro && dravik-sim --state /tmp/dravik-repro";
+    // The finding: its state folder and its script, under names no earlier
+    // finding has (stress-seed-7.txt, else stress-seed-7-2.txt, ...), each
+    // written whole or not at all.
+    const std::string base = s.out_dir + "/stress-seed-" + std::to_string(s.seed);
+    std::string stem = base;
+    for (int n = 2; free_output_name(stem, ".txt") != stem + ".txt" || free_output_name(stem, ".state") != stem + ".state";
+         ++n)
+        stem = base + "-" + std::to_string(n);
+    const std::string script_out = stem + ".txt", state_out = stem + ".state";
+    std::string command = "repro=$(mktemp -d) && cp -a " + shell_quote(state_out + "/.") +
+                          " \"$repro\" && dravik-sim --state \"$repro\"";
     if (!s.profile_path.empty()) command += " --profile " + shell_quote(s.profile_path);
     command += " --script " + shell_quote(script_out) + " --check";
     if (s.busy_limit_ms != 60000) command += " --busy-limit " + std::to_string(s.busy_limit_ms);
@@ -616,11 +719,13 @@ int run_stress(const StressSettings& s) {
                          "# The shortest script found that still shows it: " + std::to_string(shortest.size()) +
                          " of the " + std::to_string(actions.size()) + " actions" +
                          (repeats ? "" : " (the violation did not show again when replayed)") + ".\n" +
-                         "# Run it on a copy of the state folder the stress run started from:\n#   " + command + "\n";
-    bool wrote = write_text(script_out, header + join_lines(shortest)) && copy_folder(start_state, state_out, &error);
-    if (!wrote) {
-        std::cerr << "dravik-sim: cannot write " << script_out << " and " << state_out << "\n";
-        return 1;
+                         "# Run it on a fresh copy of the state folder the stress run started from:\n#   " +
+                         command + "\n";
+    if (!copy_state(start_state, state_out, &error)) return host_failure(s.seed, error);
+    if (!write_output_file(script_out, header + join_lines(shortest), &error)) {
+        std::error_code ec;
+        fs::remove_all(state_out, ec);  // made just now, and of no use alone
+        return host_failure(s.seed, error);
     }
     std::cerr << "dravik-sim: the shortest script that shows it (" << shortest.size() << " actions, " << replays
               << " replays): " << script_out << "\n";

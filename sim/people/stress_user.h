@@ -1,16 +1,18 @@
 // The stress user: `dravik-sim --stress ACTIONS [--seed N]` hands the device
 // to a person who does ACTIONS random things with it (taps, buttons,
-// answers, waits, now and then a pulled battery), chosen from the table in
-// stress_user.cpp, and checks after each one what must always hold
-// (invariants.h).  The same seed on the same state folder and profile
-// gives the same run.
+// answers, waits, now and then a pulled battery or a picture of the
+// screen), chosen from the table in stress_user.cpp, and checks after each
+// one what must always hold (invariants.h).  The same seed on the same
+// state folder and profile gives the same run.
 //
 // The run goes on in a child process, so that a crash or a sanitizer
 // report is seen too.  On a violation the actions done so far are replayed
 // in fresh children on copies of the starting state folder, dropping
 // actions for as long as the violation stays; the shortest script found is
-// written beside a copy of that state folder, and `--script` with `--check`
-// shows the violation again.
+// written beside a copy of that state folder, under names no earlier
+// finding has, and `--script` with `--check` shows the violation again.  An
+// output that cannot be written (a full disk) or memory that runs out is
+// the host's failure: said as such, and no finding is written.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "files/output_file.h"
 #include "people/script.h"
 
 namespace sim {
@@ -39,10 +42,11 @@ int run_stress(const StressSettings& settings);
 
 // The random person: hands out one action at a time while the program
 // waits, looking at the screen to choose.  Each action is also appended,
-// as its script line, to `record` when it is open.
+// as its script line, to `record` when there is one (a line it cannot take
+// is output_failed()).
 class StressChooser {
 public:
-    StressChooser(uint64_t seed, uint64_t actions, int record_fd);
+    StressChooser(uint64_t seed, uint64_t actions, OutputStream* record);
     bool next(ScriptAction* action);
     uint64_t done() const { return done_; }
 
@@ -63,7 +67,7 @@ private:
     uint64_t state_;
     uint64_t left_;
     uint64_t done_ = 0;
-    int record_fd_;
+    OutputStream* record_;
 };
 
 // Drops actions while `shows` still says the violation is there: halves of

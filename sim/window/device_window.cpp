@@ -29,9 +29,10 @@ json input_event(const char* action, const char* op) {
     return {{"action", action}, {"op", op}, {"from", "window"}};
 }
 
-bool file_exists(const std::string& path) {
+// Something is at `path`, a link that leads nowhere included.
+bool name_taken(const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    return lstat(path.c_str(), &st) == 0;
 }
 
 // ALSA prints its own complaints on standard error (a missing card, once
@@ -396,15 +397,19 @@ void DeviceWindow::screenshot_key() {
     std::string path;
     for (int n = 1;; ++n) {
         path = screenshot_path(dir, "device-window-" + std::to_string(n) + ".png");
-        if (!file_exists(path)) break;
+        if (!name_taken(path)) break;
     }
     std::string error;
     bool ok = save_picture(path, &error);
     log_event("screenshot", {{"file", path}, {"ok", ok}});
-    if (ok)
-        std::cout << "Picture of the device window: " << path << std::endl;
-    else
-        std::cerr << "dravik-sim: " << error << "\n";
+    if (!ok) picture_failed(error);
+    std::cout << "Picture of the device window: " << path << std::endl;
+}
+
+// A picture that cannot be written stops the run, as a screenshot of a
+// script does (exit code 2).
+void DeviceWindow::picture_failed(const std::string& error) {
+    throw OutputFailed("dravik-sim: " + error);
 }
 
 void DeviceWindow::expect_screen_key() {
@@ -414,11 +419,9 @@ void DeviceWindow::expect_screen_key() {
     }
     std::string error;
     std::string picture = settings_.recorder->expect_screen(&error);
-    if (!picture.empty())
-        std::cout << "Expected screen: " << picture << " (expect-screen in " << settings_.recorder->path() << ")"
-                  << std::endl;
-    else
-        std::cerr << "dravik-sim: " << error << "\n";
+    if (picture.empty()) picture_failed(error);
+    std::cout << "Expected screen: " << picture << " (expect-screen in " << settings_.recorder->path() << ")"
+              << std::endl;
 }
 
 void DeviceWindow::power_off() {

@@ -67,6 +67,7 @@ private:
     void release_all();
     void screenshot_key();
     void expect_screen_key();
+    [[noreturn]] static void picture_failed(const std::string& error);
     [[noreturn]] void power_off();
 
     Settings settings_;

@@ -1,9 +1,8 @@
 #include "recorder.h"
 
-#include <cerrno>
-#include <cstring>
+#include <sys/stat.h>
+
 #include <filesystem>
-#include <iostream>
 
 #include <windows.h>
 
@@ -11,6 +10,7 @@
 #include "gdi/framebuffer.h"
 #include "user/input.h"
 #include "device/journal.h"
+#include "device/person.h"
 #include "device/png.h"
 #include "gdi/screen.h"
 #include "people/script.h"
@@ -44,41 +44,46 @@ std::string key_word(int vk) {
 
 }  // namespace
 
-Recorder::~Recorder() {
-    if (file_) std::fclose(file_);
+std::string Recorder::place_problem(const std::string& path, bool force, const OutputRules& rules) {
+    std::string why = rules.problem(path);
+    if (why.empty()) why = folder_problem(path);
+    struct stat st;
+    if (why.empty() && !force && lstat(path.c_str(), &st) == 0)
+        why = "a file is there already (--force records over it)";
+    return why;
 }
 
-bool Recorder::open(const std::string& path, const std::string& header, std::string* error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        *error = path + ": cannot record into it: it is a folder";
-        return false;
-    }
-    file_ = std::fopen(path.c_str(), "w");
-    if (!file_) {
-        *error = path + ": cannot record into it: " + std::strerror(errno);
-        return false;
-    }
+bool Recorder::open(const std::string& path, const std::string& header, bool force, std::string* error) {
+    if (!file_.open(path, OutputStream::Shown::WhenClosed, error)) return false;
     path_ = path;
-    std::fputs(header.c_str(), file_);
-    std::fflush(file_);
-    return true;
+    force_ = force;
+    return file_.write(header, error);
+}
+
+bool Recorder::commit(std::string* error) {
+    if (!file_.is_open()) return true;
+    return file_.close(error);
+}
+
+// A line the file cannot take ends the recording: the run stops, and what
+// was at the script's place stays as it was.
+void Recorder::put(const std::string& text) {
+    std::string error;
+    if (!file_.write(text, &error)) {
+        throw OutputFailed("dravik-sim: " + error + "; the recording stops and " + path_ + " is left as it was");
+    }
 }
 
 void Recorder::line(uint64_t at, const std::string& text) {
-    if (!file_) return;
+    if (!file_.is_open()) return;
     wait_until(at);
-    std::fputs((text + "\n").c_str(), file_);
-    if (std::fflush(file_) != 0 && !write_failed_) {
-        write_failed_ = true;
-        std::cerr << "dravik-sim: cannot write to " << path_ << ": " << std::strerror(errno) << "\n";
-    }
+    put(text + "\n");
 }
 
 void Recorder::wait_until(uint64_t at) {
     while (at > last_) {
         uint64_t ms = std::min(at - last_, kLongestWait);
-        std::fputs(("wait " + std::to_string(ms) + "\n").c_str(), file_);
+        put("wait " + std::to_string(ms) + "\n");
         last_ += ms;
     }
 }
@@ -126,10 +131,14 @@ void Recorder::write_held() {
 }
 
 std::string Recorder::expect_screen(std::string* error) {
-    if (!file_) return "";
+    if (!file_.is_open()) return "";
     std::filesystem::path script(path_);
-    std::string name = script.stem().string() + "-" + std::to_string(++pictures_) + ".png";
-    std::string picture = (script.parent_path() / name).string();
+    std::string name, picture;
+    struct stat st;
+    do {
+        name = script.stem().string() + "-" + std::to_string(++pictures_) + ".png";
+        picture = (script.parent_path() / name).string();
+    } while (!force_ && lstat(picture.c_str(), &st) == 0);
     bool ok = write_png(framebuffer(), picture, 1, error);
     log_event("screenshot", {{"file", picture}, {"ok", ok}});
     if (!ok) return "";
@@ -147,10 +156,9 @@ std::string Recorder::expect_screen(std::string* error) {
 }
 
 void Recorder::finish() {
-    if (!file_) return;
+    if (!file_.is_open()) return;
     write_held();
     wait_until(clock().now_ms());
-    std::fflush(file_);
 }
 
 }  // namespace sim

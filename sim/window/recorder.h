@@ -7,23 +7,35 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "files/output_file.h"
 
 namespace sim {
 
 class Recorder {
 public:
     Recorder() = default;
-    ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // Creates the script file and writes `header` (comment lines) into it.
-    // False (with *error, one line naming the file) when it cannot.
-    bool open(const std::string& path, const std::string& header, std::string* error);
+    // Why a recording cannot go to `path` ("" when it can), asked before
+    // anything is touched: `rules` refuse the place (files/output_file.h),
+    // its folder cannot take a new file, or a file is there and `force` was
+    // not given (a recording never destroys a script unless asked to).
+    static std::string place_problem(const std::string& path, bool force, const OutputRules& rules);
+    // Starts the recording once the window is open: `header` (comment
+    // lines) and then the lines go into a new file beside `path`, which
+    // takes its place when the recording is committed.  With `force` the
+    // pictures of F11 replace NAME-1.png, NAME-2.png, ... as they come;
+    // without it a name already taken is skipped.  False (with *error,
+    // one line naming the file) when it cannot.
+    bool open(const std::string& path, const std::string& header, bool force, std::string* error);
     const std::string& path() const { return path_; }
+    // The recording takes its place at `path` (a recording whose writes
+    // failed does not: false with *error, and `path` is as it was).
+    bool commit(std::string* error);
 
     // The stylus on the screen, in device pixels.
     void stylus_down(int x, int y);
@@ -49,14 +61,15 @@ private:
     void action(uint64_t at, const std::string& text);
     void write_held();
     void line(uint64_t at, const std::string& text);
+    void put(const std::string& text);
     void wait_until(uint64_t at);
 
     std::vector<Held> held_;
 
-    std::FILE* file_ = nullptr;
+    OutputStream file_;
     std::string path_;
+    bool force_ = false;
     uint64_t last_ = 0;  // device time of the last line
-    bool write_failed_ = false;
     int pictures_ = 0;
 
     // The stylus since it went down.

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "device/json_text.h"
+#include "files/output_file.h"
 #include "kernel/clock.h"
 
 namespace sim {
@@ -17,12 +18,18 @@ Journal& journal() {
     return j;
 }
 
-bool Journal::open(const std::string& path, bool append, std::string* error) {
+Journal::Journal() : file_(std::make_unique<OutputStream>()) {}
+Journal::~Journal() { close(); }
+
+bool Journal::is_open() const { return file_->is_open(); }
+const std::string& Journal::path() const { return file_->path(); }
+
+bool Journal::open(const std::string& path, std::string* error) {
     close();
     if (path.empty()) return true;
-    file_ = std::fopen(path.c_str(), append ? "a" : "w");
-    if (!file_) {
-        if (error) *error = path + ": cannot open the journal: " + std::strerror(errno);
+    std::string why;
+    if (!file_->open(path, OutputStream::Shown::AtOnce, &why)) {
+        if (error) *error = why;
         return false;
     }
     return true;
@@ -30,8 +37,8 @@ bool Journal::open(const std::string& path, bool append, std::string* error) {
 
 void Journal::close() {
     flush();
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    std::string ignored;
+    file_->close(&ignored);  // every line is in the file already
     batched_ = false;
 }
 
@@ -65,11 +72,11 @@ void write_waiting_lines(int) {
 }  // namespace
 
 void Journal::write_out_in_signal() {
-    if (!file_ || pending_.empty()) return;
+    if (!file_->is_open() || pending_.empty()) return;
     const char* p = pending_.data();
     size_t left = pending_.size();
     while (left > 0) {
-        ssize_t n = ::write(fileno(file_), p, left);
+        ssize_t n = ::write(file_->fd(), p, left);
         if (n <= 0) break;
         p += n;
         left -= size_t(n);
@@ -92,10 +99,10 @@ void Journal::set_batched(bool on) {
 
 void Journal::flush() {
     if (pending_.empty()) return;
-    if (file_) {
-        std::fwrite(pending_.data(), 1, pending_.size(), file_);
-        std::fflush(file_);
-    }
+    // Lines the file cannot take (a full disk) stop the run; the file ends
+    // with the last line it took whole.
+    std::string error;
+    if (file_->is_open() && !file_->write(pending_, &error)) output_failed(error);
     pending_.clear();
 }
 
@@ -125,7 +132,7 @@ void Journal::emit(const json& line) {
     text_.clear();
     append_json(&text_, line);
     text_ += '\n';
-    if (file_) {
+    if (file_->is_open()) {
         pending_ += text_;
         if (!batched_ || pending_.size() >= 64 * 1024) flush();
     }

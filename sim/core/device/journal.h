@@ -2,21 +2,28 @@
 // milliseconds since power-on) and "ev", followed by the event's fields.
 #pragma once
 
-#include <cstdio>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 namespace sim {
 
+class OutputStream;  // files/output_file.h
+
 using json = nlohmann::ordered_json;
 
 class Journal {
 public:
-    // Opens (appending) the journal file; an empty path keeps no journal.
-    bool open(const std::string& path, bool append, std::string* error);
+    // Starts the journal file afresh (files/output_file.h: a new file takes
+    // the place at once, and each line is written as it happens); an empty
+    // path keeps no journal.
+    bool open(const std::string& path, std::string* error);
     void close();
+    // Writes one line.  A line the file cannot take (a full disk) stops the
+    // run: output_failed() with the file's name and the system's reason.
     void write(const char* ev, const json& fields);
     // The same, taking the fields' values rather than copying them.
     void write(const char* ev, json&& fields);
@@ -29,6 +36,8 @@ public:
     void flush();
     // The waiting lines, written from a signal handler.
     void write_out_in_signal();
+    bool is_open() const;
+    const std::string& path() const;
     // Printed on the terminal as well (demo progress); not part of the file.
     void set_echo(bool on) { echo_ = on; }
     // Someone inside the simulator following what happens (the demo): gets
@@ -36,12 +45,13 @@ public:
     // looks at one do not reach it again.  An empty function stops it.
     void set_watcher(std::function<void(const json& line)> watcher) { watcher_ = std::move(watcher); }
     const std::function<void(const json& line)>& watcher() const { return watcher_; }
-    ~Journal() { close(); }
+    Journal();
+    ~Journal();
 
 private:
     void emit(const json& line);
 
-    std::FILE* file_ = nullptr;
+    std::unique_ptr<OutputStream> file_;
     std::string text_;     // the line being written
     std::string pending_;  // lines not yet in the file
     bool batched_ = false;

@@ -49,6 +49,14 @@ struct PersonGivesUp : std::runtime_error {
         : std::runtime_error(what), report(std::move(report)), exit_code(exit_code) {}
     std::string report;
     int exit_code;
+    bool host_failed = false;  // see OutputFailed
+};
+
+// What the person was to write (a screenshot, a picture) cannot be written:
+// the host failed, not the program.  The device powers off, the run ends
+// with exit code 2, and output_failure() (device/power.h) says why.
+struct OutputFailed : PersonGivesUp {
+    explicit OutputFailed(const std::string& report) : PersonGivesUp(report, report, 2) { host_failed = true; }
 };
 
 }  // namespace sim

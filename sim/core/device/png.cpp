@@ -1,16 +1,15 @@
-// PNG files of the screen, through libpng's simplified interface.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
+// PNG files of the screen, through libpng's simplified interface, always
+// to and from memory: files are read through read_host_file and written
+// through write_output_file.
 #include <cstring>
+#include <functional>
 
 #include <png.h>
+#include <zlib.h>
 
 #include "device/png.h"
 #include "files/host_file.h"
+#include "files/output_file.h"
 
 namespace sim {
 
@@ -18,6 +17,129 @@ namespace {
 
 void set_error(std::string* error, const std::string& text) {
     if (error) *error = text;
+}
+
+const png_uint_32 kMostPixels = 16u << 20;
+
+uint32_t big_endian(const std::string& bytes, size_t at) {
+    auto b = [&](size_t i) { return uint32_t(static_cast<unsigned char>(bytes[at + i])); };
+    return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
+}
+
+// How many bytes the image data of a picture with this header inflates to
+// (each row with its filter byte; an interlaced one pass by pass).
+uint64_t image_data_bytes(uint32_t width, uint32_t height, unsigned depth, unsigned colour_type, bool interlaced) {
+    static const unsigned kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+    const uint64_t bits = uint64_t(depth) * (colour_type < 7 ? kChannels[colour_type] : 4);
+    auto rows = [&](uint64_t w, uint64_t h) { return w && h ? h * (1 + (w * bits + 7) / 8) : 0; };
+    if (!interlaced) return rows(width, height);
+    // Adam7: where each pass starts and how far apart its pixels are.
+    static const unsigned kX0[7] = {0, 4, 0, 2, 0, 1, 0}, kDx[7] = {8, 8, 4, 4, 2, 2, 1};
+    static const unsigned kY0[7] = {0, 0, 4, 0, 2, 0, 1}, kDy[7] = {8, 8, 8, 4, 4, 2, 2};
+    uint64_t total = 0;
+    for (int p = 0; p < 7; ++p) {
+        uint64_t w = width > kX0[p] ? (width - kX0[p] + kDx[p] - 1) / kDx[p] : 0;
+        uint64_t h = height > kY0[p] ? (height - kY0[p] + kDy[p] - 1) / kDy[p] : 0;
+        total += rows(w, h);
+    }
+    return total;
+}
+
+// Every chunk holds no more than the file does: libpng makes room for what
+// a chunk's length says before it reads it (a 347-byte file whose text
+// chunk says 464 MB took that much).  "" when the chunks fit.
+std::string chunks_problem(const std::string& bytes) {
+    // A chunk's length and name, then as many bytes, then its sum.
+    for (size_t at = 8; at + 8 <= bytes.size();) {
+        const uint32_t length = big_endian(bytes, at);
+        if (uint64_t(length) + 12 > bytes.size() - at)
+            return " has a chunk that says it holds " + std::to_string(length) + " bytes, more than the file holds";
+        at += 12 + size_t(length);
+    }
+    return "";
+}
+
+// The picture's compressed image data inflates to no more than its header
+// says it holds: a stream that goes on behind the rows (gigabytes of zeros
+// in a few MiB) is refused at once rather than inflated for a minute.
+// Everything else (the chunks' order and sums, the stream's own faults) is
+// left to libpng; "" when nothing is wrong here.
+std::string image_data_problem(const std::string& bytes) {
+    const size_t kSignature = 8;
+    if (bytes.size() < kSignature + 8 + 13 || bytes.compare(kSignature + 4, 4, "IHDR") != 0) return "";
+    const size_t ihdr = kSignature + 8;
+    const uint64_t most = image_data_bytes(big_endian(bytes, ihdr), big_endian(bytes, ihdr + 4),
+                                           static_cast<unsigned char>(bytes[ihdr + 8]),
+                                           static_cast<unsigned char>(bytes[ihdr + 9]), bytes[ihdr + 12] != 0);
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return "";
+    unsigned char out[65536];
+    uint64_t inflated = 0;
+    std::string problem;
+    bool done = false;
+    for (size_t at = kSignature; !done && at + 12 <= bytes.size();) {
+        const uint32_t length = big_endian(bytes, at);
+        if (length > bytes.size() - at - 12) break;  // chunks_problem says so
+        if (bytes.compare(at + 4, 4, "IDAT") == 0) {
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + at + 8));
+            z.avail_in = length;
+            while (z.avail_in > 0 && !done) {
+                z.next_out = out;
+                z.avail_out = sizeof out;
+                int r = inflate(&z, Z_NO_FLUSH);
+                inflated += sizeof out - z.avail_out;
+                if (inflated > most) {
+                    problem = " holds more image data than its " + std::to_string(big_endian(bytes, ihdr)) + " x " +
+                              std::to_string(big_endian(bytes, ihdr + 4)) + " pixels need";
+                    done = true;
+                } else if (r != Z_OK) {
+                    done = true;  // the end of the stream, or a fault libpng names
+                }
+            }
+        }
+        at += 12 + size_t(length);
+    }
+    inflateEnd(&z);
+    return problem;
+}
+
+// Decodes PNG bytes whose header's size `size_problem` takes ("" : it
+// does; else " is W x H pixels, ..."), asked before any pixel is decoded
+// or any room made for them.
+bool decode(const std::string& bytes, const std::string& name, int* width, int* height, std::vector<uint8_t>* rgb,
+            const std::function<std::string(png_uint_32 w, png_uint_32 h)>& size_problem, std::string* error) {
+    std::string lie = chunks_problem(bytes);
+    if (!lie.empty()) {
+        set_error(error, name + lie);
+        return false;
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
+        set_error(error, one_line("cannot read " + name, image.message));
+        png_image_free(&image);
+        return false;
+    }
+    std::string problem = size_problem(image.width, image.height);
+    if (problem.empty()) problem = image_data_problem(bytes);
+    if (!problem.empty()) {
+        set_error(error, name + problem);  // "p.png is 240 x 319 pixels, ..."
+        png_image_free(&image);
+        return false;
+    }
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    png_color black{0, 0, 0};
+    if (!png_image_finish_read(&image, &black, pixels.data(), 0, nullptr)) {
+        set_error(error, one_line("cannot read " + name, image.message));
+        png_image_free(&image);
+        return false;
+    }
+    *width = int(image.width);
+    *height = int(image.height);
+    *rgb = std::move(pixels);
+    return true;
 }
 
 }  // namespace
@@ -36,31 +158,11 @@ bool write_png(const Framebuffer& fb, const std::string& path, int scale, std::s
     return write_rgb_png(path, width, height, rgb, error);
 }
 
-bool write_rgb_png(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
-                   std::string* error) {
-    // The name as given, whole: no NUL or control character cuts it short,
-    // and a symbolic link in its place is not followed.
-    if (has_control_character(path)) {
-        set_error(error, "cannot write a screenshot whose name holds a control character");
-        return false;
-    }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) {
-        set_error(error, "cannot write " + path + ": " +
-                             (errno == ELOOP ? std::string("a symbolic link is in its place") : std::strerror(errno)));
-        return false;
-    }
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) {
-        set_error(error, "cannot write " + path + ": " + std::strerror(errno));
-        ::close(fd);
-        return false;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        set_error(error, "cannot write " + path + ": " + std::strerror(errno));
-        ::close(fd);
+bool encode_rgb_png(int width, int height, const std::vector<uint8_t>& rgb, std::string* png, std::string* error) {
+    if (width < 1 || height < 1 || rgb.size() != size_t(width) * size_t(height) * 3) {
+        set_error(error, "a picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels needs " +
+                             std::to_string(size_t(width) * size_t(height) * 3) + " bytes, not " +
+                             std::to_string(rgb.size()));
         return false;
     }
     png_image image;
@@ -69,38 +171,59 @@ bool write_rgb_png(const std::string& path, int width, int height, const std::ve
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = PNG_FORMAT_RGB;
-    bool written = png_image_write_to_stdio(&image, file, 0, rgb.data(), width * 3, nullptr);
-    bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        set_error(error, "cannot write " + path + ": " + (written ? std::string("the file could not be closed")
-                                                                  : std::string(image.message)));
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
+    std::string out(size, '\0');
+    if (!png_image_write_to_memory(&image, &out[0], &size, 0, rgb.data(), width * 3, nullptr)) {
+        set_error(error, std::string("cannot make the PNG picture: ") + image.message);
         png_image_free(&image);
+        return false;
+    }
+    out.resize(size);
+    *png = std::move(out);
+    return true;
+}
+
+bool write_rgb_png(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
+                   std::string* error) {
+    std::string png, why;
+    if (!encode_rgb_png(width, height, rgb, &png, &why)) {
+        set_error(error, path + ": cannot write: " + why);
+        return false;
+    }
+    std::string e;
+    if (!write_output_file(path, png, &e)) {
+        set_error(error, e);
         return false;
     }
     return true;
 }
 
+bool read_screen_picture(const std::string& bytes, const std::string& name, std::vector<uint8_t>* rgb,
+                         std::string* error) {
+    int width = 0, height = 0;
+    return decode(
+        bytes, name, &width, &height, rgb,
+        [](png_uint_32 w, png_uint_32 h) {
+            if (w == png_uint_32(kScreenWidth) && h == png_uint_32(kScreenHeight)) return std::string();
+            return " is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, not the screen's " +
+                   std::to_string(kScreenWidth) + " x " + std::to_string(kScreenHeight);
+        },
+        error);
+}
+
 bool read_png(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb, std::string* error) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        set_error(error, "cannot read " + path + ": " + image.message);
-        png_image_free(&image);
+    std::string bytes, why;
+    if (!read_host_file(path, kMaxPictureBytes, Links::Follow, &bytes, &why)) {
+        set_error(error, "cannot read " + path + ": " + why);
         return false;
     }
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    png_color black{0, 0, 0};
-    if (!png_image_finish_read(&image, &black, pixels.data(), 0, nullptr)) {
-        set_error(error, "cannot read " + path + ": " + image.message);
-        png_image_free(&image);
-        return false;
-    }
-    width = int(image.width);
-    height = int(image.height);
-    rgb = std::move(pixels);
-    return true;
+    return decode(
+        bytes, path, &width, &height, &rgb,
+        [](png_uint_32 w, png_uint_32 h) {
+            if (uint64_t(w) * h <= kMostPixels) return std::string();
+            return " is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, more than a picture read";
+        },
+        error);
 }
 
 }  // namespace sim

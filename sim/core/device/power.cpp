@@ -39,7 +39,10 @@ void compact_registry() {
     std::string error;
     if (!registry().compact(&error)) std::cerr << error << "\n";
 }
+std::string g_output_failure;
 }  // namespace
+
+const std::string& output_failure() { return g_output_failure; }
 
 void boot_device() {
     log_event("boot");
@@ -72,7 +75,7 @@ namespace {
 void shell_loop() {
     MSG msg;
     for (;;) {
-        next_message(&msg, nullptr, WhenIdle::Wait, Removal::Remove);
+        next_message(&msg, MessageFilter{}, WhenIdle::Wait, Removal::Remove);
         if (msg.message == WM_QUIT) continue;
         TranslateMessage(&msg);
         dispatch(msg);
@@ -131,8 +134,9 @@ int run_device(Person& holder, const std::string& state_dir, const char* clock_s
             tear_down_device();
             compact_registry();
             log_event("power_off");
-            std::cerr << e.report << "\n";
             set_person(nullptr);
+            g_output_failure = e.host_failed ? e.report : "";
+            std::cerr << e.report << "\n";
             return e.exit_code;
         }
     }

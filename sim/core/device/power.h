@@ -25,4 +25,8 @@ void tear_down_device();
 // power-on when the profile gives no local_time, null for the host's time.
 int run_device(Person& person, const std::string& state_dir, const char* clock_start = nullptr);
 
+// Why the last run_device ended because something could not be written
+// (OutputFailed: the host failed, exit code 2); "" when it did not.
+const std::string& output_failure();
+
 }  // namespace sim

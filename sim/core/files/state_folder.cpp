@@ -1,4 +1,5 @@
 #include "files/state_folder.h"
+#include "files/state_lock.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -186,6 +187,97 @@ std::string StateFolder::default_dir() {
     return std::string(home && *home ? home : ".") + "/.local/share/dravik-sim";
 }
 
+namespace {
+
+// Copies one regular file, without following a link at either end.
+bool copy_file(const std::string& from, const std::string& to, std::string* error) {
+    int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (in < 0) return fail(error, from, "cannot read", errno);
+    struct stat st;
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        *error = from + ": cannot read: not a regular file";
+        return false;
+    }
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (out < 0) {
+        ::close(in);
+        return fail(error, to, "cannot write", errno);
+    }
+    char buf[65536];
+    bool ok = true;
+    int failed_errno = 0;
+    std::string failed_path;
+    for (;;) {
+        ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ok = false, failed_errno = errno, failed_path = from;
+            break;
+        }
+        if (n == 0) break;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(out, buf + done, size_t(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                ok = false, failed_errno = w < 0 ? errno : ENOSPC, failed_path = to;
+                break;
+            }
+            done += w;
+        }
+        if (!ok) break;
+    }
+    ::close(in);
+    if (::close(out) != 0 && ok) ok = false, failed_errno = errno, failed_path = to;
+    if (!ok) return fail(error, failed_path, failed_path == from ? "cannot read" : "cannot write", failed_errno);
+    return true;
+}
+
+}  // namespace
+
+bool copy_state_folder(const std::string& from, const std::string& to, std::string* error) {
+    struct stat st;
+    std::string reg = from + "/registry.reg";
+    if (lstat(reg.c_str(), &st) == 0 && !copy_file(reg, to + "/registry.reg", error)) return false;
+    // The store, folder by folder, without recursion.
+    std::vector<std::string> pending{"store"};
+    while (!pending.empty()) {
+        std::string rel = std::move(pending.back());
+        pending.pop_back();
+        std::string source = from + "/" + rel;
+        if (lstat(source.c_str(), &st) != 0) {
+            if (rel == "store" && errno == ENOENT) return true;
+            return fail(error, source, "cannot read", errno);
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            *error = source + ": not a folder; the file store holds only files and folders";
+            return false;
+        }
+        if (mkdir((to + "/" + rel).c_str(), 0755) != 0) return fail(error, to + "/" + rel, "cannot create the folder", errno);
+        DIR* d = opendir(source.c_str());
+        if (!d) return fail(error, source, "cannot read the folder", errno);
+        std::vector<std::string> names;
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..") names.push_back(n);
+        }
+        closedir(d);
+        for (auto& n : names) {
+            std::string entry = rel + "/" + n;
+            if (lstat((from + "/" + entry).c_str(), &st) != 0) return fail(error, from + "/" + entry, "cannot read", errno);
+            if (S_ISDIR(st.st_mode)) {
+                pending.push_back(entry);
+            } else if (S_ISREG(st.st_mode)) {
+                if (!copy_file(from + "/" + entry, to + "/" + entry, error)) return false;
+            } else {
+                *error = from + "/" + entry + ": not a regular file; the file store holds only files and folders";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool StateFolder::check(const std::string& dir_in, bool factory_reset, std::string* error) {
     checked_dir_.clear();
     std::string dir = dir_in;
@@ -235,6 +327,7 @@ bool StateFolder::check(const std::string& dir_in, bool factory_reset, std::stri
     registry_compact_ = registry_compact;
     checked_dir_ = dir;
     checked_reset_ = factory_reset;
+    checked_held_ = dir_exists && state_folder_held(dir);
     return true;
 }
 
@@ -244,7 +337,6 @@ bool StateFolder::open(const std::string& dir_in, bool factory_reset, std::strin
     if (checked_dir_.empty() || checked_dir_ != dir || checked_reset_ != factory_reset) {
         if (!check(dir_in, factory_reset, error)) return false;
     }
-    checked_dir_.clear();
     struct stat st;
     if (stat(dir.c_str(), &st) != 0) {
         std::error_code ec;
@@ -254,6 +346,12 @@ bool StateFolder::open(const std::string& dir_in, bool factory_reset, std::strin
             return false;
         }
     }
+    // Nothing is changed before the folder is this simulator's alone; what
+    // was checked before then is checked again, as another simulator may
+    // have changed it meanwhile.
+    if (!lock_state_folder(dir, error)) return false;
+    if (!checked_held_ && !check(dir_in, factory_reset, error)) return false;
+    checked_dir_.clear();
     std::string reg_path = dir + "/registry.reg";
     std::string store_path = dir + "/store";
 

@@ -26,11 +26,12 @@ public:
     // factory_reset only the folder itself is checked.  On failure *error
     // is one line naming the file (and for registry.reg the line).
     bool check(const std::string& dir, bool factory_reset, std::string* error);
-    // Opens the folder (checking it first unless check() just did),
-    // creating it from the factory image when it or a part of it is
-    // missing, removes what an interrupted save left behind, loads the
-    // registry into sim::registry() (writing its file whole when the
-    // changes appended to it have outgrown the rest) and points
+    // Opens the folder (checking it first unless check() just did): holds
+    // it for this process (files/state_lock.h; a folder another simulator
+    // holds is refused), creates it from the factory image when it or a
+    // part of it is missing, removes what an interrupted save left behind,
+    // loads the registry into sim::registry() (writing its file whole when
+    // the changes appended to it have outgrown the rest) and points
     // sim::file_store() at store/.
     // factory_reset first puts the folder back to the factory image.  On
     // failure *error is one line naming the file (and for registry.reg the
@@ -49,11 +50,17 @@ private:
     // What check() found, for open().
     std::string checked_dir_;
     bool checked_reset_ = false;
+    bool checked_held_ = false;  // ... while this process held the folder
     bool have_registry_ = false;
     uint64_t registry_appended_ = 0;  // bytes the file holds beyond the registry's whole text
     bool registry_compact_ = false;   // ... so many that it is written whole
     Registry loaded_;
 };
+
+// Copies what the device keeps of the state folder `from` (registry.reg and
+// store/, files and folders only) into the empty folder `to`.  False with
+// *error ("<file>: cannot write: No space left on device") on failure.
+bool copy_state_folder(const std::string& from, const std::string& to, std::string* error);
 
 // The leftovers of a registry save cut short ("registry.reg.Ab12Cd").
 bool is_interrupted_save(const std::string& file_name);

@@ -84,3 +84,21 @@ extern "C" HBITMAP WINAPI LoadBitmapW(HINSTANCE instance, LPCWSTR name) {
                               {"bpp", dib->bits_per_pixel}});
     return static_cast<HBITMAP>(sim::add_gdi_object(std::move(o)));
 }
+
+// A bitmap in the display's colour format (5-6-5), black until drawn on.
+// https://learn.microsoft.com/en-us/previous-versions/windows/embedded/aa453164(v=msdn.10)
+extern "C" HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
+    bool ok = sim::device_context(dc) && width > 0 && height > 0 && width <= 4096 && height <= 4096;
+    sim::log_event("bitmap", {{"op", "create"}, {"width", width}, {"height", height}, {"ok", ok}});
+    if (!ok) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    auto o = std::make_unique<sim::GdiObject>();
+    o->kind = sim::GdiObject::Bitmap;
+    o->width = width;
+    o->height = height;
+    o->pixels.assign(size_t(width) * size_t(height), 0);
+    o->resource = "compatible";
+    return static_cast<HBITMAP>(sim::add_gdi_object(std::move(o)));
+}

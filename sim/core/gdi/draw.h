@@ -21,6 +21,8 @@ void dc_line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour);
 void dc_focus_rect(HDC dc, const Rect& r);
 void dc_ellipse(HDC dc, const Rect& r, COLORREF fill, COLORREF outline);
 void dc_select_font(HDC dc, HFONT font);  // null: the system font
+// A bitmap's pixels at (x, y), clipped as the device context clips.
+void dc_draw_bitmap(HDC dc, HBITMAP bitmap, int x, int y);
 // The colour of text, drawn over what lies beneath (TRANSPARENT).
 void dc_set_text_colour(HDC dc, COLORREF colour);
 

@@ -12,6 +12,7 @@
 #include "gdi/gdi_objects.h"
 #include "gdi/raster.h"
 #include "gdi/text_layout.h"
+#include "kernel/arguments.h"
 #include "kernel/text.h"
 #include "platform/ce_api.h"
 #include "user/window.h"
@@ -128,6 +129,15 @@ void dc_ellipse(HDC h, const Rect& r, COLORREF fill, COLORREF outline) {
     draw_ellipse(c, p, b, r);
 }
 
+void dc_draw_bitmap(HDC h, HBITMAP bitmap, int x, int y) {
+    DeviceContext* dc = device_context(h);
+    GdiObject* bmp = gdi_object(bitmap);
+    if (!dc || !bmp || bmp->kind != GdiObject::Bitmap) return;
+    Canvas c = canvas_of(*dc);
+    Image565 image{bmp->pixels.data(), bmp->width, bmp->height};
+    blit(c, {x, y, x + bmp->width, y + bmp->height}, image, 0, 0);
+}
+
 void dc_select_font(HDC h, HFONT font) {
     if (DeviceContext* dc = device_context(h)) dc->font = font ? font : stock_object(SYSTEM_FONT);
 }
@@ -157,7 +167,7 @@ extern "C" {
 
 HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
     Window* w = window_from_handle(hwnd);
-    if (!w || !ps) return nullptr;
+    if (!w || missing(ps)) return nullptr;
     Rect area = w->update;
     bool erase = w->erase_pending;
     validate(w, nullptr);
@@ -283,7 +293,7 @@ HBRUSH WINAPI CreateSolidBrush(COLORREF colour) {
 }
 
 HFONT WINAPI CreateFontIndirectW(const LOGFONTW* lf) {
-    if (!lf) return nullptr;
+    if (missing(lf)) return nullptr;
     auto o = std::make_unique<GdiObject>();
     o->kind = GdiObject::FontObj;
     o->logfont = *lf;
@@ -321,7 +331,7 @@ int WINAPI SetBkMode(HDC h, int mode) {
 
 int WINAPI DrawTextW(HDC h, LPCWSTR text, int count, LPRECT rc, UINT format) {
     DeviceContext* dc = dc_or_fail(h);
-    if (!dc || !text || !rc) return 0;
+    if (!dc || missing(text) || missing(rc)) return 0;
     size_t n = count < 0 ? wcslen(text) : size_t(count);
     log_event("text", {{"window", describe(dc->window)},
                        {"text", to_utf8(text, n)},
@@ -335,7 +345,7 @@ int WINAPI DrawTextW(HDC h, LPCWSTR text, int count, LPRECT rc, UINT format) {
 
 BOOL WINAPI ExtTextOutW(HDC h, int x, int y, UINT, const RECT*, LPCWSTR text, UINT count, const int*) {
     DeviceContext* dc = dc_or_fail(h);
-    if (!dc || !text) return FALSE;
+    if (!dc || missing(text)) return FALSE;
     log_event("text", {{"window", describe(dc->window)}, {"text", to_utf8(text, count)}, {"rect", {x, y, x, y}}});
     const Font& f = font_of(dc->font);
     Canvas c = canvas_of(*dc);
@@ -345,18 +355,32 @@ BOOL WINAPI ExtTextOutW(HDC h, int x, int y, UINT, const RECT*, LPCWSTR text, UI
     return TRUE;
 }
 
-BOOL WINAPI GetTextExtentPoint32W(HDC h, LPCWSTR text, int count, LPSIZE size) {
+// The extent of the text and, when asked, how many characters fit in
+// max_extent and where each of those ends.
+BOOL WINAPI GetTextExtentExPointW(HDC h, LPCWSTR text, int count, int max_extent, LPINT fit, LPINT ends,
+                                  LPSIZE size) {
     DeviceContext* dc = dc_or_fail(h);
-    if (!dc || !text || !size) return FALSE;
+    if (!dc || missing(text) || missing(size)) return FALSE;
     const Font& f = font_of(dc->font);
-    size->cx = f.text_width(text, size_t(std::max(0, count)));
+    size_t n = size_t(std::max(0, count));
+    size->cx = f.text_width(text, n);
     size->cy = f.metrics().height;
+    if (fit || ends) {
+        int fitting = 0;
+        for (size_t i = 1; i <= n; ++i) {
+            int end = f.text_width(text, i);
+            if (fit && end > max_extent) break;
+            if (ends) ends[i - 1] = end;
+            fitting = int(i);
+        }
+        if (fit) *fit = fitting;
+    }
     return TRUE;
 }
 
 BOOL WINAPI GetTextMetricsW(HDC h, LPTEXTMETRICW tm) {
     DeviceContext* dc = dc_or_fail(h);
-    if (!dc || !tm) return FALSE;
+    if (!dc || missing(tm)) return FALSE;
     const FontMetrics& m = font_of(dc->font).metrics();
     *tm = TEXTMETRICW{};
     tm->tmHeight = m.height;
@@ -377,7 +401,7 @@ BOOL WINAPI GetTextMetricsW(HDC h, LPTEXTMETRICW tm) {
 
 BOOL WINAPI Polyline(HDC h, const POINT* pts, int n) {
     DeviceContext* dc = dc_or_fail(h);
-    if (!dc || !pts || n < 2) return FALSE;
+    if (!dc || missing(pts) || n < 2) return FALSE;
     std::vector<Point> points;
     for (int i = 0; i < n; ++i) points.push_back({int(pts[i].x), int(pts[i].y)});
     json list = json::array();
@@ -407,7 +431,7 @@ BOOL WINAPI Rectangle(HDC h, int l, int t, int r, int b) {
 
 int WINAPI FillRect(HDC h, const RECT* rc, HBRUSH brush) {
     DeviceContext* dc = dc_or_fail(h);
-    if (!dc || !rc) return 0;
+    if (!dc || missing(rc)) return 0;
     Brush b = brush_of(brush);
     if (b.null) return 1;
     Canvas c = canvas_of(*dc);

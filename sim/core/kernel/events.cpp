@@ -89,8 +89,4 @@ BOOL WINAPI EventModify(HANDLE h, DWORD func) {
     return TRUE;
 }
 
-BOOL WINAPI PulseEvent(HANDLE h) { return EventModify(h, EVENT_PULSE); }
-BOOL WINAPI SetEvent(HANDLE h) { return EventModify(h, EVENT_SET); }
-BOOL WINAPI ResetEvent(HANDLE h) { return EventModify(h, EVENT_RESET); }
-
 }  // extern "C"

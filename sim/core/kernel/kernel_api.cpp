@@ -7,6 +7,7 @@
 
 #include "device/journal.h"
 #include "device/profile.h"
+#include "kernel/arguments.h"
 #include "kernel/clock.h"
 #include "kernel/kernel_objects.h"
 #include "kernel/local_time.h"
@@ -42,11 +43,13 @@ BOOL WINAPI CloseHandle(HANDLE h) {
     return sim::close_handle(h) ? TRUE : FALSE;
 }
 
-int WINAPI lstrlenW(LPCWSTR s) { return s ? int(wcslen(s)) : 0; }
-LPWSTR WINAPI lstrcpyW(LPWSTR d, LPCWSTR s) { return wcscpy(d, s); }
-LPWSTR WINAPI lstrcatW(LPWSTR d, LPCWSTR s) { return wcscat(d, s); }
-int WINAPI lstrcmpW(LPCWSTR a, LPCWSTR b) { return wcscmp(a, b); }
+// The comparisons take a null pointer for an empty string (lstrlenW,
+// lstrcpyW and lstrcatW are the device headers' own, over wcslen, wcscpy
+// and wcscat: see windows.h).
+int WINAPI lstrcmpW(LPCWSTR a, LPCWSTR b) { return wcscmp(a ? a : u"", b ? b : u""); }
 int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b) {
+    if (!a) a = u"";
+    if (!b) b = u"";
     for (;; ++a, ++b) {
         WCHAR x = towlower(*a), y = towlower(*b);
         if (x != y) return x < y ? -1 : 1;
@@ -55,7 +58,10 @@ int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b) {
 }
 
 // The device's ANSI code page is Windows-1252; every text the program
-// converts is plain ASCII, which both share.
+// converts is plain ASCII, which both share.  A null output buffer with a
+// size is ERROR_INSUFFICIENT_BUFFER ("A supplied buffer size was not large
+// enough, or it was incorrectly set to NULL").
+// https://learn.microsoft.com/en-us/windows/win32/api/stringapiset/nf-stringapiset-widechartomultibyte
 int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR in, int in_len, LPSTR out, int out_size, LPCSTR default_char,
                                LPBOOL used_default) {
     if (!in) {
@@ -65,11 +71,7 @@ int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR in, int in_len, LPSTR out, i
     if (in_len < 0) in_len = int(wcslen(in)) + 1;
     if (used_default) *used_default = FALSE;
     if (out_size == 0) return in_len;
-    if (!out) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (out_size < in_len) {
+    if (!out || out_size < in_len) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
@@ -101,7 +103,8 @@ int WINAPI MultiByteToWideChar(UINT, DWORD, LPCSTR in, int in_len, LPWSTR out, i
 }
 
 BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info) {
-    if (!info || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOW)) {
+    if (sim::missing(info)) return FALSE;
+    if (info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOW)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }

@@ -1,8 +1,8 @@
-// FindResourceW, LoadResource, LockResource, SizeofResource, LoadStringW.
+// FindResourceW, LoadResource, SizeofResource, LoadStringW.
 //
 // A resource handle (HRSRC) is the address of the module table's entry; a
-// loaded resource (HGLOBAL) is the address of its data, so LockResource
-// hands it back unchanged.
+// loaded resource (HGLOBAL) is the address of its data, which is what
+// LockResource (windows.h) hands back.
 #include <algorithm>
 #include <cstring>
 
@@ -52,7 +52,6 @@ extern "C" HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
     return const_cast<uint8_t*>(entry->data);
 }
 
-extern "C" LPVOID WINAPI LockResource(HGLOBAL hResData) { return hResData; }
 
 extern "C" DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
     const sim::ResourceEntry* entry = entry_of(hModule, hResInfo);

@@ -5,6 +5,7 @@
 #include "device/profile.h"
 #include "gdi/draw.h"
 #include "gdi/screen.h"
+#include "kernel/arguments.h"
 #include "kernel/text.h"
 #include "platform/ce_api.h"
 #include "user/window.h"
@@ -253,7 +254,7 @@ BOOL WINAPI SHSetNavBarText(HWND h, LPCWSTR text) {
 }
 
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
-    if (!info) return FALSE;
+    if (missing(info)) return FALSE;
     Window* w = window_from_handle(info->hDlg);
     log_event("shell_init_dialog", {{"flags", info->dwFlags}});
     if (!w || !(info->dwMask & SHIDIM_FLAGS)) return w != nullptr;

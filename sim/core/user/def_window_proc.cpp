@@ -4,6 +4,7 @@
 #include "gdi/gdi_objects.h"
 #include "gdi/raster.h"
 #include "gdi/screen.h"
+#include "user/controls.h"
 #include "user/message_queue.h"
 #include "user/window.h"
 
@@ -35,8 +36,8 @@ extern "C" LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
             w->text = lp ? std::u16string(reinterpret_cast<LPCWSTR>(lp)) : std::u16string();
             return TRUE;
         case WM_GETTEXT: {
-            if (wp == 0) return 0;
             auto* out = reinterpret_cast<LPWSTR>(lp);
+            if (wp == 0 || !out) return 0;
             size_t n = std::min(w->text.size(), size_t(wp) - 1);
             std::copy(w->text.begin(), w->text.begin() + long(n), out);
             out[n] = 0;
@@ -55,6 +56,11 @@ extern "C" LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
             sim::Rect r = sim::screen_rect(w);
             return r.contains(short(LOWORD(lp)), short(HIWORD(lp))) ? HTCLIENT : HTNOWHERE;
         }
+        // The system's colours for a control about to be drawn.
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORDLG:
+            return sim::default_control_colours(msg, reinterpret_cast<HDC>(wp));
         case WM_HELP:
             // Unhandled help goes to the parent, as far as a top-level window.
             if (w->parent) return sim::send(w->parent, WM_HELP, wp, lp);

@@ -12,6 +12,8 @@
 #include "kernel/text.h"
 #include "resources/compiled_resources.h"
 #include "resources/dialog_template.h"
+#include "user/control_order.h"
+#include "user/controls.h"
 #include "user/input.h"
 #include "user/message_queue.h"
 #include "user/modal_loop.h"
@@ -42,36 +44,21 @@ TemplateName template_name(HINSTANCE inst, const void* p) {
     return out;
 }
 
-Window* first_tab_stop(Window* dlg) {
-    for (Window* c : dlg->children)
-        if (!c->destroyed && (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED)) return c;
-    return nullptr;
-}
+Window* first_tab_stop(Window* dlg) { return next_tab_stop(dlg, nullptr, false); }
 
 Window* default_button(Window* dlg) {
-    for (Window* c : dlg->children)
-        if (!c->destroyed && c->cls && lower(c->cls->name) == u"button" && (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-            return c;
+    for (Window* c : tab_order(dlg))
+        if (c->cls && lower(c->cls->name) == u"button" && (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return c;
     return nullptr;
 }
 
-bool can_take_focus(const Window* c) {
-    return !c->destroyed && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED);
-}
-
-// The controls of a dialog in their order (the order of the template, in
-// which they were made), without those already gone.
-std::vector<Window*> controls_of(Window* dlg) {
-    std::vector<Window*> out;
-    for (Window* c : dlg->children)
-        if (!c->destroyed) out.push_back(c);
-    return out;
-}
-
-// The child of `dlg` that `w` is or sits in.
-Window* control_holding(Window* dlg, Window* w) {
-    while (w && w->parent && w->parent != dlg) w = w->parent;
-    return w && w->parent == dlg ? w : nullptr;
+// The dialog's control with this id: its own child, else one of a nested
+// dialog's.
+Window* control_with_id(Window* dlg, int id) {
+    if (Window* c = find_child_by_id(dlg, id)) return c;
+    for (Window* c : tab_order(dlg))
+        if (c->control_id == id) return c;
+    return nullptr;
 }
 
 LRESULT dialog_code(Window* c, WPARAM key = 0, LPARAM msg = 0) { return send(c, WM_GETDLGCODE, key, msg); }
@@ -120,7 +107,15 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
 
     Window* owner = window_from_handle(owner_handle);
     int x = px(t.x), y = py(t.y);
-    if (owner && !(t.style & DS_ABSALIGN)) {
+    DWORD style = t.style & ~DWORD(WS_VISIBLE);
+    DWORD ex_style = t.ex_style;
+    // A dialog made to be another's control (DS_CONTROL) has no caption of
+    // its own, and its controls join the outer dialog's tab order.
+    if (t.style & DS_CONTROL) {
+        style &= ~DWORD(WS_CAPTION | WS_SYSMENU);
+        ex_style |= WS_EX_CONTROLPARENT;
+    }
+    if (owner && !(t.style & (DS_ABSALIGN | WS_CHILD))) {
         Point o = client_origin(owner);
         x += o.x;
         y += o.y;
@@ -128,8 +123,8 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
     CreateParams p;
     p.class_name = kDialogClass;
     p.title = t.title;
-    p.style = t.style & ~DWORD(WS_VISIBLE);
-    p.ex_style = t.ex_style;
+    p.style = style;
+    p.ex_style = ex_style;
     p.x = x;
     p.y = y;
     p.width = px(t.cx);
@@ -186,7 +181,7 @@ Window* create_from_template(HINSTANCE inst, const void* data, HWND owner_handle
 // with the focus elsewhere the dialog's default one, wears the default
 // button's thick frame.
 void show_default_on(Window* dlg, Window* button) {
-    for (Window* c : controls_of(dlg)) {
+    for (Window* c : tab_order(dlg)) {
         LRESULT code = dialog_code(c);
         if (!(code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) continue;
         bool wanted = c == button;
@@ -197,7 +192,7 @@ void show_default_on(Window* dlg, Window* button) {
 
 Window* dialog_default(Window* dlg) {
     LRESULT def = send(dlg, DM_GETDEFID, 0, 0);
-    return HIWORD(def) == DC_HASDEFID ? find_child_by_id(dlg, LOWORD(def)) : nullptr;
+    return HIWORD(def) == DC_HASDEFID ? control_with_id(dlg, LOWORD(def)) : nullptr;
 }
 
 // The dialog manager moving the focus (Tab, the direction keys): the
@@ -212,38 +207,6 @@ void move_focus(Window* dlg, Window* to) {
     if (Window* w = window_from_handle(h)) set_focus(w);
 }
 
-Window* next_tab_stop(Window* dlg, Window* from, bool previous) {
-    std::vector<Window*> all = controls_of(dlg);
-    if (all.empty()) return nullptr;
-    int n = int(all.size());
-    int at = int(std::find(all.begin(), all.end(), from) - all.begin());
-    if (at == n) at = previous ? 0 : n - 1;
-    for (int step = 1; step <= n; ++step) {
-        Window* c = all[size_t(((at + (previous ? -step : step)) % n + n) % n)];
-        if ((c->style & WS_TABSTOP) && can_take_focus(c)) return c;
-    }
-    return nullptr;
-}
-
-// The group of `from`: from the control with WS_GROUP at or before it up to
-// the next control with WS_GROUP; the search wraps inside it.
-Window* next_in_group(Window* dlg, Window* from, bool previous) {
-    std::vector<Window*> all = controls_of(dlg);
-    auto it = std::find(all.begin(), all.end(), from);
-    if (it == all.end()) return nullptr;
-    int at = int(it - all.begin());
-    int first = at;
-    while (first > 0 && !(all[size_t(first)]->style & WS_GROUP)) --first;
-    int end = at + 1;
-    while (end < int(all.size()) && !(all[size_t(end)]->style & WS_GROUP)) ++end;
-    int n = end - first;
-    for (int step = 1; step < n; ++step) {
-        int i = first + (((at - first) + (previous ? -step : step)) % n + n) % n;
-        if (can_take_focus(all[size_t(i)])) return all[size_t(i)];
-    }
-    return from;
-}
-
 // The dialog keyboard interface, as IsDialogMessage gives it: Tab and
 // Shift+Tab go through the WS_TABSTOP controls, the direction keys through
 // the group (past static controls), Enter presses the focused push button
@@ -256,7 +219,7 @@ bool handle_dialog_keys(Window* dlg, MSG* msg) {
     UINT m = msg->message;
     if (m != WM_KEYDOWN && m != WM_KEYUP && m != WM_CHAR) return false;
     Window* target = window_from_handle(msg->hwnd);
-    Window* control = control_holding(dlg, target);
+    Window* control = tab_item_holding(dlg, target);
     LRESULT code = control ? dialog_code(target, msg->wParam, LPARAM(msg)) : 0;
     if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
     bool down = m == WM_KEYDOWN;
@@ -278,15 +241,17 @@ bool handle_dialog_keys(Window* dlg, MSG* msg) {
             if (!down) return true;
             if (!control) return true;
             bool previous = msg->wParam == VK_LEFT || msg->wParam == VK_UP;
-            Window* next = next_in_group(dlg, control, previous);
-            while (next && next != control && (dialog_code(next) & DLGC_STATIC))
-                next = next_in_group(dlg, next, previous);
-            if (next && next != control) move_focus(dlg, next);
+            Window* next = next_in_group(control, previous);
+            for (size_t left = group_of(control).size(); next != control && left > 0; --left) {
+                if (!(dialog_code(next) & DLGC_STATIC)) break;
+                next = next_in_group(next, previous);
+            }
+            if (next != control && !(dialog_code(next) & DLGC_STATIC)) move_focus(dlg, next);
             return true;
         }
         case VK_ESCAPE: {
             if (!down) return true;
-            Window* cancel = find_child_by_id(dlg, IDCANCEL);
+            Window* cancel = control_with_id(dlg, IDCANCEL);
             if (cancel && !can_take_focus(cancel)) return true;
             send(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), LPARAM(handle_of(cancel)));
             return true;
@@ -302,7 +267,7 @@ bool handle_dialog_keys(Window* dlg, MSG* msg) {
                 LRESULT def = send(dlg, DM_GETDEFID, 0, 0);
                 if (!window_from_handle(h)) return true;
                 if (HIWORD(def) == DC_HASDEFID) id = LOWORD(def);
-                button = find_child_by_id(dlg, id);
+                button = control_with_id(dlg, id);
             }
             if (button && !can_take_focus(button)) return true;  // a greyed default does nothing
             if (window_from_handle(h)) send(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(handle_of(button)));
@@ -338,10 +303,17 @@ LRESULT WINAPI DefDlgProcW(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     switch (msg) {
         case WM_INITDIALOG: return TRUE;
+        // The background in the brush the dialog's WM_CTLCOLORDLG answers
+        // with ("WM_CTLCOLORDLG",
+        // https://learn.microsoft.com/en-us/windows/win32/dlgbox/wm-ctlcolordlg).
         case WM_ERASEBKGND: {
+            HDC dc = reinterpret_cast<HDC>(wp);
+            auto brush = reinterpret_cast<HBRUSH>(send(w, WM_CTLCOLORDLG, wp, LPARAM(h)));
+            GdiObject* o = gdi_object(brush);
+            if (!o || o->kind != GdiObject::Brush) brush = reinterpret_cast<HBRUSH>(default_control_colours(WM_CTLCOLORDLG, dc));
             RECT rc;
             GetClientRect(h, &rc);
-            FillRect(reinterpret_cast<HDC>(wp), &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            FillRect(dc, &rc, brush);
             return 1;
         }
         case WM_CLOSE:
@@ -374,11 +346,20 @@ LRESULT WINAPI DefDlgProcW(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case DM_SETDEFID: {
             info_of(w).default_id = int(wp);
-            Window* f = focus_window();
-            Window* c = control_holding(w, f);
+            Window* c = tab_item_holding(w, focus_window());
             if (!c || !(dialog_code(c) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
-                show_default_on(w, find_child_by_id(w, int(wp)));
+                show_default_on(w, control_with_id(w, int(wp)));
             return TRUE;
+        }
+        // The focus to a given control (lParam's low word TRUE, wParam its
+        // handle), or to the next (wParam 0) or previous tab stop, the
+        // default frame going with it as with Tab ("WM_NEXTDLGCTL",
+        // https://learn.microsoft.com/en-us/windows/win32/dlgbox/wm-nextdlgctl).
+        case WM_NEXTDLGCTL: {
+            Window* to = LOWORD(lp) ? window_from_handle(reinterpret_cast<HWND>(wp))
+                                    : next_tab_stop(w, tab_item_holding(w, focus_window()), wp != 0);
+            if (to && to != w && is_inside(to, w)) move_focus(w, to);
+            return 0;
         }
         default: return DefWindowProcW(h, msg, wp, lp);
     }
@@ -440,16 +421,16 @@ BOOL WINAPI MapDialogRect(HWND h, LPRECT rc) {
 HWND WINAPI GetNextDlgTabItem(HWND h, HWND control, BOOL previous) {
     Window* dlg = window_from_handle(h);
     if (!dlg) return nullptr;
-    Window* from = control_holding(dlg, window_from_handle(control));
+    Window* from = tab_item_holding(dlg, window_from_handle(control));
     return handle_of(next_tab_stop(dlg, from, previous != FALSE));
 }
 
 HWND WINAPI GetNextDlgGroupItem(HWND h, HWND control, BOOL previous) {
     Window* dlg = window_from_handle(h);
     if (!dlg) return nullptr;
-    Window* from = control_holding(dlg, window_from_handle(control));
+    Window* from = tab_item_holding(dlg, window_from_handle(control));
     if (!from) return handle_of(next_tab_stop(dlg, nullptr, false));
-    return handle_of(next_in_group(dlg, from, previous != FALSE));
+    return handle_of(next_in_group(from, previous != FALSE));
 }
 
 BOOL WINAPI IsDialogMessageW(HWND h, LPMSG msg) {

@@ -16,7 +16,7 @@ ModalExit run_modal_loop(HWND window, const std::function<bool()>& ended,
     ModalExit exit;
     MSG msg;
     while (window_from_handle(window) && !ended()) {
-        next_message(&msg, nullptr, WhenIdle::Wait, Removal::Remove);
+        next_message(&msg, MessageFilter{}, WhenIdle::Wait, Removal::Remove);
         if (msg.message == WM_QUIT) {
             exit.quit = true;
             exit.quit_code = int(msg.wParam);

@@ -23,6 +23,7 @@ namespace {
 struct WindowSystem {
     std::map<uint32_t, std::unique_ptr<Window>> windows;  // destroyed ones stay until freed
     std::vector<std::unique_ptr<WindowClass>> classes;
+    std::vector<std::u16string> atoms;  // lower-case names; atom 0xC000 + index
     std::vector<Window*> top_level;  // front first
     uint32_t next_handle = 0x10010;
     uint32_t next_number = 1;
@@ -75,11 +76,11 @@ void unlink(Window* w) {
     }
 }
 
-Window* paint_search(Window* w, HWND filter) {
+Window* paint_search(Window* w) {
     if (!(w->style & WS_VISIBLE)) return nullptr;
-    if (!w->update.empty() && (!filter || handle_of(w) == filter)) return w;
+    if (!w->update.empty()) return w;
     for (Window* c : w->children)
-        if (Window* found = paint_search(c, filter)) return found;
+        if (Window* found = paint_search(c)) return found;
     return nullptr;
 }
 
@@ -107,6 +108,17 @@ Window* activation_target(Window* w) {
     if (last != w) return last;
     for (Window* t : ws().top_level)
         if (is_in_group(t, w) && can_be_active(t)) return t;
+    return nullptr;
+}
+
+// The window to activate when `gone` (the active one) goes or is hidden:
+// its owner, else the frontmost window that can be active.
+Window* next_active_after(Window* gone) {
+    if (gone && gone->owner && !gone->owner->destroyed && (gone->owner->style & WS_VISIBLE) &&
+        !(gone->owner->style & WS_DISABLED))
+        return gone->owner;
+    for (Window* t : ws().top_level)
+        if (t != gone && !t->shell && !t->destroyed && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED)) return t;
     return nullptr;
 }
 
@@ -152,46 +164,73 @@ WindowClass* find_class(const std::u16string& name, Process* process) {
     std::u16string key = lower(name);
     WindowClass* system = nullptr;
     for (auto& c : ws().classes) {
-        if (lower(c->name) != key) continue;
-        if (c->process && c->process == process) return c.get();
-        if (!c->process) system = c.get();
+        if (c->name.empty() || lower(c->name) != key) continue;
+        if (c->system)
+            system = c.get();
+        else if (c->process == process)
+            return c.get();
     }
     return system;
 }
 
+namespace {
+
+// Class atoms come from the range of string atoms, from 0xC000 on.
+constexpr ATOM kFirstAtom = 0xC000;
+
+ATOM atom_of(const std::u16string& name) {
+    auto& atoms = ws().atoms;
+    std::u16string key = lower(name);
+    auto it = std::find(atoms.begin(), atoms.end(), key);
+    if (it == atoms.end()) it = atoms.insert(atoms.end(), key);
+    return ATOM(kFirstAtom + (it - atoms.begin()));
+}
+
+}  // namespace
+
+std::u16string class_name_of_atom(ATOM atom) {
+    const auto& atoms = ws().atoms;
+    if (atom < kFirstAtom || size_t(atom - kFirstAtom) >= atoms.size()) return {};
+    return atoms[atom - kFirstAtom];
+}
+
 WindowClass* register_system_class(const std::u16string& name, WNDPROC proc, HBRUSH background) {
     if (WindowClass* existing = find_class(name, nullptr)) {
-        if (!existing->process) return existing;
+        if (existing->system) return existing;
     }
     auto c = std::make_unique<WindowClass>();
+    c->system = true;
     c->name = name;
     c->proc = proc;
     c->background = background;
+    c->atom = atom_of(name);
     ws().classes.push_back(std::move(c));
     return ws().classes.back().get();
 }
 
 WindowClass* register_class(const WindowClass& wc) {
     auto c = std::make_unique<WindowClass>(wc);
+    c->atom = atom_of(wc.name);
     ws().classes.push_back(std::move(c));
     return ws().classes.back().get();
 }
 
-bool unregister_class(const std::u16string& name, Process* process) {
-    auto& v = ws().classes;
-    for (auto it = v.begin(); it != v.end(); ++it)
-        if ((*it)->process == process && lower((*it)->name) == lower(name)) {
-            // Windows of the class keep a pointer to it; keep the object alive.
-            (*it)->name.clear();
-            return true;
-        }
-    return false;
+Unregistered unregister_class(const std::u16string& name, Process* process) {
+    for (auto& c : ws().classes) {
+        if (c->system || c->process != process || c->name.empty() || lower(c->name) != lower(name)) continue;
+        for (auto& [handle, w] : ws().windows)
+            if (!w->destroyed && w->cls == c.get()) return Unregistered::HasWindows;
+        // Destroyed windows of the class keep a pointer to it; keep the object alive.
+        c->name.clear();
+        return Unregistered::Done;
+    }
+    return Unregistered::NoSuchClass;
 }
 
 Window* create_window(const CreateParams& p) {
     WindowClass* cls = find_class(p.class_name, current_process());
     if (!cls || cls->name.empty()) {
-        SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
     Window* parent_or_owner = window_from_handle(p.parent);
@@ -344,7 +383,7 @@ void discard_process_windows(Process* process) {
     if (ws().focus && ws().focus->destroyed) ws().focus = nullptr;
     if (ws().capture && ws().capture->destroyed) ws().capture = nullptr;
     for (auto& c : ws().classes)
-        if (c->process == process) c->name.clear();
+        if (!c->system && c->process == process) c->name.clear();
     recompute_owner_map();
     if (!ws().active) activate_next_after(nullptr);
     shell_window_changed();
@@ -360,6 +399,7 @@ void discard_all_windows() {
     s.windows.clear();
     s.destroyed = 0;
     s.classes.clear();
+    s.atoms.clear();
     s.top_level.clear();
     s.active = s.focus = s.capture = nullptr;
     s.next_number = 1;
@@ -454,7 +494,9 @@ void hide_window(Window* w) {
     if (!window_from_handle(h)) return;
     w->style &= ~DWORD(WS_VISIBLE);
     recompute_owner_map();
-    if (is_inside(ws().active, w)) activate_next_after(w);
+    // The hidden window hears that it is no longer active, then the next
+    // one that it is (with none, the activation just ends).
+    if (ws().active == w) activate(next_active_after(w), WA_ACTIVE);
     if (is_inside(ws().focus, w)) ws().focus = nullptr;
     shell_window_changed();
 }
@@ -507,6 +549,46 @@ void set_topmost(Window* w, bool topmost) {
         else
             (*it)->ex_style &= ~DWORD(WS_EX_TOPMOST);
         insert_top_level(*it);
+    }
+    recompute_owner_map();
+}
+
+void place_behind(Window* w, Window* behind) {
+    if (behind == w) return;
+    if (w->parent) {
+        auto& s = w->parent->children;
+        s.erase(std::remove(s.begin(), s.end(), w), s.end());
+        auto at = behind ? std::find(s.begin(), s.end(), behind) : s.end();
+        s.insert(at == s.end() ? s.end() : at + 1, w);
+        recompute_owner_map();
+        return;
+    }
+    if (w->topmost && (!behind || !behind->topmost)) set_topmost(w, false);
+    auto& list = ws().top_level;
+    list.erase(std::remove(list.begin(), list.end(), w), list.end());
+    auto at = behind ? std::find(list.begin(), list.end(), behind) : list.end();
+    if (at != list.end()) ++at;
+    // Not into the topmost band from outside it.
+    auto band_end = std::find_if(list.begin(), list.end(), [](Window* t) { return !is_band_topmost(t); });
+    if (!w->topmost && at < band_end) at = band_end;
+    at = list.insert(at, w);
+    // An owned window stands in front of its owner; the windows w owns
+    // stay in front of it.
+    for (Window* o = w->owner; o; o = o->owner) {
+        auto owner_at = std::find(list.begin(), list.end(), o);
+        if (owner_at != list.end() && owner_at < std::find(list.begin(), list.end(), w)) {
+            list.erase(std::find(list.begin(), list.end(), w));
+            list.insert(std::find(list.begin(), list.end(), o), w);
+        }
+    }
+    std::vector<Window*> owned;
+    owned_windows(w, owned);
+    std::vector<Window*> behind_it;
+    for (auto it = std::find(list.begin(), list.end(), w); it != list.end(); ++it)
+        if (std::find(owned.begin(), owned.end(), *it) != owned.end()) behind_it.push_back(*it);
+    for (Window* t : behind_it) {
+        list.erase(std::find(list.begin(), list.end(), t));
+        list.insert(std::find(list.begin(), list.end(), w), t);
     }
     recompute_owner_map();
 }
@@ -581,9 +663,10 @@ Window* window_from_point(int x, int y) {
     }
 }
 
-Window* find_window_needing_paint(HWND filter) {
+Window* find_window_needing_paint(Window* within) {
+    if (within) return is_visible(within) ? paint_search(within) : nullptr;
     for (Window* t : ws().top_level)
-        if (Window* w = paint_search(t, filter)) return w;
+        if (Window* w = paint_search(t)) return w;
     return nullptr;
 }
 
@@ -636,16 +719,7 @@ Window* last_active_popup(Window* w) {
 }
 
 void activate_next_after(Window* gone) {
-    Window* next = nullptr;
-    if (gone && gone->owner && !gone->owner->destroyed && (gone->owner->style & WS_VISIBLE) &&
-        !(gone->owner->style & WS_DISABLED))
-        next = gone->owner;
-    if (!next)
-        for (Window* t : ws().top_level)
-            if (t != gone && !t->shell && !t->destroyed && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED)) {
-                next = t;
-                break;
-            }
+    Window* next = next_active_after(gone);
     if (ws().active == gone) ws().active = nullptr;
     if (next)
         activate(next, WA_ACTIVE);

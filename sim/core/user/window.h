@@ -26,7 +26,9 @@ struct WindowClass {
     HBRUSH background = nullptr;
     HINSTANCE instance = nullptr;
     int window_extra = 0;
-    Process* process = nullptr;  // null for the system's own classes
+    Process* process = nullptr;  // null for the shell's classes and the system's
+    bool system = false;         // the system's own classes ("button", "static", ...)
+    ATOM atom = 0;
 };
 
 // A dialog's template as its resource names it: a number or a name.
@@ -88,10 +90,17 @@ Window* window_from_handle(HWND h);  // null for an unknown or destroyed handle
 HWND handle_of(const Window* w);
 
 // Classes.
+// The process's class of that name, else the system's.
 WindowClass* find_class(const std::u16string& name, Process* process);
 WindowClass* register_system_class(const std::u16string& name, WNDPROC proc, HBRUSH background);
+// Gives the class the atom of its name (names that differ only in case
+// share one) and keeps it.
 WindowClass* register_class(const WindowClass& wc);
-bool unregister_class(const std::u16string& name, Process* process);
+enum class Unregistered { Done, NoSuchClass, HasWindows };
+// A class goes only when no window of it is left.
+Unregistered unregister_class(const std::u16string& name, Process* process);
+// The name an atom stands for: a class name registered under it, or "".
+std::u16string class_name_of_atom(ATOM atom);
 
 // Creation and destruction (messages as the Win32 documents them).
 struct CreateParams {
@@ -154,6 +163,11 @@ void hide_window(Window* w);
 bool enable_window(Window* w, bool enable);
 void bring_to_top(Window* w);
 void set_topmost(Window* w, bool topmost);
+// Puts the window just behind `behind`, one of its siblings, or with null
+// at the bottom.  A top-level window keeps to the topmost band or out of
+// it, unless it goes behind a window that is not topmost, or to the
+// bottom: then it is topmost no more; windows stay in front of their owner.
+void place_behind(Window* w, Window* behind);
 
 // The z-ordered list of top-level windows, front first.
 const std::vector<Window*>& top_level_windows();
@@ -167,7 +181,9 @@ void validate(Window* w, const Rect* client_area);
 Window* window_at(int x, int y);  // the deepest visible window owning the screen pixel
 // Where a stylus at the screen point lands, honouring HTTRANSPARENT.
 Window* window_from_point(int x, int y);
-Window* find_window_needing_paint(HWND filter);
+// The first window with something to paint: `within` (null: any window)
+// or a window inside it.
+Window* find_window_needing_paint(Window* within);
 void update_window(Window* w);  // paints now what is invalid (and the children)
 
 // Activation and focus.

@@ -5,6 +5,7 @@
 
 #include "device/journal.h"
 #include "device/profile.h"
+#include "kernel/arguments.h"
 #include "kernel/process.h"
 #include "kernel/text.h"
 #include "platform/ce_api.h"
@@ -27,10 +28,12 @@ Window* win(HWND h) {
 
 std::u16string str(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
 
-// A class or resource name: an atom/ordinal or a string.
+// A class name as the calls take it: a string, or the atom of a class
+// (MAKEINTATOM); an atom no class has names nothing.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-createwindowexw
 std::u16string class_name(LPCWSTR s) {
     if (!s) return {};
-    if (IS_INTRESOURCE(s)) return u"#" + sim::to_u16(std::to_string(reinterpret_cast<uintptr_t>(s)));
+    if (IS_INTRESOURCE(s)) return sim::class_name_of_atom(ATOM(reinterpret_cast<uintptr_t>(s)));
     return s;
 }
 
@@ -46,9 +49,13 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc) {
         return 0;
     }
     std::u16string name = class_name(wc->lpszClassName);
+    if (name.empty()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
     sim::Process* p = sim::current_process();
     sim::WindowClass* existing = sim::find_class(name, p);
-    if (existing && existing->process == p && !existing->name.empty()) {
+    if (existing && !existing->system && existing->process == p) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
@@ -60,15 +67,18 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc) {
     c.instance = wc->hInstance;
     c.window_extra = wc->cbWndExtra;
     c.process = p;
-    sim::register_class(c);
-    static ATOM next_atom = 0xC000;
-    return next_atom++;
+    return sim::register_class(c)->atom;
 }
 
 // Classes belong to the process that registered them: the instance
-// handle is not looked at.
+// handle is not looked at.  A class with windows left stays.
+// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-unregisterclassw
 BOOL WINAPI UnregisterClassW(LPCWSTR name, HINSTANCE) {
-    return sim::unregister_class(class_name(name), sim::current_process()) ? TRUE : FALSE;
+    switch (sim::unregister_class(class_name(name), sim::current_process())) {
+        case sim::Unregistered::Done: return TRUE;
+        case sim::Unregistered::HasWindows: SetLastError(ERROR_CLASS_HAS_WINDOWS); return FALSE;
+        default: SetLastError(ERROR_CLASS_DOES_NOT_EXIST); return FALSE;
+    }
 }
 
 HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR cls, LPCWSTR title, DWORD style, int x, int y, int width,
@@ -160,26 +170,35 @@ BOOL WINAPI MoveWindow(HWND h, int x, int y, int width, int height, BOOL repaint
     return TRUE;
 }
 
-// Of the z-order places only HWND_TOP, HWND_TOPMOST and HWND_NOTOPMOST are
-// taken (HWND_BOTTOM and a window to go behind are ignored), and only for
-// top-level windows.  SWP_NOREDRAW repaints nothing for the move, the size
-// and SWP_FRAMECHANGED; a window shown or hidden by the same call is still
-// repainted as ShowWindow would.  A moved window's picture is never copied
-// to its new place, as if SWP_NOCOPYBITS were always given, and
-// WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED are not sent, so
-// SWP_NOSENDCHANGING changes nothing; nor does SWP_NOOWNERZORDER.
-// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-setwindowpos
+// The z-order places: HWND_TOP, HWND_BOTTOM, just behind a sibling, and
+// for top-level windows HWND_TOPMOST and HWND_NOTOPMOST.  Unless
+// SWP_NOACTIVATE (or SWP_HIDEWINDOW) is given, a visible top-level window is
+// activated, which brings it to the top of its band.  SWP_NOREDRAW repaints
+// nothing for the move, the size and SWP_FRAMECHANGED; a window shown or
+// hidden by the same call is still repainted as ShowWindow would.  A moved
+// window's picture is never copied to its new place, as if SWP_NOCOPYBITS
+// were always given, and WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED are
+// not sent, so SWP_NOSENDCHANGING changes nothing; nor does
+// SWP_NOOWNERZORDER.
+// https://learn.microsoft.com/en-us/previous-versions/ms961540(v=msdn.10)
 BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) {
     Window* w = win(h);
     if (!w) return FALSE;
+    const bool place = !(flags & SWP_NOZORDER);
+    Window* behind = nullptr;
+    if (place && after != HWND_TOP && after != HWND_BOTTOM && after != HWND_TOPMOST && after != HWND_NOTOPMOST &&
+        !(behind = win(after)))
+        return FALSE;
     sim::Repaint repaint = (flags & SWP_NOREDRAW) ? sim::Repaint::No : sim::Repaint::Yes;
-    if (!(flags & SWP_NOZORDER) && !w->parent) {
-        if (after == HWND_TOPMOST)
-            sim::set_topmost(w, true);
-        else if (after == HWND_NOTOPMOST)
-            sim::set_topmost(w, false);
-        else if (after == HWND_TOP)
+    if (place) {
+        if (after == HWND_TOP)
             sim::bring_to_top(w);
+        else if (after == HWND_BOTTOM)
+            sim::place_behind(w, nullptr);
+        else if (behind && behind->parent == w->parent)
+            sim::place_behind(w, behind);
+        else if (!w->parent && (after == HWND_TOPMOST || after == HWND_NOTOPMOST))
+            sim::set_topmost(w, after == HWND_TOPMOST);
     }
     if (!(flags & SWP_NOMOVE) || !(flags & SWP_NOSIZE)) {
         sim::Rect r = w->rect;
@@ -188,18 +207,21 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
         sim::set_window_rect(w, r, repaint);
     }
     if ((w = sim::window_from_handle(h))) {
-        if (flags & SWP_SHOWWINDOW)
-            sim::show_window(w, (flags & SWP_NOACTIVATE) ? sim::Activation::KeepActive : sim::Activation::Activate);
+        if (flags & SWP_SHOWWINDOW) sim::show_window(w, sim::Activation::KeepActive);
         if (flags & SWP_HIDEWINDOW) sim::hide_window(w);
-        if ((flags & SWP_FRAMECHANGED) && repaint == sim::Repaint::Yes)
-            sim::invalidate(w, nullptr, sim::Erase::Yes);
     }
+    if ((w = sim::window_from_handle(h))) {
+        if (!(flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) && !w->parent && sim::is_visible(w))
+            sim::activate(w, WA_ACTIVE);
+    }
+    if ((w = sim::window_from_handle(h)) && (flags & SWP_FRAMECHANGED) && repaint == sim::Repaint::Yes)
+        sim::invalidate(w, nullptr, sim::Erase::Yes);
     return TRUE;
 }
 
 BOOL WINAPI GetWindowRect(HWND h, LPRECT rc) {
     Window* w = win(h);
-    if (!w || !rc) return FALSE;
+    if (!w || sim::missing(rc)) return FALSE;
     sim::Rect r = sim::screen_rect(w);
     *rc = {r.left, r.top, r.right, r.bottom};
     return TRUE;
@@ -207,7 +229,7 @@ BOOL WINAPI GetWindowRect(HWND h, LPRECT rc) {
 
 BOOL WINAPI GetClientRect(HWND h, LPRECT rc) {
     Window* w = win(h);
-    if (!w || !rc) return FALSE;
+    if (!w || sim::missing(rc)) return FALSE;
     sim::Rect r = sim::client_rect(w);
     *rc = {r.left, r.top, r.right, r.bottom};
     return TRUE;
@@ -224,7 +246,7 @@ BOOL WINAPI SetWindowTextW(HWND h, LPCWSTR text) {
 
 int WINAPI GetWindowTextW(HWND h, LPWSTR out, int max) {
     Window* w = win(h);
-    if (!w || !out || max <= 0) return 0;
+    if (!w || sim::missing(out) || max <= 0) return 0;
     return int(sim::send(w, WM_GETTEXT, WPARAM(max), reinterpret_cast<LPARAM>(out)));
 }
 
@@ -328,16 +350,9 @@ BOOL WINAPI SetDlgItemTextW(HWND h, int id, LPCWSTR text) {
     return c ? SetWindowTextW(c, text) : FALSE;
 }
 
-UINT WINAPI IsDlgButtonChecked(HWND h, int id) {
+LRESULT WINAPI SendDlgItemMessageW(HWND h, int id, UINT msg, WPARAM wp, LPARAM lp) {
     HWND c = GetDlgItem(h, id);
-    return c ? UINT(SendMessageW(c, BM_GETCHECK, 0, 0)) : 0;
-}
-
-BOOL WINAPI CheckDlgButton(HWND h, int id, UINT check) {
-    HWND c = GetDlgItem(h, id);
-    if (!c) return FALSE;
-    SendMessageW(c, BM_SETCHECK, check, 0);
-    return TRUE;
+    return c ? SendMessageW(c, msg, wp, lp) : 0;
 }
 
 HWND WINAPI SetFocus(HWND h) {
@@ -444,7 +459,7 @@ BOOL WINAPI GetUpdateRect(HWND h, LPRECT rc, BOOL) {
 
 BOOL WINAPI ScreenToClient(HWND h, LPPOINT pt) {
     Window* w = win(h);
-    if (!w || !pt) return FALSE;
+    if (!w || sim::missing(pt)) return FALSE;
     sim::Point o = sim::client_origin(w);
     pt->x -= o.x;
     pt->y -= o.y;
@@ -453,7 +468,7 @@ BOOL WINAPI ScreenToClient(HWND h, LPPOINT pt) {
 
 BOOL WINAPI ClientToScreen(HWND h, LPPOINT pt) {
     Window* w = win(h);
-    if (!w || !pt) return FALSE;
+    if (!w || sim::missing(pt)) return FALSE;
     sim::Point o = sim::client_origin(w);
     pt->x += o.x;
     pt->y += o.y;
@@ -476,19 +491,38 @@ BOOL WINAPI MessageBeep(UINT type) {
 
 // ------------------------------------------------------------ messages
 
-// The message range (wMsgFilterMin, wMsgFilterMax) is not looked at: every
-// message passes, as with a range of 0 to 0, which is what the program
-// asks for.
-BOOL WINAPI GetMessageW(LPMSG msg, HWND filter, UINT, UINT) {
-    sim::next_message(msg, filter, sim::WhenIdle::Wait, sim::Removal::Remove);
+// The window filter takes the window's messages and its children's (null:
+// every window's and the thread's own); the range wMsgFilterMin to
+// wMsgFilterMax takes those numbers (0 to 0: all), WM_PAINT and WM_TIMER
+// included; WM_QUIT comes whatever the range.  Of the handles only NULL has
+// a meaning of its own on the device, so (HWND)-1 is no window either.  A
+// handle that is not a window makes GetMessage return -1 at once, and a
+// null lpMsg makes it return 0, without waiting and without touching the
+// queue.
+// https://learn.microsoft.com/en-us/previous-versions/ms960724(v=msdn.10)
+BOOL WINAPI GetMessageW(LPMSG msg, HWND filter, UINT min, UINT max) {
+    if (filter && !win(filter)) return -1;
+    if (sim::missing(msg)) return FALSE;
+    if (!sim::next_message(msg, {filter, min, max}, sim::WhenIdle::Wait, sim::Removal::Remove)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);  // the window went while the program waited
+        return -1;
+    }
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
-// The message range is not looked at (as GetMessageW), nor is PM_NOYIELD:
-// there is no other thread to yield to.
-BOOL WINAPI PeekMessageW(LPMSG msg, HWND filter, UINT, UINT, UINT remove) {
+// Filters as GetMessageW.  PM_NOYIELD changes nothing: there is no other
+// thread to yield to.  A handle that is not a window or a null lpMsg fails
+// the call (FALSE, with ERROR_INVALID_WINDOW_HANDLE or
+// ERROR_INVALID_PARAMETER) and leaves the queue as it is.  A poll that
+// finds nothing costs device time (sim::empty_poll).
+// https://learn.microsoft.com/en-us/previous-versions/ms961300(v=msdn.10)
+BOOL WINAPI PeekMessageW(LPMSG msg, HWND filter, UINT min, UINT max, UINT remove) {
+    if (filter && !win(filter)) return FALSE;
+    if (sim::missing(msg)) return FALSE;
     sim::Removal removal = (remove & PM_REMOVE) ? sim::Removal::Remove : sim::Removal::Keep;
-    return sim::next_message(msg, filter, sim::WhenIdle::Return, removal) ? TRUE : FALSE;
+    if (sim::next_message(msg, {filter, min, max}, sim::WhenIdle::Return, removal)) return TRUE;
+    sim::empty_poll();
+    return FALSE;
 }
 
 // The device's buttons and the keys the program presses: Enter, Escape,
