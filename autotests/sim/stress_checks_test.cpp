@@ -292,7 +292,7 @@ TEST_P(TargetStroke, IsFoundWhereAPersonSeesIt) {
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->possible(), c.found);
     if (c.found) {
-        sim::StressChooser chooser(5, 0, -1);
+        sim::StressChooser chooser(5, 0, nullptr);
         for (int i = 0; i < 20; ++i) {
             int x = -1, y = -1;
             ASSERT_EQ(std::sscanf(row->make(chooser).c_str(), "tap %d %d", &x, &y), 2);

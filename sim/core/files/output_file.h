@@ -110,6 +110,7 @@ public:
 private:
     void abandon();
     int fd_ = -1;
+    uint64_t written_ = 0;  // the file's length: it is only ever appended to
     std::string path_;
     std::string temp_;  // WhenClosed: the file written until close()
     bool failed_ = false;
