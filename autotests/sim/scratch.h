@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,12 @@ public:
 private:
     std::string path_;
 };
+
+// The whole content of a file ("" when it cannot be read).
+inline std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // The events named `ev` in a journal file, in order; without their time
 // stamps when `drop_time` is set.
