@@ -230,7 +230,7 @@ seed_corpora
 start=$(date +%s)
 if $ci; then
   echo "== The CI share: stress seeds, every fuzz target briefly, pulled batteries"
-  stress_batch "$asan/bin/dravik-sim" "${DRAVIK_CI_STRESS_RUNS:-300}" 1000
+  stress_batch "$asan/bin/dravik-sim" "${DRAVIK_CI_STRESS_RUNS:-300}" "${DRAVIK_CI_STRESS_ACTIONS:-3000}"
   fuzz_round "${DRAVIK_CI_FUZZ_SECONDS:-12}"
   kill_round "${DRAVIK_CI_KILLS:-12}" 1
 else

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,19 @@ TEST_F(SoundRun, AnswerDecidesAndTheAudioFlagIsRaisedThenLowered) {
         ASSERT_TRUE(saved.has_value());
         EXPECT_NE(saved->find(log_line("Sound", c.word)), std::string::npos) << *saved;
     }
+}
+
+// Switching off writes the registry's file whole again, each key once,
+// however often the run changed it (the audio flag went to 1, then to 0).
+TEST_F(SoundRun, SwitchedOffTheRegistryFileHoldsEachKeyOnce) {
+    boot(sound_only() + "wait 1000\nanswer ok\nwait 100\n" + kFinishWithLog);
+    std::istringstream text(devtest::read_file(state_dir() + "/registry.reg"));
+    std::map<std::string, int> sections;
+    for (std::string line; std::getline(text, line);)
+        if (!line.empty() && line[0] == '[') ++sections[line];
+    EXPECT_EQ(sections.count("[" + std::string(kAudioKey) + "]"), 1u);
+    for (auto& [key, count] : sections) EXPECT_EQ(count, 1) << key;
+    EXPECT_EQ(reg_dword(kAudioKey, "Dravik"), 0u);
 }
 
 // Dravik started again while the question is open (the second copy brings

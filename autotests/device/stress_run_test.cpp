@@ -160,6 +160,23 @@ TEST_F(StressRun, ACrashIsFoundShrunkToItsCauseAndShownAgainByTheScript) {
         << "exit " << again.exit_code << ", signal " << again.signal << ": " << again.err;
 }
 
+// The journal holds what happened up to a crash: the press that crashed the
+// program is its last input.
+TEST_F(StressRun, ACrashLeavesTheJournalWrittenUpToIt) {
+    const std::vector<std::string> env = {std::string("DRAVIK_MODULES_DIR=") + CRASHING_MODULES_DIR};
+    devtest::write_file(dir() + "/crash.txt", "wait 10\npress 38\nwait 10\npress 37\nwait 10\n");
+    auto r = devtest::run_process(DRAVIK_SIM,
+                                  {"--state", dir() + "/s", "--script", dir() + "/crash.txt", "--journal",
+                                   dir() + "/crash.jsonl"},
+                                  dir(), env, 60000);
+    ASSERT_NE(r.signal, 0) << "exit " << r.exit_code << ": " << r.err;
+    devtest::JournalLog log = devtest::JournalLog::load(dir() + "/crash.jsonl");
+    int up = log.find("input", {{"action", "press"}, {"key", 38}});
+    int left = log.find("input", {{"action", "press"}, {"key", 37}});
+    EXPECT_GE(up, 0) << log.dump();
+    EXPECT_GT(left, up) << log.dump();
+}
+
 TEST_F(StressRun, AScriptedRunOfAWholeTestRunKeepsEveryRule) {
     set_profile(R"({"local_time": "2004-03-14 09:05:07"})");
     set_script(devtest::read_file(std::string(DRAVIK_SOURCE_DIR) + "/examples/full-run.txt"));

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include <windows.h>
@@ -354,6 +355,60 @@ TEST(RegistryText, ManyValuesKeepTheirOrderThroughChangesAndDeletions) {
     EXPECT_EQ(r.find_value(u"HKEY_LOCAL_MACHINE\\Many", u"v2"), nullptr);
 }
 
+// A key's values found by name, whatever the case, after a long random run
+// of sets, deletions and restorations (the undo of a failed save), against
+// a plain list of them: many names, so that their slots crowd together and
+// a deletion moves others.
+TEST(RegistryKey, FindsEveryValueThroughRandomSetsDeletionsAndRestorations) {
+    sim::RegKey key;
+    std::vector<std::pair<std::u16string, uint8_t>> model;  // in order
+    auto in_model = [&](const std::u16string& name) {
+        return std::find_if(model.begin(), model.end(),
+                            [&](const auto& v) { return sim::lower(v.first) == sim::lower(name); });
+    };
+    std::mt19937 random(11);
+    for (int step = 0; step < 20000; ++step) {
+        std::u16string name = sim::to_u16("n" + std::to_string(random() % 400));
+        if (random() % 2) name = sim::lower(name) == name ? u"N" + name.substr(1) : name;
+        uint8_t data = uint8_t(random());
+        auto at = in_model(name);
+        switch (random() % 3) {
+            case 0:
+                key.put(name, REG_BINARY, {data});
+                if (at == model.end()) model.push_back({name, data});
+                else at->second = data;
+                break;
+            case 1: {
+                std::list<sim::RegValue>::iterator next;
+                sim::RegValue removed;
+                ASSERT_EQ(key.erase(name, &next, &removed), at != model.end());
+                if (at == model.end()) break;
+                if (random() % 4 == 0) {
+                    key.restore(next, std::move(removed));  // a failed save puts it back
+                } else {
+                    model.erase(at);
+                }
+                break;
+            }
+            default: {
+                const sim::RegValue* v = key.value(name);
+                ASSERT_EQ(v != nullptr, at != model.end()) << step;
+                if (v) {
+                    EXPECT_EQ(v->name, at->first);
+                    EXPECT_EQ(v->data, std::vector<uint8_t>{at->second});
+                }
+            }
+        }
+    }
+    ASSERT_EQ(key.values.size(), model.size());
+    auto it = key.values.begin();
+    for (auto& [name, data] : model) {
+        EXPECT_EQ(it->name, name);
+        EXPECT_EQ(key.value(sim::lower(name)), &*it);
+        ++it;
+    }
+}
+
 TEST(RegistryText, NamesAreCaseInsensitiveAndKeepTheirFirstCase) {
     sim::Registry r;
     bool created = false;
@@ -381,17 +436,18 @@ TEST_F(RegistryDevice, EveryChangeIsSavedAndSurvivesAReload) {
     HKEY e = create(HKEY_CURRENT_USER, u"Software\\EmptyKey");
     RegCloseKey(e);
 
-    std::string saved = read_text(sim::registry_file_path());
+    // The file, as it is after the changes, reads as the registry is.
     EXPECT_EQ(sim::registry_file_path(), state_ + "/registry.reg");
-    const std::string section =
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK]\n\"Reboot\"=dword:00000001\n\"Name\"=\"caf\xc3\xa9\"\n";
-    EXPECT_NE(saved.find(section), std::string::npos) << saved;
-    EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\EmptyKey]\n\n"), std::string::npos) << saved;
+    const std::string expected = sim::registry().text();
+    sim::Registry read;
+    std::string error;
+    ASSERT_TRUE(read.parse(read_text(sim::registry_file_path()), "registry.reg", &error)) << error;
+    EXPECT_EQ(read.text(), expected);
 
-    // A fresh registry loaded from the folder has the same keys and values.
+    // A fresh registry loaded from the folder has the same keys and values;
+    // switching off writes the file whole.
     sim::registry() = sim::Registry();
     sim::StateFolder again;
-    std::string error;
     ASSERT_TRUE(again.open(state_, false, &error)) << error;
     DWORD reboot = 0;
     EXPECT_TRUE(sim::read_registry_dword("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Reboot", &reboot));
@@ -400,26 +456,45 @@ TEST_F(RegistryDevice, EveryChangeIsSavedAndSurvivesAReload) {
     EXPECT_TRUE(sim::read_registry_string("HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK", "Name", &name));
     EXPECT_EQ(name, "caf\xc3\xa9");
     EXPECT_NE(sim::registry().find_key(u"HKEY_CURRENT_USER\\Software\\EmptyKey"), nullptr);
-    EXPECT_EQ(sim::registry().text(), saved);
+    EXPECT_EQ(sim::registry().text(), expected);
+    ASSERT_TRUE(sim::registry().compact(&error)) << error;
+    std::string saved = read_text(sim::registry_file_path());
+    EXPECT_EQ(saved, expected);
+    const std::string section =
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK]\n\"Reboot\"=dword:00000001\n\"Name\"=\"caf\xc3\xa9\"\n";
+    EXPECT_NE(saved.find(section), std::string::npos) << saved;
+    EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\EmptyKey]\n\n"), std::string::npos) << saved;
 }
 
-TEST_F(RegistryDevice, SavesReplaceTheFileWholeAndLeaveNoTemporaryFile) {
-    // A reader that has the old file open keeps seeing the whole old text:
-    // the new text goes to a new file that is renamed into place.
+TEST_F(RegistryDevice, ChangesAreAppendedAndSwitchingOffReplacesTheFileWholeLeavingNoTemporaryFile) {
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (auto& e : fs::directory_iterator(state_)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    // A change leaves what the file held as it was and adds to its end.
     const std::string old_text = read_text(sim::registry_file_path());
-    std::ifstream old_file(sim::registry_file_path(), std::ios::binary);
     HKEY k = create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\DRAVIK");
     ASSERT_EQ(set_dword(k, u"Sound", 1), ERROR_SUCCESS);
     RegCloseKey(k);
+    const std::string appended = read_text(sim::registry_file_path());
+    EXPECT_EQ(appended.compare(0, old_text.size(), old_text), 0);
+    EXPECT_GT(appended.size(), old_text.size());
+    EXPECT_EQ(names(), (std::vector<std::string>{"registry.reg", "store"}));
+
+    // Switching off writes it whole: a reader that has the appended file
+    // open keeps seeing all of it, as the new text goes to a new file that
+    // is renamed into place.
+    std::ifstream old_file(sim::registry_file_path(), std::ios::binary);
+    std::string error;
+    ASSERT_TRUE(sim::registry().compact(&error)) << error;
     std::stringstream seen;
     seen << old_file.rdbuf();
-    EXPECT_EQ(seen.str(), old_text);
-    EXPECT_NE(read_text(sim::registry_file_path()), old_text);
+    EXPECT_EQ(seen.str(), appended);
     EXPECT_EQ(read_text(sim::registry_file_path()), sim::registry().text());
-    std::vector<std::string> names;
-    for (auto& e : fs::directory_iterator(state_)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"registry.reg", "store"}));
+    EXPECT_NE(read_text(sim::registry_file_path()), appended);
+    EXPECT_EQ(names(), (std::vector<std::string>{"registry.reg", "store"}));
 }
 
 TEST_F(RegistryDevice, AFailedSaveReportsAnErrorAndChangesNothing) {

@@ -4,6 +4,9 @@
 // a live device; and the shrinking of a run to the actions that matter.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,6 +18,7 @@
 
 #include "base/clock.h"
 #include "files/filestore.h"
+#include "gdi/screen.h"
 #include "people/invariants.h"
 #include "base/journal.h"
 #include "device/png.h"
@@ -62,8 +66,17 @@ INSTANTIATE_TEST_SUITE_P(
                       JournalCase{"no_time", R"({"ev":"boot"})", 0, "\"t\""},
                       JournalCase{"negative_time", R"({"t":-1,"ev":"boot"})", 0, "\"t\""},
                       JournalCase{"fractional_time", R"({"t":1.5,"ev":"boot"})", 0, "\"t\""},
+                      JournalCase{"exponent_time", R"({"t":1e3,"ev":"boot"})", 0, "\"t\""},
+                      JournalCase{"largest_time", R"({"t":18446744073709551615,"ev":"boot"})", 0, ""},
+                      JournalCase{"time_past_64_bits", R"({"t":18446744073709551616,"ev":"boot"})", 0, "\"t\""},
+                      JournalCase{"last_time_counts", R"({"t":5,"ev":"boot","t":"5"})", 0, "\"t\""},
+                      JournalCase{"escaped_text", R"({"t":5,"ev":"a\"b","x":"caf\u00e9 \n"})", 0, ""},
+                      JournalCase{"leading_zero", R"({"t":05,"ev":"boot"})", 0, "not valid JSON"},
                       JournalCase{"time_as_text", R"({"t":"5","ev":"boot"})", 0, "\"t\""},
+                      JournalCase{"time_only_nested", R"({"a":{"t":5},"ev":"boot"})", 0, "\"t\""},
+                      JournalCase{"time_as_object", R"({"t":{"t":5},"ev":"boot"})", 0, "\"t\""},
                       JournalCase{"no_event", R"({"t":5})", 0, "\"ev\""},
+                      JournalCase{"event_only_nested", R"({"t":5,"a":["ev"],"x":{"ev":"boot"}})", 0, "\"ev\""},
                       JournalCase{"empty_event", R"({"t":5,"ev":""})", 0, "\"ev\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -250,6 +263,60 @@ TEST(StressTable, EveryRowCanBeChosenAndIsDescribed) {
         EXPECT_NE(row.make, nullptr);
     }
 }
+
+// The person looks for the calibration target's stroke: a run of 39 to 43
+// black pixels with black 6 rows above or below its middle, the first from
+// the top, then from the left; taps land on its middle or beside it.
+struct StrokeCase {
+    const char* name;
+    std::vector<std::array<int, 3>> runs;  // x, y, length of black runs (the mark 6 rows below each middle)
+    bool found;
+    int x, y;  // the middle expected
+};
+
+void PrintTo(const StrokeCase& c, std::ostream* os) { *os << c.name; }
+
+class TargetStroke : public ::testing::TestWithParam<StrokeCase> {};
+
+TEST_P(TargetStroke, IsFoundWhereAPersonSeesIt) {
+    const StrokeCase& c = GetParam();
+    sim::Framebuffer& fb = sim::framebuffer();
+    for (auto& row : fb.pixels) std::fill(std::begin(row), std::end(row), uint16_t(0xFFFF));
+    for (auto [x, y, length] : c.runs) {
+        std::fill(&fb.pixels[y][x], &fb.pixels[y][x] + length, uint16_t(0));
+        fb.pixels[y + 6][x + length / 2] = 0;
+    }
+    const sim::StressChooser::Row* row = nullptr;
+    for (const auto& r : sim::StressChooser::table())
+        if (std::string(r.what).find("Calibration target") != std::string::npos) row = &r;
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->possible(), c.found);
+    if (c.found) {
+        sim::StressChooser chooser(5, 0, nullptr);
+        for (int i = 0; i < 20; ++i) {
+            int x = -1, y = -1;
+            ASSERT_EQ(std::sscanf(row->make(chooser).c_str(), "tap %d %d", &x, &y), 2);
+            EXPECT_LE(std::abs(x - c.x), 12);
+            EXPECT_LE(std::abs(y - c.y), 12);
+        }
+    }
+    for (auto& row : fb.pixels) std::fill(std::begin(row), std::end(row), uint16_t(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TargetStroke,
+    ::testing::Values(StrokeCase{"stroke_of_41", {{100, 150, 41}}, true, 120, 150},
+                      StrokeCase{"shortest", {{101, 150, 39}}, true, 120, 150},
+                      StrokeCase{"longest", {{102, 150, 43}}, true, 123, 150},
+                      StrokeCase{"too_short", {{103, 150, 38}}, false, 0, 0},
+                      StrokeCase{"too_long", {{100, 150, 44}}, false, 0, 0},
+                      StrokeCase{"at_the_left_edge", {{0, 200, 40}}, true, 20, 200},
+                      StrokeCase{"at_the_right_edge", {{199, 200, 41}}, true, 219, 200},
+                      StrokeCase{"a_line_across_then_a_stroke", {{0, 60, 240}, {57, 90, 42}}, true, 78, 90},
+                      StrokeCase{"the_upper_of_two", {{150, 100, 41}, {10, 100 + 40, 41}}, true, 170, 100},
+                      StrokeCase{"the_left_of_two_in_a_row", {{160, 100, 41}, {10, 100, 41}}, true, 30, 100},
+                      StrokeCase{"under_the_task_bar_only", {{100, 10, 41}}, false, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- the checker on a live device
 

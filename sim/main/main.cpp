@@ -107,6 +107,7 @@ int run_checked(const sim::Options& options, sim::RunOptions run) {
             ::rmdir(own_folder.c_str());
             return fail("dravik-sim: " + error);
         }
+        sim::journal().set_batched(true);
     }
     auto remove_own = [own_folder] {
         if (own_folder.empty()) return;
@@ -253,6 +254,7 @@ int main(int argc, char** argv) {
 
     // Every input holds: the outputs are made.
     if (!sim::journal().open(options.journal_path, &error)) return fail(error);
+    sim::journal().set_batched(true);
     rules = with_journal;
     run.journal_path = options.journal_path;
 

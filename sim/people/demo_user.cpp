@@ -374,7 +374,8 @@ bool DemoUser::in_target_dialog(Window* dialog) {
     Point origin = client_origin(dialog);
     Rect client = client_rect(dialog).offset(origin.x, origin.y);
     if (targets_tapped_ % 4 == 0) screenshot("calibration.png");
-    if (!find_stylus_target(client, &c)) throw DemoFailed("the Screen Calibration dialog shows no target");
+    if (!find_stylus_target(&c) || !client.contains(c.x, c.y))
+        throw DemoFailed("the Screen Calibration dialog shows no target");
     ++targets_tapped_;
     say("Screen Calibration: target " + std::to_string((targets_tapped_ - 1) % 4 + 1) + " at (" +
         std::to_string(c.x - origin.x) + ", " + std::to_string(c.y - origin.y) + "); tapping its centre.");

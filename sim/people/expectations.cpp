@@ -94,7 +94,7 @@ std::string collapse_blanks(const std::string& s) {
 }
 
 void Expectations::watch(const json& line) {
-    const std::string ev = line.value("ev", "");
+    const std::string& ev = journal_text(line, "ev");
     if (ev == "boot") {
         cells_.clear();
         return;
@@ -103,7 +103,7 @@ void Expectations::watch(const json& line) {
     // A text the program paints on the panel level with a check box and
     // right of it is that test's Status cell.
     Window* panel = program_main_window();
-    if (!panel || line.value("window", std::string()) != describe(panel)) return;
+    if (!panel || journal_text(line, "window") != describe(panel)) return;
     const json& r = line["rect"];
     if (!r.is_array() || r.size() != 4) return;
     Rect rect{r[0].get<int>(), r[1].get<int>(), r[2].get<int>(), r[3].get<int>()};

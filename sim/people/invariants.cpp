@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <utility>
 
 #include "device/png.h"
 #include "base/host_file.h"
@@ -69,21 +70,6 @@ bool profile_faults_log() {
 
 }  // namespace
 
-std::string journal_line_problem(const std::string& line, uint64_t* last_t) {
-    json j = json::parse(line, nullptr, false);
-    if (j.is_discarded()) return "is not valid JSON";
-    if (!j.is_object()) return "is not a JSON object";
-    auto t = j.find("t");
-    if (t == j.end() || !t->is_number_unsigned()) return "has no whole-number \"t\"";
-    auto ev = j.find("ev");
-    if (ev == j.end() || !ev->is_string() || ev->get<std::string>().empty()) return "has no \"ev\"";
-    uint64_t now = t->get<uint64_t>();
-    if (now < *last_t)
-        return "goes back in time: \"t\" " + std::to_string(now) + " after " + std::to_string(*last_t);
-    *last_t = now;
-    return "";
-}
-
 std::string log_layout_problem(const std::string& bytes) {
     if (bytes.find('\0') != std::string::npos) return "holds a zero byte";
     if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)
@@ -130,6 +116,7 @@ CheckingUser::CheckingUser(std::unique_ptr<Person> inner, CheckSettings settings
         if (inner_watcher_) inner_watcher_(line);
         watch(line);
     });
+    tick();
     if (settings_.hang_seconds > 0) watchdog_ = std::thread([this] { watchdog(); });
 }
 
@@ -141,9 +128,11 @@ CheckingUser::~CheckingUser() {
     }
     wake_.notify_all();
     if (watchdog_.joinable()) watchdog_.join();
+    if (journal_fd_ >= 0) ::close(journal_fd_);
 }
 
 void CheckingUser::violated(const std::string& kind, const std::string& what) {
+    journal().flush();
     Violation v{kind, what, last_line_.load()};
     settings_.report(v);
     std::_Exit(1);  // report does not return; never go on after a violation
@@ -152,25 +141,22 @@ void CheckingUser::violated(const std::string& kind, const std::string& what) {
 // Real time: the device must come back to the user (or the user hand it
 // over) within hang_seconds; the user's own turns are quick.
 void CheckingUser::watchdog() {
+    using std::chrono::steady_clock;
+    const auto limit = std::chrono::seconds(settings_.hang_seconds);
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
-        uint64_t seen = turn_;
-        bool moved = wake_.wait_for(lock, std::chrono::seconds(settings_.hang_seconds),
-                                    [&] { return stop_ || turn_ != seen; });
-        if (!moved) {
+        steady_clock::time_point last{steady_clock::duration(last_turn_.load())};
+        if (steady_clock::now() - last >= limit) {
             lock.unlock();
             violated("hang", "the program has not waited for input for " + std::to_string(settings_.hang_seconds) +
                                  " s of real time");
         }
+        wake_.wait_until(lock, last + limit, [&] { return stop_; });
     }
 }
 
 void CheckingUser::tick() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++turn_;
-    }
-    wake_.notify_all();
+    last_turn_.store(int64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
 }
 
 void CheckingUser::watch(const json& line) {
@@ -178,7 +164,7 @@ void CheckingUser::watch(const json& line) {
     if (armed_ && lines_since_ > settings_.flood_limit_lines)
         violated("flood", "the program wrote " + std::to_string(lines_since_) +
                               " journal lines without waiting for input (busy loop?)");
-    const std::string ev = line.value("ev", std::string());
+    const std::string& ev = journal_text(line, "ev");
     if (ev == "input") {
         auto l = line.find("line");
         if (l != line.end() && l->is_number_integer()) last_line_ = l->get<int>();
@@ -194,9 +180,9 @@ void CheckingUser::watch(const json& line) {
             violated("screenshot", "the screenshot " + path + " is not the screen: " + std::to_string(d.pixels) +
                                        " pixels differ");
     } else if (ev == "file") {
-        std::string path = line.value("path", std::string());
+        const std::string& path = journal_text(line, "path");
         if (FileStore::same_path(to_u16(path), kResultLog)) log_written_ = true;
-    } else if (ev == "text" && line.value("window", std::string()) == "Dravik" && status_problem_.empty()) {
+    } else if (ev == "text" && journal_text(line, "window") == "Dravik" && status_problem_.empty()) {
         // A text drawn on the panel level with a test's check box, right
         // of it, is that test's Status cell.
         Window* main = program_main_window(Showing::ShownOrHidden);
@@ -219,25 +205,23 @@ void CheckingUser::watch(const json& line) {
 
 void CheckingUser::check_journal_file() {
     if (settings_.journal_path.empty()) return;
-    int fd = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) violated("journal", settings_.journal_path + ": cannot read the journal back");
-    // A regular file, read as far as it reaches now: a device in its place
-    // (/dev/zero) would never end.
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        violated("journal", settings_.journal_path + ": the journal is not a regular file");
+    if (journal_fd_ < 0) {
+        journal_fd_ = ::open(settings_.journal_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (journal_fd_ < 0) violated("journal", settings_.journal_path + ": cannot read the journal back");
+        // A regular file, read as far as it reaches now: a device in its
+        // place (/dev/zero) would never end.
+        struct stat st;
+        if (fstat(journal_fd_, &st) != 0 || !S_ISREG(st.st_mode))
+            violated("journal", settings_.journal_path + ": the journal is not a regular file");
     }
-    const uint64_t size = uint64_t(st.st_size);
     char buf[65536];
-    while (journal_offset_ < size) {
-        size_t want = size_t(std::min<uint64_t>(sizeof buf, size - journal_offset_));
-        ssize_t n = ::pread(fd, buf, want, off_t(journal_offset_));
+    for (;;) {
+        ssize_t n = ::pread(journal_fd_, buf, sizeof buf, off_t(journal_offset_));
         if (n <= 0) break;
         journal_offset_ += uint64_t(n);
         pending_.append(buf, size_t(n));
+        if (size_t(n) < sizeof buf) break;  // the end of the file
     }
-    ::close(fd);
     size_t start = 0;
     for (;;) {
         size_t end = pending_.find('\n', start);

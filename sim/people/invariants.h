@@ -75,17 +75,19 @@ private:
     uint64_t lines_since_ = 0;
     std::atomic<int> last_line_{0};  // script line of the last action
     // The journal file, read back as far as it has been checked.
+    int journal_fd_ = -1;
     uint64_t journal_offset_ = 0;
     uint64_t journal_lines_ = 0;
     uint64_t last_t_ = 0;
     std::string pending_;  // a line not yet ended
     bool log_written_ = false;
     std::string status_problem_;
-    // Real-time watchdog.
+    // Real-time watchdog: it sleeps until hang_seconds after the last change
+    // of hands, which a turn only notes (no wake-up, no lock).
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
-    uint64_t turn_ = 0;
+    std::atomic<int64_t> last_turn_{0};  // steady clock ticks
     std::thread watchdog_;
 };
 

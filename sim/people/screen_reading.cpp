@@ -1,5 +1,12 @@
 #include "people/screen_reading.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <cstdint>
+#include <cstring>
+
 #include "gdi/screen.h"
 #include "user/window.h"
 
@@ -27,25 +34,68 @@ Window* front_message_box() {
     return nullptr;
 }
 
-bool find_stylus_target(const Rect& area, Point* centre) {
+namespace {
+
+// The stroke's run of black pixels is 39 to 43 long.  Such a run covers 4
+// or 5 whole blocks of 8 pixels (counted from the row's start) and no
+// more: so a row is looked at block by block, and only a run of 4 or 5
+// black blocks is measured pixel by pixel.
+constexpr int kBlocks = kScreenWidth / 8;
+
+bool black_block(const uint16_t* row, int block) {
+    const uint16_t* p = row + 8 * block;
+#if defined(__SSE2__)
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128())) == 0xFFFF;
+#else
+    uint64_t a, b;
+    std::memcpy(&a, p, sizeof a);
+    std::memcpy(&b, p + 4, sizeof b);
+    return (a | b) == 0;
+#endif
+}
+
+// Whether the row may hold such a run, looked at cheaply first: the run
+// covers 9 whole groups of 4 pixels too, so one of every ninth group is
+// black.
+bool may_hold_stroke(const uint16_t* row) {
+    for (int group = 0; group < kScreenWidth / 4; group += 9) {
+        uint64_t four;
+        std::memcpy(&four, row + 4 * group, sizeof four);
+        if (four == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool find_stylus_target(Point* centre) {
     const Framebuffer& fb = framebuffer();
-    Rect a = area.intersect(Framebuffer::bounds());
-    for (int y = a.top; y < a.bottom; ++y) {
-        int run = 0;
-        for (int x = a.left; x <= a.right; ++x) {
-            if (x < a.right && fb.pixels[y][x] == 0) {
-                ++run;
+    for (int y = kTaskBarHeight; y < kScreenHeight; ++y) {
+        const uint16_t* row = fb.pixels[y];
+        if (!may_hold_stroke(row)) continue;
+        for (int block = 0; block < kBlocks;) {
+            if (!black_block(row, block)) {
+                ++block;
                 continue;
             }
-            if (run >= 39 && run <= 43) {
-                int cx = x - run + run / 2;
-                // The vertical stroke crosses here.
-                if ((y + 6 < kScreenHeight && fb.pixels[y + 6][cx] == 0) || (y - 6 >= 0 && fb.pixels[y - 6][cx] == 0)) {
-                    *centre = {cx, y};
-                    return true;
+            int end = block + 1;
+            while (end < kBlocks && black_block(row, end)) ++end;
+            if (end - block == 4 || end - block == 5) {
+                int left = 8 * block, right = 8 * end;
+                while (left > 0 && row[left - 1] == 0) --left;
+                while (right < kScreenWidth && row[right] == 0) ++right;
+                int run = right - left;
+                if (run >= 39 && run <= 43) {
+                    int cx = left + run / 2;
+                    if ((y + 6 < kScreenHeight && fb.pixels[y + 6][cx] == 0) ||
+                        (y - 6 >= 0 && fb.pixels[y - 6][cx] == 0)) {
+                        *centre = {cx, y};
+                        return true;
+                    }
                 }
             }
-            run = 0;
+            block = end;
         }
     }
     return false;

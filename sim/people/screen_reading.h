@@ -23,9 +23,10 @@ Window* program_main_window(Showing showing = Showing::Shown);
 // The message box in front: the first visible one in the z-order.
 Window* front_message_box();
 
-// The target the stylus test shows within `area` (screen pixels): a black
-// circle with a cross whose horizontal stroke is about 41 pixels long.
-// *centre is the middle of that stroke; false when no target shows.
-bool find_stylus_target(const Rect& area, Point* centre);
+// The target the stylus test shows below the task bar: a black circle with
+// a cross whose horizontal stroke is 39 to 43 pixels long, with black 6 rows
+// above or below the stroke's middle.  *centre is the middle of the first
+// such stroke from the top, then from the left; false when none shows.
+bool find_stylus_target(Point* centre);
 
 }  // namespace sim

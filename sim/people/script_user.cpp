@@ -89,6 +89,8 @@ public:
         }
         // An expectation only looks: the next line follows at once, so
         // that looking takes no turn of its own (while a sound plays, say).
+        // Once the script is used up the actions `more_` hands out are
+        // performed as they come, and not kept.
         for (;;) {
             // The script's own lines, then what `more` hands out (kept no
             // longer than it takes to do it).

@@ -262,6 +262,7 @@ bool OutputStream::open(const std::string& path, Shown shown, std::string* error
         temp.clear();
     }
     fd_ = fd;
+    written_ = 0;
     path_ = path;
     temp_ = temp;
     return true;
@@ -273,18 +274,16 @@ bool OutputStream::write(const char* data, size_t size, std::string* error) {
         return false;
     }
     std::string why;
-    off_t before = lseek(fd_, 0, SEEK_CUR);
     if (!write_all(fd_, data, size, &why)) {
         // What the file takes ends with the last whole piece (a journal's
         // last whole line), not in the middle of this one.
-        if (before >= 0) {
-            int ignored = ftruncate(fd_, before);
-            (void)ignored;
-        }
+        int ignored = ftruncate(fd_, off_t(written_));
+        (void)ignored;
         failed_ = true;
         *error = cannot_write(path_, why);
         return false;
     }
+    written_ += size;
     return true;
 }
 

@@ -104,10 +104,13 @@ public:
 
     bool is_open() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
+    // For a signal handler's last write(2) of what waits (the journal).
+    int fd() const { return fd_; }
 
 private:
     void abandon();
     int fd_ = -1;
+    uint64_t written_ = 0;  // the file's length: it is only ever appended to
     std::string path_;
     std::string temp_;  // WhenClosed: the file written until close()
     bool failed_ = false;

@@ -38,8 +38,8 @@ std::string to_utf8(const char16_t* s) {
     return to_utf8(s, n);
 }
 
-std::u16string to_u16(const std::string& in) {
-    std::u16string out;
+void append_u16(std::string_view in, std::u16string* out_string) {
+    std::u16string& out = *out_string;
     size_t i = 0;
     while (i < in.size()) {
         unsigned char b = in[i];
@@ -71,12 +71,16 @@ std::u16string to_u16(const std::string& in) {
             out += char16_t(c);
         }
     }
+}
+
+std::u16string to_u16(const std::string& in) {
+    std::u16string out;
+    append_u16(in, &out);
     return out;
 }
 
 std::u16string lower(std::u16string s) {
-    for (auto& c : s)
-        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c = char16_t(c + 32);
+    for (auto& c : s) c = lower_char(c);
     return s;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sim {
 
@@ -9,6 +10,12 @@ std::string to_utf8(const std::u16string& s);
 std::string to_utf8(const char16_t* s);          // null pointer gives ""
 std::string to_utf8(const char16_t* s, size_t n);
 std::u16string to_u16(const std::string& utf8);
+// The same, added to the end of *out (which keeps its storage).
+void append_u16(std::string_view utf8, std::u16string* out);
 std::u16string lower(std::u16string s);          // ASCII and Latin-1 letters
+// One character as lower() gives it.
+inline char16_t lower_char(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ? char16_t(c + 32) : c;
+}
 
 }  // namespace sim

@@ -32,6 +32,13 @@ void unload_all_libraries();
 
 namespace {
 Person* g_person = nullptr;
+
+// Switching off writes the registry's file whole, without the changes
+// appended to it one by one.  A pulled battery does not.
+void compact_registry() {
+    std::string error;
+    if (!registry().compact(&error)) std::cerr << error << "\n";
+}
 std::string g_output_failure;
 }  // namespace
 
@@ -77,7 +84,11 @@ void shell_loop() {
 
 }  // namespace
 
-Person& person() { return *g_person; }
+// Whatever the person is asked, the journal holds all that happened before.
+Person& person() {
+    journal().flush();
+    return *g_person;
+}
 void set_person(Person* p) { g_person = p; }
 
 int run_device(Person& holder, const std::string& state_dir, const char* clock_start) {
@@ -96,6 +107,7 @@ int run_device(Person& holder, const std::string& state_dir, const char* clock_s
             shell_loop();
         } catch (const PowerOff&) {
             tear_down_device();
+            compact_registry();
             log_event("power_off");
             set_person(nullptr);
             return 0;
@@ -120,6 +132,7 @@ int run_device(Person& holder, const std::string& state_dir, const char* clock_s
             first_boot = true;
         } catch (const PersonGivesUp& e) {
             tear_down_device();
+            compact_registry();
             log_event("power_off");
             set_person(nullptr);
             g_output_failure = e.host_failed ? e.report : "";

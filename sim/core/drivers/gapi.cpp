@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "base/journal.h"
@@ -83,30 +84,64 @@ uint16_t palette_332(uint8_t v) {
     return rgb565(uint8_t(((v >> 5) & 7) * 255 / 7), uint8_t(((v >> 2) & 7) * 255 / 7), uint8_t((v & 3) * 255 / 3));
 }
 
-uint16_t to_screen(const Display& d, long offset) {
-    const uint8_t* px = d.memory.data() + offset;
-    if (d.props.cBPP == 8) return palette_332(*px);
-    uint16_t v = uint16_t(px[0] | px[1] << 8);
-    if (!(d.props.ffFormat & kfDirect565) && (d.props.ffFormat & kfDirect555))
-        return uint16_t(((v & 0x7FE0) << 1) | (v & 0x1F) | ((v & 0x200) >> 4));
-    return v;
-}
+struct Palette332 {
+    uint16_t colour[256];
+    Palette332() {
+        for (int v = 0; v < 256; ++v) colour[v] = palette_332(uint8_t(v));
+    }
+};
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kLittleEndianHost = true;
+#else
+constexpr bool kLittleEndianHost = false;
+#endif
+
+// 5-5-5 (the top bit unused) as 5-6-5: green's lowest bit repeats its highest.
+inline uint16_t from_555(uint16_t v) { return uint16_t(((v & 0x7FE0) << 1) | (v & 0x1F) | ((v & 0x200) >> 4)); }
 
 // The panel shows the frame: pixel (x, y) of the display at screen (x, y),
-// addressed as the program addresses it.  Other depths show nothing.
+// addressed as the program addresses it.  Other depths show nothing.  The
+// format is looked at once a frame and each row converted in one loop.
 void show_frame(const Display& d) {
     if (d.props.cBPP != 8 && d.props.cBPP != 16) return;
     Framebuffer& fb = framebuffer();
     int w = std::min<long>(long(d.props.cxWidth), kScreenWidth);
     int h = std::min<long>(long(d.props.cyHeight), kScreenHeight);
     long xp = d.props.cbxPitch, yp = d.props.cbyPitch;
-    if (d.props.cBPP == 16) {
+    const bool eight = d.props.cBPP == 8;
+    const bool five_five_five = !eight && !(d.props.ffFormat & kfDirect565) && (d.props.ffFormat & kfDirect555);
+    if (!eight) {
         xp = (xp >> 1) * 2;
         yp = (yp >> 1) * 2;
     }
-    long base = long(d.base_offset);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) fb.pixels[y][x] = to_screen(d, base + long(x) * xp + long(y) * yp);
+    static const Palette332 palette;
+    const uint8_t* base = d.memory.data() + d.base_offset;
+    // The device's own layout: the frame is the screen's memory as it is.
+    if (!eight && !five_five_five && kLittleEndianHost && xp == 2 && yp == long(sizeof fb.pixels[0]) &&
+        w == kScreenWidth) {
+        std::memcpy(fb.pixels, base, size_t(h) * sizeof fb.pixels[0]);
+        return;
+    }
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* in = base + long(y) * yp;
+        uint16_t* out = fb.pixels[y];
+        if (eight) {
+            for (int x = 0; x < w; ++x) out[x] = palette.colour[in[long(x) * xp]];
+        } else if (five_five_five) {
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* p = in + long(x) * xp;
+                out[x] = from_555(uint16_t(p[0] | p[1] << 8));
+            }
+        } else if (xp == 2 && kLittleEndianHost) {
+            std::memcpy(out, in, size_t(w) * sizeof *out);  // the device's order is the host's
+        } else {
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* p = in + long(x) * xp;
+                out[x] = uint16_t(p[0] | p[1] << 8);
+            }
+        }
+    }
 }
 
 bool begin_fails(int call) {

@@ -157,6 +157,7 @@ public:
         if (!(access_ & GENERIC_WRITE)) return fail_transfer("write", ERROR_ACCESS_DENIED);
         if (file_fault(path_, "write", call)) return fail_transfer("write", ERROR_WRITE_FAULT);
         auto* p = static_cast<const uint8_t*>(buffer);
+        before_lasting_change();
         while (*done < count) {
             ssize_t n = pwrite(fd_, p + *done, count - *done, off_t(pos_ + *done));
             if (n < 0 && errno == EINTR) continue;
@@ -363,6 +364,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     if (open_anywhere(FileId{st.st_dev, st.st_ino})) return fail(ERROR_SHARING_VIOLATION);
     if (file_fault(path, "delete", call)) return fail(ERROR_ACCESS_DENIED);
     if (!(st.st_mode & S_IWUSR)) return fail(ERROR_ACCESS_DENIED);  // a read-only file
+    before_lasting_change();
     if (::unlink(entry.host.c_str()) != 0) return fail(error_from_errno(errno));
     journal_file("delete", path, true);
     return TRUE;

@@ -9,6 +9,7 @@
 
 #include "base/device_paths.h"
 #include "base/host_file.h"
+#include "base/journal.h"
 #include "base/text.h"
 
 namespace sim {
@@ -59,6 +60,7 @@ bool is_folder(const std::string& host) {
 }  // namespace
 
 int open_store_file(const std::string& host, int flags, mode_t mode) {
+    if ((flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC))) before_lasting_change();
     int fd = ::open(host.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
     if (fd < 0) return -1;
     struct stat st;
@@ -153,6 +155,7 @@ bool FileStore::make_folder(const std::u16string& device_path) const {
         Entry e;
         if (resolve(path, &e) != ERROR_SUCCESS) return false;
         if (e.exists && !e.is_folder) return false;
+        if (!e.exists) before_lasting_change();
         if (!e.exists && mkdir(e.host.c_str(), 0755) != 0) return false;
     }
     return true;

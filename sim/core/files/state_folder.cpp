@@ -293,7 +293,8 @@ bool StateFolder::check(const std::string& dir_in, bool factory_reset, std::stri
     std::string reg_path = dir + "/registry.reg";
     std::string store_path = dir + "/store";
     Registry loaded;
-    bool have_registry = false;
+    bool have_registry = false, registry_compact = false;
+    uint64_t registry_appended = 0;
     if (dir_exists && !factory_reset) {
         struct stat st;
         have_registry = lstat(reg_path.c_str(), &st) == 0;
@@ -304,6 +305,9 @@ bool StateFolder::check(const std::string& dir_in, bool factory_reset, std::stri
                 return false;
             }
             if (!loaded.parse(text, reg_path, error)) return false;
+            std::string whole = loaded.text();
+            if (text != whole) registry_appended = text.size() > whole.size() ? text.size() - whole.size() : 1;
+            if (RegistryFile::outgrown(registry_appended, whole.size())) registry_compact = true;
         } else if (errno != ENOENT) {
             return fail(error, reg_path, "cannot read", errno);
         }
@@ -319,6 +323,8 @@ bool StateFolder::check(const std::string& dir_in, bool factory_reset, std::stri
     if (!have_registry) loaded.reset_to_factory();
     loaded_ = std::move(loaded);
     have_registry_ = have_registry;
+    registry_appended_ = registry_appended;
+    registry_compact_ = registry_compact;
     checked_dir_ = dir;
     checked_reset_ = factory_reset;
     checked_held_ = dir_exists && state_folder_held(dir);
@@ -366,7 +372,14 @@ bool StateFolder::open(const std::string& dir_in, bool factory_reset, std::strin
     Registry loaded = std::move(loaded_);
     loaded_ = Registry();
     loaded.attach(reg_path);
+    // A new registry's file is written; one whose appended changes have
+    // outgrown the rest is written whole again (should that fail, it still
+    // holds them all), and any other is kept, to be written whole at
+    // power-off.
+    loaded.file_holds_appended(registry_appended_);
     if (!have_registry_ && !loaded.save(error)) return false;
+    std::string compact_error;
+    if (have_registry_ && registry_compact_) loaded.save(&compact_error);
     registry() = std::move(loaded);
     file_store().set_root(store_path);
     dir_ = dir;

@@ -1,6 +1,8 @@
 // The device's storage in one host folder, kept from one run to the next:
 //
-//   registry.reg   the registry (registry editor text, saved after every change)
+//   registry.reg   the registry (registry editor text, every change appended
+//                  to it; written whole again at power-off, and at power-on
+//                  when the appended changes have outgrown the rest)
 //   store/         the file store, the device's root folder "\"
 //
 // A folder that does not exist yet is made from the factory image: the
@@ -28,7 +30,8 @@ public:
     // it for this process (files/state_lock.h; a folder another simulator
     // holds is refused), creates it from the factory image when it or a
     // part of it is missing, removes what an interrupted save left behind,
-    // loads the registry into sim::registry() and points
+    // loads the registry into sim::registry() (writing its file whole when
+    // the changes appended to it have outgrown the rest) and points
     // sim::file_store() at store/.
     // factory_reset first puts the folder back to the factory image.  On
     // failure *error is one line naming the file (and for registry.reg the
@@ -49,6 +52,8 @@ private:
     bool checked_reset_ = false;
     bool checked_held_ = false;  // ... while this process held the folder
     bool have_registry_ = false;
+    uint64_t registry_appended_ = 0;  // bytes the file holds beyond the registry's whole text
+    bool registry_compact_ = false;   // ... so many that it is written whole
     Registry loaded_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "gdi/pixel_runs.h"
+
 namespace sim {
 
 void Canvas::blend(int x, int y, uint16_t colour, uint8_t coverage) {
@@ -21,15 +23,12 @@ void Canvas::blend(int x, int y, uint16_t colour, uint8_t coverage) {
 void Canvas::fill_rect(const Rect& logical, uint16_t colour) {
     Rect r = logical.offset(origin_x, origin_y).intersect(clip).intersect(surface());
     for (int sy = r.top; sy < r.bottom; ++sy) {
-        if (memory) {
-            uint16_t* row = memory->data() + size_t(sy) * size_t(memory_width);
-            std::fill(row + r.left, row + r.right, colour);
-        } else if (owner == 0) {
-            std::fill(&fb->pixels[sy][r.left], &fb->pixels[sy][r.left] + r.width(), colour);
-        } else {
-            for (int sx = r.left; sx < r.right; ++sx)
-                if (fb->owner[sy][sx] == owner) fb->pixels[sy][sx] = colour;
-        }
+        if (memory)
+            fill_run(memory->data() + size_t(sy) * size_t(memory_width) + r.left, r.width(), colour);
+        else if (owner == 0)
+            fill_run(&fb->pixels[sy][r.left], r.width(), colour);
+        else
+            fill_owned(&fb->pixels[sy][r.left], &fb->owner[sy][r.left], r.width(), owner, colour);
     }
 }
 

@@ -135,6 +135,12 @@ HDC make_memory_dc() {
 
 void release_dc(HDC h) { tables().dcs.erase(reinterpret_cast<uintptr_t>(h)); }
 
+bool window_has_dc(HWND window) {
+    for (auto& [handle, dc] : tables().dcs)
+        if (dc->window == window) return true;
+    return false;
+}
+
 Canvas canvas_of(DeviceContext& dc) {
     Canvas c;
     c.fb = &framebuffer();
@@ -178,13 +184,15 @@ std::string window_title(HWND window) {
 const Font& font_of(HGDIOBJ h) {
     GdiObject* o = gdi_object(h);
     if (!o || o->kind != GdiObject::FontObj) o = gdi_object(stock_object(SYSTEM_FONT));
+    if (o->realized) return *o->realized;
     FontRequest request;
     request.height = int(o->logfont.lfHeight);
     request.weight = int(o->logfont.lfWeight);
     request.italic = o->logfont.lfItalic != 0;
     request.quality = o->logfont.lfQuality;
     for (int i = 0; i < LF_FACESIZE && o->logfont.lfFaceName[i]; ++i) request.face += o->logfont.lfFaceName[i];
-    return Font::realize(request);
+    o->realized = &Font::realize(request);
+    return *o->realized;
 }
 
 const Font& system_font() { return font_of(stock_object(SYSTEM_FONT)); }

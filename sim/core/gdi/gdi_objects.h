@@ -22,8 +22,9 @@ struct GdiObject {
     int pen_width = 1;
     bool null_brush = false;
     COLORREF colour = 0;
-    // Font.
+    // Font, and the font it is realized as (once asked for).
     LOGFONTW logfont{};
+    const Font* realized = nullptr;
     // Bitmap: 5-6-5 pixels, top row first.
     int width = 0, height = 0, bits_per_pixel = 16;
     std::vector<uint16_t> pixels;
@@ -52,6 +53,8 @@ HDC make_window_dc(HWND window);
 HDC make_paint_dc(HWND window, const Rect& paint_area);
 HDC make_memory_dc();
 void release_dc(HDC h);
+// Whether a device context not yet released draws for the window.
+bool window_has_dc(HWND window);
 
 // What GDI knows of windows is what the window manager above it tells: a
 // window's DC asks, each time it draws, where the window's client area

@@ -1,9 +1,12 @@
 #include "gdi/raster.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <utility>
 #include <vector>
+
+#include "gdi/pixel_runs.h"
 
 namespace sim {
 
@@ -185,24 +188,46 @@ void transparent_blit(Canvas& canvas, const Rect& dest, const Image565& src, con
     });
 }
 
+namespace {
+
+// The first pixel of a canvas's row at a screen (or memory) position inside
+// its surface.
+uint16_t* row_at(const Canvas& c, int sx, int sy) {
+    if (c.memory) return c.memory->data() + size_t(sy) * size_t(c.memory_width) + size_t(sx);
+    return &c.fb->pixels[sy][sx];
+}
+
+}  // namespace
+
+// A pixel is copied when the source has it (it lies on the source's
+// surface) and it lands where the destination may draw (its clip, its
+// surface and, for a window, the pixels the window owns): both are
+// rectangles, so the copy goes row by row.
 void copy_canvas(Canvas& canvas, const Rect& dest, const Canvas& src, int src_x, int src_y) {
     if (dest.empty()) return;
+    const Rect whole{0, 0, dest.width(), dest.height()};
+    // In the copy's own coordinates, (0, 0) at dest's top left.
+    const int from_x = src_x + src.origin_x, from_y = src_y + src.origin_y;
+    const int to_x = dest.left + canvas.origin_x, to_y = dest.top + canvas.origin_y;
+    Rect have = src.surface().offset(-from_x, -from_y).intersect(whole);
+    Rect lands = canvas.clip.intersect(canvas.surface()).offset(-to_x, -to_y).intersect(have);
+    if (lands.empty()) return;
     // Read everything first: source and destination may overlap.
-    int w = dest.width(), h = dest.height();
-    std::vector<uint16_t> pixels(size_t(w) * size_t(h));
-    std::vector<bool> present(pixels.size());
-    Rect surface = src.surface();
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            int sx = src_x + x, sy = src_y + y;
-            if (!surface.contains(sx + src.origin_x, sy + src.origin_y)) continue;
-            pixels[size_t(y) * size_t(w) + size_t(x)] = src.get(sx, sy);
-            present[size_t(y) * size_t(w) + size_t(x)] = true;
-        }
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (present[size_t(y) * size_t(w) + size_t(x)])
-                canvas.put(dest.left + x, dest.top + y, pixels[size_t(y) * size_t(w) + size_t(x)]);
+    const int w = lands.width();
+    thread_local std::vector<uint16_t> pixels;  // kept: a copy needs no zeroed buffer of its own
+    if (pixels.size() < size_t(w) * size_t(lands.height())) pixels.resize(size_t(w) * size_t(lands.height()));
+    for (int y = lands.top; y < lands.bottom; ++y)
+        std::memcpy(&pixels[size_t(y - lands.top) * size_t(w)], row_at(src, from_x + lands.left, from_y + y),
+                    size_t(w) * sizeof(uint16_t));
+    const bool owned = !canvas.memory && canvas.owner != 0;
+    for (int y = lands.top; y < lands.bottom; ++y) {
+        const uint16_t* from = &pixels[size_t(y - lands.top) * size_t(w)];
+        uint16_t* to = row_at(canvas, to_x + lands.left, to_y + y);
+        if (owned)
+            copy_owned(to, from, &canvas.fb->owner[to_y + y][to_x + lands.left], w, canvas.owner);
+        else
+            std::memcpy(to, from, size_t(w) * sizeof(uint16_t));
+    }
 }
 
 }  // namespace sim

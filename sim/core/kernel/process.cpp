@@ -1,23 +1,20 @@
 // Programs and libraries: the device's modules are shared objects in the
 // simulator's modules folder.  A program is loaded afresh for every start
-// (from an anonymous copy of its file), so no memory survives from one
-// process to the next.
+// (from an anonymous copy of its file, module_copy.h), so no memory
+// survives from one process to the next.
 #include "kernel/process.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <vector>
 
+#include "base/device_paths.h"
 #include "base/journal.h"
 #include "base/profile.h"
-#include "base/device_paths.h"
 #include "base/text.h"
+#include "kernel/module_copy.h"
 #include "platform/ce_api.h"
 
 namespace sim {
@@ -78,41 +75,6 @@ std::vector<ProgramNotices>& subscribers() {
     return list;
 }
 
-// Loads a private copy of a module file, so its globals start afresh.
-// The copy is opened by its descriptor's name, /proc/self/fd/N, and the
-// loader takes a name it has already loaded for that module: the descriptor
-// stays open while the copy is loaded (*fd; closed after dlclose), so that
-// a program started while another copy runs gets a name, and globals, of
-// its own.
-void* load_fresh_copy(const std::string& path, int* fd_out) {
-    *fd_out = -1;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string bytes = ss.str();
-    int fd = memfd_create("program", MFD_CLOEXEC);
-    if (fd < 0) return nullptr;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            ::close(fd);
-            return nullptr;
-        }
-        done += size_t(n);
-    }
-    std::string fd_path = "/proc/self/fd/" + std::to_string(fd);
-    void* dl = dlopen(fd_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!dl) {
-        log_event("debug", {{"text", std::string("module load failed: ") + dlerror()}});
-        ::close(fd);
-        return nullptr;
-    }
-    *fd_out = fd;
-    return dl;
-}
-
 struct ProgramEntry {
     const char16_t* path;
     const char* module_file;  // null: exists on the device but is not simulated
@@ -136,10 +98,13 @@ const ProgramEntry* find_program(const std::u16string& path) {
 
 std::string modules_dir() {
     if (const char* env = getenv("DRAVIK_MODULES_DIR")) return env;
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::string exe = n > 0 ? std::string(buf, size_t(n)) : std::string(".");
-    return exe.substr(0, exe.find_last_of('/')) + "/modules";
+    static const std::string beside_exe = [] {
+        char buf[4096];
+        ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+        std::string exe = n > 0 ? std::string(buf, size_t(n)) : std::string(".");
+        return exe.substr(0, exe.find_last_of('/')) + "/modules";
+    }();
+    return beside_exe;
 }
 
 void subscribe_to_programs(const ProgramNotices& notices) { subscribers().push_back(notices); }
@@ -163,13 +128,12 @@ bool run_program(const std::u16string& device_path, const std::u16string& comman
         if (exit_code) *exit_code = 0;
         return true;
     }
-    int copy_fd = -1;
-    void* dl = load_fresh_copy(modules_dir() + "/" + entry->module_file, &copy_fd);
+    ModuleCopy copy = load_module_copy(modules_dir() + "/" + entry->module_file);
+    void* dl = copy.dl;
     auto* entry_point = dl ? reinterpret_cast<int (*)(HINSTANCE, HINSTANCE, LPWSTR, int)>(dlsym(dl, "WinMain"))
                            : nullptr;
     if (!entry_point) {
-        if (dl) dlclose(dl);
-        if (copy_fd >= 0) ::close(copy_fd);
+        unload_module_copy(copy);
         log_event("exit", {{"exe", exe}, {"code", -1}});
         return false;
     }
@@ -188,8 +152,7 @@ bool run_program(const std::u16string& device_path, const std::u16string& comman
             if (s.ended) s.ended(&proc, inst);
         mods().running.pop_back();
         mods().loaded.erase(reinterpret_cast<uintptr_t>(inst));
-        dlclose(dl);
-        ::close(copy_fd);
+        unload_module_copy(copy);
     };
     std::u16string cmd = command_line;
     int code;
@@ -251,7 +214,9 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR name) {
     } else if (key == u"orvexutil.dll") {
         if (sim::profile().utility_library_present()) {
             m.kind = sim::ModuleKind::Library;
-            m.dl = dlopen((sim::modules_dir() + "/OrvexUtil.dll.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+            // The library keeps no state of its own: once mapped it stays,
+            // and a later load finds it without mapping it again.
+            m.dl = dlopen((sim::modules_dir() + "/OrvexUtil.dll.so").c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
             ok = m.dl != nullptr;
         }
     }

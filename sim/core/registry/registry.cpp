@@ -35,20 +35,38 @@ std::vector<std::u16string> split_path(const std::u16string& path) {
     return parts;
 }
 
-int root_index(const std::u16string& name) {
-    for (int i = 0; i < 4; ++i)
-        if (lower(name) == lower(kRootNames[i])) return i;
+// The root a path's first name (path[0, end)) names, whatever its case; -1
+// for none.
+int root_index(const std::u16string& path, size_t end) {
+    for (int i = 0; i < 4; ++i) {
+        std::u16string_view root = kRootNames[i];
+        if (root.size() != end) continue;
+        size_t k = 0;
+        while (k < end && lower_char(path[k]) == lower_char(root[k])) ++k;
+        if (k == end) return i;
+    }
     return -1;
 }
 
+int root_index(const std::u16string& name) { return root_index(name, name.size()); }
+
 // Splits a full path; false when it has no known root or an empty name.
+// *names keeps the storage of the names it held.
 bool parse_path(const std::u16string& path, int* root, std::vector<std::u16string>* names) {
-    auto parts = split_path(path);
-    *root = root_index(parts[0]);
+    size_t first = path.find(u'\\');
+    *root = root_index(path, first == std::u16string::npos ? path.size() : first);
     if (*root < 0) return false;
-    for (size_t i = 1; i < parts.size(); ++i)
-        if (parts[i].empty()) return false;
-    names->assign(parts.begin() + 1, parts.end());
+    size_t count = 0;
+    for (size_t start = first; start != std::u16string::npos;) {
+        ++start;
+        size_t at = path.find(u'\\', start);
+        size_t n = (at == std::u16string::npos ? path.size() : at) - start;
+        if (n == 0) return false;
+        if (names->size() <= count) names->emplace_back();
+        (*names)[count++].assign(path, start, n);
+        start = at;
+    }
+    names->resize(count);
     return true;
 }
 
@@ -73,16 +91,25 @@ RegKey* walk(const std::vector<std::unique_ptr<RegKey>>& roots, const std::u16st
     return key;
 }
 
+// A name in lower case, in a buffer that lookups reuse (no allocation).
+const std::u16string& lowered(const std::u16string& name) {
+    thread_local std::u16string buffer;
+    buffer.assign(name);
+    buffer = lower(std::move(buffer));
+    return buffer;
+}
+
 RegKey* make_key(const std::vector<std::unique_ptr<RegKey>>& roots, int root,
                  const std::vector<std::u16string>& names) {
     RegKey* key = roots[root].get();
     for (auto& n : names) {
-        auto& slot = key->subkeys[lower(n)];
-        if (!slot) {
-            slot = std::make_unique<RegKey>();
-            slot->name = n;
+        const std::u16string& ln = lowered(n);
+        auto it = key->subkeys.find(ln);
+        if (it == key->subkeys.end()) {
+            it = key->subkeys.emplace(ln, std::make_unique<RegKey>()).first;
+            it->second->name = n;
         }
-        key = slot.get();
+        key = it->second.get();
     }
     return key;
 }
@@ -168,6 +195,24 @@ std::string data_text(const RegValue& v, size_t line_start) {
     return out;
 }
 
+// A change as the text appended to the file: the key's section with the
+// value's line, its deletion ("=-") or nothing (a new key).
+std::string key_change(const std::u16string& stored_key_path) { return "[" + to_utf8(stored_key_path) + "]\n"; }
+
+std::string value_line(const std::u16string& name, const std::string& data) {
+    std::string line = name.empty() ? "@" : quoted(name);
+    return line + "=" + data;
+}
+
+std::string set_change(const std::u16string& stored_key_path, const RegValue& v) {
+    std::string head = value_line(v.name, "");
+    return key_change(stored_key_path) + head + data_text(v, head.size()) + "\n\n";
+}
+
+std::string delete_change(const std::u16string& stored_key_path, const std::u16string& name) {
+    return key_change(stored_key_path) + value_line(name, "-") + "\n\n";
+}
+
 // A root and everything below it, each key before its sub-keys, without
 // recursion.
 void write_tree(const RegKey& root, std::string* out) {
@@ -183,8 +228,7 @@ void write_tree(const RegKey& root, std::string* out) {
         if (p.key != &root || !key.values.empty()) {
             *out += "[" + p.path + "]\n";
             for (auto& v : key.values) {
-                std::string line = v.name.empty() ? "@" : quoted(v.name);
-                line += "=";
+                std::string line = value_line(v.name, "");
                 *out += line + data_text(v, line.size()) + "\n";
             }
             *out += "\n";
@@ -196,9 +240,9 @@ void write_tree(const RegKey& root, std::string* out) {
 
 // ---------------------------------------------------------------- reading
 
-std::string trim(const std::string& s) {
+std::string_view trim(std::string_view s) {
     size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return "";
+    if (b == std::string_view::npos) return {};
     size_t e = s.find_last_not_of(" \t");
     return s.substr(b, e - b + 1);
 }
@@ -210,7 +254,7 @@ int hex_digit(char c) {
     return -1;
 }
 
-bool parse_hex_number(const std::string& s, size_t max_digits, uint32_t* out) {
+bool parse_hex_number(std::string_view s, size_t max_digits, uint32_t* out) {
     if (s.empty() || s.size() > max_digits) return false;
     uint32_t v = 0;
     for (char c : s) {
@@ -222,7 +266,7 @@ bool parse_hex_number(const std::string& s, size_t max_digits, uint32_t* out) {
     return true;
 }
 
-bool starts_with_nocase(const std::string& s, const char* prefix) {
+bool starts_with_nocase(std::string_view s, const char* prefix) {
     size_t n = std::strlen(prefix);
     if (s.size() < n) return false;
     for (size_t i = 0; i < n; ++i)
@@ -232,7 +276,7 @@ bool starts_with_nocase(const std::string& s, const char* prefix) {
 
 // Reads a quoted text starting at s[*pos] == '"'; leaves *pos after the
 // closing quote.
-bool parse_quoted(const std::string& s, size_t* pos, std::string* out, std::string* why) {
+bool parse_quoted(std::string_view s, size_t* pos, std::string* out, std::string* why) {
     out->clear();
     size_t i = *pos + 1;
     for (; i < s.size(); ++i) {
@@ -309,16 +353,9 @@ public:
         } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             start = 3;
         }
-        const std::string& t = *source;
-        while (start <= t.size()) {
-            size_t at = t.find('\n', start);
-            std::string line = t.substr(start, at == std::string::npos ? std::string::npos : at - start);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines_.push_back(line);
-            if (at == std::string::npos) break;
-            start = at + 1;
-        }
-        decoded_.clear();
+        // The lines are views into the text (or its UTF-8 form, kept), taken
+        // one at a time.
+        text_ = std::string_view(*source).substr(start);
     }
 
     bool run(std::vector<std::unique_ptr<RegKey>>* roots, std::string* error) {
@@ -328,17 +365,18 @@ public:
         }
         *roots = make_roots();
         roots_ = roots;
-        size_t i = 0;
-        while (i < lines_.size() && blank_or_comment(lines_[i])) ++i;
-        if (i == lines_.size() || trim(lines_[i]) != kHeader) {
-            line_ = i < lines_.size() ? i + 1 : 1;
+        std::string_view line;
+        bool have = next_line(&line);
+        while (have && blank_or_comment(line)) have = next_line(&line);
+        if (!have || trim(line) != kHeader) {
+            line_ = have ? lines_read_ : 1;
             return fail(std::string("expected \"") + kHeader + "\"", error);
         }
-        for (++i; i < lines_.size(); ++i) {
-            line_ = i + 1;
-            if (blank_or_comment(lines_[i])) continue;
-            std::string t = trim(lines_[i]);
-            bool ok = t[0] == '[' ? key_line(t, error) : (t[0] == '"' || t[0] == '@') ? value_line(t, &i, error)
+        while (next_line(&line)) {
+            line_ = lines_read_;
+            if (blank_or_comment(line)) continue;
+            std::string_view t = trim(line);
+            bool ok = t[0] == '[' ? key_line(t, error) : (t[0] == '"' || t[0] == '@') ? value_line(t, error)
                                                                                      : fail("unexpected text", error);
             if (!ok) return false;
         }
@@ -346,9 +384,24 @@ public:
     }
 
 private:
-    static bool blank_or_comment(const std::string& line) {
+    // The next line, without its line end; false after the last.  A text
+    // that ends with a line end has an empty last line.
+    bool next_line(std::string_view* line) {
+        if (at_end_) return false;
+        size_t at = text_.find('\n', next_);
+        *line = text_.substr(next_, at == std::string_view::npos ? std::string_view::npos : at - next_);
+        if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+        if (at == std::string_view::npos)
+            at_end_ = true;
+        else
+            next_ = at + 1;
+        ++lines_read_;
+        return true;
+    }
+
+    static bool blank_or_comment(std::string_view line) {
         size_t b = line.find_first_not_of(" \t");
-        return b == std::string::npos || line[b] == ';';
+        return b == std::string_view::npos || line[b] == ';';
     }
 
     bool fail(const std::string& why, std::string* error) {
@@ -356,19 +409,23 @@ private:
         return false;
     }
 
-    bool key_line(const std::string& t, std::string* error) {
+    bool key_line(std::string_view t, std::string* error) {
         if (t.back() != ']') return fail("a key line must end with ']'", error);
-        std::string inner = t.substr(1, t.size() - 2);
+        std::string_view inner = t.substr(1, t.size() - 2);
         bool remove = !inner.empty() && inner[0] == '-';
-        if (remove) inner.erase(0, 1);
+        if (remove) inner.remove_prefix(1);
         int root;
-        std::vector<std::u16string> names;
-        if (!parse_path(to_u16(inner), &root, &names)) {
-            if (root_index(split_path(to_u16(inner))[0]) < 0) return fail("unknown root key in [" + inner + "]", error);
-            return fail("empty key name in [" + inner + "]", error);
+        path_.clear();
+        append_u16(inner, &path_);
+        std::vector<std::u16string>& names = names_;
+        if (!parse_path(path_, &root, &names)) {
+            size_t first = path_.find(u'\\');
+            if (root_index(path_, first == std::u16string::npos ? path_.size() : first) < 0)
+                return fail("unknown root key in [" + std::string(inner) + "]", error);
+            return fail("empty key name in [" + std::string(inner) + "]", error);
         }
         std::string why = names_problem(names);
-        if (!why.empty()) return fail(why + " in [" + inner + "]", error);
+        if (!why.empty()) return fail(why + " in [" + std::string(inner) + "]", error);
         key_ = nullptr;
         if (!remove) {
             key_ = make_key(*roots_, root, names);
@@ -380,9 +437,11 @@ private:
         return true;
     }
 
-    bool value_line(const std::string& t, size_t* index, std::string* error) {
+    bool value_line(std::string_view t, std::string* error) {
         if (!key_) return fail("a value line before any key line", error);
-        std::string name, why;
+        std::string& name = name_;
+        std::string why;
+        name.clear();
         size_t pos = 0;
         if (t[0] == '@') {
             pos = 1;
@@ -391,7 +450,7 @@ private:
         }
         while (pos < t.size() && (t[pos] == ' ' || t[pos] == '\t')) ++pos;
         if (pos >= t.size() || t[pos] != '=') return fail("expected '=' after the value name", error);
-        std::string data = trim(t.substr(pos + 1));
+        std::string_view data = trim(t.substr(pos + 1));
         std::u16string wname = to_u16(name);
         if (wname.size() > kMaxRegistryNameLength)
             return fail("a value name of " + std::to_string(wname.size()) + " characters, longer than the " +
@@ -403,7 +462,7 @@ private:
             return true;
         }
         if (!data.empty() && data[0] == '"') {
-            std::string text;
+            std::string& text = quoted_;
             size_t p = 0;
             if (!parse_quoted(data, &p, &text, &why)) return fail(why, error);
             if (!trim(data.substr(p)).empty()) return fail("unexpected text after the closing quote", error);
@@ -414,14 +473,14 @@ private:
             }
             bytes.push_back(0);
             bytes.push_back(0);
-            key_->put(wname, REG_SZ, std::move(bytes));
+            key_->put(std::move(wname), REG_SZ, std::move(bytes));
             return true;
         }
         if (starts_with_nocase(data, "dword:")) {
             uint32_t d;
             if (!parse_hex_number(trim(data.substr(6)), 8, &d))
                 return fail("a dword needs 1 to 8 hexadecimal digits", error);
-            key_->put(wname, REG_DWORD, {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), uint8_t(d >> 24)});
+            key_->put(std::move(wname), REG_DWORD, {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), uint8_t(d >> 24)});
             return true;
         }
         if (starts_with_nocase(data, "hex")) {
@@ -430,22 +489,23 @@ private:
             if (p < data.size() && data[p] == '(') {
                 size_t close = data.find(')', p);
                 uint32_t n;
-                if (close == std::string::npos || !parse_hex_number(data.substr(p + 1, close - p - 1), 8, &n))
+                if (close == std::string_view::npos || !parse_hex_number(data.substr(p + 1, close - p - 1), 8, &n))
                     return fail("hex(type) needs a hexadecimal type number", error);
                 type = n;
                 p = close + 1;
             }
             if (p >= data.size() || data[p] != ':') return fail("expected ':' after hex", error);
-            std::string list = trim(data.substr(p + 1));
+            std::string list(trim(data.substr(p + 1)));
             // A trailing backslash continues the list on the next line.  Each
             // piece remembers its line, so that a bad byte names its own.
             std::vector<std::pair<size_t, size_t>> pieces{{0, line_}};  // (offset in list, line)
             while (!list.empty() && list.back() == '\\') {
                 list.pop_back();
-                if (++*index >= lines_.size()) return fail("the hex list continues past the end of the file", error);
-                line_ = *index + 1;
+                std::string_view more;
+                if (!next_line(&more)) return fail("the hex list continues past the end of the file", error);
+                line_ = lines_read_;
                 pieces.push_back({list.size(), line_});
-                list += trim(lines_[*index]);
+                list += trim(more);
             }
             auto line_at = [&](size_t offset) {
                 size_t line = pieces.front().second;
@@ -459,7 +519,7 @@ private:
                 size_t start = 0;
                 for (;;) {
                     size_t comma = list.find(',', start);
-                    std::string item = trim(list.substr(start, comma == std::string::npos ? comma : comma - start));
+                    std::string_view item = trim(std::string_view(list).substr(start, comma == std::string::npos ? comma : comma - start));
                     uint32_t b;
                     bool last = comma == std::string::npos;
                     if (!(last && item.empty() && !bytes.empty())) {
@@ -467,7 +527,7 @@ private:
                             size_t at = start;
                             while (at < list.size() && (list[at] == ' ' || list[at] == '\t')) ++at;
                             line_ = line_at(at);
-                            return fail("\"" + item + "\" is not a hexadecimal byte", error);
+                            return fail("\"" + std::string(item) + "\" is not a hexadecimal byte", error);
                         }
                         bytes.push_back(uint8_t(b));
                     }
@@ -475,15 +535,21 @@ private:
                     start = comma + 1;
                 }
             }
-            key_->put(wname, type, std::move(bytes));
+            key_->put(std::move(wname), type, std::move(bytes));
             return true;
         }
-        return fail("unknown value data \"" + data + "\"", error);
+        return fail("unknown value data \"" + std::string(data) + "\"", error);
     }
 
     std::string file_;
-    std::vector<std::string> lines_;
+    std::string_view text_;   // what is left to read starts at next_
+    size_t next_ = 0;
+    bool at_end_ = false;
+    size_t lines_read_ = 0;
     std::string decoded_, decode_error_;
+    std::string name_, quoted_;          // scratch of value_line
+    std::u16string path_;                // ... and of key_line
+    std::vector<std::u16string> names_;
     size_t decode_line_ = 1;
     std::vector<std::unique_ptr<RegKey>>* roots_ = nullptr;
     RegKey* key_ = nullptr;
@@ -520,41 +586,38 @@ const char* const kFactory = R"(Windows Registry Editor Version 5.00
 // ---------------------------------------------------------------- RegKey
 
 RegKey* RegKey::subkey(const std::u16string& n) const {
-    auto it = subkeys.find(lower(n));
+    auto it = subkeys.find(lowered(n));
     return it == subkeys.end() ? nullptr : it->second.get();
 }
 
 RegValue* RegKey::value(const std::u16string& n) {
-    auto it = index_.find(lower(n));
-    return it == index_.end() ? nullptr : &*it->second;
+    RegValueIndex::Value* at = index_.find(n);
+    return at ? &**at : nullptr;
 }
 
-void RegKey::put(const std::u16string& n, DWORD type, std::vector<uint8_t> data) {
-    auto ln = lower(n);
-    auto it = index_.find(ln);
-    if (it != index_.end()) {
-        it->second->type = type;
-        it->second->data = std::move(data);
+void RegKey::put(std::u16string n, DWORD type, std::vector<uint8_t> data) {
+    if (RegValueIndex::Value* at = index_.find(n)) {
+        (*at)->type = type;
+        (*at)->data = std::move(data);
         return;
     }
-    values.push_back(RegValue{n, type, std::move(data)});
-    index_.emplace(std::move(ln), std::prev(values.end()));
+    values.push_back(RegValue{std::move(n), type, std::move(data)});
+    index_.insert(std::prev(values.end()));
 }
 
 bool RegKey::erase(const std::u16string& n, std::list<RegValue>::iterator* next, RegValue* removed) {
-    auto it = index_.find(lower(n));
-    if (it == index_.end()) return false;
-    if (removed) *removed = std::move(*it->second);
-    auto after = values.erase(it->second);
+    RegValueIndex::Value* at = index_.find(n);
+    if (!at) return false;
+    std::list<RegValue>::iterator it = *at;
+    index_.erase(n);
+    if (removed) *removed = std::move(*it);
+    auto after = values.erase(it);
     if (next) *next = after;
-    index_.erase(it);
     return true;
 }
 
 void RegKey::restore(std::list<RegValue>::iterator next, RegValue v) {
-    auto ln = lower(v.name);
-    auto at = values.insert(next, std::move(v));
-    index_[ln] = at;
+    index_.insert(values.insert(next, std::move(v)));
 }
 
 const RegValue* RegKey::value(const std::u16string& n) const { return const_cast<RegKey*>(this)->value(n); }
@@ -602,7 +665,7 @@ LONG Registry::create_key(const std::u16string& path, bool* created) {
     if (i == names.size()) return ERROR_SUCCESS;
     RegKey* parent = key;
     make_key(roots_, root, names);
-    if (!save_or_report()) {
+    if (!save_change(key_change(stored_path(path)) + "\n")) {
         parent->subkeys.erase(lower(names[i]));
         return ERROR_REGISTRY_IO_FAILED;
     }
@@ -618,7 +681,7 @@ LONG Registry::set_value(const std::u16string& key_path, const std::u16string& n
     RegValue before = old ? *old : RegValue{};
     bool existed = old != nullptr;
     key->put(name, type, data);
-    if (!save_or_report()) {
+    if (!save_change(set_change(stored_path(key_path), *key->value(name)))) {
         if (existed)
             *key->value(name) = before;
         else
@@ -634,7 +697,7 @@ LONG Registry::delete_value(const std::u16string& key_path, const std::u16string
     std::list<RegValue>::iterator next;
     RegValue before;
     if (!key->erase(name, &next, &before)) return ERROR_FILE_NOT_FOUND;
-    if (!save_or_report()) {
+    if (!save_change(delete_change(stored_path(key_path), before.name))) {
         key->restore(next, std::move(before));
         return ERROR_REGISTRY_IO_FAILED;
     }
@@ -683,53 +746,14 @@ void Registry::reset_to_factory() {
     }
 }
 
-bool Registry::save(std::string* error) const {
-    if (file_.empty()) return true;
-    std::string tmp = file_ + ".XXXXXX";
-    int fd = mkstemp(&tmp[0]);
-    auto failed = [&](const char* what) {
-        if (error) *error = file_ + ": cannot save the registry (" + what + "): " + std::strerror(errno);
-        return false;
-    };
-    if (fd < 0) return failed("create a temporary file");
-    std::string body = text();
-    const char* p = body.data();
-    size_t left = body.size();
-    bool ok = fchmod(fd, 0644) == 0;
-    while (ok && left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= size_t(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    int saved_errno = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(tmp.c_str(), file_.c_str()) != 0) {
-        saved_errno = errno;
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        errno = saved_errno;
-        return failed("write");
-    }
-    // Make the rename itself durable.
-    std::string dir = file_.find('/') == std::string::npos ? "." : file_.substr(0, file_.rfind('/') + 1);
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
-}
+bool Registry::save(std::string* error) { return file_.write_whole(text(), error); }
 
-bool Registry::save_or_report() const {
+bool Registry::compact(std::string* error) { return !file_.has_changes() || save(error); }
+
+bool Registry::save_change(const std::string& change) {
+    if (file().empty()) return true;
     std::string error;
+    if (!file_.needs_whole(change.size()) && file_.append(change, &error)) return true;
     if (save(&error)) return true;
     std::cerr << error << "\n";
     return false;

@@ -1,6 +1,7 @@
 // The device's registry: a tree of keys and values under the four root keys,
-// kept in memory and saved after every change to one text file in the
-// registry editor's export format ("Windows Registry Editor Version 5.00").
+// kept in memory and saved at every change to one text file in the
+// registry editor's export format ("Windows Registry Editor Version 5.00"),
+// the change appended to it (registry_file.h).
 //
 // Key and value names are compared without regard to case and keep the case
 // they were created with.  Paths are written from the root name, one
@@ -12,10 +13,11 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include <windows.h>
+
+#include "registry/registry_file.h"
 
 namespace sim {
 
@@ -35,18 +37,45 @@ constexpr size_t kMaxRegistryDepth = 16;
 // control character, or more levels than the limit.
 std::string registry_path_problem(const std::u16string& path);
 
+// A key's values by name, whatever the case: open addressing over the
+// names' hashes, each slot a value of the key's list (no copy of the name,
+// no allocation of its own), so that a key holding many values is read
+// and changed at the same cost per value as one holding a few.
+class RegValueIndex {
+public:
+    using Value = std::list<RegValue>::iterator;
+    // The value with this name, or null.
+    Value* find(const std::u16string& name);
+    // The value's name is not in the index yet.
+    void insert(Value value);
+    // False when the name is not in the index.
+    bool erase(const std::u16string& name);
+
+private:
+    struct Slot {
+        Value value;
+        uint32_t hash = 0;
+        bool used = false;
+    };
+    size_t slot_of(const std::u16string& name, uint32_t hash) const;  // where it is, or the free slot it would go to
+    void grow();
+
+    std::vector<Slot> slots_;  // a power of two long, at most three quarters used
+    size_t used_ = 0;
+};
+
 struct RegKey {
     std::u16string name;
     // In the order they were first set.  Changed only through put() and
     // erase(), which keep the index by name.
     std::list<RegValue> values;
-    std::map<std::u16string, std::unique_ptr<RegKey>> subkeys;  // by lower-case name
+    std::map<std::u16string, std::unique_ptr<RegKey>, std::less<>> subkeys;  // by lower-case name
 
     RegKey* subkey(const std::u16string& name) const;
     RegValue* value(const std::u16string& name);
     const RegValue* value(const std::u16string& name) const;
     // Sets a value; a new one goes after the others.
-    void put(const std::u16string& name, DWORD type, std::vector<uint8_t> data);
+    void put(std::u16string name, DWORD type, std::vector<uint8_t> data);
     // Removes a value and returns where it stood (for restore()); false
     // when there is none.
     bool erase(const std::u16string& name, std::list<RegValue>::iterator* next = nullptr, RegValue* removed = nullptr);
@@ -54,7 +83,7 @@ struct RegKey {
     void restore(std::list<RegValue>::iterator next, RegValue value);
 
 private:
-    std::unordered_map<std::u16string, std::list<RegValue>::iterator> index_;  // by lower-case name
+    RegValueIndex index_;
 };
 
 class Registry {
@@ -94,17 +123,24 @@ public:
     static const char* factory_text();
 
     // From now on every change is saved to `path` at once ("" saves nothing).
-    void attach(const std::string& path) { file_ = path; }
-    const std::string& file() const { return file_; }
+    void attach(const std::string& path) { file_.attach(path); }
+    // The attached file holds changes appended to the whole text, this many
+    // bytes (written whole at power-off).
+    void file_holds_appended(uint64_t bytes) { file_.holds_appended(bytes); }
+    const std::string& file() const { return file_.path(); }
     // Writes text() to the attached file atomically: a temporary file in
     // the same folder, flushed to disk, then renamed over the old one.
-    bool save(std::string* error) const;
+    bool save(std::string* error);
+    // Writes the file whole when changes have been appended to it since
+    // (power-off).  On failure the file, as it was, still holds them.
+    bool compact(std::string* error);
 
 private:
-    bool save_or_report() const;
+    // Saves a change: appends its text, or writes the file whole.
+    bool save_change(const std::string& change);
 
     std::vector<std::unique_ptr<RegKey>> roots_;
-    std::string file_;
+    RegistryFile file_;
 };
 
 Registry& registry();

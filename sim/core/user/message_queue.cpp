@@ -120,6 +120,7 @@ bool next_message(MSG* out, const MessageFilter& filter, WhenIdle idle, Removal 
             }
         if (take_timer(filter, remove, out)) return true;
         if (idle == WhenIdle::Return) return false;
+        free_destroyed_windows();
         person().idle(next_timer_due());
     }
 }

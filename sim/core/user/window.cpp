@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_set>
 
 #include "base/journal.h"
 #include "gdi/framebuffer.h"
+#include "gdi/gdi_objects.h"
 #include "gdi/screen.h"
 #include "kernel/process.h"
 #include "base/text.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
+#include "user/owner_map.h"
 #include "user/window_journal.h"
 
 namespace sim {
@@ -17,15 +20,20 @@ namespace sim {
 namespace {
 
 struct WindowSystem {
-    std::map<uint32_t, std::unique_ptr<Window>> windows;  // destroyed ones stay until teardown
+    std::map<uint32_t, std::unique_ptr<Window>> windows;  // destroyed ones stay until freed
     std::vector<std::unique_ptr<WindowClass>> classes;
     std::vector<std::u16string> atoms;  // lower-case names; atom 0xC000 + index
     std::vector<Window*> top_level;  // front first
     uint32_t next_handle = 0x10010;
     uint32_t next_number = 1;
+    size_t destroyed = 0;      // destroyed windows not yet freed
+    int procedure_calls = 0;   // window procedures running
     Window* active = nullptr;
     Window* focus = nullptr;
     Window* capture = nullptr;
+    OwnerMap owner_map;
+    std::vector<OwnerLayer> layers;  // scratch of map_owners
+    std::vector<OwnerGain> gained;   // scratch of map_owners
 };
 
 WindowSystem& ws() {
@@ -50,17 +58,6 @@ void owned_windows(Window* owner, std::vector<Window*>& out) {
             out.push_back(t);
             owned_windows(t, out);
         }
-}
-
-void mark_owner(Window* w, const Rect& clip, Framebuffer& fb) {
-    Rect r = screen_rect(w).intersect(clip);
-    if (r.empty()) return;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x) fb.owner[y][x] = w->handle;
-    Point o = client_origin(w);
-    Rect client = client_rect(w).offset(o.x, o.y).intersect(r);
-    for (auto it = w->children.rbegin(); it != w->children.rend(); ++it)
-        if ((*it)->style & WS_VISIBLE) mark_owner(*it, client, fb);
 }
 
 void collect(Window* w, std::vector<Window*>& out) {
@@ -139,37 +136,15 @@ Window* deepest_at(Window* w, int x, int y, const std::vector<Window*>& skip) {
 // Gives each screen pixel to the window that shows it; with Repaint::Yes
 // each window is invalidated where it gained pixels.
 void map_owners(Repaint repaint) {
-    Framebuffer& fb = framebuffer();
-    static uint32_t old[kScreenHeight][kScreenWidth];
-    std::copy(&fb.owner[0][0], &fb.owner[0][0] + kScreenWidth * kScreenHeight, &old[0][0]);
-    for (auto& row : fb.owner)
-        for (auto& o : row) o = 0;
-    const auto& list = ws().top_level;
-    for (auto it = list.rbegin(); it != list.rend(); ++it)
-        if ((*it)->style & WS_VISIBLE) mark_owner(*it, Framebuffer::bounds(), fb);
+    auto& s = ws();
+    list_owner_layers(s.top_level, &s.layers);
+    s.owner_map.update(s.layers, framebuffer().owner, repaint == Repaint::Yes ? &s.gained : nullptr);
     if (repaint == Repaint::No) return;
-
-    // What each window gained, as runs along the rows (a window's pixels
-    // come in long runs, so its entry is looked up once a run).
-    std::map<uint32_t, Rect> exposed;
-    for (int y = 0; y < kScreenHeight; ++y)
-        for (int x = 0; x < kScreenWidth;) {
-            uint32_t o = fb.owner[y][x];
-            if (o == old[y][x] || o == 0) {
-                ++x;
-                continue;
-            }
-            int end = x + 1;
-            while (end < kScreenWidth && fb.owner[y][end] == o && old[y][end] != o) ++end;
-            Rect& r = exposed[o];
-            r = r.unite(Rect{x, y, end, y + 1});
-            x = end;
-        }
-    for (auto& [handle, r] : exposed) {
-        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(handle)));
+    for (const OwnerGain& g : s.gained) {
+        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(g.handle)));
         if (!w) continue;
         Point o = client_origin(w);
-        Rect local = r.offset(-o.x, -o.y);
+        Rect local = g.area.offset(-o.x, -o.y);
         invalidate(w, &local, Erase::Yes);
     }
 }
@@ -377,6 +352,7 @@ bool destroy_window(Window* w) {
         forget_hotkeys(t);
         forget_posted_messages(t);
         t->destroyed = true;
+        ++ws().destroyed;
     }
     for (Window* t : tree)
         if (t != w && t->journaled) journal_window("destroy", t);
@@ -396,6 +372,7 @@ void discard_process_windows(Process* process) {
         forget_hotkeys(w);
         forget_posted_messages(w);
         w->destroyed = true;
+        ++ws().destroyed;
     }
     for (Window* w : victims) {
         if (w->parent && !w->parent->destroyed) unlink(w);
@@ -432,14 +409,13 @@ void discard_all_windows() {
         forget_posted_messages(w.get());
     }
     s.windows.clear();
+    s.destroyed = 0;
     s.classes.clear();
     s.atoms.clear();
     s.top_level.clear();
     s.active = s.focus = s.capture = nullptr;
     s.next_number = 1;
-    Framebuffer& fb = framebuffer();
-    for (auto& row : fb.owner)
-        for (auto& o : row) o = 0;
+    s.owner_map.clear(framebuffer().owner);
 }
 
 Rect screen_rect(const Window* w) {
@@ -788,7 +764,48 @@ void set_capture(Window* w) { ws().capture = w; }
 
 LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp) {
     if (!w || w->destroyed || !w->proc) return 0;
+    struct Running {
+        int& calls;
+        explicit Running(int& c) : calls(c) { ++calls; }
+        ~Running() { --calls; }
+    } running(ws().procedure_calls);
     return w->proc(handle_of(w), msg, wp, lp);
+}
+
+size_t windows_held() { return ws().windows.size(); }
+
+void free_destroyed_windows() {
+    auto& s = ws();
+    if (s.destroyed == 0 || s.procedure_calls > 0) return;
+    // What must stay: the destroyed windows that live ones (or the system's
+    // pointers, or device contexts) lead to through parents and owners.
+    std::unordered_set<const Window*> keep;
+    auto hold = [&](const Window* w) {
+        for (; w && w->destroyed && keep.insert(w).second; w = w->owner ? w->owner : w->parent) {
+        }
+    };
+    for (auto& [handle, w] : s.windows) {
+        if (w->destroyed) {
+            if (window_has_dc(handle_of(w.get()))) hold(w.get());
+            continue;
+        }
+        hold(w->owner);
+        hold(w->parent);
+    }
+    for (const Window* w : {s.active, s.focus, s.capture}) hold(w);
+    std::unordered_set<const Window*> gone;
+    for (auto& [handle, w] : s.windows)
+        if (w->destroyed && !keep.count(w.get())) gone.insert(w.get());
+    if (gone.empty()) return;
+    for (auto& [handle, w] : s.windows) {
+        if (gone.count(w.get())) continue;
+        if (gone.count(w->last_active)) w->last_active = nullptr;  // it was not active-able any more
+        auto& kids = w->children;
+        kids.erase(std::remove_if(kids.begin(), kids.end(), [&](Window* c) { return gone.count(c) > 0; }), kids.end());
+    }
+    for (auto it = s.windows.begin(); it != s.windows.end();)
+        it = gone.count(it->second.get()) ? s.windows.erase(it) : std::next(it);
+    s.destroyed -= gone.size();
 }
 
 std::string describe(const Window* w) { return w ? to_utf8(w->text) : std::string(); }

@@ -210,6 +210,17 @@ void set_capture(Window* w);
 // Sends a message to a window procedure (dialogs through their dialog manager).
 LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp);
 
+// Frees the windows destroyed so far, when nothing can hold one any more:
+// called whenever the device waits for its person, it does nothing while
+// a window procedure runs (the calls below it may still hold a destroyed
+// window).  A destroyed window that a live one names as its owner, or that
+// a device context still draws for, stays until they are gone.  Handles
+// and numbers are never given again, so a freed window's handle stays as
+// unknown as a destroyed one's.
+void free_destroyed_windows();
+// How many windows the system holds, destroyed ones not yet freed included.
+size_t windows_held();
+
 // Journal helpers.
 std::string describe(const Window* w);  // the window's title, for the journal
 Window* find_child_by_id(Window* parent, int id);
