@@ -220,10 +220,7 @@ TEST_F(Painting, ClosingADialogRepaintsTheAreaItUncovers) {
     take_paints();
     DialogTemplateBuilder t(WS_POPUP | DS_MODALFRAME | DS_SETFONT, 20, 40, 100, 60, TEXT("dlg"));
     RECT dialog_rect{};
-    on("dlg", WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
-        EndDialog(h, LOWORD(wp));
-        return LRESULT(TRUE);
-    });
+    end_on_command("dlg");
     RECT dialog_client{};
     on("dlg", WM_INITDIALOG, [&](HWND h, WPARAM, LPARAM) {
         GetWindowRect(h, &dialog_rect);

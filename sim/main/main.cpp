@@ -14,13 +14,13 @@
 #include <system_error>
 #include <vector>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "device/power.h"
-#include "device/profile.h"
+#include "device/profile_rules.h"
 #include "device_window.h"
 #include "drivers/alarm_sound.h"
-#include "files/output_file.h"
-#include "files/host_file.h"
+#include "base/output_file.h"
+#include "base/host_file.h"
 #include "files/state_folder.h"
 #include "files/state_lock.h"
 #include "kernel/out_of_memory.h"
@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
 
     // Every input is read and checked before any output is opened or the
     // state folder is touched: a refused run changes and creates nothing.
-    if (!options.profile_path.empty() && !sim::profile().load(options.profile_path, &error)) return fail(error);
+    if (!options.profile_path.empty() && !sim::load_profile(&sim::profile(), options.profile_path, &error)) return fail(error);
 
     sim::RunOptions run;
     bool stress = options.stress_actions > 0;
