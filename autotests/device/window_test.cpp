@@ -595,6 +595,94 @@ TEST_F(DeviceWindow, ARecordedSessionReplaysHeadless) {
     EXPECT_TRUE(std::filesystem::exists(dir() + "/session/rec-2.diff.png"));
 }
 
+// The top bar's OK button, the Start flag and the Start menu's Dravik row.
+const int kCaptionOkX = 220, kCaptionOkY = 13;
+const int kStartFlagX = 12, kStartFlagY = 12;
+const int kMenuDravikX = 50, kMenuDravikY = 40;
+
+// The events that say what the device as a whole did: boots, programs
+// starting and ending, resets, lost power.
+std::vector<std::string> device_life(const JournalLog& j) {
+    std::vector<std::string> out;
+    for (const json& e : j.events()) {
+        std::string ev = e["ev"];
+        if (ev == "boot" || ev == "launch" || ev == "exit" || ev == "reset" || ev == "power_off") out.push_back(ev);
+    }
+    return out;
+}
+
+TEST_F(DeviceWindow, TheStartMenuStartsDravikAgain) {
+    // Leave Dravik; open the Start menu (picture), tap beside it (it
+    // closes, nothing starts); open it again and choose Dravik (picture).
+    std::string feed = tap(kCaptionOkX, kCaptionOkY) + tap(kStartFlagX, kStartFlagY) + "key F12\n" + tap(200, 200) +
+                       tap(kStartFlagX, kStartFlagY) + tap(kMenuDravikX, kMenuDravikY) + "key F12\nclose\n";
+    ProcessResult r = run_window(feed);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    EXPECT_TRUE(j.in_order({{"exit", {{"exe", "\\Windows\\Dravik.exe"}, {"code", 0}}},
+                            {"start_menu", {{"op", "open"}}},
+                            {"screenshot"},
+                            {"start_menu", {{"op", "close"}, {"how", "outside"}}},
+                            {"start_menu", {{"op", "open"}}},
+                            {"start_menu", {{"op", "close"}, {"how", "choice"}}},
+                            {"start_menu", {{"op", "start"}, {"item", "Dravik"}, {"exe", "\\Windows\\Dravik.exe"}}},
+                            {"launch", {{"exe", "\\Windows\\Dravik.exe"}}},
+                            {"screenshot"}}))
+        << j.dump();
+    EXPECT_EQ(j.count("launch"), 2) << "the tap beside the menu started nothing";
+
+    // The menu drops from the flag over the Today screen, "Start" in the
+    // top bar; Dravik shows its panel again as at power-on.
+    Image menu = Image::load(screenshots_dir() + "/device-window-1.png");
+    Image today = headless_screen("caption-ok\n", "today.png");
+    EXPECT_EQ(menu.pixel(wx(100), wy(45)), (Rgb{255, 255, 255}));
+    EXPECT_NE(today.pixel(100, 45), (Rgb{255, 255, 255}));
+    EXPECT_EQ(menu.pixel(wx(160), wy(45)), today.pixel(160, 45)) << "the menu is no wider than its items";
+    Image panel = headless_screen("", "panel.png");
+    EXPECT_TRUE(shows_screen(Image::load(screenshots_dir() + "/device-window-2.png"), panel, 2));
+}
+
+TEST_F(DeviceWindow, DeviceKeysResetPullTheBatteryAndStartDravikAndAreRecorded) {
+    // Leave Dravik, start it with L, soft reset (R: nothing in the Startup
+    // folder, so the Today screen), pull the battery (B: Dravik starts).
+    std::string feed = tap(kCaptionOkX, kCaptionOkY) + "key l\nkey r\nkey F12\nkey b\nclose\n";
+    std::string script = dir() + "/keys.txt";
+    ProcessResult r = run_window(feed, {"--record", script});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog window = log();
+    EXPECT_TRUE(window.in_order({{"exit"},
+                                 {"input", {{"action", "launch"}, {"from", "window"}}},
+                                 {"launch"},
+                                 {"input", {{"action", "soft-reset"}, {"from", "window"}}},
+                                 {"reset"},
+                                 {"boot"},
+                                 {"screenshot"},
+                                 {"input", {{"action", "power-cycle"}, {"from", "window"}}},
+                                 {"power_off"},
+                                 {"boot"},
+                                 {"launch"},
+                                 {"device_window", {{"op", "close"}}}}))
+        << window.dump();
+    std::vector<std::string> life = {"boot", "launch", "exit", "launch", "reset", "boot",
+                                     "power_off", "boot", "launch", "power_off"};
+    EXPECT_EQ(device_life(window), life) << window.dump();
+    Image today = headless_screen("caption-ok\n", "today.png");
+    EXPECT_TRUE(shows_screen(Image::load(screenshots_dir() + "/device-window-1.png"), today, 2))
+        << "after the reset the Today screen";
+
+    // Recorded as the script's own actions; replayed headless, the device
+    // lives the same life.
+    std::string recorded = devtest::read_file(script);
+    std::vector<std::string> expected = {"tap 220 13", "launch", "soft-reset", "power-cycle"};
+    std::vector<int> waits;
+    EXPECT_EQ(actions_of(recorded, &waits), expected) << recorded;
+    ProcessResult replay = devtest::run_process(
+        DRAVIK_SIM, {"--state", dir() + "/replay-state", "--script", script, "--journal", dir() + "/replay.jsonl"},
+        dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
+    ASSERT_EQ(replay.exit_code, 0) << replay.err;
+    EXPECT_EQ(device_life(JournalLog::load(dir() + "/replay.jsonl")), life);
+}
+
 // --record is for the window, and the file must be writable, before
 // anything is touched.
 TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {
@@ -719,6 +807,7 @@ TEST_F(KeyMapHelp, HelpListsEveryKeyOfTheWindow) {
         {"Enter", "action button (13)"}, {"F1", "(193)"}, {"F2", "(194)"}, {"F3", "(195)"}, {"F4", "(196)"},
         {"F5", "192"}, {"F6", "198"}, {"F7", "199"}, {"F8", "200"}, {"F9", "201"}, {"F12", "picture of the window"},
         {"F11", "with --record: add an expect-screen line"},
+        {"R", "soft reset"}, {"B", "pull the battery"}, {"L", "start Dravik from the shell"},
     };
     for (auto& k : keys) {
         std::regex line("\n  " + std::string(k.key) + " +[^\n]*" + std::regex_replace(k.button, std::regex("[()]"), "\\$&"));

@@ -276,6 +276,9 @@ private:
             case ScriptAction::PowerCycle:
                 log_event("input", in);
                 throw PowerCycle{};
+            case ScriptAction::SoftReset:
+                log_event("input", in);
+                throw DeviceReset{};
             case ScriptAction::Wait:
                 in["ms"] = a.ms;
                 log_event("input", in);

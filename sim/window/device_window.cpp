@@ -14,6 +14,8 @@
 #include "device/journal.h"
 #include "device/person.h"
 #include "drivers/drivers.h"
+#include "files/device_paths.h"
+#include "kernel/process.h"
 #include "gdi/screen.h"
 #include "key_map.h"
 #include "people/script_user.h"
@@ -112,7 +114,7 @@ void DeviceWindow::wait(std::optional<uint64_t> until, bool stop_on_input) {
         present();
         if (settings_.recorder) settings_.recorder->poll();
         if (close_requested_) power_off();
-        if (stop_on_input && input_pending()) return;
+        if (stop_on_input && (input_pending() || launch_requested_)) return;
         uint64_t now = clock_.now_ms();
         if (until && now >= *until) return;
 
@@ -278,6 +280,10 @@ void DeviceWindow::handle(const SDL_Event& e) {
                 expect_screen_key();
                 break;
             }
+            if (DeviceControl c = device_control_for(e.key.keysym.sym); c != DeviceControl::None) {
+                device_control(int(c));
+                break;
+            }
             int vk = device_key_for(e.key.keysym.sym);
             if (!vk || std::find(keys_down_.begin(), keys_down_.end(), vk) != keys_down_.end()) break;
             keys_down_.push_back(vk);
@@ -323,6 +329,33 @@ void DeviceWindow::button(int vk, bool down) {
     json ev = input_event("button", down ? "down" : "up");
     ev["key"] = vk;
     log_event("input", ev);
+}
+
+// The reset button and the battery act at once, whatever the program is
+// doing; starting Dravik waits for the person's next turn, as the script's
+// launch does.
+void DeviceWindow::device_control(int control) {
+    DeviceControl c = DeviceControl(control);
+    if (c == DeviceControl::Launch) {
+        launch_requested_ = true;
+        return;
+    }
+    release_all();
+    launch_requested_ = false;
+    const char* word = script_word(c);
+    if (settings_.recorder) settings_.recorder->device_action(word);
+    log_event("input", {{"action", word}, {"from", "window"}});
+    if (c == DeviceControl::SoftReset) throw DeviceReset{};
+    throw PowerCycle{};
+}
+
+bool DeviceWindow::act_on_requests() {
+    if (!launch_requested_) return false;
+    launch_requested_ = false;
+    if (settings_.recorder) settings_.recorder->device_action(script_word(DeviceControl::Launch));
+    log_event("input", {{"action", script_word(DeviceControl::Launch)}, {"from", "window"}});
+    run_program(kProgramPath, u"", nullptr);
+    return true;
 }
 
 void DeviceWindow::release_all() {

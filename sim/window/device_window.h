@@ -51,6 +51,10 @@ public:
     void wait(std::optional<uint64_t> until, bool stop_on_input);
     // Plays a sound to its end (synchronous), the window living on meanwhile.
     void play(const Pcm& pcm);
+    // The person's turn (the program waits for input): does what was asked
+    // for meanwhile that waits for such a turn (starting Dravik with L);
+    // returns whether anything was done.
+    bool act_on_requests();
     // Draws the window now if anything on it changed.
     void present(bool force = false);
     // Writes what the window shows as a PNG.
@@ -64,6 +68,7 @@ private:
     void give_feed_step(const FeedStep& s);
     void stylus(int kind, int x, int y);
     void button(int vk, bool down);
+    void device_control(int control);
     void release_all();
     void screenshot_key();
     void expect_screen_key();
@@ -92,6 +97,7 @@ private:
     int mouse_button_ = 0;         // the drawn button held with the mouse
     std::vector<int> keys_down_;   // buttons held on the keyboard
     bool close_requested_ = false;
+    bool launch_requested_ = false;  // L: Dravik starts at the person's next turn
     uint64_t sleeps_ = 0;  // waits in the window system for an event
 };
 
