@@ -2,6 +2,7 @@
 // X server (Xvfb), a window feed (DRAVIK_WINDOW_FEED) hands it mouse and
 // key events through the window system's event queue, and the tests read
 // what the journal and the window's own pictures (F12) show.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -41,10 +42,10 @@ std::string tap(int x, int y) {
     return s.str();
 }
 
-// A private X server for one test.
+// A private X server for one test, its screen `size` ("WIDTHxHEIGHT").
 class XServer {
 public:
-    bool start(std::string* error) {
+    bool start(std::string* error, const std::string& size = "1280x1024") {
         int fds[2];
         if (pipe(fds) != 0) {
             *error = "pipe failed";
@@ -58,7 +59,7 @@ public:
             dup2(null, 1);
             dup2(null, 2);
             std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1600x24", "-nolisten", "tcp",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", (size + "x24").c_str(), "-nolisten", "tcp", "-noreset",
                    static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -86,6 +87,37 @@ public:
     }
     const std::string& display() const { return display_; }
 
+    // Says that only `area` (x, y, width, height) of the screen is for
+    // windows, as a desktop with a panel does (_NET_WORKAREA on the root
+    // window), through the X library the window itself uses (the server
+    // runs with -noreset, so the property outlives this connection).
+    bool set_work_area(const long area[4], std::string* error) const {
+        void* x11 = dlopen("libX11.so.6", RTLD_NOW);
+        if (!x11) {
+            *error = "cannot load libX11.so.6";
+            return false;
+        }
+        using Display = void;
+        auto open = reinterpret_cast<Display* (*)(const char*)>(dlsym(x11, "XOpenDisplay"));
+        auto root = reinterpret_cast<unsigned long (*)(Display*)>(dlsym(x11, "XDefaultRootWindow"));
+        auto atom = reinterpret_cast<unsigned long (*)(Display*, const char*, int)>(dlsym(x11, "XInternAtom"));
+        auto change = reinterpret_cast<int (*)(Display*, unsigned long, unsigned long, unsigned long, int, int,
+                                               const unsigned char*, int)>(dlsym(x11, "XChangeProperty"));
+        auto close = reinterpret_cast<int (*)(Display*)>(dlsym(x11, "XCloseDisplay"));
+        Display* d = open && root && atom && change && close ? open(display_.c_str()) : nullptr;
+        if (!d) {
+            *error = "cannot open " + display_;
+            dlclose(x11);
+            return false;
+        }
+        const unsigned long kCardinal = 6;  // XA_CARDINAL
+        change(d, root(d), atom(d, "_NET_WORKAREA", 0), kCardinal, 32, /*PropModeReplace*/ 0,
+               reinterpret_cast<const unsigned char*>(area), 4);
+        close(d);  // flushes the change
+        dlclose(x11);
+        return true;
+    }
+
 private:
     pid_t pid_ = -1;
     std::string display_;
@@ -97,6 +129,7 @@ protected:
         SimRun::SetUp();
         std::string error;
         ASSERT_TRUE(x_.start(&error)) << error;
+        display_ = x_.display();
     }
 
 
@@ -110,7 +143,7 @@ protected:
         std::vector<std::string> all = {"--state", state_dir(), "--journal", window_journal(), "--screenshots",
                                         screenshots_dir()};
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<std::string> env = {"DISPLAY=" + x_.display(), "WAYLAND_DISPLAY=", "XDG_DATA_HOME=" + dir() + "/xdg",
+        std::vector<std::string> env = {"DISPLAY=" + display_, "WAYLAND_DISPLAY=", "XDG_DATA_HOME=" + dir() + "/xdg",
                                         "DRAVIK_WINDOW_FEED=" + feed_path};
         env.insert(env.end(), audio.begin(), audio.end());
         ProcessResult r = devtest::run_process(DRAVIK_SIM, all, dir(), env, 120000);
@@ -148,6 +181,7 @@ protected:
     }
 
     XServer x_;
+    std::string display_;  // where run_window opens the window: x_'s unless a test says otherwise
     int window_runs_ = 0;
 };
 
@@ -155,6 +189,10 @@ protected:
 // pixels lower; the Next button at (168, 265).
 int box_y(int row) { return 95 + 20 * row; }
 const int kBoxX = 40;
+// The top bar's OK button, the Start flag and the Start menu's Dravik row.
+const int kCaptionOkX = 220, kCaptionOkY = 13;
+const int kStartFlagX = 12, kStartFlagY = 12;
+const int kMenuDravikX = 50, kMenuDravikY = 40;
 const int kNextX = 168, kNextY = 265;
 // The run dialog's Start button.
 const int kStartX = 174, kStartY = 233;
@@ -190,6 +228,81 @@ TEST_F(DeviceWindow, ShowsTheDeviceScreenInItsCaseAtItsScale) {
     // Each F12 writes a new picture.
     EXPECT_TRUE(std::filesystem::exists(screenshots_dir() + "/device-window-1.png"));
     EXPECT_TRUE(std::filesystem::exists(screenshots_dir() + "/device-window-2.png"));
+}
+
+// By default the window takes the largest scale whose window fits the
+// display's usable area, so that everything on the case can be reached; a
+// forced scale too large for it keeps the window's top on the display.
+TEST_F(DeviceWindow, FitsTheDisplaysUsableArea) {
+    const struct {
+        const char* screen;
+        std::vector<long> work_area;  // empty: the whole screen
+        std::vector<std::string> args;
+        int scale;
+    } cases[] = {
+        {"1280x1024", {}, {}, 2},
+        {"1024x768", {}, {}, 1},
+        {"1920x1600", {}, {}, 3},
+        {"1920x1600", {0, 60, 1920, 1500}, {}, 2},
+        {"1280x1024", {}, {"--scale", "3"}, 3},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(std::string(c.screen) + (c.work_area.empty() ? "" : " with a panel") +
+                     (c.args.empty() ? "" : " --scale 3"));
+        XServer screen;
+        std::string error;
+        ASSERT_TRUE(screen.start(&error, c.screen)) << error;
+        if (!c.work_area.empty()) {
+            ASSERT_TRUE(screen.set_work_area(c.work_area.data(), &error)) << error;
+        }
+        display_ = screen.display();
+        ProcessResult r = run_window("close\n", c.args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        json open = log().filter("device_window", {{"op", "open"}}).at(0);
+        EXPECT_EQ(open["scale"], c.scale) << open;
+        int x = open["x"], y = open["y"], w = open["width"], h = open["height"];
+        int ux = open["usable"]["x"], uy = open["usable"]["y"], uw = open["usable"]["width"], uh = open["usable"]["height"];
+        int dw = open["display"]["width"], dh = open["display"]["height"];
+        if (!c.work_area.empty()) {
+            EXPECT_EQ((std::vector<int>{ux, uy, uw, uh}), (std::vector<int>{0, 60, 1920, 1500}));
+        }
+        EXPECT_EQ(w, kUnitsWide * c.scale);
+        EXPECT_EQ(h, kUnitsHigh * c.scale);
+        // The caption's OK, the LEDs and the top of the case are on the
+        // display, always; fitted, the whole window is in the usable area.
+        auto on_display = [&](int ux_, int uy_) {
+            int px = x + ux_ * c.scale, py = y + uy_ * c.scale;
+            return px >= 0 && py >= 0 && px < dw && py < dh;
+        };
+        EXPECT_TRUE(on_display(kScreenLeft + kCaptionOkX, kScreenTop + kCaptionOkY)) << open;
+        EXPECT_TRUE(on_display(36, 24) && on_display(252, 24)) << "the LEDs: " << open;
+        if (c.args.empty()) {
+            EXPECT_TRUE(x >= ux && y >= uy && x + w <= ux + uw && y + h <= uy + uh) << open;
+            EXPECT_TRUE(on_display(44, 452) && on_display(244, 452) && on_display(144, 440)) << "the buttons: " << open;
+        } else {
+            EXPECT_EQ(y, uy) << "the top of a window taller than the display is on it: " << open;
+        }
+    }
+}
+
+// Resized, the window draws the handheld at the largest whole scale that
+// fits, in the middle, and the stylus lands where the screen now is.
+TEST_F(DeviceWindow, ResizedItDrawsAtTheScaleThatFits) {
+    // 400 x 600 holds scale 1 (288 x 508), 56 and 46 pixels in.
+    const int left = 56, top = 46;
+    std::ostringstream feed;
+    feed << "resize 400 600\ndown " << left + kScreenLeft + kBoxX << " " << top + kScreenTop + box_y(0) << "\nup "
+         << left + kScreenLeft + kBoxX << " " << top + kScreenTop + box_y(0) << "\nkey F12\nclose\n";
+    ProcessResult r = run_window(feed.str());
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    EXPECT_TRUE(j.in_order({{"device_window", {{"op", "open"}, {"scale", 2}}},
+                            {"device_window", {{"op", "resize"}, {"width", 400}, {"height", 600}, {"scale", 1}}},
+                            {"input", {{"action", "stylus"}, {"op", "down"}, {"x", kBoxX}, {"y", box_y(0)}}},
+                            {"check", {{"id", IDC_SOUND_BOX}, {"state", 0}}}}))
+        << j.dump();
+    Image after_tap = headless_screen("tap " + std::to_string(kBoxX) + " " + std::to_string(box_y(0)) + "\n", "tapped.png");
+    EXPECT_TRUE(shows_screen(Image::load(screenshots_dir() + "/device-window-1.png"), after_tap, 1));
 }
 
 TEST_F(DeviceWindow, MouseIsTheStylus) {
@@ -595,10 +708,6 @@ TEST_F(DeviceWindow, ARecordedSessionReplaysHeadless) {
     EXPECT_TRUE(std::filesystem::exists(dir() + "/session/rec-2.diff.png"));
 }
 
-// The top bar's OK button, the Start flag and the Start menu's Dravik row.
-const int kCaptionOkX = 220, kCaptionOkY = 13;
-const int kStartFlagX = 12, kStartFlagY = 12;
-const int kMenuDravikX = 50, kMenuDravikY = 40;
 
 // The events that say what the device as a whole did: boots, programs
 // starting and ending, resets, lost power.

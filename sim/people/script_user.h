@@ -20,7 +20,7 @@ struct RunOptions {
     std::string screenshots_dir;  // where screenshots land ("" : current folder)
     UserKind user = UserKind::Demo;
     Script script;                // parsed, when user == Script
-    int scale = 2;                // device window scale
+    int scale = 0;                // device window scale (0: the largest that fits)
 };
 
 // An action the script asks for cannot be done (no message box open, no

@@ -87,6 +87,12 @@ void letters(Picture* p, const char* text, double cx, double top, double dot, Co
 
 }  // namespace
 
+Colour DeviceFrame::desk_colour() { return kDesk; }
+
+int DeviceFrame::scale_to_fit(int width, int height) {
+    return std::clamp(std::min(width / kUnitsWide, height / kUnitsHigh), 1, 8);
+}
+
 DeviceFrame::DeviceFrame(int scale) : scale_(std::max(1, scale)) {
     case_ = Picture(width(), height(), kDesk);
     draw_case(&case_);

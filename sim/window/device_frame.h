@@ -29,6 +29,11 @@ public:
     static constexpr int kScreenTop = 54;
 
     explicit DeviceFrame(int scale);
+    // The desk the handheld lies on: the colour around the case.
+    static Colour desk_colour();
+    // The largest scale whose window fits in width x height (at least 1,
+    // at most 8).
+    static int scale_to_fit(int width, int height);
 
     int scale() const { return scale_; }
     int width() const { return kUnitsWide * scale_; }

@@ -71,28 +71,87 @@ std::unique_ptr<DeviceWindow> DeviceWindow::open(Settings settings, std::string*
     // would bring up OpenGL (and its threads) only to copy one picture.
     const char* video = SDL_GetCurrentVideoDriver();
     if (video && std::strcmp(video, "x11") == 0) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    bool fit = settings.scale == 0;
+    SDL_Rect usable{};
+    if (fit) settings.scale = SDL_GetDisplayUsableBounds(0, &usable) == 0 ? DeviceFrame::scale_to_fit(usable.w, usable.h) : 2;
     std::unique_ptr<DeviceWindow> w(new DeviceWindow(std::move(settings)));
     w->dbus_ = dbus;
     w->window_ = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w->frame_.width(),
-                                  w->frame_.height(), SDL_WINDOW_SHOWN);
+                                  w->frame_.height(), SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!w->window_) {
         *error = std::string("cannot open the device window: ") + SDL_GetError();
         return nullptr;  // the destructor shuts SDL down
     }
     w->window_id_ = SDL_GetWindowID(w->window_);
+    SDL_SetWindowMinimumSize(w->window_, DeviceFrame::kUnitsWide, DeviceFrame::kUnitsHigh);
+    w->place_on_display();
+    SDL_ShowWindow(w->window_);
+    // The window manager's frame is known once the window is shown: the
+    // scale that fits is the one whose window fits with its frame.
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(w->window_, &top, &left, &bottom, &right) != 0) top = left = bottom = right = 0;
+    if (fit && (top || left || bottom || right)) {
+        int scale = DeviceFrame::scale_to_fit(usable.w - left - right, usable.h - top - bottom);
+        if (scale != w->frame_.scale()) {
+            w->frame_ = DeviceFrame(scale);
+            SDL_SetWindowSize(w->window_, w->frame_.width(), w->frame_.height());
+        }
+        w->place_on_display();
+    }
+    SDL_GetWindowSize(w->window_, &w->window_width_, &w->window_height_);
 
     DeviceWindow* self = w.get();
     w->clock_.set_waiter([self](uint64_t until) { self->wait(until, false); });
     set_clock(&w->clock_);
     set_sound_output([self](const Pcm& pcm) { self->play(pcm); });
 
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(w->window_, &x, &y);
+    SDL_Rect display{};
+    SDL_GetDisplayBounds(0, &display);
+    SDL_GetDisplayUsableBounds(0, &usable);
+    auto rect = [](const SDL_Rect& r) { return json{{"x", r.x}, {"y", r.y}, {"width", r.w}, {"height", r.h}}; };
     log_event("device_window", {{"op", "open"},
                                 {"scale", w->frame_.scale()},
                                 {"width", w->frame_.width()},
                                 {"height", w->frame_.height()},
+                                {"x", x},
+                                {"y", y},
+                                {"borders", {top, left, bottom, right}},
+                                {"display", rect(display)},
+                                {"usable", rect(usable)},
                                 {"video", video ? json(video) : json(nullptr)}});
     w->present(true);
     return w;
+}
+
+// Centres the window, its frame included, in the display's usable area; a
+// window larger than that keeps its top left corner in it, so that the top
+// bar, the LEDs and the caption's OK can be reached.
+void DeviceWindow::place_on_display() {
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return;
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) top = left = bottom = right = 0;
+    int outer_w = frame_.width() + left + right, outer_h = frame_.height() + top + bottom;
+    int x = usable.x + std::max(0, (usable.w - outer_w) / 2) + left;
+    int y = usable.y + std::max(0, (usable.h - outer_h) / 2) + top;
+    SDL_SetWindowPosition(window_, x, y);
+}
+
+// The person resized the window: the handheld is drawn at the largest whole
+// scale that fits, in the middle, the desk around it.
+void DeviceWindow::size_changed() {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    if (w == window_width_ && h == window_height_) return;
+    window_width_ = w;
+    window_height_ = h;
+    int scale = DeviceFrame::scale_to_fit(w, h);
+    if (scale != frame_.scale()) frame_ = DeviceFrame(scale);
+    offset_x_ = std::max(0, (w - frame_.width()) / 2);
+    offset_y_ = std::max(0, (h - frame_.height()) / 2);
+    log_event("device_window", {{"op", "resize"}, {"width", w}, {"height", h}, {"scale", scale}});
 }
 
 DeviceWindow::~DeviceWindow() {
@@ -218,10 +277,17 @@ void DeviceWindow::present(bool force) {
 
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface) return;
+    if (force) {
+        Colour desk = DeviceFrame::desk_colour();
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, uint8_t(desk >> 16), uint8_t(desk >> 8), uint8_t(desk)));
+    }
     if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
-    int w = std::min(surface->w, picture_.width()), h = std::min(surface->h, picture_.height());
-    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, picture_.data(), picture_.width() * 4, surface->format->format,
-                      surface->pixels, surface->pitch);
+    int w = std::min(surface->w - offset_x_, picture_.width()), h = std::min(surface->h - offset_y_, picture_.height());
+    uint8_t* at = static_cast<uint8_t*>(surface->pixels) + size_t(offset_y_) * size_t(surface->pitch) +
+                  size_t(offset_x_) * surface->format->BytesPerPixel;
+    if (w > 0 && h > 0)
+        SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, picture_.data(), picture_.width() * 4, surface->format->format,
+                          at, surface->pitch);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     SDL_UpdateWindowSurface(window_);
 }
@@ -239,18 +305,22 @@ void DeviceWindow::handle(const SDL_Event& e) {
             switch (e.window.event) {
                 case SDL_WINDOWEVENT_CLOSE: close_requested_ = true; break;
                 case SDL_WINDOWEVENT_FOCUS_LOST: release_all(); break;
-                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_RESIZED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    size_changed();
+                    present(true);
+                    break;
+                case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_RESTORED: present(true); break;
                 default: break;
             }
             break;
         case SDL_MOUSEBUTTONDOWN: {
             if (e.button.button != SDL_BUTTON_LEFT || e.button.windowID != window_id_) break;
-            int sx, sy;
-            if (frame_.to_screen(e.button.x, e.button.y, &sx, &sy)) {
-                stylus(RawInput::StylusDown, e.button.x, e.button.y);
-            } else if (int vk = frame_.button_at(e.button.x, e.button.y)) {
+            int x = e.button.x - offset_x_, y = e.button.y - offset_y_, sx, sy;
+            if (frame_.to_screen(x, y, &sx, &sy)) {
+                stylus(RawInput::StylusDown, x, y);
+            } else if (int vk = frame_.button_at(x, y)) {
                 if (mouse_button_) button(mouse_button_, false);
                 mouse_button_ = vk;
                 button(vk, true);
@@ -259,11 +329,12 @@ void DeviceWindow::handle(const SDL_Event& e) {
             break;
         }
         case SDL_MOUSEMOTION:
-            if (stylus_down_ && e.motion.windowID == window_id_) stylus(RawInput::StylusMove, e.motion.x, e.motion.y);
+            if (stylus_down_ && e.motion.windowID == window_id_)
+                stylus(RawInput::StylusMove, e.motion.x - offset_x_, e.motion.y - offset_y_);
             break;
         case SDL_MOUSEBUTTONUP:
             if (e.button.button != SDL_BUTTON_LEFT) break;
-            if (stylus_down_) stylus(RawInput::StylusUp, e.button.x, e.button.y);
+            if (stylus_down_) stylus(RawInput::StylusUp, e.button.x - offset_x_, e.button.y - offset_y_);
             if (mouse_button_) {
                 button(mouse_button_, false);
                 mouse_button_ = 0;
@@ -362,7 +433,7 @@ void DeviceWindow::release_all() {
     if (stylus_down_) {
         int x, y;
         SDL_GetMouseState(&x, &y);
-        stylus(RawInput::StylusUp, x, y);
+        stylus(RawInput::StylusUp, x - offset_x_, y - offset_y_);
     }
     if (mouse_button_) button(mouse_button_, false);
     mouse_button_ = 0;
@@ -420,6 +491,7 @@ void DeviceWindow::give_feed_step(const FeedStep& s) {
             e.window.event = SDL_WINDOWEVENT_CLOSE;
             push(e);
             break;
+        case FeedStep::Resize: SDL_SetWindowSize(window_, s.x, s.y); break;
         case FeedStep::Wait: break;
     }
 }

@@ -31,7 +31,7 @@ namespace sim {
 class DeviceWindow {
 public:
     struct Settings {
-        int scale = 2;
+        int scale = 0;  // 0: the largest whose window fits the display's usable area
         std::string screenshots_dir;  // where F12 puts its pictures
         WindowFeed feed;              // events for tests; empty for none
         Recorder* recorder = nullptr;  // writes what the person does as a script; null for none
@@ -66,6 +66,8 @@ private:
     explicit DeviceWindow(Settings settings);
     void handle(const SDL_Event& e);
     void give_feed_step(const FeedStep& s);
+    void place_on_display();
+    void size_changed();
     void stylus(int kind, int x, int y);
     void button(int vk, bool down);
     void device_control(int control);
@@ -92,6 +94,10 @@ private:
     LedLights shown_leds_;
     std::vector<int> shown_pressed_;
     bool drawn_ = false;
+    // The window's size as last seen, and where the handheld lies in it:
+    // drawn at the largest whole scale that fits, centred.
+    int window_width_ = 0, window_height_ = 0;
+    int offset_x_ = 0, offset_y_ = 0;
 
     bool stylus_down_ = false;
     int mouse_button_ = 0;         // the drawn button held with the mouse
