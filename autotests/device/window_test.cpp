@@ -465,6 +465,44 @@ TEST_F(DeviceWindow, SoundsPlayInRealTimeWhileTheWindowLivesAndInputWaits) {
     EXPECT_LT(t(shot), t(played) + ms);
 }
 
+// The speaker mark beside the speaker slot is lit while a sound plays,
+// whether a sound card plays it or not.
+TEST_F(DeviceWindow, TheSpeakerMarkIsLitWhileASoundPlays) {
+    const Rgb kLit{0xff, 0xc8, 0x3d}, kOff{0x2e, 0x31, 0x36};
+    const struct {
+        const char* what;
+        std::vector<std::string> audio;
+    } cases[] = {
+        {"a sound card", {"SDL_AUDIODRIVER=dummy"}},
+        {"no sound card", {"SDL_AUDIODRIVER=nosuchdriver"}},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(screenshots_dir());
+        // Pictures: the question before its alarm, during the first alarm,
+        // and once the answer has ended the alarms.
+        std::string feed = only_test(kSoundRow) + "key F12\nwait 1200\nkey F12\nkey Return\nwait 2500\nkey F12\nclose\n";
+        ProcessResult r = run_window(feed, {}, c.audio);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        JournalLog j = log();
+        auto sounds = j.filter("sound", {{"played", true}});
+        auto shots = j.filter("screenshot");
+        ASSERT_FALSE(sounds.empty()) << j.dump();
+        ASSERT_EQ(shots.size(), 3u) << j.dump();
+        auto t = [](const json& e) { return e["t"].get<int64_t>(); };
+        int64_t first = t(sounds.front()), last_end = t(sounds.back()) + sounds.back()["ms"].get<int64_t>();
+        ASSERT_LT(t(shots[0]), first) << j.dump();
+        ASSERT_GE(t(shots[1]), first) << j.dump();
+        ASSERT_LT(t(shots[1]), first + sounds.front()["ms"].get<int64_t>()) << j.dump();
+        ASSERT_GE(t(shots[2]), last_end) << j.dump();
+        // The loudspeaker's body, at scale 2.
+        std::vector<Rgb> seen;
+        for (int n = 1; n <= 3; ++n)
+            seen.push_back(Image::load(screenshots_dir() + "/device-window-" + std::to_string(n) + ".png").pixel(350, 34));
+        EXPECT_EQ(seen, (std::vector<Rgb>{kOff, kLit, kOff}));
+    }
+}
+
 // Without a sound card that will play, the window says once that sounds
 // take their time in silence, and nothing else reaches the terminal: not
 // the sound library's own complaints, however many sounds are played.

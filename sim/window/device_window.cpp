@@ -185,6 +185,7 @@ void DeviceWindow::wait(std::optional<uint64_t> until, bool stop_on_input) {
         if (const FeedStep* step = settings_.feed.next(now, stop_on_input, &feed_wake)) give_feed_step(*step);
         consider(feed_wake);
         consider(next_led_change(led_states(), led_controller_flashing(), now));
+        consider(sound_playing_until());  // the speaker mark goes out
 
         int timeout = -1;  // nothing due: sleep until the window system has an event
         if (wake) timeout = *wake <= now ? 0 : int(std::min<uint64_t>(*wake - now, INT_MAX));
@@ -261,15 +262,19 @@ void DeviceWindow::say_silence(const std::string& why) {
 void DeviceWindow::present(bool force) {
     const Framebuffer& fb = framebuffer();
     std::vector<LedState> leds = led_states();
-    LedLights lights = led_lights(leds, led_controller_flashing(), clock_.now_ms());
+    LedLights lights = led_lights(leds, led_controller_flashing(), clock().now_ms());
     std::vector<int> pressed = keys_down_;
     if (mouse_button_) pressed.push_back(mouse_button_);
+    bool sounding = sound_playing_until().has_value();
     const size_t screen_bytes = sizeof fb.pixels;
     bool screen_same = shown_screen_.size() * sizeof(uint16_t) == screen_bytes &&
                        std::memcmp(shown_screen_.data(), fb.pixels, screen_bytes) == 0;
-    if (!force && drawn_ && screen_same && lights == shown_leds_ && pressed == shown_pressed_) return;
+    if (!force && drawn_ && screen_same && lights == shown_leds_ && pressed == shown_pressed_ &&
+        sounding == shown_sounding_)
+        return;
 
-    frame_.draw(&picture_, fb, lights, pressed);
+    frame_.draw(&picture_, fb, lights, pressed, sounding);
+    shown_sounding_ = sounding;
     shown_screen_.assign(&fb.pixels[0][0], &fb.pixels[0][0] + kScreenWidth * kScreenHeight);
     shown_leds_ = lights;
     shown_pressed_ = pressed;

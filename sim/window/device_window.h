@@ -93,6 +93,7 @@ private:
     std::vector<uint16_t> shown_screen_;  // the framebuffer as last drawn
     LedLights shown_leds_;
     std::vector<int> shown_pressed_;
+    bool shown_sounding_ = false;
     bool drawn_ = false;
     // The window's size as last seen, and where the handheld lies in it:
     // drawn at the largest whole scale that fits, centred.
