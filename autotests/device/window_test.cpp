@@ -830,6 +830,108 @@ TEST_F(DeviceWindow, DeviceKeysResetPullTheBatteryAndStartDravikAndAreRecorded) 
     EXPECT_EQ(device_life(JournalLog::load(dir() + "/replay.jsonl")), life);
 }
 
+// The journal without the window's own lines (its size, place and real
+// time), one line a string.
+std::vector<std::string> device_lines(const JournalLog& j) {
+    std::vector<std::string> out;
+    for (const json& e : j.events())
+        if (e["ev"] != "device_window") out.push_back(e.dump());
+    return out;
+}
+
+// Watching a script is the headless run, shown: the same journal but for
+// the window's own lines, the same exit status and message, the same
+// result log; for a script whose checks hold and for one whose check does
+// not.
+TEST_F(DeviceWindow, AWatchedScriptRunsAsItDoesHeadless) {
+    std::filesystem::copy(std::string(DRAVIK_SOURCE_DIR) + "/examples", dir() + "/examples",
+                          std::filesystem::copy_options::recursive);
+    devtest::write_file(dir() + "/examples/wrong.txt",
+                        "click \"Next\"\nclick 1000\nclick \"Start\"\nwait 2000\nanswer cancel\n"
+                        "expect-status Sound PASS\ncaption-ok\n");
+    const struct {
+        const char* script;
+        int exit_code;
+    } cases[] = {{"full-run.txt", 0}, {"wrong.txt", 1}};
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::string script = dir() + "/examples/" + c.script;
+        ProcessResult watched = run_window("", {"--script", script, "--watch", "--watch-pace", "25"});
+        EXPECT_EQ(watched.exit_code, c.exit_code) << watched.err;
+        JournalLog shown = log();
+        EXPECT_EQ(shown.count("device_window", {{"op", "open"}, {"watch", 25}}), 1) << shown.dump();
+        std::string shown_log = devtest::read_file(store_path("\\My Documents\\Dravik.txt"));
+
+        std::string journal = dir() + "/headless.jsonl";
+        ProcessResult headless = devtest::run_process(
+            DRAVIK_SIM, {"--state", dir() + "/headless-" + c.script, "--script", script, "--journal", journal,
+                         "--screenshots", screenshots_dir()},
+            dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
+        EXPECT_EQ(headless.exit_code, watched.exit_code);
+        EXPECT_EQ(headless.err, watched.err);
+        EXPECT_EQ(device_lines(JournalLog::load(journal)), device_lines(shown));
+        std::error_code ec;
+        std::filesystem::remove_all(state_dir(), ec);
+        if (c.exit_code == 0) {
+            EXPECT_NE(shown_log.find("IR Transfer\t\tPASS"), std::string::npos) << shown_log;
+            EXPECT_EQ(log_after_time(shown_log),
+                      log_after_time(devtest::read_file(dir() + "/headless-full-run.txt/store/My Documents/Dravik.txt")));
+        }
+    }
+}
+
+// Watching, Space pauses before the next action and N does one step: an
+// action, or a frame the program puts on the panel without waiting; a red
+// ring marks where the last tap landed.
+TEST_F(DeviceWindow, WatchingPausesAndStepsThroughActionsAndFrames) {
+    // Screen Patterns alone: two taps, clicks, Start.
+    std::string script = dir() + "/patterns.txt";
+    devtest::write_file(script, "tap 40 95\ntap 40 115\nclick 1003\nclick 1005\nclick 1007\nclick \"Next\"\n"
+                                "click 1000\nclick \"Start\"\nwait 5000\n");
+    std::string feed = "key space\nkey F12\nkey n\nkey F12\n";
+    for (int i = 0; i < 7; ++i) feed += "key n\n";  // to the frame the first GXBeginDraw began
+    feed += "key F12\nkey Right\nkey F12\nkey space\n";
+    ProcessResult r = run_window(feed, {"--script", script, "--watch", "--watch-pace", "25"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Paused before line 1: Space goes on"), std::string::npos) << r.out;
+    JournalLog j = log();
+    // Each picture between the steps it was taken between.
+    EXPECT_TRUE(j.in_order({{"screenshot", {{"file", screenshots_dir() + "/device-window-1.png"}}},
+                            {"input", {{"line", 1}}},
+                            {"screenshot", {{"file", screenshots_dir() + "/device-window-2.png"}}},
+                            {"input", {{"line", 2}}},
+                            {"input", {{"line", 8}}},
+                            {"gx", {{"op", "end"}, {"call", 1}}},
+                            {"screenshot", {{"file", screenshots_dir() + "/device-window-3.png"}}},
+                            {"gx", {{"op", "begin"}, {"call", 2}}},
+                            {"gx", {{"op", "end"}, {"call", 2}}},
+                            {"screenshot", {{"file", screenshots_dir() + "/device-window-4.png"}}},
+                            {"gx", {{"op", "begin"}, {"call", 3}}}}))
+        << j.dump();
+    EXPECT_EQ(j.count("gx", {{"op", "end"}, {"ok", true}}), 151);
+
+    std::vector<Image> shot;
+    for (int n = 1; n <= 4; ++n) shot.push_back(Image::load(screenshots_dir() + "/device-window-" + std::to_string(n) + ".png"));
+    // The ring around the tap at (40, 95): 12 window pixels right of its
+    // centre at scale 2, after the tap and not before.
+    const Rgb kRing{0xe5, 0x20, 0x2a};
+    EXPECT_NE(shot[0].pixel(wx(40) + 12, wy(95)), kRing);
+    EXPECT_EQ(shot[1].pixel(wx(40) + 12, wy(95)), kRing);
+    // The first frame is the white fill, the second blue.
+    EXPECT_EQ(shot[2].pixel(wx(120), wy(160)), (Rgb{255, 255, 255}));
+    Rgb blue = shot[3].pixel(wx(120), wy(160));
+    EXPECT_TRUE(blue.b > 200 && blue.r < 60 && blue.g < 60) << blue;
+}
+
+TEST_F(DeviceWindow, WatchingNeedsADisplay) {
+    devtest::write_file(dir() + "/s.txt", "wait 1\n");
+    ProcessResult r = devtest::run_process(DRAVIK_SIM, {"--state", state_dir(), "--script", dir() + "/s.txt", "--watch"},
+                                           dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 30000);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.err.find("--watch needs the device window"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(state_dir()));
+}
+
 // --record is for the window, and the file must be writable, before
 // anything is touched.
 TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {

@@ -14,6 +14,7 @@
 #include "device/journal.h"
 #include "device/person.h"
 #include "drivers/drivers.h"
+#include "drivers/gapi.h"
 #include "files/device_paths.h"
 #include "kernel/process.h"
 #include "gdi/screen.h"
@@ -26,6 +27,8 @@ namespace sim {
 namespace {
 
 const char* const kTitle = "Dravik - qz Orvex k7100 (simulated)";
+// How fast and how slow + and - make the watching pace.
+const int kShortestPaceMs = 25, kLongestPaceMs = 10000;
 
 json input_event(const char* action, const char* op) {
     return {{"action", action}, {"op", op}, {"from", "window"}};
@@ -52,7 +55,8 @@ void* silence_alsa() {
 
 }  // namespace
 
-DeviceWindow::DeviceWindow(Settings settings) : settings_(std::move(settings)), frame_(settings_.scale) {}
+DeviceWindow::DeviceWindow(Settings settings)
+    : settings_(std::move(settings)), frame_(settings_.scale), pace_ms_(settings_.watch_pace_ms) {}
 
 std::unique_ptr<DeviceWindow> DeviceWindow::open(Settings settings, std::string* error) {
     // SDL asks the session bus about input methods and the screen saver,
@@ -101,9 +105,22 @@ std::unique_ptr<DeviceWindow> DeviceWindow::open(Settings settings, std::string*
     SDL_GetWindowSize(w->window_, &w->window_width_, &w->window_height_);
 
     DeviceWindow* self = w.get();
-    w->clock_.set_waiter([self](uint64_t until) { self->wait(until, false); });
-    set_clock(&w->clock_);
-    set_sound_output([self](const Pcm& pcm) { self->play(pcm); });
+    if (w->settings_.watch) {
+        // The device keeps its virtual clock and its silent sounds: the run
+        // is the headless one, shown.
+        set_input_watcher([self](const RawInput& in) {
+            if (in.kind != RawInput::StylusDown) return;
+            self->has_mark_ = true;
+            self->mark_x_ = in.x;
+            self->mark_y_ = in.y;
+        });
+        set_panel_watcher([self] { self->watch_frame(); });
+        w->set_title();
+    } else {
+        w->clock_.set_waiter([self](uint64_t until) { self->wait(until, false); });
+        set_clock(&w->clock_);
+        set_sound_output([self](const Pcm& pcm) { self->play(pcm); });
+    }
 
     int x = 0, y = 0;
     SDL_GetWindowPosition(w->window_, &x, &y);
@@ -120,7 +137,8 @@ std::unique_ptr<DeviceWindow> DeviceWindow::open(Settings settings, std::string*
                                 {"borders", {top, left, bottom, right}},
                                 {"display", rect(display)},
                                 {"usable", rect(usable)},
-                                {"video", video ? json(video) : json(nullptr)}});
+                                {"video", video ? json(video) : json(nullptr)},
+                                {"watch", w->settings_.watch ? json(w->pace_ms_) : json(nullptr)}});
     w->present(true);
     return w;
 }
@@ -155,8 +173,13 @@ void DeviceWindow::size_changed() {
 }
 
 DeviceWindow::~DeviceWindow() {
-    set_sound_output(nullptr);
-    set_clock(nullptr);
+    if (settings_.watch) {
+        set_input_watcher(nullptr);
+        set_panel_watcher(nullptr);
+    } else {
+        set_sound_output(nullptr);
+        set_clock(nullptr);
+    }
     if (window_) SDL_DestroyWindow(window_);
     SDL_Quit();
     if (alsa_) dlclose(alsa_);
@@ -270,11 +293,20 @@ void DeviceWindow::present(bool force) {
     bool screen_same = shown_screen_.size() * sizeof(uint16_t) == screen_bytes &&
                        std::memcmp(shown_screen_.data(), fb.pixels, screen_bytes) == 0;
     if (!force && drawn_ && screen_same && lights == shown_leds_ && pressed == shown_pressed_ &&
-        sounding == shown_sounding_)
+        sounding == shown_sounding_ && has_mark_ == shown_mark_)
         return;
 
     frame_.draw(&picture_, fb, lights, pressed, sounding);
     shown_sounding_ = sounding;
+    shown_mark_ = has_mark_;
+    if (has_mark_) {
+        // Where the script's tap landed: a red ring around the pixel.
+        Rect area = frame_.screen_area();
+        double s = frame_.scale();
+        double cx = area.left + (mark_x_ + 0.5) * s, cy = area.top + (mark_y_ + 0.5) * s;
+        picture_.ring(cx, cy, 7 * s, 1.6 * s, rgb(0xe5, 0x20, 0x2a));
+        picture_.fill_circle(cx, cy, 1.2 * s, rgb(0xe5, 0x20, 0x2a));
+    }
     shown_screen_.assign(&fb.pixels[0][0], &fb.pixels[0][0] + kScreenWidth * kScreenHeight);
     shown_leds_ = lights;
     shown_pressed_ = pressed;
@@ -321,7 +353,8 @@ void DeviceWindow::handle(const SDL_Event& e) {
             }
             break;
         case SDL_MOUSEBUTTONDOWN: {
-            if (e.button.button != SDL_BUTTON_LEFT || e.button.windowID != window_id_) break;
+            // Watching, the script holds the device.
+            if (settings_.watch || e.button.button != SDL_BUTTON_LEFT || e.button.windowID != window_id_) break;
             int x = e.button.x - offset_x_, y = e.button.y - offset_y_, sx, sy;
             if (frame_.to_screen(x, y, &sx, &sy)) {
                 stylus(RawInput::StylusDown, x, y);
@@ -348,6 +381,10 @@ void DeviceWindow::handle(const SDL_Event& e) {
             break;
         case SDL_KEYDOWN: {
             if (e.key.repeat) break;
+            if (settings_.watch) {
+                watch_key(e.key.keysym.sym);
+                break;
+            }
             if (e.key.keysym.sym == SDLK_F12) {
                 screenshot_key();
                 break;
@@ -376,6 +413,77 @@ void DeviceWindow::handle(const SDL_Event& e) {
         }
         default: break;
     }
+}
+
+void DeviceWindow::watch_action(int line) {
+    next_line_ = line;
+    watch_hold(uint64_t(pace_ms_));
+    // The mark stays until the next action is done.
+    has_mark_ = false;
+}
+
+void DeviceWindow::watch_frame() { watch_hold(uint64_t(std::max(1, pace_ms_ / 6))); }
+
+// Real time passes with the window drawing and taking the person's keys;
+// paused, until the person steps on.  The device's clock stands still.
+void DeviceWindow::watch_hold(uint64_t real_ms) {
+    uint64_t until = clock_.now_ms() + real_ms;
+    for (;;) {
+        present();
+        if (close_requested_) power_off();
+        uint64_t now = clock_.now_ms();
+        if (paused_ ? step_ : now >= until) break;
+        std::optional<uint64_t> wake;
+        if (!paused_) wake = until;
+        std::optional<uint64_t> feed_wake;
+        if (const FeedStep* step = settings_.feed.next(now, /*idle*/ true, &feed_wake)) give_feed_step(*step);
+        if (feed_wake && (!wake || *feed_wake < *wake)) wake = feed_wake;
+        int timeout = -1;
+        if (wake) timeout = *wake <= now ? 0 : int(std::min<uint64_t>(*wake - now, INT_MAX));
+        SDL_Event e;
+        ++sleeps_;
+        if (SDL_WaitEventTimeout(&e, timeout)) {
+            handle(e);
+            while (SDL_PollEvent(&e)) handle(e);
+        }
+    }
+    step_ = false;
+}
+
+void DeviceWindow::watch_key(int sdl_key) {
+    switch (sdl_key) {
+        case SDLK_SPACE:
+            paused_ = !paused_;
+            step_ = false;
+            if (paused_)
+                std::cout << "Paused" << (next_line_ ? " before line " + std::to_string(next_line_) : std::string())
+                          << ": Space goes on, N or Right does the next step" << std::endl;
+            else
+                std::cout << "Going on" << std::endl;
+            set_title();
+            break;
+        case SDLK_n:
+        case SDLK_RIGHT:
+            if (paused_) step_ = true;
+            break;
+        case SDLK_PLUS:
+        case SDLK_EQUALS:
+        case SDLK_KP_PLUS:
+        case SDLK_MINUS:
+        case SDLK_KP_MINUS:
+            pace_ms_ = sdl_key == SDLK_MINUS || sdl_key == SDLK_KP_MINUS ? std::min(pace_ms_ * 2, kLongestPaceMs)
+                                                                          : std::max(pace_ms_ / 2, kShortestPaceMs);
+            std::cout << "One action every " << pace_ms_ << " ms" << std::endl;
+            break;
+        case SDLK_F12: screenshot_key(); break;
+        default: break;
+    }
+}
+
+void DeviceWindow::set_title() {
+    std::string title = kTitle;
+    if (settings_.watch) title += " - watching " + settings_.watched_name + (paused_ ? " (paused)" : "");
+    SDL_SetWindowTitle(window_, title.c_str());
 }
 
 void DeviceWindow::stylus(int kind, int x, int y) {

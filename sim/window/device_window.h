@@ -35,6 +35,12 @@ public:
         std::string screenshots_dir;  // where F12 puts its pictures
         WindowFeed feed;              // events for tests; empty for none
         Recorder* recorder = nullptr;  // writes what the person does as a script; null for none
+        // Watching a script (--watch): the script holds the device on its
+        // own virtual clock, as headless, and the window shows each action
+        // and each frame of the screen for a while of real time.
+        bool watch = false;
+        int watch_pace_ms = 600;   // real time each action is shown before it is done
+        std::string watched_name;  // the script, for the title
     };
 
     // Opens the window, installs the real clock and the sound output.  Null
@@ -55,6 +61,13 @@ public:
     // for meanwhile that waits for such a turn (starting Dravik with L);
     // returns whether anything was done.
     bool act_on_requests();
+    // Watching: shows the screen before the script's action on `line` (0:
+    // the end of the script) for the pace's real time, or until the person
+    // steps on while paused.
+    void watch_action(int line);
+    // Watching: shows a frame the program put on the panel for a sixth of
+    // the pace.
+    void watch_frame();
     // Draws the window now if anything on it changed.
     void present(bool force = false);
     // Writes what the window shows as a PNG.
@@ -71,6 +84,9 @@ private:
     void stylus(int kind, int x, int y);
     void button(int vk, bool down);
     void device_control(int control);
+    void watch_hold(uint64_t real_ms);
+    void watch_key(int sdl_key);
+    void set_title();
     void release_all();
     void screenshot_key();
     void expect_screen_key();
@@ -106,6 +122,15 @@ private:
     bool close_requested_ = false;
     bool launch_requested_ = false;  // L: Dravik starts at the person's next turn
     uint64_t sleeps_ = 0;  // waits in the window system for an event
+
+    // Watching.
+    int pace_ms_ = 600;
+    bool paused_ = false;
+    bool step_ = false;        // paused: go on to the next action or frame
+    int next_line_ = 0;        // the line of the action about to be done
+    bool has_mark_ = false;    // where the last tap landed (device pixels)
+    int mark_x_ = 0, mark_y_ = 0;
+    bool shown_mark_ = false;
 };
 
 }  // namespace sim
