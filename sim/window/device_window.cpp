@@ -430,22 +430,24 @@ void DeviceWindow::watch_hold(uint64_t real_ms) {
     uint64_t until = clock_.now_ms() + real_ms;
     for (;;) {
         present();
-        if (close_requested_) power_off();
+        // What waits (the person's keys, the next step of a feed) is taken
+        // before the time is up, however long drawing took.
         uint64_t now = clock_.now_ms();
+        std::optional<uint64_t> feed_wake;
+        const FeedStep* step = settings_.feed.next(now, /*idle*/ true, &feed_wake);
+        if (step) give_feed_step(*step);
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) handle(e);
+        if (close_requested_) power_off();
         if (paused_ ? step_ : now >= until) break;
         std::optional<uint64_t> wake;
         if (!paused_) wake = until;
-        std::optional<uint64_t> feed_wake;
-        if (const FeedStep* step = settings_.feed.next(now, /*idle*/ true, &feed_wake)) give_feed_step(*step);
         if (feed_wake && (!wake || *feed_wake < *wake)) wake = feed_wake;
+        if (step) wake = now;  // the feed's next step may be due too
         int timeout = -1;
         if (wake) timeout = *wake <= now ? 0 : int(std::min<uint64_t>(*wake - now, INT_MAX));
-        SDL_Event e;
         ++sleeps_;
-        if (SDL_WaitEventTimeout(&e, timeout)) {
-            handle(e);
-            while (SDL_PollEvent(&e)) handle(e);
-        }
+        if (SDL_WaitEventTimeout(&e, timeout)) handle(e);
     }
     step_ = false;
 }
