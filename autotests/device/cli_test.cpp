@@ -78,6 +78,11 @@ TEST_F(Cli, BadCommandLineIsRefusedNamingTheOption) {
         {{"--factory-reset=1"}, "--factory-reset"},
         {{"--state", "elsewhere"}, "--state"},  // given twice
         {{"--demo", "--script", "s.txt"}, "--demo"},
+        {{"--watch"}, "--watch goes with --script"},
+        {{"--watch", "--check", "--script", "s.txt"}, "--watch and --check"},
+        {{"--watch-pace", "600", "--script", "s.txt"}, "--watch-pace goes with --watch"},
+        {{"--watch", "--watch-pace", "24", "--script", "s.txt"}, "--watch-pace"},
+        {{"--watch", "--watch-pace", "10001", "--script", "s.txt"}, "--watch-pace"},
     };
     for (auto& c : cases) {
         std::vector<std::string> args = {"--state", state_dir(), "--screenshots", screenshots_dir()};
@@ -150,7 +155,7 @@ TEST_F(Cli, HelpListsOptionsActionsAndProfileKeys) {
     for (const char* word :
          {"--state", "--profile", "--script", "--journal", "--screenshots", "--factory-reset", "--demo", "--scale",
           "--help", "--version", "tap X Y", "press KEY", "answer", "click", "caption-ok", "help", "launch", "wait MS",
-          "screenshot FILE.png", "--record FILE", "drag X Y X2 Y2", "expect-msgbox \"TEXT\" [\"CAPTION\"]",
+          "screenshot FILE.png", "--record FILE", "--watch", "--watch-pace MS", "soft-reset", "drag X Y X2 Y2", "expect-msgbox \"TEXT\" [\"CAPTION\"]",
           "expect-text \"TEXT\"", "expect-status TEST WORD", "expect-log TEST WORD",
           "expect-screen FILE.png [TOLERANCE]", "TOLERANCE counts the pixels", "exit status 1"})
         EXPECT_NE(r.out.find(word), std::string::npos) << word;

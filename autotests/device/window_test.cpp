@@ -2,6 +2,7 @@
 // X server (Xvfb), a window feed (DRAVIK_WINDOW_FEED) hands it mouse and
 // key events through the window system's event queue, and the tests read
 // what the journal and the window's own pictures (F12) show.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -41,10 +42,10 @@ std::string tap(int x, int y) {
     return s.str();
 }
 
-// A private X server for one test.
+// A private X server for one test, its screen `size` ("WIDTHxHEIGHT").
 class XServer {
 public:
-    bool start(std::string* error) {
+    bool start(std::string* error, const std::string& size = "1280x1024") {
         int fds[2];
         if (pipe(fds) != 0) {
             *error = "pipe failed";
@@ -58,7 +59,7 @@ public:
             dup2(null, 1);
             dup2(null, 2);
             std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1600x24", "-nolisten", "tcp",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", (size + "x24").c_str(), "-nolisten", "tcp", "-noreset",
                    static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -86,6 +87,37 @@ public:
     }
     const std::string& display() const { return display_; }
 
+    // Says that only `area` (x, y, width, height) of the screen is for
+    // windows, as a desktop with a panel does (_NET_WORKAREA on the root
+    // window), through the X library the window itself uses (the server
+    // runs with -noreset, so the property outlives this connection).
+    bool set_work_area(const long area[4], std::string* error) const {
+        void* x11 = dlopen("libX11.so.6", RTLD_NOW);
+        if (!x11) {
+            *error = "cannot load libX11.so.6";
+            return false;
+        }
+        using Display = void;
+        auto open = reinterpret_cast<Display* (*)(const char*)>(dlsym(x11, "XOpenDisplay"));
+        auto root = reinterpret_cast<unsigned long (*)(Display*)>(dlsym(x11, "XDefaultRootWindow"));
+        auto atom = reinterpret_cast<unsigned long (*)(Display*, const char*, int)>(dlsym(x11, "XInternAtom"));
+        auto change = reinterpret_cast<int (*)(Display*, unsigned long, unsigned long, unsigned long, int, int,
+                                               const unsigned char*, int)>(dlsym(x11, "XChangeProperty"));
+        auto close = reinterpret_cast<int (*)(Display*)>(dlsym(x11, "XCloseDisplay"));
+        Display* d = open && root && atom && change && close ? open(display_.c_str()) : nullptr;
+        if (!d) {
+            *error = "cannot open " + display_;
+            dlclose(x11);
+            return false;
+        }
+        const unsigned long kCardinal = 6;  // XA_CARDINAL
+        change(d, root(d), atom(d, "_NET_WORKAREA", 0), kCardinal, 32, /*PropModeReplace*/ 0,
+               reinterpret_cast<const unsigned char*>(area), 4);
+        close(d);  // flushes the change
+        dlclose(x11);
+        return true;
+    }
+
 private:
     pid_t pid_ = -1;
     std::string display_;
@@ -97,6 +129,7 @@ protected:
         SimRun::SetUp();
         std::string error;
         ASSERT_TRUE(x_.start(&error)) << error;
+        display_ = x_.display();
     }
 
 
@@ -110,7 +143,7 @@ protected:
         std::vector<std::string> all = {"--state", state_dir(), "--journal", window_journal(), "--screenshots",
                                         screenshots_dir()};
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<std::string> env = {"DISPLAY=" + x_.display(), "WAYLAND_DISPLAY=", "XDG_DATA_HOME=" + dir() + "/xdg",
+        std::vector<std::string> env = {"DISPLAY=" + display_, "WAYLAND_DISPLAY=", "XDG_DATA_HOME=" + dir() + "/xdg",
                                         "DRAVIK_WINDOW_FEED=" + feed_path};
         env.insert(env.end(), audio.begin(), audio.end());
         ProcessResult r = devtest::run_process(DRAVIK_SIM, all, dir(), env, 120000);
@@ -148,6 +181,7 @@ protected:
     }
 
     XServer x_;
+    std::string display_;  // where run_window opens the window: x_'s unless a test says otherwise
     int window_runs_ = 0;
 };
 
@@ -155,6 +189,10 @@ protected:
 // pixels lower; the Next button at (168, 265).
 int box_y(int row) { return 95 + 20 * row; }
 const int kBoxX = 40;
+// The top bar's OK button, the Start flag and the Start menu's Dravik row.
+const int kCaptionOkX = 220, kCaptionOkY = 13;
+const int kStartFlagX = 12, kStartFlagY = 12;
+const int kMenuDravikX = 50, kMenuDravikY = 40;
 const int kNextX = 168, kNextY = 265;
 // The run dialog's Start button.
 const int kStartX = 174, kStartY = 233;
@@ -190,6 +228,81 @@ TEST_F(DeviceWindow, ShowsTheDeviceScreenInItsCaseAtItsScale) {
     // Each F12 writes a new picture.
     EXPECT_TRUE(std::filesystem::exists(screenshots_dir() + "/device-window-1.png"));
     EXPECT_TRUE(std::filesystem::exists(screenshots_dir() + "/device-window-2.png"));
+}
+
+// By default the window takes the largest scale whose window fits the
+// display's usable area, so that everything on the case can be reached; a
+// forced scale too large for it keeps the window's top on the display.
+TEST_F(DeviceWindow, FitsTheDisplaysUsableArea) {
+    const struct {
+        const char* screen;
+        std::vector<long> work_area;  // empty: the whole screen
+        std::vector<std::string> args;
+        int scale;
+    } cases[] = {
+        {"1280x1024", {}, {}, 2},
+        {"1024x768", {}, {}, 1},
+        {"1920x1600", {}, {}, 3},
+        {"1920x1600", {0, 60, 1920, 1500}, {}, 2},
+        {"1280x1024", {}, {"--scale", "3"}, 3},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(std::string(c.screen) + (c.work_area.empty() ? "" : " with a panel") +
+                     (c.args.empty() ? "" : " --scale 3"));
+        XServer screen;
+        std::string error;
+        ASSERT_TRUE(screen.start(&error, c.screen)) << error;
+        if (!c.work_area.empty()) {
+            ASSERT_TRUE(screen.set_work_area(c.work_area.data(), &error)) << error;
+        }
+        display_ = screen.display();
+        ProcessResult r = run_window("close\n", c.args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        json open = log().filter("device_window", {{"op", "open"}}).at(0);
+        EXPECT_EQ(open["scale"], c.scale) << open;
+        int x = open["x"], y = open["y"], w = open["width"], h = open["height"];
+        int ux = open["usable"]["x"], uy = open["usable"]["y"], uw = open["usable"]["width"], uh = open["usable"]["height"];
+        int dw = open["display"]["width"], dh = open["display"]["height"];
+        if (!c.work_area.empty()) {
+            EXPECT_EQ((std::vector<int>{ux, uy, uw, uh}), (std::vector<int>{0, 60, 1920, 1500}));
+        }
+        EXPECT_EQ(w, kUnitsWide * c.scale);
+        EXPECT_EQ(h, kUnitsHigh * c.scale);
+        // The caption's OK, the LEDs and the top of the case are on the
+        // display, always; fitted, the whole window is in the usable area.
+        auto on_display = [&](int ux_, int uy_) {
+            int px = x + ux_ * c.scale, py = y + uy_ * c.scale;
+            return px >= 0 && py >= 0 && px < dw && py < dh;
+        };
+        EXPECT_TRUE(on_display(kScreenLeft + kCaptionOkX, kScreenTop + kCaptionOkY)) << open;
+        EXPECT_TRUE(on_display(36, 24) && on_display(252, 24)) << "the LEDs: " << open;
+        if (c.args.empty()) {
+            EXPECT_TRUE(x >= ux && y >= uy && x + w <= ux + uw && y + h <= uy + uh) << open;
+            EXPECT_TRUE(on_display(44, 452) && on_display(244, 452) && on_display(144, 440)) << "the buttons: " << open;
+        } else {
+            EXPECT_EQ(y, uy) << "the top of a window taller than the display is on it: " << open;
+        }
+    }
+}
+
+// Resized, the window draws the handheld at the largest whole scale that
+// fits, in the middle, and the stylus lands where the screen now is.
+TEST_F(DeviceWindow, ResizedItDrawsAtTheScaleThatFits) {
+    // 400 x 600 holds scale 1 (288 x 508), 56 and 46 pixels in.
+    const int left = 56, top = 46;
+    std::ostringstream feed;
+    feed << "resize 400 600\ndown " << left + kScreenLeft + kBoxX << " " << top + kScreenTop + box_y(0) << "\nup "
+         << left + kScreenLeft + kBoxX << " " << top + kScreenTop + box_y(0) << "\nkey F12\nclose\n";
+    ProcessResult r = run_window(feed.str());
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    EXPECT_TRUE(j.in_order({{"device_window", {{"op", "open"}, {"scale", 2}}},
+                            {"device_window", {{"op", "resize"}, {"width", 400}, {"height", 600}, {"scale", 1}}},
+                            {"input", {{"action", "stylus"}, {"op", "down"}, {"x", kBoxX}, {"y", box_y(0)}}},
+                            {"check", {{"id", IDC_SOUND_BOX}, {"state", 0}}}}))
+        << j.dump();
+    Image after_tap = headless_screen("tap " + std::to_string(kBoxX) + " " + std::to_string(box_y(0)) + "\n", "tapped.png");
+    EXPECT_TRUE(shows_screen(Image::load(screenshots_dir() + "/device-window-1.png"), after_tap, 1));
 }
 
 TEST_F(DeviceWindow, MouseIsTheStylus) {
@@ -350,6 +463,44 @@ TEST_F(DeviceWindow, SoundsPlayInRealTimeWhileTheWindowLivesAndInputWaits) {
     int shot = j.find("screenshot", {}, size_t(asked));
     EXPECT_GT(shot, played);
     EXPECT_LT(t(shot), t(played) + ms);
+}
+
+// The speaker mark beside the speaker slot is lit while a sound plays,
+// whether a sound card plays it or not.
+TEST_F(DeviceWindow, TheSpeakerMarkIsLitWhileASoundPlays) {
+    const Rgb kLit{0xff, 0xc8, 0x3d}, kOff{0x2e, 0x31, 0x36};
+    const struct {
+        const char* what;
+        std::vector<std::string> audio;
+    } cases[] = {
+        {"a sound card", {"SDL_AUDIODRIVER=dummy"}},
+        {"no sound card", {"SDL_AUDIODRIVER=nosuchdriver"}},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(screenshots_dir());
+        // Pictures: the question before its alarm, during the first alarm,
+        // and once the answer has ended the alarms.
+        std::string feed = only_test(kSoundRow) + "key F12\nwait 1200\nkey F12\nkey Return\nwait 2500\nkey F12\nclose\n";
+        ProcessResult r = run_window(feed, {}, c.audio);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        JournalLog j = log();
+        auto sounds = j.filter("sound", {{"played", true}});
+        auto shots = j.filter("screenshot");
+        ASSERT_FALSE(sounds.empty()) << j.dump();
+        ASSERT_EQ(shots.size(), 3u) << j.dump();
+        auto t = [](const json& e) { return e["t"].get<int64_t>(); };
+        int64_t first = t(sounds.front()), last_end = t(sounds.back()) + sounds.back()["ms"].get<int64_t>();
+        ASSERT_LT(t(shots[0]), first) << j.dump();
+        ASSERT_GE(t(shots[1]), first) << j.dump();
+        ASSERT_LT(t(shots[1]), first + sounds.front()["ms"].get<int64_t>()) << j.dump();
+        ASSERT_GE(t(shots[2]), last_end) << j.dump();
+        // The loudspeaker's body, at scale 2.
+        std::vector<Rgb> seen;
+        for (int n = 1; n <= 3; ++n)
+            seen.push_back(Image::load(screenshots_dir() + "/device-window-" + std::to_string(n) + ".png").pixel(350, 34));
+        EXPECT_EQ(seen, (std::vector<Rgb>{kOff, kLit, kOff}));
+    }
 }
 
 // Without a sound card that will play, the window says once that sounds
@@ -595,6 +746,192 @@ TEST_F(DeviceWindow, ARecordedSessionReplaysHeadless) {
     EXPECT_TRUE(std::filesystem::exists(dir() + "/session/rec-2.diff.png"));
 }
 
+
+// The events that say what the device as a whole did: boots, programs
+// starting and ending, resets, lost power.
+std::vector<std::string> device_life(const JournalLog& j) {
+    std::vector<std::string> out;
+    for (const json& e : j.events()) {
+        std::string ev = e["ev"];
+        if (ev == "boot" || ev == "launch" || ev == "exit" || ev == "reset" || ev == "power_off") out.push_back(ev);
+    }
+    return out;
+}
+
+TEST_F(DeviceWindow, TheStartMenuStartsDravikAgain) {
+    // Leave Dravik; open the Start menu (picture), tap beside it (it
+    // closes, nothing starts); open it again and choose Dravik (picture).
+    std::string feed = tap(kCaptionOkX, kCaptionOkY) + tap(kStartFlagX, kStartFlagY) + "key F12\n" + tap(200, 200) +
+                       tap(kStartFlagX, kStartFlagY) + tap(kMenuDravikX, kMenuDravikY) + "key F12\nclose\n";
+    ProcessResult r = run_window(feed);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog j = log();
+    EXPECT_TRUE(j.in_order({{"exit", {{"exe", "\\Windows\\Dravik.exe"}, {"code", 0}}},
+                            {"start_menu", {{"op", "open"}}},
+                            {"screenshot"},
+                            {"start_menu", {{"op", "close"}, {"how", "outside"}}},
+                            {"start_menu", {{"op", "open"}}},
+                            {"start_menu", {{"op", "close"}, {"how", "choice"}}},
+                            {"start_menu", {{"op", "start"}, {"item", "Dravik"}, {"exe", "\\Windows\\Dravik.exe"}}},
+                            {"launch", {{"exe", "\\Windows\\Dravik.exe"}}},
+                            {"screenshot"}}))
+        << j.dump();
+    EXPECT_EQ(j.count("launch"), 2) << "the tap beside the menu started nothing";
+
+    // The menu drops from the flag over the Today screen, "Start" in the
+    // top bar; Dravik shows its panel again as at power-on.
+    Image menu = Image::load(screenshots_dir() + "/device-window-1.png");
+    Image today = headless_screen("caption-ok\n", "today.png");
+    EXPECT_EQ(menu.pixel(wx(100), wy(45)), (Rgb{255, 255, 255}));
+    EXPECT_NE(today.pixel(100, 45), (Rgb{255, 255, 255}));
+    EXPECT_EQ(menu.pixel(wx(160), wy(45)), today.pixel(160, 45)) << "the menu is no wider than its items";
+    Image panel = headless_screen("", "panel.png");
+    EXPECT_TRUE(shows_screen(Image::load(screenshots_dir() + "/device-window-2.png"), panel, 2));
+}
+
+TEST_F(DeviceWindow, DeviceKeysResetPullTheBatteryAndStartDravikAndAreRecorded) {
+    // Leave Dravik, start it with L, soft reset (R: nothing in the Startup
+    // folder, so the Today screen), pull the battery (B: Dravik starts).
+    std::string feed = tap(kCaptionOkX, kCaptionOkY) + "key l\nkey r\nkey F12\nkey b\nclose\n";
+    std::string script = dir() + "/keys.txt";
+    ProcessResult r = run_window(feed, {"--record", script});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    JournalLog window = log();
+    EXPECT_TRUE(window.in_order({{"exit"},
+                                 {"input", {{"action", "launch"}, {"from", "window"}}},
+                                 {"launch"},
+                                 {"input", {{"action", "soft-reset"}, {"from", "window"}}},
+                                 {"reset"},
+                                 {"boot"},
+                                 {"screenshot"},
+                                 {"input", {{"action", "power-cycle"}, {"from", "window"}}},
+                                 {"power_off"},
+                                 {"boot"},
+                                 {"launch"},
+                                 {"device_window", {{"op", "close"}}}}))
+        << window.dump();
+    std::vector<std::string> life = {"boot", "launch", "exit", "launch", "reset", "boot",
+                                     "power_off", "boot", "launch", "power_off"};
+    EXPECT_EQ(device_life(window), life) << window.dump();
+    Image today = headless_screen("caption-ok\n", "today.png");
+    EXPECT_TRUE(shows_screen(Image::load(screenshots_dir() + "/device-window-1.png"), today, 2))
+        << "after the reset the Today screen";
+
+    // Recorded as the script's own actions; replayed headless, the device
+    // lives the same life.
+    std::string recorded = devtest::read_file(script);
+    std::vector<std::string> expected = {"tap 220 13", "launch", "soft-reset", "power-cycle"};
+    std::vector<int> waits;
+    EXPECT_EQ(actions_of(recorded, &waits), expected) << recorded;
+    ProcessResult replay = devtest::run_process(
+        DRAVIK_SIM, {"--state", dir() + "/replay-state", "--script", script, "--journal", dir() + "/replay.jsonl"},
+        dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
+    ASSERT_EQ(replay.exit_code, 0) << replay.err;
+    EXPECT_EQ(device_life(JournalLog::load(dir() + "/replay.jsonl")), life);
+}
+
+// The journal without the window's own lines (its size, place and real
+// time), one line a string.
+std::vector<std::string> device_lines(const JournalLog& j) {
+    std::vector<std::string> out;
+    for (const json& e : j.events())
+        if (e["ev"] != "device_window") out.push_back(e.dump());
+    return out;
+}
+
+// Watching a script is the headless run, shown: the same journal but for
+// the window's own lines, the same exit status and message, the same
+// result log; for a script whose checks hold and for one whose check does
+// not.
+TEST_F(DeviceWindow, AWatchedScriptRunsAsItDoesHeadless) {
+    std::filesystem::copy(std::string(DRAVIK_SOURCE_DIR) + "/examples", dir() + "/examples",
+                          std::filesystem::copy_options::recursive);
+    devtest::write_file(dir() + "/examples/wrong.txt",
+                        "click \"Next\"\nclick 1000\nclick \"Start\"\nwait 2000\nanswer cancel\n"
+                        "expect-status Sound PASS\ncaption-ok\n");
+    const struct {
+        const char* script;
+        int exit_code;
+    } cases[] = {{"full-run.txt", 0}, {"wrong.txt", 1}};
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::string script = dir() + "/examples/" + c.script;
+        ProcessResult watched = run_window("", {"--script", script, "--watch", "--watch-pace", "25"});
+        EXPECT_EQ(watched.exit_code, c.exit_code) << watched.err;
+        JournalLog shown = log();
+        EXPECT_EQ(shown.count("device_window", {{"op", "open"}, {"watch", 25}}), 1) << shown.dump();
+        std::string shown_log = devtest::read_file(store_path("\\My Documents\\Dravik.txt"));
+
+        std::string journal = dir() + "/headless.jsonl";
+        ProcessResult headless = devtest::run_process(
+            DRAVIK_SIM, {"--state", dir() + "/headless-" + c.script, "--script", script, "--journal", journal,
+                         "--screenshots", screenshots_dir()},
+            dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
+        EXPECT_EQ(headless.exit_code, watched.exit_code);
+        EXPECT_EQ(headless.err, watched.err);
+        EXPECT_EQ(device_lines(JournalLog::load(journal)), device_lines(shown));
+        std::error_code ec;
+        std::filesystem::remove_all(state_dir(), ec);
+        if (c.exit_code == 0) {
+            EXPECT_NE(shown_log.find("IR Transfer\t\tPASS"), std::string::npos) << shown_log;
+            EXPECT_EQ(log_after_time(shown_log),
+                      log_after_time(devtest::read_file(dir() + "/headless-full-run.txt/store/My Documents/Dravik.txt")));
+        }
+    }
+}
+
+// Watching, Space pauses before the next action and N does one step: an
+// action, or a frame the program puts on the panel without waiting; a red
+// ring marks where the last tap landed.
+TEST_F(DeviceWindow, WatchingPausesAndStepsThroughActionsAndFrames) {
+    // Screen Patterns alone: two taps, clicks, Start.
+    std::string script = dir() + "/patterns.txt";
+    devtest::write_file(script, "tap 40 95\ntap 40 115\nclick 1003\nclick 1005\nclick 1007\nclick \"Next\"\n"
+                                "click 1000\nclick \"Start\"\nwait 5000\n");
+    std::string feed = "key space\nkey F12\nkey n\nkey F12\n";
+    for (int i = 0; i < 7; ++i) feed += "key n\n";  // to the frame the first GXBeginDraw began
+    feed += "key F12\nkey Right\nkey F12\nkey space\n";
+    ProcessResult r = run_window(feed, {"--script", script, "--watch", "--watch-pace", "25"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Paused before line 1: Space goes on"), std::string::npos) << r.out;
+    JournalLog j = log();
+    // Each picture between the steps it was taken between.
+    EXPECT_TRUE(j.in_order({{"screenshot", {{"file", screenshots_dir() + "/device-window-1.png"}}},
+                            {"input", {{"line", 1}}},
+                            {"screenshot", {{"file", screenshots_dir() + "/device-window-2.png"}}},
+                            {"input", {{"line", 2}}},
+                            {"input", {{"line", 8}}},
+                            {"gx", {{"op", "end"}, {"call", 1}}},
+                            {"screenshot", {{"file", screenshots_dir() + "/device-window-3.png"}}},
+                            {"gx", {{"op", "begin"}, {"call", 2}}},
+                            {"gx", {{"op", "end"}, {"call", 2}}},
+                            {"screenshot", {{"file", screenshots_dir() + "/device-window-4.png"}}},
+                            {"gx", {{"op", "begin"}, {"call", 3}}}}))
+        << j.dump();
+    EXPECT_EQ(j.count("gx", {{"op", "end"}, {"ok", true}}), 151);
+
+    std::vector<Image> shot;
+    for (int n = 1; n <= 4; ++n) shot.push_back(Image::load(screenshots_dir() + "/device-window-" + std::to_string(n) + ".png"));
+    // The ring around the tap at (40, 95): 12 window pixels right of its
+    // centre at scale 2, after the tap and not before.
+    const Rgb kRing{0xe5, 0x20, 0x2a};
+    EXPECT_NE(shot[0].pixel(wx(40) + 12, wy(95)), kRing);
+    EXPECT_EQ(shot[1].pixel(wx(40) + 12, wy(95)), kRing);
+    // The first frame is the white fill, the second blue.
+    EXPECT_EQ(shot[2].pixel(wx(120), wy(160)), (Rgb{255, 255, 255}));
+    Rgb blue = shot[3].pixel(wx(120), wy(160));
+    EXPECT_TRUE(blue.b > 200 && blue.r < 60 && blue.g < 60) << blue;
+}
+
+TEST_F(DeviceWindow, WatchingNeedsADisplay) {
+    devtest::write_file(dir() + "/s.txt", "wait 1\n");
+    ProcessResult r = devtest::run_process(DRAVIK_SIM, {"--state", state_dir(), "--script", dir() + "/s.txt", "--watch"},
+                                           dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 30000);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.err.find("--watch needs the device window"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(state_dir()));
+}
+
 // --record is for the window, and the file must be writable, before
 // anything is touched.
 TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {
@@ -719,6 +1056,7 @@ TEST_F(KeyMapHelp, HelpListsEveryKeyOfTheWindow) {
         {"Enter", "action button (13)"}, {"F1", "(193)"}, {"F2", "(194)"}, {"F3", "(195)"}, {"F4", "(196)"},
         {"F5", "192"}, {"F6", "198"}, {"F7", "199"}, {"F8", "200"}, {"F9", "201"}, {"F12", "picture of the window"},
         {"F11", "with --record: add an expect-screen line"},
+        {"R", "soft reset"}, {"B", "pull the battery"}, {"L", "start Dravik from the shell"},
     };
     for (auto& k : keys) {
         std::regex line("\n  " + std::string(k.key) + " +[^\n]*" + std::regex_replace(k.button, std::regex("[()]"), "\\$&"));

@@ -64,6 +64,7 @@ TEST(Script, ReadsEveryActionForm) {
         {"help", ScriptAction::Help, 0, 0, 0, 0, 0, "", false, "", ""},
         {"launch", ScriptAction::Launch, 0, 0, 0, 0, 0, "", false, "", ""},
         {"power-cycle", ScriptAction::PowerCycle, 0, 0, 0, 0, 0, "", false, "", ""},
+        {"soft-reset", ScriptAction::SoftReset, 0, 0, 0, 0, 0, "", false, "", ""},
         {"wait 0", ScriptAction::Wait, 0, 0, 0, 0, 0, "", false, "", ""},
         {"wait 700", ScriptAction::Wait, 0, 0, 0, 0, 700, "", false, "", ""},
         {"wait 86400000", ScriptAction::Wait, 0, 0, 0, 0, 86400000, "", false, "", ""},
@@ -325,7 +326,7 @@ TEST(Script, UnknownActionNamesTheKnownOnes) {
     std::string error;
     ASSERT_FALSE(sim::parse_script_text("stylus 1 2", "s", &s, &error));
     for (const char* name : {"tap", "drag", "press", "answer", "click", "caption-ok", "help", "launch", "power-cycle",
-                             "wait", "screenshot", "expect-msgbox", "expect-text", "expect-status", "expect-log",
+                             "soft-reset", "wait", "screenshot", "expect-msgbox", "expect-text", "expect-status", "expect-log",
                              "expect-screen"})
         EXPECT_NE(error.find(name), std::string::npos) << error;
 }
@@ -334,7 +335,7 @@ TEST(Script, ActionNamesMatchTheScriptWords) {
     // Every action's name reads back as the same action.
     for (auto kind : {ScriptAction::Tap, ScriptAction::Press, ScriptAction::Answer, ScriptAction::Click,
                       ScriptAction::CaptionOk, ScriptAction::Help, ScriptAction::Launch, ScriptAction::PowerCycle,
-                      ScriptAction::Wait, ScriptAction::Screenshot, ScriptAction::Drag, ScriptAction::ExpectMsgbox,
+                      ScriptAction::SoftReset, ScriptAction::Wait, ScriptAction::Screenshot, ScriptAction::Drag, ScriptAction::ExpectMsgbox,
                       ScriptAction::ExpectText, ScriptAction::ExpectStatus, ScriptAction::ExpectLog,
                       ScriptAction::ExpectScreen}) {
         std::string name = sim::script_action_name(kind);

@@ -168,15 +168,18 @@ int main(int argc, char** argv) {
     }
     bool scripted = run.user == sim::UserKind::Script;
 
-    // Recording needs the window.
+    // Recording and watching need the window.
     if (!options.record_path.empty() && run.user != sim::UserKind::Window)
         return fail("dravik-sim: --record needs the device window, and there is no display (DISPLAY or "
+                    "WAYLAND_DISPLAY)");
+    if (options.watch && !display_present())
+        return fail("dravik-sim: --watch needs the device window, and there is no display (DISPLAY or "
                     "WAYLAND_DISPLAY)");
 
     // Window events for the window's own tests.
     sim::WindowFeed feed;
     const char* feed_env = std::getenv("DRAVIK_WINDOW_FEED");
-    std::string feed_path = run.user == sim::UserKind::Window && feed_env ? feed_env : "";
+    std::string feed_path = (run.user == sim::UserKind::Window || options.watch) && feed_env ? feed_env : "";
     if (!feed_path.empty() && !feed.load(feed_path, &error)) return fail(error);
 
     std::string state_dir = options.state_dir.empty() ? sim::StateFolder::default_dir() : options.state_dir;
@@ -306,6 +309,21 @@ int main(int argc, char** argv) {
             std::cerr << "dravik-sim: " << error << "; the demo runs without a window\n";
             run.user = sim::UserKind::Demo;
         }
+    }
+    if (options.watch) {
+        // The scripted user holds the device, as headless; the window shows
+        // what it does.
+        sim::DeviceWindow::Settings settings;
+        settings.scale = options.scale;
+        settings.screenshots_dir = run.screenshots_dir;
+        settings.feed = std::move(feed);
+        settings.watch = true;
+        settings.watch_pace_ms = int(options.watch_pace_ms);
+        settings.watched_name = fs::path(options.script_path).filename().string();
+        window = sim::DeviceWindow::open(std::move(settings), &error);
+        if (!window) return fail("dravik-sim: " + error + "; the script cannot be watched");
+        sim::DeviceWindow* shown = window.get();
+        run.before_action = [shown](const sim::ScriptAction* a) { shown->watch_action(a ? a->line : 0); };
     }
     std::unique_ptr<sim::Person> headless_user;
     if (!window_user) headless_user = sim::make_user(run);

@@ -23,7 +23,7 @@ const OptionRule kOptions[] = {
     {"--version", Value::None},       {"--record", Value::File},
     {"--stress", Value::Number},      {"--seed", Value::Number},
     {"--check", Value::None},         {"--busy-limit", Value::Number},
-    {"--force", Value::None},
+    {"--force", Value::None},         {"--watch", Value::None},    {"--watch-pace", Value::Number},
 };
 
 const char* value_word(Value v) {
@@ -127,6 +127,7 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
         else if (name == "--record") o.record_path = value;
         else if (name == "--check") o.check = true;
         else if (name == "--force") o.force = true;
+        else if (name == "--watch") o.watch = true;
         else if (name == "--scale" && !parse_scale(value, &o.scale)) {
             *error = "--scale must be a whole number from 1 to 8, not \"" + value + "\"";
             return false;
@@ -139,6 +140,12 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
                 return false;
             }
             o.seed_given = true;
+        } else if (name == "--watch-pace") {
+            if (!parse_count(value, 25, 10000, &o.watch_pace_ms)) {
+                *error = "--watch-pace must be a whole number of milliseconds from 25 to 10000, not \"" + value + "\"";
+                return false;
+            }
+            o.watch_pace_given = true;
         } else if (name == "--busy-limit") {
             if (!parse_count(value, 1, 86400000, &o.busy_limit_ms)) {
                 *error = "--busy-limit must be a whole number of milliseconds from 1 to 86400000, not \"" + value +
@@ -166,6 +173,18 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
     }
     if (o.demo && !o.script_path.empty()) {
         *error = "--demo and --script cannot be used together";
+        return false;
+    }
+    if (o.watch && o.script_path.empty()) {
+        *error = "--watch goes with --script";
+        return false;
+    }
+    if (o.watch && o.check) {
+        *error = "--watch and --check cannot be used together";
+        return false;
+    }
+    if (o.watch_pace_given && !o.watch) {
+        *error = "--watch-pace goes with --watch";
         return false;
     }
     if (o.force && o.record_path.empty()) {
@@ -203,7 +222,8 @@ std::string usage_text() {
          "                     prints each step and the Status column, writes the log\n"
          "                     and a screenshot of each test and says where they are\n"
          "                     (in the device window when a display is there)\n"
-         "  --scale N          device window scale, 1 to 8 (default 2)\n"
+         "  --scale N          device window scale, 1 to 8.  Default: the largest whose\n"
+         "                     window fits the display's usable area (at least 1)\n"
          "  --record FILE      in the device window: write what you do to FILE as a\n"
          "                     script, a line as you do it (taps and drags in device\n"
          "                     pixels, presses, answers to message boxes, the device\n"
@@ -214,6 +234,15 @@ std::string usage_text() {
          "                     window closes; an existing FILE is refused\n"
          "  --force            with --record: record over an existing FILE (and its\n"
          "                     pictures)\n"
+         "  --watch            with --script and a display: play the script in the device\n"
+         "                     window at a pace a person can follow, a red ring where\n"
+         "                     each tap lands; the run, its journal (but the window's\n"
+         "                     own lines) and its exit status are the headless run's.\n"
+         "                     Space pauses and goes on, N or Right does one step while\n"
+         "                     paused, + and - make the pace faster and slower\n"
+         "  --watch-pace MS    with --watch: real time each action is shown before it\n"
+         "                     is done, 25 to 10000 (default 600); a frame of the\n"
+         "                     screen drawn without waiting is shown a sixth of it\n"
          "  --stress N         headless: a built-in user does N random things (taps,\n"
          "                     buttons, answers, waits, now and then a pulled battery)\n"
          "                     and checks after each what must always hold; on a\n"

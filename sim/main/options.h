@@ -22,7 +22,11 @@ struct Options {
     bool force = false;           // --record may replace an existing file
     bool factory_reset = false;
     bool demo = false;
-    int scale = 2;  // 1..8
+    // Play the script in the device window at a person's pace.
+    bool watch = false;
+    uint64_t watch_pace_ms = 600;
+    bool watch_pace_given = false;
+    int scale = 0;  // 1..8; 0: the largest whose window fits the display
     // The stress user: this many random actions (0: none), from this seed.
     uint64_t stress_actions = 0;
     uint64_t seed = 1;

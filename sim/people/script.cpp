@@ -312,6 +312,8 @@ const ActionRule kActions[] = {
     {"launch", ScriptAction::Launch, {}, "start the program from the shell", parse_nothing},
     {"power-cycle", ScriptAction::PowerCycle, {},
      "pull the battery and switch the device on again", parse_nothing},
+    {"soft-reset", ScriptAction::SoftReset, {},
+     "press the reset button: the device restarts and runs its Startup folder", parse_nothing},
     {"wait", ScriptAction::Wait, {"MS"}, "let MS ms of device time pass (0..86400000)", parse_wait},
     {"screenshot", ScriptAction::Screenshot, {"FILE.png"},
      "save the screen; a relative name goes to --screenshots", parse_screenshot},

@@ -15,6 +15,7 @@
 //   help                  the Help menu entry
 //   launch                start the program again from the shell
 //   power-cycle           pull the battery and switch the device on again
+//   soft-reset            press the reset button: the device restarts
 //   wait 700              milliseconds of device time, 0..86400000
 //   screenshot a.png      where screenshots go, unless absolute
 //   screenshot-frame 62 bars.png
@@ -50,6 +51,7 @@ struct ScriptAction {
     enum Kind {
         Tap, Press, Answer, Click, ClickThrough, CaptionOk, Help, Launch, Wait, Screenshot, ScreenshotFrame,
         Drag, ExpectMsgbox, ExpectText, ExpectStatus, ExpectLog, ExpectScreen, PowerCycle,
+        SoftReset,
     };
 
     Kind kind = Wait;

@@ -69,7 +69,7 @@ Window* find_program_control(const ScriptAction& a) {
 class ScriptUser : public Person {
 public:
     ScriptUser(const RunOptions& o, MoreActions more)
-        : script_(o.script), dir_(o.screenshots_dir), more_(std::move(more)) {
+        : script_(o.script), dir_(o.screenshots_dir), more_(std::move(more)), before_action_(o.before_action) {
         journal().set_watcher([this](const json& line) { expectations_.watch(line); });
     }
     ~ScriptUser() override {
@@ -97,6 +97,7 @@ public:
             ScriptAction a;
             if (next_ < script_.size()) a = script_.action(next_++);
             else if (!more_ || !more_(&a)) end_of_script();
+            if (before_action_ && !a.is_expectation()) before_action_(&a);
             perform(a);
             if (!a.is_expectation()) return;
         }
@@ -116,6 +117,7 @@ private:
     // The script is done: the device loses power, unless a frame it was to
     // keep never came, which the run reports (exit code 1).
     [[noreturn]] void end_of_script() {
+        if (before_action_) before_action_(nullptr);
         if (frame_shots_.empty()) throw PowerOff{};
         std::string lines;
         for (const ScriptAction& a : frame_shots_) {
@@ -268,6 +270,9 @@ private:
             case ScriptAction::PowerCycle:
                 log_event("input", in);
                 throw PowerCycle{};
+            case ScriptAction::SoftReset:
+                log_event("input", in);
+                throw DeviceReset{};
             case ScriptAction::Wait:
                 in["ms"] = a.ms;
                 log_event("input", in);
@@ -315,6 +320,7 @@ private:
     int frames_seen_ = 0;                    // the last frame shown, by its GXBeginDraw call
     Expectations expectations_;
     MoreActions more_;
+    std::function<void(const ScriptAction*)> before_action_;
 };
 
 }  // namespace

@@ -20,7 +20,12 @@ struct RunOptions {
     std::string screenshots_dir;  // where screenshots land ("" : current folder)
     UserKind user = UserKind::Demo;
     Script script;                // parsed, when user == Script
-    int scale = 2;                // device window scale
+    int scale = 0;                // device window scale (0: the largest that fits)
+    // Called before each action of the script that takes a turn (not the
+    // expect- lines), and with null once the script is done, before the
+    // device loses power: the device window shows the run at a person's
+    // pace there.  What the device does is the same with it or without.
+    std::function<void(const ScriptAction*)> before_action;
 };
 
 // An action the script asks for cannot be done (no message box open, no

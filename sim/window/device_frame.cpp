@@ -28,6 +28,8 @@ const Colour kLedRim = rgb(0x1e, 0x1f, 0x21);
 const Colour kDriverLedColours[] = {rgb(0x3e, 0xe8, 0x6a), rgb(0xff, 0xa7, 0x26), rgb(0xff, 0x4d, 0x4d),
                                     rgb(0xd5, 0x6b, 0xff)};
 const Colour kControllerLed = rgb(0x42, 0xa5, 0xff);
+const Colour kSpeakerMarkOff = rgb(0x2e, 0x31, 0x36);
+const Colour kSpeakerMarkLit = rgb(0xff, 0xc8, 0x3d);
 
 // Centres and radii in device pixels.
 const double kPadX = 144, kPadY = 440, kPadRadius = 34, kActionRadius = 13;
@@ -88,6 +90,12 @@ void letters(Picture* p, const char* text, double cx, double top, double dot, Co
 }
 
 }  // namespace
+
+Colour DeviceFrame::desk_colour() { return kDesk; }
+
+int DeviceFrame::scale_to_fit(int width, int height) {
+    return std::clamp(std::min(width / kUnitsWide, height / kUnitsHigh), 1, 8);
+}
 
 DeviceFrame::DeviceFrame(int scale) : scale_(std::max(1, scale)) {
     case_ = Picture(width(), height(), kDesk);
@@ -227,7 +235,21 @@ void DeviceFrame::draw_leds(Picture* p, const LedLights& leds) const {
     light(kControllerLedX, leds.controller, kControllerLed);
 }
 
-void DeviceFrame::draw(Picture* out, const Framebuffer& fb, const LedLights& leds, const std::vector<int>& pressed) const {
+// A loudspeaker beside the slot, and while a sound plays its two waves.
+void DeviceFrame::draw_speaker_mark(Picture* p, bool sounding) const {
+    const double s = scale_;
+    Colour c = sounding ? kSpeakerMarkLit : kSpeakerMarkOff;
+    p->fill_rect(int(174 * s), int(15 * s), int(177 * s), int(20 * s), c);
+    p->fill_triangle(176 * s, 17.5 * s, 181 * s, 12 * s, 181 * s, 23 * s, c);
+    if (!sounding) return;
+    p->line(183.5 * s, 15 * s, 184.5 * s, 17.5 * s, 1.1 * s, c);
+    p->line(184.5 * s, 17.5 * s, 183.5 * s, 20 * s, 1.1 * s, c);
+    p->line(186.5 * s, 12.5 * s, 188 * s, 17.5 * s, 1.1 * s, c);
+    p->line(188 * s, 17.5 * s, 186.5 * s, 22.5 * s, 1.1 * s, c);
+}
+
+void DeviceFrame::draw(Picture* out, const Framebuffer& fb, const LedLights& leds, const std::vector<int>& pressed,
+                       bool sounding) const {
     if (out->width() != width() || out->height() != height()) *out = Picture(width(), height());
     out->paste(case_, 0, 0);
     for (const AppKey& k : kAppKeys)
@@ -236,6 +258,7 @@ void DeviceFrame::draw(Picture* out, const Framebuffer& fb, const LedLights& led
         draw_button(out, k.vk, std::find(pressed.begin(), pressed.end(), k.vk) != pressed.end());
     draw_pad(out, pressed);
     draw_leds(out, leds);
+    draw_speaker_mark(out, sounding);
 
     Rect area = screen_area();
     uint32_t* px = out->data();

@@ -14,6 +14,9 @@
 #include "base/journal.h"
 #include "base/person.h"
 #include "drivers/drivers.h"
+#include "drivers/gapi.h"
+#include "base/device_paths.h"
+#include "kernel/process.h"
 #include "gdi/screen.h"
 #include "key_map.h"
 #include "people/script_user.h"
@@ -24,6 +27,8 @@ namespace sim {
 namespace {
 
 const char* const kTitle = "Dravik - qz Orvex k7100 (simulated)";
+// How fast and how slow + and - make the watching pace.
+const int kShortestPaceMs = 25, kLongestPaceMs = 10000;
 
 json input_event(const char* action, const char* op) {
     return {{"action", action}, {"op", op}, {"from", "window"}};
@@ -50,7 +55,8 @@ void* silence_alsa() {
 
 }  // namespace
 
-DeviceWindow::DeviceWindow(Settings settings) : settings_(std::move(settings)), frame_(settings_.scale) {}
+DeviceWindow::DeviceWindow(Settings settings)
+    : settings_(std::move(settings)), frame_(settings_.scale), pace_ms_(settings_.watch_pace_ms) {}
 
 std::unique_ptr<DeviceWindow> DeviceWindow::open(Settings settings, std::string* error) {
     // SDL asks the session bus about input methods and the screen saver,
@@ -69,33 +75,111 @@ std::unique_ptr<DeviceWindow> DeviceWindow::open(Settings settings, std::string*
     // would bring up OpenGL (and its threads) only to copy one picture.
     const char* video = SDL_GetCurrentVideoDriver();
     if (video && std::strcmp(video, "x11") == 0) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    bool fit = settings.scale == 0;
+    SDL_Rect usable{};
+    if (fit) settings.scale = SDL_GetDisplayUsableBounds(0, &usable) == 0 ? DeviceFrame::scale_to_fit(usable.w, usable.h) : 2;
     std::unique_ptr<DeviceWindow> w(new DeviceWindow(std::move(settings)));
     w->dbus_ = dbus;
     w->window_ = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w->frame_.width(),
-                                  w->frame_.height(), SDL_WINDOW_SHOWN);
+                                  w->frame_.height(), SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!w->window_) {
         *error = std::string("cannot open the device window: ") + SDL_GetError();
         return nullptr;  // the destructor shuts SDL down
     }
     w->window_id_ = SDL_GetWindowID(w->window_);
+    SDL_SetWindowMinimumSize(w->window_, DeviceFrame::kUnitsWide, DeviceFrame::kUnitsHigh);
+    w->place_on_display();
+    SDL_ShowWindow(w->window_);
+    // The window manager's frame is known once the window is shown: the
+    // scale that fits is the one whose window fits with its frame.
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(w->window_, &top, &left, &bottom, &right) != 0) top = left = bottom = right = 0;
+    if (fit && (top || left || bottom || right)) {
+        int scale = DeviceFrame::scale_to_fit(usable.w - left - right, usable.h - top - bottom);
+        if (scale != w->frame_.scale()) {
+            w->frame_ = DeviceFrame(scale);
+            SDL_SetWindowSize(w->window_, w->frame_.width(), w->frame_.height());
+        }
+        w->place_on_display();
+    }
+    SDL_GetWindowSize(w->window_, &w->window_width_, &w->window_height_);
 
     DeviceWindow* self = w.get();
-    w->clock_.set_waiter([self](uint64_t until) { self->wait(until, false); });
-    set_clock(&w->clock_);
-    set_sound_output([self](const Pcm& pcm) { self->play(pcm); });
+    if (w->settings_.watch) {
+        // The device keeps its virtual clock and its silent sounds: the run
+        // is the headless one, shown.
+        set_input_watcher([self](const RawInput& in) {
+            if (in.kind != RawInput::StylusDown) return;
+            self->has_mark_ = true;
+            self->mark_x_ = in.x;
+            self->mark_y_ = in.y;
+        });
+        set_panel_watcher([self] { self->watch_frame(); });
+        w->set_title();
+    } else {
+        w->clock_.set_waiter([self](uint64_t until) { self->wait(until, false); });
+        set_clock(&w->clock_);
+        set_sound_output([self](const Pcm& pcm) { self->play(pcm); });
+    }
 
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(w->window_, &x, &y);
+    SDL_Rect display{};
+    SDL_GetDisplayBounds(0, &display);
+    SDL_GetDisplayUsableBounds(0, &usable);
+    auto rect = [](const SDL_Rect& r) { return json{{"x", r.x}, {"y", r.y}, {"width", r.w}, {"height", r.h}}; };
     log_event("device_window", {{"op", "open"},
                                 {"scale", w->frame_.scale()},
                                 {"width", w->frame_.width()},
                                 {"height", w->frame_.height()},
-                                {"video", video ? json(video) : json(nullptr)}});
+                                {"x", x},
+                                {"y", y},
+                                {"borders", {top, left, bottom, right}},
+                                {"display", rect(display)},
+                                {"usable", rect(usable)},
+                                {"video", video ? json(video) : json(nullptr)},
+                                {"watch", w->settings_.watch ? json(w->pace_ms_) : json(nullptr)}});
     w->present(true);
     return w;
 }
 
+// Centres the window, its frame included, in the display's usable area; a
+// window larger than that keeps its top left corner in it, so that the top
+// bar, the LEDs and the caption's OK can be reached.
+void DeviceWindow::place_on_display() {
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return;
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) top = left = bottom = right = 0;
+    int outer_w = frame_.width() + left + right, outer_h = frame_.height() + top + bottom;
+    int x = usable.x + std::max(0, (usable.w - outer_w) / 2) + left;
+    int y = usable.y + std::max(0, (usable.h - outer_h) / 2) + top;
+    SDL_SetWindowPosition(window_, x, y);
+}
+
+// The person resized the window: the handheld is drawn at the largest whole
+// scale that fits, in the middle, the desk around it.
+void DeviceWindow::size_changed() {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    if (w == window_width_ && h == window_height_) return;
+    window_width_ = w;
+    window_height_ = h;
+    int scale = DeviceFrame::scale_to_fit(w, h);
+    if (scale != frame_.scale()) frame_ = DeviceFrame(scale);
+    offset_x_ = std::max(0, (w - frame_.width()) / 2);
+    offset_y_ = std::max(0, (h - frame_.height()) / 2);
+    log_event("device_window", {{"op", "resize"}, {"width", w}, {"height", h}, {"scale", scale}});
+}
+
 DeviceWindow::~DeviceWindow() {
-    set_sound_output(nullptr);
-    set_clock(nullptr);
+    if (settings_.watch) {
+        set_input_watcher(nullptr);
+        set_panel_watcher(nullptr);
+    } else {
+        set_sound_output(nullptr);
+        set_clock(nullptr);
+    }
     if (window_) SDL_DestroyWindow(window_);
     SDL_Quit();
     if (alsa_) dlclose(alsa_);
@@ -112,7 +196,7 @@ void DeviceWindow::wait(std::optional<uint64_t> until, bool stop_on_input) {
         present();
         if (settings_.recorder) settings_.recorder->poll();
         if (close_requested_) power_off();
-        if (stop_on_input && input_pending()) return;
+        if (stop_on_input && (input_pending() || launch_requested_)) return;
         uint64_t now = clock_.now_ms();
         if (until && now >= *until) return;
 
@@ -124,6 +208,7 @@ void DeviceWindow::wait(std::optional<uint64_t> until, bool stop_on_input) {
         if (const FeedStep* step = settings_.feed.next(now, stop_on_input, &feed_wake)) give_feed_step(*step);
         consider(feed_wake);
         consider(next_led_change(led_states(), led_controller_flashing(), now));
+        consider(sound_playing_until());  // the speaker mark goes out
 
         int timeout = -1;  // nothing due: sleep until the window system has an event
         if (wake) timeout = *wake <= now ? 0 : int(std::min<uint64_t>(*wake - now, INT_MAX));
@@ -200,15 +285,28 @@ void DeviceWindow::say_silence(const std::string& why) {
 void DeviceWindow::present(bool force) {
     const Framebuffer& fb = framebuffer();
     std::vector<LedState> leds = led_states();
-    LedLights lights = led_lights(leds, led_controller_flashing(), clock_.now_ms());
+    LedLights lights = led_lights(leds, led_controller_flashing(), clock().now_ms());
     std::vector<int> pressed = keys_down_;
     if (mouse_button_) pressed.push_back(mouse_button_);
+    bool sounding = sound_playing_until().has_value();
     const size_t screen_bytes = sizeof fb.pixels;
     bool screen_same = shown_screen_.size() * sizeof(uint16_t) == screen_bytes &&
                        std::memcmp(shown_screen_.data(), fb.pixels, screen_bytes) == 0;
-    if (!force && drawn_ && screen_same && lights == shown_leds_ && pressed == shown_pressed_) return;
+    if (!force && drawn_ && screen_same && lights == shown_leds_ && pressed == shown_pressed_ &&
+        sounding == shown_sounding_ && has_mark_ == shown_mark_)
+        return;
 
-    frame_.draw(&picture_, fb, lights, pressed);
+    frame_.draw(&picture_, fb, lights, pressed, sounding);
+    shown_sounding_ = sounding;
+    shown_mark_ = has_mark_;
+    if (has_mark_) {
+        // Where the script's tap landed: a red ring around the pixel.
+        Rect area = frame_.screen_area();
+        double s = frame_.scale();
+        double cx = area.left + (mark_x_ + 0.5) * s, cy = area.top + (mark_y_ + 0.5) * s;
+        picture_.ring(cx, cy, 7 * s, 1.6 * s, rgb(0xe5, 0x20, 0x2a));
+        picture_.fill_circle(cx, cy, 1.2 * s, rgb(0xe5, 0x20, 0x2a));
+    }
     shown_screen_.assign(&fb.pixels[0][0], &fb.pixels[0][0] + kScreenWidth * kScreenHeight);
     shown_leds_ = lights;
     shown_pressed_ = pressed;
@@ -216,10 +314,17 @@ void DeviceWindow::present(bool force) {
 
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface) return;
+    if (force) {
+        Colour desk = DeviceFrame::desk_colour();
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, uint8_t(desk >> 16), uint8_t(desk >> 8), uint8_t(desk)));
+    }
     if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
-    int w = std::min(surface->w, picture_.width()), h = std::min(surface->h, picture_.height());
-    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, picture_.data(), picture_.width() * 4, surface->format->format,
-                      surface->pixels, surface->pitch);
+    int w = std::min(surface->w - offset_x_, picture_.width()), h = std::min(surface->h - offset_y_, picture_.height());
+    uint8_t* at = static_cast<uint8_t*>(surface->pixels) + size_t(offset_y_) * size_t(surface->pitch) +
+                  size_t(offset_x_) * surface->format->BytesPerPixel;
+    if (w > 0 && h > 0)
+        SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, picture_.data(), picture_.width() * 4, surface->format->format,
+                          at, surface->pitch);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     SDL_UpdateWindowSurface(window_);
 }
@@ -237,18 +342,23 @@ void DeviceWindow::handle(const SDL_Event& e) {
             switch (e.window.event) {
                 case SDL_WINDOWEVENT_CLOSE: close_requested_ = true; break;
                 case SDL_WINDOWEVENT_FOCUS_LOST: release_all(); break;
-                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_RESIZED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    size_changed();
+                    present(true);
+                    break;
+                case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_RESTORED: present(true); break;
                 default: break;
             }
             break;
         case SDL_MOUSEBUTTONDOWN: {
-            if (e.button.button != SDL_BUTTON_LEFT || e.button.windowID != window_id_) break;
-            int sx, sy;
-            if (frame_.to_screen(e.button.x, e.button.y, &sx, &sy)) {
-                stylus(RawInput::StylusDown, e.button.x, e.button.y);
-            } else if (int vk = frame_.button_at(e.button.x, e.button.y)) {
+            // Watching, the script holds the device.
+            if (settings_.watch || e.button.button != SDL_BUTTON_LEFT || e.button.windowID != window_id_) break;
+            int x = e.button.x - offset_x_, y = e.button.y - offset_y_, sx, sy;
+            if (frame_.to_screen(x, y, &sx, &sy)) {
+                stylus(RawInput::StylusDown, x, y);
+            } else if (int vk = frame_.button_at(x, y)) {
                 if (mouse_button_) button(mouse_button_, false);
                 mouse_button_ = vk;
                 button(vk, true);
@@ -257,11 +367,12 @@ void DeviceWindow::handle(const SDL_Event& e) {
             break;
         }
         case SDL_MOUSEMOTION:
-            if (stylus_down_ && e.motion.windowID == window_id_) stylus(RawInput::StylusMove, e.motion.x, e.motion.y);
+            if (stylus_down_ && e.motion.windowID == window_id_)
+                stylus(RawInput::StylusMove, e.motion.x - offset_x_, e.motion.y - offset_y_);
             break;
         case SDL_MOUSEBUTTONUP:
             if (e.button.button != SDL_BUTTON_LEFT) break;
-            if (stylus_down_) stylus(RawInput::StylusUp, e.button.x, e.button.y);
+            if (stylus_down_) stylus(RawInput::StylusUp, e.button.x - offset_x_, e.button.y - offset_y_);
             if (mouse_button_) {
                 button(mouse_button_, false);
                 mouse_button_ = 0;
@@ -270,12 +381,20 @@ void DeviceWindow::handle(const SDL_Event& e) {
             break;
         case SDL_KEYDOWN: {
             if (e.key.repeat) break;
+            if (settings_.watch) {
+                watch_key(e.key.keysym.sym);
+                break;
+            }
             if (e.key.keysym.sym == SDLK_F12) {
                 screenshot_key();
                 break;
             }
             if (e.key.keysym.sym == SDLK_F11) {
                 expect_screen_key();
+                break;
+            }
+            if (DeviceControl c = device_control_for(e.key.keysym.sym); c != DeviceControl::None) {
+                device_control(int(c));
                 break;
             }
             int vk = device_key_for(e.key.keysym.sym);
@@ -294,6 +413,79 @@ void DeviceWindow::handle(const SDL_Event& e) {
         }
         default: break;
     }
+}
+
+void DeviceWindow::watch_action(int line) {
+    next_line_ = line;
+    watch_hold(uint64_t(pace_ms_));
+    // The mark stays until the next action is done.
+    has_mark_ = false;
+}
+
+void DeviceWindow::watch_frame() { watch_hold(uint64_t(std::max(1, pace_ms_ / 6))); }
+
+// Real time passes with the window drawing and taking the person's keys;
+// paused, until the person steps on.  The device's clock stands still.
+void DeviceWindow::watch_hold(uint64_t real_ms) {
+    uint64_t until = clock_.now_ms() + real_ms;
+    for (;;) {
+        present();
+        // What waits (the person's keys, the next step of a feed) is taken
+        // before the time is up, however long drawing took.
+        uint64_t now = clock_.now_ms();
+        std::optional<uint64_t> feed_wake;
+        const FeedStep* step = settings_.feed.next(now, /*idle*/ true, &feed_wake);
+        if (step) give_feed_step(*step);
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) handle(e);
+        if (close_requested_) power_off();
+        if (paused_ ? step_ : now >= until) break;
+        std::optional<uint64_t> wake;
+        if (!paused_) wake = until;
+        if (feed_wake && (!wake || *feed_wake < *wake)) wake = feed_wake;
+        if (step) wake = now;  // the feed's next step may be due too
+        int timeout = -1;
+        if (wake) timeout = *wake <= now ? 0 : int(std::min<uint64_t>(*wake - now, INT_MAX));
+        ++sleeps_;
+        if (SDL_WaitEventTimeout(&e, timeout)) handle(e);
+    }
+    step_ = false;
+}
+
+void DeviceWindow::watch_key(int sdl_key) {
+    switch (sdl_key) {
+        case SDLK_SPACE:
+            paused_ = !paused_;
+            step_ = false;
+            if (paused_)
+                std::cout << "Paused" << (next_line_ ? " before line " + std::to_string(next_line_) : std::string())
+                          << ": Space goes on, N or Right does the next step" << std::endl;
+            else
+                std::cout << "Going on" << std::endl;
+            set_title();
+            break;
+        case SDLK_n:
+        case SDLK_RIGHT:
+            if (paused_) step_ = true;
+            break;
+        case SDLK_PLUS:
+        case SDLK_EQUALS:
+        case SDLK_KP_PLUS:
+        case SDLK_MINUS:
+        case SDLK_KP_MINUS:
+            pace_ms_ = sdl_key == SDLK_MINUS || sdl_key == SDLK_KP_MINUS ? std::min(pace_ms_ * 2, kLongestPaceMs)
+                                                                          : std::max(pace_ms_ / 2, kShortestPaceMs);
+            std::cout << "One action every " << pace_ms_ << " ms" << std::endl;
+            break;
+        case SDLK_F12: screenshot_key(); break;
+        default: break;
+    }
+}
+
+void DeviceWindow::set_title() {
+    std::string title = kTitle;
+    if (settings_.watch) title += " - watching " + settings_.watched_name + (paused_ ? " (paused)" : "");
+    SDL_SetWindowTitle(window_, title.c_str());
 }
 
 void DeviceWindow::stylus(int kind, int x, int y) {
@@ -325,11 +517,38 @@ void DeviceWindow::button(int vk, bool down) {
     log_event("input", ev);
 }
 
+// The reset button and the battery act at once, whatever the program is
+// doing; starting Dravik waits for the person's next turn, as the script's
+// launch does.
+void DeviceWindow::device_control(int control) {
+    DeviceControl c = DeviceControl(control);
+    if (c == DeviceControl::Launch) {
+        launch_requested_ = true;
+        return;
+    }
+    release_all();
+    launch_requested_ = false;
+    const char* word = script_word(c);
+    if (settings_.recorder) settings_.recorder->device_action(word);
+    log_event("input", {{"action", word}, {"from", "window"}});
+    if (c == DeviceControl::SoftReset) throw DeviceReset{};
+    throw PowerCycle{};
+}
+
+bool DeviceWindow::act_on_requests() {
+    if (!launch_requested_) return false;
+    launch_requested_ = false;
+    if (settings_.recorder) settings_.recorder->device_action(script_word(DeviceControl::Launch));
+    log_event("input", {{"action", script_word(DeviceControl::Launch)}, {"from", "window"}});
+    run_program(kProgramPath, u"", nullptr);
+    return true;
+}
+
 void DeviceWindow::release_all() {
     if (stylus_down_) {
         int x, y;
         SDL_GetMouseState(&x, &y);
-        stylus(RawInput::StylusUp, x, y);
+        stylus(RawInput::StylusUp, x - offset_x_, y - offset_y_);
     }
     if (mouse_button_) button(mouse_button_, false);
     mouse_button_ = 0;
@@ -387,6 +606,7 @@ void DeviceWindow::give_feed_step(const FeedStep& s) {
             e.window.event = SDL_WINDOWEVENT_CLOSE;
             push(e);
             break;
+        case FeedStep::Resize: SDL_SetWindowSize(window_, s.x, s.y); break;
         case FeedStep::Wait: break;
     }
 }

@@ -34,7 +34,33 @@ const KeyBinding kKeyMap[] = {
     {SDLK_F9, VK_DEVICE_C9, "F9", "side button 201"},
 };
 
+struct ControlBinding {
+    SDL_Keycode key;
+    DeviceControl control;
+    const char* key_name;
+    const char* word;  // the script action that does the same
+    const char* help;
+};
+
+const ControlBinding kControls[] = {
+    {SDLK_r, DeviceControl::SoftReset, "R", "soft-reset", "soft reset: the device restarts"},
+    {SDLK_b, DeviceControl::PowerCycle, "B", "power-cycle", "pull the battery and put it back"},
+    {SDLK_l, DeviceControl::Launch, "L", "launch", "start Dravik from the shell"},
+};
+
 }  // namespace
+
+DeviceControl device_control_for(int sdl_key) {
+    for (const ControlBinding& b : kControls)
+        if (b.key == sdl_key) return b.control;
+    return DeviceControl::None;
+}
+
+const char* script_word(DeviceControl c) {
+    for (const ControlBinding& b : kControls)
+        if (b.control == c) return b.word;
+    return "";
+}
 
 int device_key_for(int sdl_key) {
     for (const KeyBinding& b : kKeyMap)
@@ -49,6 +75,11 @@ std::string window_key_help() {
         std::string name = b.key_name;
         name.resize(8, ' ');
         text += "  " + name + "  " + b.button + "\n";
+    }
+    for (const ControlBinding& b : kControls) {
+        std::string name = b.key_name;
+        name.resize(8, ' ');
+        text += "  " + name + "  " + b.help + " (script: " + b.word + ")\n";
     }
     text += "  F11       with --record: add an expect-screen line, the screen's picture\n"
             "            saved beside the script (NAME-N.png)\n"

@@ -116,6 +116,11 @@ void Recorder::stylus_up(int x, int y) {
 
 void Recorder::press(int vk) { action(clock().now_ms(), "press " + key_word(vk)); }
 
+void Recorder::device_action(const std::string& word) {
+    write_held();
+    line(clock().now_ms(), word);
+}
+
 void Recorder::action(uint64_t at, const std::string& text) {
     held_.push_back({at, text});
     poll();

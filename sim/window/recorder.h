@@ -42,6 +42,10 @@ public:
     void stylus_up(int x, int y);
     // A hardware button goes down (its key code).
     void press(int vk);
+    // The person works the device itself (the reset button, the battery,
+    // starting Dravik): `word` is the script action that does the same,
+    // written at once, after the actions the program has taken.
+    void device_action(const std::string& word);
     // F11: the screen now, as an expectation; returns the picture's path
     // ("" with *error when it could not be written).
     std::string expect_screen(std::string* error);

@@ -37,6 +37,9 @@ bool WindowFeed::load(const std::string& path, std::string* error) {
             if (!(words >> name)) return bad(verb + " needs a key name");
             s.key = SDL_GetKeyFromName(name.c_str());
             if (s.key == SDLK_UNKNOWN) return bad("unknown key \"" + name + "\"");
+        } else if (verb == "resize") {
+            s.kind = FeedStep::Resize;
+            if (!(words >> s.x >> s.y) || s.x <= 0 || s.y <= 0) return bad("resize needs W H, window pixels");
         } else if (verb == "wait") {
             s.kind = FeedStep::Wait;
             if (!(words >> s.ms) || s.ms < 0) return bad("wait needs milliseconds");

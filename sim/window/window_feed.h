@@ -11,6 +11,7 @@
 //   key NAME           a key pressed and let go (SDL key names: F1, Return, Left, F12)
 //   keydown NAME       ... or only pressed,
 //   keyup NAME         ... or only let go
+//   resize W H         the window is made W x H window pixels
 //   wait MS            real milliseconds pass
 //   close              the window's close button
 //
@@ -27,9 +28,9 @@
 namespace sim {
 
 struct FeedStep {
-    enum Kind { Down, Move, Up, Key, KeyDown, KeyUp, Wait, Close };
+    enum Kind { Down, Move, Up, Key, KeyDown, KeyUp, Wait, Close, Resize };
     Kind kind = Wait;
-    int x = 0, y = 0;  // Down, Move, Up
+    int x = 0, y = 0;  // Down, Move, Up; Resize: the width and height
     int key = 0;       // an SDL key code
     int ms = 0;        // Wait
     int line = 0;

@@ -20,6 +20,7 @@ public:
             demo_->idle(next_due);
             return;
         }
+        if (window_.act_on_requests()) return;
         // A timer that is due but not for the loop that waits (a filtered
         // GetMessage) would bring the program straight back: look at the
         // window meanwhile instead of spinning.

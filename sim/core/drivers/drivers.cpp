@@ -3,6 +3,7 @@
 #include "drivers/drivers.h"
 
 #include "drivers/gapi.h"
+#include "drivers/sound.h"
 
 namespace sim {
 
@@ -18,6 +19,7 @@ void stop_drivers() {
     // A device torn down keeps no driver: "COM2:" names nothing until the
     // next boot.
     stop_serial_driver();
+    stop_sound();
 }
 
 }  // namespace sim

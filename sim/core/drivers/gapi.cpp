@@ -167,6 +167,15 @@ void reset_display_access() {
 
 void set_frame_observer(std::function<void(int)> observer) { display().observer = std::move(observer); }
 
+namespace {
+std::function<void()>& panel_watcher() {
+    static std::function<void()> w;
+    return w;
+}
+}  // namespace
+
+void set_panel_watcher(std::function<void()> watcher) { panel_watcher() = std::move(watcher); }
+
 }  // namespace sim
 
 using namespace sim;
@@ -211,6 +220,7 @@ int GXEndDraw() {
     if (ok) show_frame(d);
     log_event("gx", {{"op", "end"}, {"call", d.begin_calls}, {"ok", ok}});
     if (ok && d.observer) d.observer(d.begin_calls);
+    if (ok && panel_watcher()) panel_watcher()();
     return ok ? 1 : 0;
 }
 

@@ -14,5 +14,8 @@ void reset_display_access();
 // of the GXBeginDraw call (since power-on) that began the pass.  One
 // observer; an empty function removes it.
 void set_frame_observer(std::function<void(int begin_call)> observer);
+// Called after the observer, each time a frame is on the panel: the device
+// window shows the frame there (one; an empty function removes it).
+void set_panel_watcher(std::function<void()> watcher);
 
 }  // namespace sim

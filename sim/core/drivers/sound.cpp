@@ -60,6 +60,17 @@ bool parse_wav(const std::string& b, Pcm* out) {
 void set_sound_output(std::function<void(const Pcm&)> play) { output() = std::move(play); }
 
 namespace {
+uint64_t g_sound_end = 0;  // device time the sound playing now ends; 0 for none
+}  // namespace
+
+std::optional<uint64_t> sound_playing_until() {
+    if (g_sound_end > clock().now_ms()) return g_sound_end;
+    return std::nullopt;
+}
+
+void stop_sound() { g_sound_end = 0; }
+
+namespace {
 
 // A synchronous sound headless: the program takes no input until the sound
 // has ended, but the person holding the device goes on meanwhile.  They let
@@ -96,6 +107,7 @@ void play(const Pcm& pcm, bool synchronous) {
 extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
     using namespace sim;
     if (!sound) {
+        stop_sound();
         log_event("sound", {{"path", nullptr}, {"played", false}, {"ms", 0}, {"flags", flags}});
         return TRUE;
     }
@@ -111,6 +123,7 @@ extern "C" BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
     if (use_default) fields["default"] = true;
     log_event("sound", fields);
     if (!played) return FALSE;
+    g_sound_end = sim::clock().now_ms() + pcm.duration_ms();
     play(pcm, !(flags & SND_ASYNC));
     return TRUE;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace sim {
@@ -23,5 +24,13 @@ bool parse_wav(const std::string& bytes, Pcm* out);
 
 // Plays `pcm` to its end (synchronous).  Default: only the clock moves.
 void set_sound_output(std::function<void(const Pcm&)> play);
+
+// When the sound playing now ends (device time), or nothing while the
+// device is silent: each played sound, synchronous or not, plays from its
+// PlaySoundW for its length, until a null sound stops it or the device
+// loses power.  The device window lights its speaker mark meanwhile.
+std::optional<uint64_t> sound_playing_until();
+// At power-off and reset: the sound stops.
+void stop_sound();
 
 }  // namespace sim

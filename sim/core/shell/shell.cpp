@@ -1,12 +1,14 @@
 // The Pocket PC shell's windows and its Win32 entry points (aygshell).
 #include "shell/shell.h"
 
+#include "base/device_paths.h"
 #include "base/journal.h"
 #include "base/profile.h"
+#include "base/text.h"
 #include "gdi/draw.h"
 #include "gdi/screen.h"
 #include "kernel/arguments.h"
-#include "base/text.h"
+#include "kernel/process.h"
 #include "platform/ce_api.h"
 #include "user/window.h"
 
@@ -17,13 +19,26 @@ namespace {
 constexpr COLORREF kBarColour = RGB(0, 51, 153);
 constexpr COLORREF kMenuBarColour = RGB(214, 223, 247);
 const Rect kOkButton{204, 4, 236, 22};
+// The Start flag at the left of the task bar, and the menu it opens below
+// it: one row for each program, its icon and its name.
+const Rect kStartFlag{0, 0, 26, kTaskBarHeight};
+const int kMenuWidth = 124, kMenuItemHeight = 22, kMenuMargin = 3;
+struct StartMenuItem {
+    const char16_t* name;
+    const char16_t* program;
+};
+const StartMenuItem kStartMenuItems[] = {{u"Dravik", kProgramPath}};
+const int kStartMenuItemCount = int(sizeof kStartMenuItems / sizeof kStartMenuItems[0]);
+const Rect kStartMenu{0, kTaskBarHeight, kMenuWidth, kTaskBarHeight + 2 * kMenuMargin + kStartMenuItemCount * kMenuItemHeight};
 const Rect kSipButton{104, kScreenHeight - kMenuBarHeight, 136, kScreenHeight};
 
 struct Shell {
     HWND desktop = nullptr;
     HWND task_bar = nullptr;
     HWND sip_button = nullptr;
+    HWND start_menu = nullptr;
     bool start_icon = true;
+    int menu_choice = -1;  // the item under the stylus while the menu is open
 };
 
 Shell& shell() {
@@ -31,10 +46,10 @@ Shell& shell() {
     return s;
 }
 
-HFONT bar_font() {
+HFONT shell_font(int weight) {
     LOGFONTW lf{};
     lf.lfHeight = -12;
-    lf.lfWeight = FW_BOLD;
+    lf.lfWeight = weight;
     const char16_t face[] = u"Tahoma";
     std::copy(face, face + 7, lf.lfFaceName);
     return CreateFontIndirectW(&lf);
@@ -44,6 +59,118 @@ HFONT bar_font() {
 Window* titled_window() {
     Window* w = active_window();
     return w && !w->destroyed ? w : nullptr;
+}
+
+bool start_menu_open() {
+    Window* m = window_from_handle(shell().start_menu);
+    return m && is_visible(m);
+}
+
+// A small picture of a program for the menu: a page with ticked lines.
+void draw_program_icon(HDC dc, int x, int y) {
+    dc_fill(dc, {x + 2, y, x + 14, y + 16}, RGB(255, 255, 255));
+    dc_frame(dc, {x + 2, y, x + 14, y + 16}, RGB(0, 51, 153));
+    for (int row = 0; row < 3; ++row) {
+        int ty = y + 4 + row * 4;
+        dc_fill(dc, {x + 4, ty, x + 6, ty + 2}, RGB(30, 150, 60));
+        dc_fill(dc, {x + 7, ty, x + 12, ty + 1}, RGB(90, 90, 90));
+    }
+}
+
+// The item under client point (x, y) of the menu, or -1.
+int start_menu_item_at(int x, int y) {
+    if (x < 0 || x >= kMenuWidth || y < kMenuMargin) return -1;
+    int i = (y - kMenuMargin) / kMenuItemHeight;
+    return i < kStartMenuItemCount ? i : -1;
+}
+
+void set_menu_choice(int item) {
+    if (shell().menu_choice == item) return;
+    shell().menu_choice = item;
+    if (Window* m = window_from_handle(shell().start_menu)) invalidate(m, nullptr, Erase::No);
+}
+
+void close_start_menu(const char* how) {
+    Window* m = window_from_handle(shell().start_menu);
+    if (!m || !is_visible(m)) return;
+    if (capture_window() == m) set_capture(nullptr);
+    hide_window(m);
+    shell().menu_choice = -1;
+    log_event("start_menu", {{"op", "close"}, {"how", how}});
+    shell_window_changed();
+}
+
+LRESULT CALLBACK start_menu_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    int x = short(LOWORD(lp)), y = short(HIWORD(lp));
+    switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            Rect rc{0, 0, kStartMenu.width(), kStartMenu.height()};
+            dc_fill(dc, rc, RGB(255, 255, 255));
+            dc_frame(dc, rc, RGB(96, 96, 96));
+            HFONT f = shell_font(FW_NORMAL);
+            dc_select_font(dc, f);
+            for (int i = 0; i < kStartMenuItemCount; ++i) {
+                Rect row{1, kMenuMargin + i * kMenuItemHeight, rc.right - 1, kMenuMargin + (i + 1) * kMenuItemHeight};
+                bool chosen = i == shell().menu_choice;
+                if (chosen) dc_fill(dc, row, kBarColour);
+                draw_program_icon(dc, 4, row.top + 3);
+                dc_set_text_colour(dc, chosen ? RGB(255, 255, 255) : RGB(0, 0, 0));
+                Rect text{26, row.top, row.right - 2, row.bottom};
+                dc_draw_text(dc, kStartMenuItems[i].name, -1, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            }
+            dc_select_font(dc, nullptr);
+            DeleteObject(f);
+            EndPaint(h, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND: return 1;
+        // The menu holds the stylus while it is open: a tap outside it
+        // closes it and reaches nothing else; an item is chosen where the
+        // stylus is lifted, as on the device.
+        case WM_LBUTTONDOWN:
+            if (!Rect{0, 0, kStartMenu.width(), kStartMenu.height()}.contains(x, y)) {
+                close_start_menu("outside");
+                return 0;
+            }
+            set_menu_choice(start_menu_item_at(x, y));
+            return 0;
+        case WM_MOUSEMOVE:
+            if (wp & MK_LBUTTON) set_menu_choice(start_menu_item_at(x, y));
+            return 0;
+        case WM_LBUTTONUP: {
+            int item = start_menu_item_at(x, y);
+            if (item < 0) {
+                set_menu_choice(-1);
+                return 0;
+            }
+            close_start_menu("choice");
+            const StartMenuItem& it = kStartMenuItems[item];
+            log_event("start_menu", {{"op", "start"}, {"item", to_utf8(it.name)}, {"exe", to_utf8(it.program)}});
+            if (!run_program(it.program, u"", nullptr))
+                log_event("process_start", {{"exe", to_utf8(it.program)}, {"cmdline", ""}, {"ok", false}});
+            return 0;
+        }
+        default: return DefWindowProcW(h, msg, wp, lp);
+    }
+}
+
+HWND make_shell_window(const char16_t* cls, const Rect& r, DWORD ex_style, bool visible = true);
+
+void open_start_menu() {
+    // Made the first time it is opened, so that the windows of a power-on
+    // that never opens it are numbered as they always were.
+    if (!window_from_handle(shell().start_menu))
+        shell().start_menu = make_shell_window(u"StartMenu", kStartMenu, WS_EX_TOPMOST, /*visible*/ false);
+    Window* m = window_from_handle(shell().start_menu);
+    if (!m || is_visible(m)) return;
+    log_event("start_menu", {{"op", "open"}});
+    shell().menu_choice = -1;
+    bring_to_top(m);
+    show_window(m, Activation::KeepActive);
+    set_capture(m);
+    shell_window_changed();
 }
 
 LRESULT CALLBACK task_bar_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -60,8 +187,17 @@ LRESULT CALLBACK task_bar_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                     dc_fill(dc, {x, y, x + 8, y + 8}, flag[i]);
                 }
             }
-            if (Window* t = titled_window()) {
-                HFONT f = bar_font();
+            if (start_menu_open()) {
+                // The open menu's title, as the platform shows it.
+                HFONT f = shell_font(FW_BOLD);
+                dc_select_font(dc, f);
+                dc_set_text_colour(dc, RGB(255, 255, 255));
+                Rect title{28, 0, kScreenWidth - 4, kTaskBarHeight};
+                dc_draw_text(dc, u"Start", -1, title, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                dc_select_font(dc, nullptr);
+                DeleteObject(f);
+            } else if (Window* t = titled_window()) {
+                HFONT f = shell_font(FW_BOLD);
                 dc_select_font(dc, f);
                 dc_set_text_colour(dc, RGB(255, 255, 255));
                 Rect title{28, 0, t->caption_ok ? kOkButton.left - 4 : kScreenWidth - 4, kTaskBarHeight};
@@ -79,6 +215,9 @@ LRESULT CALLBACK task_bar_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case WM_ERASEBKGND: return 1;
+        case WM_LBUTTONDOWN:
+            if (shell().start_icon && kStartFlag.contains(short(LOWORD(lp)), short(HIWORD(lp)))) open_start_menu();
+            return 0;
         case WM_LBUTTONUP: {
             int x = short(LOWORD(lp)), y = short(HIWORD(lp));
             Window* t = titled_window();
@@ -147,10 +286,10 @@ LRESULT CALLBACK desktop_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-HWND make_shell_window(const char16_t* cls, const Rect& r, DWORD ex_style) {
+HWND make_shell_window(const char16_t* cls, const Rect& r, DWORD ex_style, bool visible) {
     CreateParams p;
     p.class_name = cls;
-    p.style = WS_POPUP | WS_VISIBLE;
+    p.style = WS_POPUP | (visible ? WS_VISIBLE : 0);
     p.ex_style = ex_style;
     p.x = r.left;
     p.y = r.top;
@@ -169,6 +308,7 @@ void start_shell() {
     register_system_class(u"HHTaskBar", task_bar_proc, nullptr);
     register_system_class(u"MS_SIPBUTTON", sip_button_proc, nullptr);
     register_system_class(u"menu_worker", menu_bar_proc, nullptr);
+    register_system_class(u"StartMenu", start_menu_proc, nullptr);
     shell().desktop = make_shell_window(u"DesktopExplorerWindow", Framebuffer::bounds(), 0);
     shell().task_bar = make_shell_window(u"HHTaskBar", {0, 0, kScreenWidth, kTaskBarHeight}, WS_EX_TOPMOST);
     shell().sip_button = make_shell_window(u"MS_SIPBUTTON", kSipButton, WS_EX_TOPMOST);

@@ -106,7 +106,19 @@ bool key_message(const RawInput& in, MSG* out) {
 
 }  // namespace
 
-void queue_input(const RawInput& in) { pending().push_back(in); }
+namespace {
+std::function<void(const RawInput&)>& input_watcher() {
+    static std::function<void(const RawInput&)> w;
+    return w;
+}
+}  // namespace
+
+void set_input_watcher(std::function<void(const RawInput&)> watcher) { input_watcher() = std::move(watcher); }
+
+void queue_input(const RawInput& in) {
+    pending().push_back(in);
+    if (input_watcher()) input_watcher()(in);
+}
 bool input_pending() { return !pending().empty(); }
 void clear_input() {
     pending().clear();

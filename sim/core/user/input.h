@@ -2,6 +2,8 @@
 // turned into window messages when the program fetches them.
 #pragma once
 
+#include <functional>
+
 #include <windows.h>
 
 namespace sim {
@@ -13,6 +15,9 @@ struct RawInput {
 };
 
 void queue_input(const RawInput& in);
+// Told of each input as it is queued (one watcher; an empty function
+// removes it): the device window marks where a script's taps land.
+void set_input_watcher(std::function<void(const RawInput&)> watcher);
 bool input_pending();
 // Turns the oldest input into a message; false when it produced none (a
 // tap on a disabled window, a button the shell keeps).
