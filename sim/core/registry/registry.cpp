@@ -13,6 +13,7 @@
 
 #include "base/host_file.h"
 #include "base/text.h"
+#include "base/verify.h"
 #include "registry/registry_tree.h"
 
 namespace sim {
@@ -116,6 +117,10 @@ RegKey* make_key(const std::vector<std::unique_ptr<RegKey>>& roots, int root,
         if (it == key->subkeys.end()) {
             it = key->subkeys.emplace(ln, std::make_unique<RegKey>()).first;
             it->second->name = n;
+            // The new key and its neighbours (the whole key would cost as
+            // much as it holds, at every new key).
+            auto filed = [&](auto at) { return at == key->subkeys.end() || registry_entry_ok(*at); };
+            VERIFY(filed(it) && filed(std::next(it)) && (it == key->subkeys.begin() || filed(std::prev(it))));
         }
         key = it->second.get();
     }
@@ -176,6 +181,23 @@ const char* const kFactory = R"(Windows Registry Editor Version 5.00
 )";
 
 }  // namespace
+
+bool registry_entry_ok(const std::pair<const std::u16string, std::unique_ptr<RegKey>>& entry) {
+    return entry.second && !entry.second->name.empty() && lower(entry.second->name) == entry.first;
+}
+
+bool registry_key_ok(const RegKey& key) {
+    for (auto& entry : key.subkeys)
+        if (!registry_entry_ok(entry)) return false;
+    return true;
+}
+
+bool registry_tree_ok(const RegKey& key) {
+    if (!registry_key_ok(key)) return false;
+    for (auto& [name, sub] : key.subkeys)
+        if (!registry_tree_ok(*sub)) return false;
+    return true;
+}
 
 // ---------------------------------------------------------------- RegKey
 

@@ -14,6 +14,7 @@
 
 #include "base/host_file.h"
 #include "base/text.h"
+#include "base/verify.h"
 #include "registry/registry_tree.h"
 
 namespace sim {
@@ -456,6 +457,7 @@ bool Registry::parse(const std::string& text, const std::string& file_name, std:
     std::vector<std::unique_ptr<RegKey>> roots;
     Parser parser(text, file_name);
     if (!parser.run(&roots, error)) return false;
+    for (auto& root : roots) VERIFY(registry_tree_ok(*root));
     roots_ = std::move(roots);
     return true;
 }

@@ -26,6 +26,8 @@ RegKey* make_key(const std::vector<std::unique_ptr<RegKey>>& roots, int root,
                  const std::vector<std::u16string>& names);
 // What is wrong with the names below a root ("" when nothing is).
 std::string names_problem(const std::vector<std::u16string>& names);
+// One sub-key as its parent files it.
+bool registry_entry_ok(const std::pair<const std::u16string, std::unique_ptr<RegKey>>& entry);
 
 // A change as the text appended to the file: the key's section with the
 // value's line, its deletion ("=-") or nothing (a new key).

@@ -14,6 +14,7 @@
 #include "user/message_queue.h"
 #include "user/owner_map.h"
 #include "user/window_journal.h"
+#include "base/verify.h"
 #include "user/window_state.h"
 
 
@@ -297,6 +298,7 @@ void (*window_change_hook)() = nullptr;
 void set_window_change_hook(void (*hook)()) { window_change_hook = hook; }
 
 void announce_window_change() {
+    VERIFY(activation_ok(ws().active, ws().focus));
     if (window_change_hook) window_change_hook();
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "base/verify.h"
 #include "user/window_state.h"
 
 namespace sim {
@@ -52,6 +53,11 @@ bool enable_window(Window* w, bool enable) {
     if (!(w = window_from_handle(h))) return was_disabled;
     if (!enable && is_inside(ws().focus, w)) set_focus(nullptr);
     return was_disabled;
+}
+
+bool activation_ok(const Window* active, const Window* focus) {
+    if (active && (active->destroyed || active->parent)) return false;
+    return !focus || !focus->destroyed;
 }
 
 Window* active_window() { return ws().active; }
@@ -110,6 +116,7 @@ HWND set_focus(Window* w) {
     s.focus = w;
     if (old && !old->destroyed) send(old, WM_KILLFOCUS, WPARAM(handle_of(w)), 0);
     if (w && !w->destroyed && s.focus == w) send(w, WM_SETFOCUS, WPARAM(old && !old->destroyed ? handle_of(old) : nullptr), 0);
+    VERIFY(activation_ok(s.active, s.focus));
     return old && !old->destroyed ? handle_of(old) : nullptr;
 }
 

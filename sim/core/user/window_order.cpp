@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/verify.h"
 #include "user/window_state.h"
 #include "gdi/framebuffer.h"
 #include "gdi/screen.h"
@@ -33,6 +34,7 @@ void owned_windows(Window* owner, std::vector<Window*>& out) {
 // each window is invalidated where it gained pixels.
 void map_owners(Repaint repaint) {
     auto& s = ws();
+    VERIFY(window_list_ok(s.top_level));
     list_owner_layers(s.top_level, &s.layers);
     s.owner_map.update(s.layers, framebuffer().owner, repaint == Repaint::Yes ? &s.gained : nullptr);
     if (repaint == Repaint::No) return;
@@ -214,6 +216,21 @@ void place_behind(Window* w, Window* behind) {
         list.insert(std::find(list.begin(), list.end(), w), t);
     }
     recompute_owner_map();
+}
+
+bool window_list_ok(const std::vector<Window*>& top_level) {
+    bool in_topmost_band = true;
+    for (size_t i = 0; i < top_level.size(); ++i) {
+        const Window* w = top_level[i];
+        if (w->destroyed || w->parent) return false;
+        if (w->topmost && !in_topmost_band) return false;
+        in_topmost_band = w->topmost;
+        // The owner, in the same band, stands behind.
+        if (w->owner && w->owner->topmost == w->topmost)
+            for (size_t j = 0; j < i; ++j)
+                if (top_level[j] == w->owner) return false;
+    }
+    return true;
 }
 
 const std::vector<Window*>& top_level_windows() { return ws().top_level; }
