@@ -37,6 +37,13 @@ constexpr size_t kMaxRegistryDepth = 16;
 // control character, or more levels than the limit.
 std::string registry_path_problem(const std::u16string& path);
 
+struct RegKey;
+// What the tree must hold below `key`: each sub-key present, named, and
+// filed under its name in lower case (so that no two names differ only in
+// case).  registry_tree_ok() checks the whole tree below.
+bool registry_key_ok(const RegKey& key);
+bool registry_tree_ok(const RegKey& key);
+
 // A key's values by name, whatever the case: open addressing over the
 // names' hashes, each slot a value of the key's list (no copy of the name,
 // no allocation of its own), so that a key holding many values is read

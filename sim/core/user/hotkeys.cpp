@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/profile.h"
+#include "base/verify.h"
 #include "platform/ce_api.h"
 #include "user/window.h"
 
@@ -26,6 +27,7 @@ Table& table() {
 
 void shell_take_application_buttons() {
     for (UINT vk = VK_DEVICE_C0; vk <= VK_DEVICE_C9; ++vk) table().shell_held.insert(vk);
+    VERIFY(hotkey_table_ok(table().keys, table().shell_held));
 }
 
 // A hardware button comes without modifier keys, so a button is one hot key
@@ -61,6 +63,17 @@ bool register_hotkey(Window* w, int id, UINT mods, UINT vk) {
                                 [&](const HotKey& k) { return k.window == w && k.id == id; }),
                  t.keys.end());
     t.keys.push_back({w, id, mods, vk});
+    VERIFY(hotkey_table_ok(t.keys, t.shell_held));
+    return true;
+}
+
+bool hotkey_table_ok(const std::vector<HotKey>& keys, const std::set<UINT>& shell_held) {
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (shell_held.count(keys[i].vk)) return false;
+        for (size_t j = i + 1; j < keys.size(); ++j)
+            if (keys[j].vk == keys[i].vk || (keys[j].window == keys[i].window && keys[j].id == keys[i].id))
+                return false;
+    }
     return true;
 }
 

@@ -1,6 +1,9 @@
 // Hot keys: which window (or the shell) holds each hardware button.
 #pragma once
 
+#include <set>
+#include <vector>
+
 #include <windows.h>
 
 namespace sim {
@@ -29,6 +32,9 @@ bool register_hotkey(Window* w, int id, UINT mods, UINT vk);
 // False when `w` holds no hot key with this id; *vk and *mods tell what was freed.
 bool unregister_hotkey(Window* w, int id, UINT* vk, UINT* mods);
 HotKeyHolder hotkey_holder(int vk, HotKey* out);
+// What the hot-key table must hold: no window's id twice, no key twice, and
+// no key that the shell holds.
+bool hotkey_table_ok(const std::vector<HotKey>& keys, const std::set<UINT>& shell_held);
 // The profile's "hotkey_fail": buttons that another program holds, so that
 // registering them fails and their presses go to that program.
 bool another_program_holds(UINT vk);

@@ -1,7 +1,7 @@
+// Windows and their classes: handles, creation, destruction and freeing.
 #include "user/window.h"
 
 #include <algorithm>
-#include <map>
 #include <unordered_set>
 
 #include "base/journal.h"
@@ -14,58 +14,23 @@
 #include "user/message_queue.h"
 #include "user/owner_map.h"
 #include "user/window_journal.h"
+#include "base/verify.h"
+#include "user/window_state.h"
+
 
 namespace sim {
-
-namespace {
-
-struct WindowSystem {
-    std::map<uint32_t, std::unique_ptr<Window>> windows;  // destroyed ones stay until freed
-    std::vector<std::unique_ptr<WindowClass>> classes;
-    std::vector<std::u16string> atoms;  // lower-case names; atom 0xC000 + index
-    std::vector<Window*> top_level;  // front first
-    uint32_t next_handle = 0x10010;
-    uint32_t next_number = 1;
-    size_t destroyed = 0;      // destroyed windows not yet freed
-    int procedure_calls = 0;   // window procedures running
-    Window* active = nullptr;
-    Window* focus = nullptr;
-    Window* capture = nullptr;
-    OwnerMap owner_map;
-    std::vector<OwnerLayer> layers;  // scratch of map_owners
-    std::vector<OwnerGain> gained;   // scratch of map_owners
-};
 
 WindowSystem& ws() {
     static WindowSystem s;
     return s;
 }
 
-bool is_band_topmost(const Window* w) { return w->topmost; }
-
-void insert_top_level(Window* w) {
-    auto& list = ws().top_level;
-    list.erase(std::remove(list.begin(), list.end(), w), list.end());
-    size_t at = 0;
-    if (!w->topmost)
-        while (at < list.size() && is_band_topmost(list[at])) ++at;
-    list.insert(list.begin() + at, w);
-}
-
-void owned_windows(Window* owner, std::vector<Window*>& out) {
-    for (Window* t : ws().top_level)
-        if (t->owner == owner && std::find(out.begin(), out.end(), t) == out.end()) {
-            out.push_back(t);
-            owned_windows(t, out);
-        }
-}
-
-void collect(Window* w, std::vector<Window*>& out) {
+void collect_tree(Window* w, std::vector<Window*>& out) {
     out.push_back(w);
-    for (Window* c : w->children) collect(c, out);
+    for (Window* c : w->children) collect_tree(c, out);
 }
 
-void unlink(Window* w) {
+void unlink_window(Window* w) {
     if (w->parent) {
         auto& s = w->parent->children;
         s.erase(std::remove(s.begin(), s.end(), w), s.end());
@@ -73,14 +38,6 @@ void unlink(Window* w) {
         auto& s = ws().top_level;
         s.erase(std::remove(s.begin(), s.end(), w), s.end());
     }
-}
-
-Window* paint_search(Window* w) {
-    if (!(w->style & WS_VISIBLE)) return nullptr;
-    if (!w->update.empty()) return w;
-    for (Window* c : w->children)
-        if (Window* found = paint_search(c)) return found;
-    return nullptr;
 }
 
 void journal_window(const char* op, const Window* w) {
@@ -93,63 +50,6 @@ void journal_window(const char* op, const Window* w) {
                          {"parent", window_number(above)},
                          {"template", template_of(w)}});
 }
-
-bool can_be_active(const Window* w) {
-    return w && !w->destroyed && !w->shell && !w->parent && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
-}
-
-// What activating `w` activates: w itself, or for a disabled w the window
-// it owns that was active last or, failing that, the frontmost enabled one
-// it owns; null when there is none.
-Window* activation_target(Window* w) {
-    if (!(w->style & WS_DISABLED)) return w;
-    Window* last = last_active_popup(w);
-    if (last != w) return last;
-    for (Window* t : ws().top_level)
-        if (is_in_group(t, w) && can_be_active(t)) return t;
-    return nullptr;
-}
-
-// The window to activate when `gone` (the active one) goes or is hidden:
-// its owner, else the frontmost window that can be active.
-Window* next_active_after(Window* gone) {
-    if (gone && gone->owner && !gone->owner->destroyed && (gone->owner->style & WS_VISIBLE) &&
-        !(gone->owner->style & WS_DISABLED))
-        return gone->owner;
-    for (Window* t : ws().top_level)
-        if (t != gone && !t->shell && !t->destroyed && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED)) return t;
-    return nullptr;
-}
-
-// The deepest visible window under the screen point inside `w` (which
-// contains it), leaving out those in `skip`.
-Window* deepest_at(Window* w, int x, int y, const std::vector<Window*>& skip) {
-    Point o = client_origin(w);
-    if (client_rect(w).offset(o.x, o.y).contains(x, y))
-        for (Window* c : w->children) {
-            if (c->destroyed || !(c->style & WS_VISIBLE) || !screen_rect(c).contains(x, y)) continue;
-            if (Window* d = deepest_at(c, x, y, skip)) return d;
-        }
-    return std::find(skip.begin(), skip.end(), w) == skip.end() ? w : nullptr;
-}
-
-// Gives each screen pixel to the window that shows it; with Repaint::Yes
-// each window is invalidated where it gained pixels.
-void map_owners(Repaint repaint) {
-    auto& s = ws();
-    list_owner_layers(s.top_level, &s.layers);
-    s.owner_map.update(s.layers, framebuffer().owner, repaint == Repaint::Yes ? &s.gained : nullptr);
-    if (repaint == Repaint::No) return;
-    for (const OwnerGain& g : s.gained) {
-        Window* w = window_from_handle(reinterpret_cast<HWND>(uintptr_t(g.handle)));
-        if (!w) continue;
-        Point o = client_origin(w);
-        Rect local = g.area.offset(-o.x, -o.y);
-        invalidate(w, &local, Erase::Yes);
-    }
-}
-
-}  // namespace
 
 Window* window_from_handle(HWND h) {
     auto it = ws().windows.find(uint32_t(reinterpret_cast<uintptr_t>(h)));
@@ -344,7 +244,7 @@ bool destroy_window(Window* w) {
     }
 
     std::vector<Window*> tree;
-    collect(w, tree);
+    collect_tree(w, tree);
     for (Window* t : tree)
         if (!t->destroyed && window_from_handle(handle_of(t))) send(t, WM_DESTROY, 0, 0);
     for (Window* t : tree) {
@@ -356,7 +256,7 @@ bool destroy_window(Window* w) {
     }
     for (Window* t : tree)
         if (t != w && t->journaled) journal_window("destroy", t);
-    unlink(w);
+    unlink_window(w);
     if (ws().active == w) ws().active = nullptr;
     recompute_owner_map();
     announce_window_change();
@@ -375,8 +275,8 @@ void discard_process_windows(Process* process) {
         ++ws().destroyed;
     }
     for (Window* w : victims) {
-        if (w->parent && !w->parent->destroyed) unlink(w);
-        if (!w->parent) unlink(w);
+        if (w->parent && !w->parent->destroyed) unlink_window(w);
+        if (!w->parent) unlink_window(w);
     }
     if (ws().active && ws().active->destroyed) ws().active = nullptr;
     if (ws().focus && ws().focus->destroyed) ws().focus = nullptr;
@@ -398,6 +298,7 @@ void (*window_change_hook)() = nullptr;
 void set_window_change_hook(void (*hook)()) { window_change_hook = hook; }
 
 void announce_window_change() {
+    VERIFY(activation_ok(ws().active, ws().focus));
     if (window_change_hook) window_change_hook();
 }
 
@@ -417,350 +318,6 @@ void discard_all_windows() {
     s.next_number = 1;
     s.owner_map.clear(framebuffer().owner);
 }
-
-Rect screen_rect(const Window* w) {
-    if (!w->parent) return w->rect;
-    Point o = client_origin(w->parent);
-    return w->rect.offset(o.x, o.y);
-}
-
-Rect client_rect(const Window* w) { return {0, 0, w->rect.width(), w->rect.height()}; }
-
-Point client_origin(const Window* w) {
-    Rect r = screen_rect(w);
-    return {r.left, r.top};
-}
-
-Window* top_level_of(Window* w) {
-    while (w && w->parent) w = w->parent;
-    return w;
-}
-
-bool is_inside(const Window* w, const Window* outer) {
-    if (!outer) return false;
-    for (; w; w = w->parent)
-        if (w == outer) return true;
-    return false;
-}
-
-bool is_in_group(const Window* w, const Window* owner) {
-    if (!owner) return false;
-    for (; w; w = w->owner)
-        if (w == owner) return true;
-    return false;
-}
-
-bool is_visible(const Window* w) {
-    for (; w; w = w->parent)
-        if (!(w->style & WS_VISIBLE) || w->destroyed) return false;
-    return true;
-}
-
-bool is_enabled_tree(const Window* w) {
-    for (; w; w = w->parent)
-        if (w->style & WS_DISABLED) return false;
-    return true;
-}
-
-// Without repainting, the owner map still follows the move (taps and
-// drawing go to the window where it is now) but nothing is invalidated:
-// "If bRepaint is FALSE, no repainting of any kind occurs", not of the
-// window and not of what it uncovers.
-// https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-movewindow
-void set_window_rect(Window* w, const Rect& r, Repaint repaint) {
-    bool moved = r.left != w->rect.left || r.top != w->rect.top;
-    bool sized = r.width() != w->rect.width() || r.height() != w->rect.height();
-    w->rect = r;
-    if (is_visible(w)) {
-        map_owners(repaint);
-        if (repaint == Repaint::Yes) {
-            if (moved || sized) invalidate(w, nullptr, Erase::Yes);
-            for (Window* c : w->children) invalidate(c, nullptr, Erase::Yes);
-        }
-    }
-    HWND h = handle_of(w);
-    if (moved) send(w, WM_MOVE, 0, MAKELPARAM(r.left, r.top));
-    if (sized && window_from_handle(h)) send(w, WM_SIZE, 0, MAKELPARAM(r.width(), r.height()));
-}
-
-void show_window(Window* w, Activation activation) {
-    bool activates = activation == Activation::Activate && !w->parent && !w->shell;
-    if (w->style & WS_VISIBLE) {
-        if (activates) activate(w, WA_ACTIVE);
-        return;
-    }
-    HWND h = handle_of(w);
-    send(w, WM_SHOWWINDOW, TRUE, 0);
-    if (!window_from_handle(h)) return;
-    w->style |= WS_VISIBLE;
-    recompute_owner_map();
-    invalidate(w, nullptr, Erase::Yes);
-    if (activates) activate(w, WA_ACTIVE);
-    announce_window_change();
-}
-
-void hide_window(Window* w) {
-    if (!(w->style & WS_VISIBLE)) return;
-    HWND h = handle_of(w);
-    send(w, WM_SHOWWINDOW, FALSE, 0);
-    if (!window_from_handle(h)) return;
-    w->style &= ~DWORD(WS_VISIBLE);
-    recompute_owner_map();
-    // The hidden window hears that it is no longer active, then the next
-    // one that it is (with none, the activation just ends).
-    if (ws().active == w) activate(next_active_after(w), WA_ACTIVE);
-    if (is_inside(ws().focus, w)) ws().focus = nullptr;
-    announce_window_change();
-}
-
-bool enable_window(Window* w, bool enable) {
-    HWND h = handle_of(w);
-    bool was_disabled = (w->style & WS_DISABLED) != 0;
-    if (enable == !was_disabled) return was_disabled;
-    if (enable)
-        w->style &= ~DWORD(WS_DISABLED);
-    else
-        w->style |= WS_DISABLED;
-    // Controls repaint themselves on WM_ENABLE; other windows are not
-    // repainted (a dialog's owner does not flash when the dialog opens).
-    send(w, WM_ENABLE, enable, 0);
-    if (!(w = window_from_handle(h))) return was_disabled;
-    if (!enable && is_inside(ws().focus, w)) set_focus(nullptr);
-    return was_disabled;
-}
-
-void bring_to_top(Window* w) {
-    if (w->parent) {
-        auto& s = w->parent->children;
-        s.erase(std::remove(s.begin(), s.end(), w), s.end());
-        s.insert(s.begin(), w);
-    } else {
-        std::vector<Window*> owned;
-        owned_windows(w, owned);
-        // Owned windows stay above their owner, in their present order.
-        std::vector<Window*> ordered;
-        for (Window* t : ws().top_level)
-            if (std::find(owned.begin(), owned.end(), t) != owned.end()) ordered.push_back(t);
-        insert_top_level(w);
-        for (auto it = ordered.rbegin(); it != ordered.rend(); ++it)
-            if ((*it)->topmost == w->topmost || (*it)->topmost) insert_top_level(*it);
-    }
-    recompute_owner_map();
-}
-
-void set_topmost(Window* w, bool topmost) {
-    std::vector<Window*> group{w};
-    owned_windows(w, group);
-    std::vector<Window*> ordered;
-    for (Window* t : ws().top_level)
-        if (std::find(group.begin(), group.end(), t) != group.end()) ordered.push_back(t);
-    for (auto it = ordered.rbegin(); it != ordered.rend(); ++it) {
-        (*it)->topmost = topmost;
-        if (topmost)
-            (*it)->ex_style |= WS_EX_TOPMOST;
-        else
-            (*it)->ex_style &= ~DWORD(WS_EX_TOPMOST);
-        insert_top_level(*it);
-    }
-    recompute_owner_map();
-}
-
-void place_behind(Window* w, Window* behind) {
-    if (behind == w) return;
-    if (w->parent) {
-        auto& s = w->parent->children;
-        s.erase(std::remove(s.begin(), s.end(), w), s.end());
-        auto at = behind ? std::find(s.begin(), s.end(), behind) : s.end();
-        s.insert(at == s.end() ? s.end() : at + 1, w);
-        recompute_owner_map();
-        return;
-    }
-    if (w->topmost && (!behind || !behind->topmost)) set_topmost(w, false);
-    auto& list = ws().top_level;
-    list.erase(std::remove(list.begin(), list.end(), w), list.end());
-    auto at = behind ? std::find(list.begin(), list.end(), behind) : list.end();
-    if (at != list.end()) ++at;
-    // Not into the topmost band from outside it.
-    auto band_end = std::find_if(list.begin(), list.end(), [](Window* t) { return !is_band_topmost(t); });
-    if (!w->topmost && at < band_end) at = band_end;
-    at = list.insert(at, w);
-    // An owned window stands in front of its owner; the windows w owns
-    // stay in front of it.
-    for (Window* o = w->owner; o; o = o->owner) {
-        auto owner_at = std::find(list.begin(), list.end(), o);
-        if (owner_at != list.end() && owner_at < std::find(list.begin(), list.end(), w)) {
-            list.erase(std::find(list.begin(), list.end(), w));
-            list.insert(std::find(list.begin(), list.end(), o), w);
-        }
-    }
-    std::vector<Window*> owned;
-    owned_windows(w, owned);
-    std::vector<Window*> behind_it;
-    for (auto it = std::find(list.begin(), list.end(), w); it != list.end(); ++it)
-        if (std::find(owned.begin(), owned.end(), *it) != owned.end()) behind_it.push_back(*it);
-    for (Window* t : behind_it) {
-        list.erase(std::find(list.begin(), list.end(), t));
-        list.insert(std::find(list.begin(), list.end(), w), t);
-    }
-    recompute_owner_map();
-}
-
-const std::vector<Window*>& top_level_windows() { return ws().top_level; }
-
-std::vector<Window*> all_windows() {
-    std::vector<Window*> out;
-    for (Window* t : ws().top_level) collect(t, out);
-    return out;
-}
-
-void recompute_owner_map() { map_owners(Repaint::Yes); }
-
-void invalidate(Window* w, const Rect* area, Erase erase) {
-    Rect whole = client_rect(w);
-    Rect r = area ? area->intersect(whole) : whole;
-    if (r.empty()) return;
-    w->update = w->update.unite(r);
-    if (erase == Erase::Yes) w->erase_pending = true;
-}
-
-void invalidate_all(Erase erase) {
-    for (Window* w : all_windows())
-        if (is_visible(w)) invalidate(w, nullptr, erase);
-}
-
-void validate(Window* w, const Rect* area) {
-    if (!area) {
-        w->update = {};
-        w->erase_pending = false;
-        ++w->validations;
-        return;
-    }
-    // A rectangle that covers the update bounds empties them; a partial one
-    // leaves them (the bounds cannot express a hole).
-    Rect r = *area;
-    if (r.left <= w->update.left && r.top <= w->update.top && r.right >= w->update.right &&
-        r.bottom >= w->update.bottom) {
-        w->update = {};
-        w->erase_pending = false;
-        ++w->validations;
-    }
-}
-
-Window* window_at(int x, int y) {
-    if (!Framebuffer::bounds().contains(x, y)) return nullptr;
-    return window_from_handle(reinterpret_cast<HWND>(uintptr_t(framebuffer().owner[y][x])));
-}
-
-// As WindowFromPoint: the deepest window there is asked with WM_NCHITTEST;
-// one that answers HTTRANSPARENT lets the point through to the window
-// beneath it (a sibling further back, else its parent, else the next
-// top-level window).  All windows share the device's one thread, so every
-// window's answer counts.
-// https://learn.microsoft.com/en-us/windows/win32/inputdev/wm-nchittest
-Window* window_from_point(int x, int y) {
-    if (!Framebuffer::bounds().contains(x, y)) return nullptr;
-    std::vector<Window*> transparent;
-    for (;;) {
-        Window* found = nullptr;
-        for (Window* t : ws().top_level) {
-            if (t->destroyed || !(t->style & WS_VISIBLE) || !t->rect.contains(x, y)) continue;
-            if ((found = deepest_at(t, x, y, transparent))) break;
-        }
-        if (!found) return nullptr;
-        HWND h = handle_of(found);
-        LRESULT hit = send(found, WM_NCHITTEST, 0, MAKELPARAM(x, y));
-        if (!window_from_handle(h)) return nullptr;
-        if (hit != LRESULT(HTTRANSPARENT)) return found;
-        transparent.push_back(found);
-    }
-}
-
-Window* find_window_needing_paint(Window* within) {
-    if (within) return is_visible(within) ? paint_search(within) : nullptr;
-    for (Window* t : ws().top_level)
-        if (Window* w = paint_search(t)) return w;
-    return nullptr;
-}
-
-void update_window(Window* w) {
-    if (!w || !is_visible(w)) return;
-    HWND h = handle_of(w);
-    if (!w->update.empty()) {
-        unsigned validations = w->validations;
-        send(w, WM_PAINT, 0, 0);
-        w = window_from_handle(h);
-        if (!w) return;
-        // A procedure that does not validate would be asked forever; the
-        // system validates for it once it has been asked.  What became
-        // invalid after the procedure validated stays to be painted.
-        if (w->validations == validations) validate(w, nullptr);
-    }
-    std::vector<Window*> kids = w->children;
-    for (Window* c : kids)
-        if (!c->destroyed) update_window(c);
-}
-
-Window* active_window() { return ws().active; }
-Window* focus_window() { return ws().focus; }
-
-void activate(Window* w, int how) {
-    auto& s = ws();
-    if (w && (w->destroyed || w->shell)) return;
-    if (w && !(w = activation_target(w))) return;
-    if (w == s.active) {
-        if (w) bring_to_top(w);
-        return;
-    }
-    Window* old = s.active;
-    // The window losing the activation hears of it while it is still the
-    // active one (what it does with the focus then stays inside it).
-    if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
-    if (w && w->destroyed) return;
-    s.active = w;
-    for (Window* o = w; o; o = o->owner) o->last_active = w;
-    if (w) bring_to_top(w);
-    if (w && !w->destroyed && s.active == w)
-        send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
-    announce_window_change();
-}
-
-Window* last_active_popup(Window* w) {
-    Window* last = w ? w->last_active : nullptr;
-    if (last && is_in_group(last, w) && can_be_active(last)) return last;
-    return w;
-}
-
-void activate_next_after(Window* gone) {
-    Window* next = next_active_after(gone);
-    if (ws().active == gone) ws().active = nullptr;
-    if (next)
-        activate(next, WA_ACTIVE);
-    else
-        announce_window_change();
-}
-
-HWND set_focus(Window* w) {
-    auto& s = ws();
-    Window* old = s.focus;
-    if (w) {
-        Window* top = top_level_of(w);
-        if (top != s.active) {
-            activate(top, WA_ACTIVE);
-            if (w->destroyed) return handle_of(old);
-            // A disabled window's tree cannot be activated, so it takes no focus.
-            if (s.active != top) return nullptr;
-        }
-        old = s.focus;
-    }
-    if (old == w) return handle_of(old);
-    s.focus = w;
-    if (old && !old->destroyed) send(old, WM_KILLFOCUS, WPARAM(handle_of(w)), 0);
-    if (w && !w->destroyed && s.focus == w) send(w, WM_SETFOCUS, WPARAM(old && !old->destroyed ? handle_of(old) : nullptr), 0);
-    return old && !old->destroyed ? handle_of(old) : nullptr;
-}
-
-Window* capture_window() { return ws().capture; }
-void set_capture(Window* w) { ws().capture = w; }
 
 LRESULT send(Window* w, UINT msg, WPARAM wp, LPARAM lp) {
     if (!w || w->destroyed || !w->proc) return 0;
@@ -816,10 +373,6 @@ Window* find_child_by_id(Window* parent, int id) {
         if (!c->destroyed && c->control_id == id) return c;
     return nullptr;
 }
-
-}  // namespace sim
-
-namespace sim {
 
 json window_number(const Window* w) { return w ? json(w->number) : json(nullptr); }
 

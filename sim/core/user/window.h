@@ -225,4 +225,14 @@ size_t windows_held();
 std::string describe(const Window* w);  // the window's title, for the journal
 Window* find_child_by_id(Window* parent, int id);
 
+// What the window system must hold, checked where it changes.  The
+// top-level list: live top-level windows only, the topmost band in front of
+// the rest, and within a band each owned window in front of its owner.
+bool window_list_ok(const std::vector<Window*>& top_level);
+// The active window is a live top-level window or none (a hidden one may be
+// active: a dialog takes the focus before it shows); the focus is a live
+// window or none.  The focus may stay in a window that lost the activation
+// when the newly active one does not take it.
+bool activation_ok(const Window* active, const Window* focus);
+
 }  // namespace sim

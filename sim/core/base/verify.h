@@ -1,0 +1,16 @@
+// VERIFY(condition): the device's state checks.  Where the device changes
+// what it keeps (the window list, activation, the registry tree, the hot-key
+// table), it verifies what must hold afterwards; a broken invariant stops
+// the simulator at once, in every build, with the file, the line and the
+// condition on stderr, so that the stress user and the fuzzers catch a
+// corrupted state where it happens rather than where it shows.
+#pragma once
+
+namespace sim {
+
+[[noreturn]] void verification_failed(const char* condition, const char* file, int line);
+
+}  // namespace sim
+
+#define VERIFY(condition) \
+    (static_cast<bool>(condition) ? void(0) : ::sim::verification_failed(#condition, __FILE__, __LINE__))
