@@ -80,6 +80,7 @@ struct Case {
     bool ran = false;      // the device powered on
     std::string journal_tail;
     std::vector<Thumb> thumbs;
+    std::string command;   // the child's command line
     std::string failing_text;  // the failing line's text
     // Evidence, where it is in the work folder ("" : none).
     std::string screen, expected, seen, diff;
@@ -234,7 +235,9 @@ void read_journal(Case& c, const Script* script) {
         std::string kind = ev.value("ev", "");
         if (kind == "screenshot" && ev.value("ok", false) && ev["file"].is_string()) {
             std::string file = ev["file"].get<std::string>();
-            if (!exists(file)) continue;
+            // A failing expect-screen's own picture of the screen is shown
+            // with its failure.
+            if (!exists(file) || (file.size() > 9 && file.compare(file.size() - 9, 9, ".seen.png") == 0)) continue;
             c.thumbs.push_back({file, "line " + std::to_string(c.line) + ": screenshot " +
                                           fs::path(file).filename().string(), false});
         } else if (kind == "expect" && ev.value("action", "") == "expect-screen" && script) {
@@ -427,6 +430,7 @@ bool Runner::start(size_t i, bool replay) {
         std::error_code ec;
         fs::create_directories(c.work, ec);
         args = run_args(c);
+        for (const auto& a : args) c.command += (c.command.empty() ? "" : " ") + a;
     }
     if (!prepare(c, state, &error)) {
         if (replay) return false;
@@ -537,7 +541,8 @@ bool Runner::fill_case(const Case& c, const std::string& dir, std::string* error
         return false;
     }
     if (has_evidence(c)) {
-        if (!write_output_file(dir + "/output.txt", c.output, error)) return false;
+        std::string output = "$ " + c.command + "\n" + c.output + (c.output.empty() ? "" : "\n") + c.message + "\n";
+        if (!write_output_file(dir + "/output.txt", output, error)) return false;
         if (!c.journal_tail.empty() && !write_output_file(dir + "/journal-tail.jsonl", c.journal_tail, error))
             return false;
         const std::pair<std::string, const char*> pictures[] = {
