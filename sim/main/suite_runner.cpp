@@ -649,11 +649,11 @@ bool Runner::accept() {
 const char* const kReportStyle =
     "body{font:14px/1.4 system-ui,sans-serif;margin:1.5em;color:#222}"
     "h1{font-size:1.4em}table{border-collapse:collapse}"
-    "td,th{padding:.3em .7em;border-bottom:1px solid #ddd;text-align:left;vertical-align:top}"
+    "td.failed,td.held{white-space:nowrap}td,th{padding:.3em .7em;border-bottom:1px solid #ddd;text-align:left;vertical-align:top}"
     ".held{color:#176b2c}.failed{color:#b3261e;font-weight:bold}"
     "section{margin:1.5em 0;padding:1em;border:1px solid #ccc;border-radius:6px}"
     "section.bad{border-color:#b3261e}"
-    "figure{display:inline-block;margin:0 1em .5em 0;vertical-align:top}"
+    ".pictures{display:flex;flex-wrap:wrap;gap:.8em}figure{margin:0 0 .5em 0}td.time{white-space:nowrap}"
     "figcaption{font-size:.85em;color:#555;max-width:240px}"
     "img.full{width:240px;height:320px;border:1px solid #999;image-rendering:pixelated}"
     "img.thumb{width:60px;height:80px;border:1px solid #999}"
@@ -673,7 +673,7 @@ std::string Runner::html() const {
     for (const auto& c : cases_) {
         bool held = c.result == Result::Held;
         h += "<tr><td class=\"" + std::string(held ? "held" : "failed") + "\">" + result_word(c.result) +
-             "</td><td><a href=\"#" + xml_text(c.id) + "\">" + xml_text(c.name) + "</a></td><td>" +
+             "</td><td><a href=\"#" + xml_text(c.id) + "\">" + xml_text(c.name) + "</a></td><td class=\"time\">" +
              (c.started ? seconds_text(c.seconds) : "") + "</td><td>" + (held ? "" : xml_text(c.message)) +
              "</td></tr>\n";
     }
@@ -691,6 +691,7 @@ std::string Runner::html() const {
             const std::pair<std::string, const char*> pictures[] = {
                 {c.screen, "screen"}, {c.expected, "expected"}, {c.seen, "seen"}, {c.diff, "diff"}};
             const char* captions[] = {"the screen at that moment", "expected", "seen", "difference (red)"};
+            h += "<div class=\"pictures\">\n";
             for (size_t k = 0; k < 4; ++k)
                 if (!pictures[k].first.empty() && exists(pictures[k].first))
                     h += "<figure><img class=\"full\" src=\"" + dir + pictures[k].second + ".png\" alt=\"" +
@@ -700,7 +701,7 @@ std::string Runner::html() const {
             if (has_evidence(c)) h += "<p><a href=\"" + dir + "output.txt\">Its output</a></p>\n";
         }
         if (!c.thumbs.empty()) {
-            h += "<h3>Pictures along the run</h3><div>\n";
+            h += "<h3>Pictures along the run</h3><div class=\"pictures\">\n";
             for (size_t k = 0; k < c.thumbs.size(); ++k)
                 h += "<figure><a href=\"" + dir + thumb_name(k) + "\"><img class=\"thumb\" src=\"" + dir +
                      thumb_name(k) + "\" alt=\"" + xml_text(c.thumbs[k].caption) + "\"></a><figcaption>" +
