@@ -178,6 +178,21 @@ std::string replay_text(const std::string& text, int before) {
     return out + "screenshot screen.png\n";
 }
 
+// A sanitizer's line without what differs from run to run (the process
+// id, addresses): "ERROR: AddressSanitizer: SEGV".
+std::string sanitizer_fault(std::string line) {
+    for (size_t at; (at = line.find("==")) != std::string::npos;) {
+        size_t end = line.find("==", at + 2);
+        if (end == std::string::npos) break;
+        line.erase(at, end + 2 - at);
+    }
+    for (const char* cut : {" on unknown address", " on address", " at pc "}) {
+        size_t at = line.find(cut);
+        if (at != std::string::npos) line.resize(at);
+    }
+    return trim(line);
+}
+
 // ------------------------------------------------------------ children
 
 // Starts `args` (args[0] the program) with standard output and error into
@@ -469,7 +484,7 @@ void Runner::finish_run(size_t i, int status) {
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (!sanitizer.empty()) {
         c.result = Result::Crashed;
-        c.message = c.name + at + ": a sanitizer report: " + trim(sanitizer);
+        c.message = c.name + at + ": a sanitizer report: " + sanitizer_fault(sanitizer);
     } else if (WIFSIGNALED(status)) {
         c.result = Result::Crashed;
         c.message = c.name + at + ": the simulator died of " + signal_name(WTERMSIG(status));
