@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# Runs every test: builds and tests as shipped, again with AddressSanitizer
-# and UndefinedBehaviorSanitizer, compiles the program's own sources for
-# Windows with the mingw-w64 cross compiler (checking what they import, and
-# what the simulator's windows.h declares, against the export lists of the
-# device's system libraries in scripts/exports/), and runs the plain-Win32 window,
-# registry and file tests on Wine as well (scripts/wine-tests.sh).  The
-# examples run as a suite once more, leaving their report in ci-report/.
+# Runs every test: checks that the simulated device's core includes only
+# downwards (scripts/check-layers.py), builds and tests as shipped, again
+# with AddressSanitizer and UndefinedBehaviorSanitizer, compiles the program's
+# own sources for Windows with the mingw-w64 cross compiler (checking what
+# they import, and what the simulator's windows.h declares, against the export
+# lists of the device's system libraries in scripts/exports/), and runs the
+# plain-Win32 window, registry and file tests on Wine as well
+# (scripts/wine-tests.sh).  The examples run as a suite once more, leaving
+# their report in ci-report/.
 #
 # Most tests wait on the simulator's processes, the Xvfb server or the device
 # window's real clock rather than compute, so ctest runs four at a time.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 "$here/scripts/bootstrap.sh"
+
+echo "== The core's layers"
+python3 "$here/scripts/check-layers.py"
 
 echo "== Windows compile of the program, and the functions it imports against the device's exports"
 "$here/scripts/check-windows-build.sh"

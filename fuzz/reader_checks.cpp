@@ -14,18 +14,18 @@
 #include "resources/dialog_template.h"
 #include "resources/dib.h"
 #include "files/filestore.h"
-#include "device/journal.h"
+#include "base/journal.h"
 #include "device/png.h"
 #include "kernel/local_time.h"
 #include "platform/ce_api.h"
-#include "device/profile.h"
+#include "device/profile_rules.h"
 #include "registry/registry.h"
 #include "resources/compiled_resources.h"
 #include "people/script.h"
 #include "shell/shell.h"
 #include "drivers/sound.h"
 #include "shell/shortcuts.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "user/window.h"
 
 namespace readers {
@@ -491,7 +491,7 @@ std::string check_profile(const uint8_t* data, size_t size) {
     }
     sim::profile().load_json(nlohmann::json::object());
     std::string error;
-    if (!sim::profile().load(path, &error)) return refusal_problem(error, path, text);
+    if (!sim::load_profile(&sim::profile(), path, &error)) return refusal_problem(error, path, text);
     sim::registry().reset_to_factory();
     sim::registry().attach("");
     use_device();

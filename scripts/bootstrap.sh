@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libfreetype-dev libpng-dev nlohmann-json3-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  ccache lld
+  ccache lld python3
   fonts-wine binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-mingw-w64-i686
   xvfb xauth
   libxml2-dev chromium

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The program may call only what the device's system libraries export, and
-# the simulated device's windows.h (with the program's platform/ce_api.h)
+# the simulated device's windows.h (with program/platform/ce_api.h)
 # may declare as functions only what they export.  The export lists are in
 # scripts/exports/ (coredll, aygshell, gx, toolhelp, ceddk), each with the
 # public pages it was taken from; device-headers.txt names the functions the
@@ -43,7 +43,7 @@ compilers=$(grep -c '^__' "$work/plain" || true)
 
 # --- what the simulator's windows.h and the program's ce_api.h declare
 windows_h="$here/sim/include/windows.h"
-ce_api_h="$here/platform/ce_api.h"
+ce_api_h="$here/program/platform/ce_api.h"
 declared() {
   # Functions: exported ones (WINAPI_EXPORT, CE_API, GAPI's), and the C
   # runtime's section of windows.h.  Inline definitions are no imports.

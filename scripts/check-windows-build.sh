@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Compiles the program's own sources as Windows code against the mingw-w64
-# Windows headers (CE-only interfaces come from platform/ce_api.h).  Compile
+# Windows headers (CE-only interfaces come from program/platform/ce_api.h).  Compile
 # only: nothing is linked.
 #
 # The Windows headers are most of the work, so platform/win32.h is
@@ -8,11 +8,11 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 cxx=i686-w64-mingw32-g++  # 32-bit, like the device
-flags=(-std=c++17 -Wall -Werror -DUNICODE -D_UNICODE -I"$here" -I"$here/resources")
+flags=(-std=c++17 -Wall -Werror -DUNICODE -D_UNICODE -I"$here/program" -I"$here/program/resources")
 
 sources=()
 for dir in app app/catalogue tests device platform; do
-  for src in "$here/$dir"/*.cpp; do
+  for src in "$here/program/$dir"/*.cpp; do
     [ -e "$src" ] && sources+=("$src")
   done
 done

@@ -98,8 +98,8 @@ seed_corpora() {
   [ -f "$factory/registry.reg" ] && cp "$factory/registry.reg" "$out/corpus/registry/factory.reg"
   [ -f "$work/after-run/registry.reg" ] && cp "$work/after-run/registry.reg" "$out/corpus/registry/after-run.reg"
   [ -f "$factory/store/Windows/Alarm3.WAV" ] && cp "$factory/store/Windows/Alarm3.WAV" "$out/corpus/wav/alarm3.wav"
-  cp "$fuzzb/resources/dravik.res" "$out/corpus/resources/dravik.res"
-  for bmp in "$fuzzb"/resources/art/*.bmp "$here"/autotests/sim/fixtures/*.bmp; do
+  cp "$fuzzb/program/resources/dravik.res" "$out/corpus/resources/dravik.res"
+  for bmp in "$fuzzb"/program/resources/art/*.bmp "$here"/autotests/sim/fixtures/*.bmp; do
     [ -f "$bmp" ] && tail -c +15 "$bmp" > "$out/corpus/dib/$(basename "$bmp" .bmp).dib"
   done
   # The resource files of the tests, when built.

@@ -16,7 +16,6 @@ using devtest::JournalLog;
 using namespace runpath;
 using namespace screentest;
 
-const int kClientTop = 26;  // the dialog's client area begins below the task bar
 
 struct Point {
     int x, y;

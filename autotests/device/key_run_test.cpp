@@ -47,7 +47,6 @@ const Step kWalk[] = {
 
 // The dialog fills the screen below the task bar; the picture stands at
 // (27, 0) of its client area, 170 x 270.
-const int kClientTop = 26;
 const int kPictureLeft = 27, kPictureRight = 197, kPictureBottom = kClientTop + 270;
 
 const Rgb kRed{255, 0, 0};
@@ -58,7 +57,6 @@ const Rgb kWhite{255, 255, 255};
 const std::string kStartKeyOnly = click(IDC_SOUND_BOX) + click(IDC_CALIBRATION_BOX) + click(IDC_PATTERN_BOX) +
                                   click(IDC_FILE_BOX) + click(IDC_LED_BOX) + click(IDC_NEXT_FINISH) +
                                   click(IDC_RESET_BOX) + click(IDC_START);
-const int kStartLine = 8;  // the line of Start
 
 std::string lines(const std::vector<std::string>& actions) {
     std::string s;

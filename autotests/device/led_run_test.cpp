@@ -21,7 +21,6 @@ using namespace runpath;
 const std::string kLedOnlyRun = click(IDC_SOUND_BOX) + click(IDC_CALIBRATION_BOX) + click(IDC_PATTERN_BOX) +
                                 click(IDC_FILE_BOX) + click(IDC_KEY_BOX) + click(IDC_NEXT_FINISH) +
                                 click(IDC_RESET_BOX) + click(IDC_START);
-const int kStartLine = 8;
 
 const char* const kLedQuestion =
     "Tap OK or press the Action Button if you see the LED flashing. Press the Cancel Button to exit this test.";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/harness.h"
+#include "device/run_path_support.h"
 
 namespace {
 
@@ -15,55 +16,25 @@ using devtest::json;
 using devtest::JournalLog;
 using devtest::Rgb;
 using devtest::SimRun;
+using runpath::count_where;
+using runpath::from_step;
+using runpath::is_dark;
+using runpath::is_title_blue;
+using runpath::is_white;
+using runpath::kBoxIds;
+using runpath::kProgram;
+using runpath::kResumeKey;
+using runpath::step_events;
 
-const char* const kProgram = "\\Windows\\Dravik.exe";
-const char* const kResumeKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\DRAVIK";
 const char* const kTestKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\TESTKEY";
 const char* const kAudioFlagKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\AdvancedCPL";
 const char* const kKeyFlagFailure = "Write registry failed(Backlight Sensor!\r\n";
 
-// The check boxes in panel order.
-const int kBoxIds[] = {IDC_SOUND_BOX, IDC_CALIBRATION_BOX, IDC_PATTERN_BOX, IDC_FILE_BOX,
-                       IDC_IR_BOX,    IDC_LED_BOX,         IDC_KEY_BOX};
 
 // The window's client area starts at screen (-1, 25).
 int screen_x(int client_x) { return client_x - 1; }
 int screen_y(int client_y) { return client_y + 25; }
 
-bool is_black(Rgb c) { return c.r < 64 && c.g < 64 && c.b < 64; }
-bool is_white(Rgb c) { return c == Rgb{255, 255, 255}; }
-bool is_title_blue(Rgb c) { return c.r < 48 && c.g < 48 && c.b >= 120 && c.b <= 192; }
-
-template <class Pred>
-int count_where(const Image& img, Pred pred, int x0, int y0, int x1, int y1) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x)
-            if (pred(img.pixel(x, y))) ++n;
-    return n;
-}
-
-// The events of script line `line`: from its input event up to the next one.
-JournalLog step_events(const JournalLog& log, int line) {
-    std::vector<json> out;
-    int at = log.find("input", {{"line", line}});
-    if (at < 0) {
-        ADD_FAILURE() << "script line " << line << " was never acted on\n" << log.dump();
-        return JournalLog();
-    }
-    out.push_back(log[size_t(at)]);
-    for (size_t i = size_t(at) + 1; i < log.size() && log[i]["ev"] != "input"; ++i) out.push_back(log[i]);
-    return JournalLog(out);
-}
-
-// Everything from script line `line` on.
-JournalLog events_from_step(const JournalLog& log, int line) {
-    std::vector<json> out;
-    int at = log.find("input", {{"line", line}});
-    if (at < 0) ADD_FAILURE() << "script line " << line << " was never acted on\n" << log.dump();
-    for (size_t i = at < 0 ? log.size() : size_t(at); i < log.size(); ++i) out.push_back(log[i]);
-    return JournalLog(out);
-}
 
 std::vector<EventPattern> released_hot_keys() {
     std::vector<EventPattern> out;
@@ -96,7 +67,7 @@ protected:
 
     // The Next button's label in black (enabled) on screen.
     static int next_label_ink(const Image& shot) {
-        return count_where(shot, is_black, screen_x(132), screen_y(232), screen_x(208), screen_y(248));
+        return count_where(shot, is_dark, screen_x(132), screen_y(232), screen_x(208), screen_y(248));
     }
 };
 
@@ -158,22 +129,22 @@ TEST_F(Panel, StartsWithSixTestsTickedEveryStatusUnknownAndNextEnabled) {
 
     // Two black separator lines (the first up to x 238: the start-up fit
     // leaves the right edge's column unpainted, see Startup).
-    EXPECT_EQ(count_where(shot, is_black, 0, screen_y(25), 240, screen_y(26)), 239);
-    EXPECT_EQ(count_where(shot, is_black, screen_x(20), screen_y(50), screen_x(222), screen_y(51)), 202);
+    EXPECT_EQ(count_where(shot, is_dark, 0, screen_y(25), 240, screen_y(26)), 239);
+    EXPECT_EQ(count_where(shot, is_dark, screen_x(20), screen_y(50), screen_x(222), screen_y(51)), 202);
 
     for (int row = 0; row < 7; ++row) {
         SCOPED_TRACE("row " + std::to_string(row));
         int top = screen_y(60 + 20 * row);
         // The tick, inside the frame of the box's square (client x 20 to
         // 32, y 3 to 15 of the box).
-        int tick = count_where(shot, is_black, screen_x(22), top + 5, screen_x(31), top + 14);
+        int tick = count_where(shot, is_dark, screen_x(22), top + 5, screen_x(31), top + 14);
         if (kBoxIds[row] == IDC_IR_BOX)
             EXPECT_EQ(tick, 0);
         else
             EXPECT_GE(tick, 5);
         // The Status cell: a "?" at its left and nothing to its right.
         int cell_top = screen_y(62 + 20 * row);
-        EXPECT_GT(count_where(shot, is_black, screen_x(170), cell_top, screen_x(178), cell_top + 20), 0);
+        EXPECT_GT(count_where(shot, is_dark, screen_x(170), cell_top, screen_x(178), cell_top + 20), 0);
         EXPECT_EQ(count_where(shot, [](Rgb c) { return !is_white(c); }, screen_x(180), cell_top, 239, cell_top + 20),
                   0);
     }
@@ -364,7 +335,7 @@ TEST_F(Panel, NavigationTitleIsSetOnPlainActivationOnly) {
     ASSERT_NO_FATAL_FAILURE(
         boot("wait 100\ncaption-ok\nwait 100\ntap 100 40\nwait 100\n", {{"registry_read_only", true}}));
     log = journal();
-    JournalLog tapped = events_from_step(log, 4);
+    JournalLog tapped = from_step(log, 4);
     EXPECT_GT(tapped.count("text", {{"window", "Dravik"}, {"text", "Dravik"}}), 0)
         << "the tapped window came to the front and repainted\n" << log.dump();
     EXPECT_EQ(tapped.count("nav_title"), 0) << log.dump();

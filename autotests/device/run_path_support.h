@@ -33,6 +33,12 @@ inline const char* const kWriteFailures[] = {"Write Reg Fail[Snd]",  "Write Reg 
                                              "Write Reg Fail[File]", "Write Reg Fail[IR]",    "Write Reg Fail[LED]",
                                              "Write Reg Fail[Key]"};
 
+// A script that leaves one test ticked and starts it without the reset (a
+// click on each other box, Next, the reset box, Start) starts on its line 8.
+inline const int kStartLine = 8;
+// A dialog that fills the screen below the task bar: its client area's top.
+inline const int kClientTop = 26;
+
 // The panel's ticks at start, in catalogue order: every test but IR.
 inline const std::vector<int> kPanelStart = {1, 1, 1, 1, 0, 1, 1};
 
@@ -83,6 +89,7 @@ inline std::vector<EventPattern> ir_test_passes() {
 }
 
 inline bool is_dark(devtest::Rgb c) { return c.r < 64 && c.g < 64 && c.b < 64; }
+inline bool is_white(devtest::Rgb c) { return c == devtest::Rgb{255, 255, 255}; }
 inline bool is_title_blue(devtest::Rgb c) { return c.r < 48 && c.g < 48 && c.b >= 120 && c.b <= 192; }
 
 // How many pixels of the rectangle [x0, x1) x [y0, y1) satisfy `pred`.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "device/harness.h"
+#include "device/run_path_support.h"
 
 namespace {
 
@@ -15,8 +16,12 @@ using devtest::json;
 using devtest::JournalLog;
 using devtest::Rgb;
 using devtest::SimRun;
+using runpath::is_dark;
+using runpath::is_white;
+using runpath::kProgram;
+using runpath::slice;
+using runpath::step_at;
 
-const char* const kProgram = "\\Windows\\Dravik.exe";
 const char* const kModel = "qz Orvex k7100";
 const char* const kModelMessage = "This application is for the Orvex k7100 series devices only.";
 
@@ -30,18 +35,7 @@ json not_found_message() {
 
 json profile_with_model(const std::string& model) { return {{"model", model}}; }
 
-// The events from `from` on.
-JournalLog events_from(const JournalLog& log, int from) {
-    std::vector<json> tail;
-    for (size_t i = from < 0 ? log.size() : size_t(from); i < log.size(); ++i) tail.push_back(log[i]);
-    return JournalLog(tail);
-}
 
-// Where script line `line` was acted on; -1 when it never was.
-int step_at(const JournalLog& log, int line) { return log.find("input", {{"line", line}}); }
-
-bool is_black(Rgb c) { return c.r < 64 && c.g < 64 && c.b < 64; }
-bool is_white(Rgb c) { return c == Rgb{255, 255, 255}; }
 
 class Startup : public SimRun {
 protected:
@@ -86,7 +80,7 @@ TEST_F(Startup, SecondLaunchBringsTheRunningCopyForwardAndEndsQuietly) {
 
         // The first copy went on and ended only when its user closed it.
         EXPECT_EQ(log.count("window", {{"op", "create"}, {"class", "Dravik"}}), 1);
-        JournalLog later = events_from(log, next_step);
+        JournalLog later = slice(log, next_step);
         EXPECT_TRUE(later.in_order({{"window", {{"op", "destroy"}, {"class", "Dravik"}}},
                                     {"exit", {{"exe", kProgram}, {"code", 0}}},
                                     {"power_off"}}));
@@ -134,7 +128,7 @@ TEST_F(Startup, SecondLaunchDuringAMessageBoxLeavesTheBoxActive) {
             for (int x = 204; x < 236; ++x) white += is_white(shot.pixel(x, y));
         EXPECT_EQ(white, 0) << "the top bar shows an OK button";
         // The answer reached the box.
-        EXPECT_TRUE(events_from(log, answer).in_order({{"msgbox_result", {{"result", 1}}}})) << log.dump();
+        EXPECT_TRUE(slice(log, answer).in_order({{"msgbox_result", {{"result", 1}}}})) << log.dump();
         if (std::string(c.model) == kModel) {
             EXPECT_EQ(log.count("text", {{"window", "Dravik"}, {"text", "PASS"}, {"rect", {170, 62, 240, 82}}}), 1)
                 << "the Sound result is PASS";
@@ -259,14 +253,14 @@ TEST_F(Startup, MainWindowIsFittedAboveTheMenuBar) {
     Image shot = screenshot("panel.png");
     ASSERT_EQ(shot.width(), 240);
     ASSERT_EQ(shot.height(), 320);
-    EXPECT_FALSE(is_black(shot.pixel(239, 50))) << shot.pixel(239, 50);
+    EXPECT_FALSE(is_dark(shot.pixel(239, 50))) << shot.pixel(239, 50);
     EXPECT_FALSE(is_white(shot.pixel(239, 100))) << shot.pixel(239, 100);
     for (int x = 0; x < 239; ++x) {
-        EXPECT_TRUE(is_black(shot.pixel(x, 50))) << "x " << x << ": " << shot.pixel(x, 50);
+        EXPECT_TRUE(is_dark(shot.pixel(x, 50))) << "x " << x << ": " << shot.pixel(x, 50);
         EXPECT_TRUE(is_white(shot.pixel(x, 49))) << "x " << x << ": " << shot.pixel(x, 49);
         EXPECT_TRUE(is_white(shot.pixel(x, 51))) << "x " << x << ": " << shot.pixel(x, 51);
     }
-    for (int x = 19; x <= 220; ++x) EXPECT_TRUE(is_black(shot.pixel(x, 75))) << "x " << x;
+    for (int x = 19; x <= 220; ++x) EXPECT_TRUE(is_dark(shot.pixel(x, 75))) << "x " << x;
     EXPECT_TRUE(is_white(shot.pixel(18, 75))) << shot.pixel(18, 75);
     EXPECT_TRUE(is_white(shot.pixel(221, 75))) << shot.pixel(221, 75);
     // The window reaches down to the menu bar: its white background fills

@@ -24,9 +24,9 @@ struct Style {
 // Every kind of button the device has ("Push Button Styles", "Check Box
 // Styles", "Radio Button Styles" (Windows CE 5.0),
 // https://learn.microsoft.com/en-us/previous-versions/windows/embedded/aa453604(v=msdn.10)).
-const Style kPush{"push button", BS_PUSHBUTTON};
+const Style kPushButton{"push button", BS_PUSHBUTTON};
 const Style kDefPush{"default push button", BS_DEFPUSHBUTTON};
-const Style kCheck{"check box", BS_CHECKBOX};
+const Style kCheckBox{"check box", BS_CHECKBOX};
 const Style kAutoCheck{"automatic check box", BS_AUTOCHECKBOX};
 const Style k3State{"three-state box", BS_3STATE};
 const Style kAuto3State{"automatic three-state box", BS_AUTO3STATE};
@@ -70,9 +70,9 @@ TEST_F(ButtonControl, CheckStateFollowsTheStyle) {
                                 // two-state button takes it for checked
     };
     const Case cases[] = {
-        {kPush, 0, 0},
+        {kPushButton, 0, 0},
         {kDefPush, 0, 0},
-        {kCheck, BST_CHECKED, BST_CHECKED},
+        {kCheckBox, BST_CHECKED, BST_CHECKED},
         {kAutoCheck, BST_CHECKED, BST_CHECKED},
         {k3State, BST_CHECKED, BST_INDETERMINATE},
         {kAuto3State, BST_CHECKED, BST_INDETERMINATE},
@@ -107,9 +107,9 @@ TEST_F(ButtonControl, DialogCodeSaysWhatTheButtonIs) {
         LRESULT code;
     };
     const Case cases[] = {
-        {kPush, DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON},
+        {kPushButton, DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON},
         {kDefPush, DLGC_BUTTON | DLGC_DEFPUSHBUTTON},
-        {kCheck, DLGC_BUTTON},
+        {kCheckBox, DLGC_BUTTON},
         {kAutoCheck, DLGC_BUTTON},
         {kAuto3State, DLGC_BUTTON},
         {kRadio, DLGC_BUTTON | DLGC_RADIOBUTTON},
@@ -145,8 +145,8 @@ TEST_F(ButtonControl, ChoosingAButtonChangesItsCheckAndTellsTheParent) {
         bool clicked_by_message = true;  // ... of BM_CLICK
     };
     const Case cases[] = {
-        {kPush, 0, 0, true},
-        {kCheck, BST_UNCHECKED, BST_UNCHECKED, true},
+        {kPushButton, 0, 0, true},
+        {kCheckBox, BST_UNCHECKED, BST_UNCHECKED, true},
         {kAutoCheck, BST_CHECKED, BST_UNCHECKED, true},
         {k3State, BST_UNCHECKED, BST_UNCHECKED, true},
         {kAuto3State, BST_CHECKED, BST_INDETERMINATE, true},
@@ -260,7 +260,7 @@ TEST_F(ButtonControl, SpaceChoosesOnRelease) {
 // BM_GETSTATE (Windows CE 5.0),
 // https://learn.microsoft.com/en-us/previous-versions/windows/embedded/aa452892(v=msdn.10))
 TEST_F(ButtonControl, FocusNotificationsNeedBsNotify) {
-    for (Style s : {kPush, kAutoCheck}) {
+    for (Style s : {kPushButton, kAutoCheck}) {
         for (bool notify : {false, true}) {
             SCOPED_TRACE(std::string(s.name) + (notify ? " with BS_NOTIFY" : ""));
             start_afresh();
@@ -301,7 +301,7 @@ TEST_F(ButtonControl, ParentColoursTheButton) {
     // with the WM_CTLCOLORSTATIC brush.
     const char* const device_group_box = "https://www.codeproject.com/Articles/4772/transparent_controls";
     const Case cases[] = {
-        {kPush, WM_CTLCOLORBTN, false},        {kDefPush, WM_CTLCOLORBTN, false},
+        {kPushButton, WM_CTLCOLORBTN, false},        {kDefPush, WM_CTLCOLORBTN, false},
         {kAutoCheck, WM_CTLCOLORSTATIC, true}, {kAuto3State, WM_CTLCOLORSTATIC, true},
         {kRadio, WM_CTLCOLORSTATIC, true},     {kAutoRadio, WM_CTLCOLORSTATIC, true},
         {kGroup, WM_CTLCOLORSTATIC, true, device_group_box},

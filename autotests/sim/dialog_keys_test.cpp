@@ -8,15 +8,14 @@
 
 namespace {
 
+using wintest::kButton;
+using wintest::kCheck;
+using wintest::kDialogStyle;
+using wintest::kPush;
+using wintest::kStatic;
 using wintest::DialogTemplateBuilder;
 using wintest::kWparam;
 using wintest::sequence_matches;
-
-constexpr WORD kButton = 0x80;
-constexpr WORD kStatic = 0x82;
-constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
-constexpr DWORD kPush = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-constexpr DWORD kCheck = WS_VISIBLE | BS_AUTOCHECKBOX;
 
 enum Key { Tab, ShiftTab, Left, Up, Right, Down, Enter, Escape };
 

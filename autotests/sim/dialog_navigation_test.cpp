@@ -9,12 +9,13 @@
 #include "window_test_support.h"
 
 namespace {
+
+using wintest::kButton;
+using wintest::kDialogStyle;
 namespace navigation {
 
 using wintest::DialogTemplateBuilder;
 
-constexpr WORD kButton = 0x80;
-constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
 constexpr DWORD kTabPush = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr int kDone = 55;  // the command that ends a dialog when a case is done
 

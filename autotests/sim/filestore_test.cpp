@@ -3,6 +3,7 @@
 // profile's file faults, the journal and stream drivers.
 #include <gtest/gtest.h>
 
+#include "device_test.h"
 #include "scratch.h"
 
 #include <sys/stat.h>
@@ -17,12 +18,12 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "files/filestore.h"
 #include "files/state_folder.h"
 #include "kernel/kernel_objects.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
 namespace {
@@ -30,26 +31,18 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-class FileDevice : public ::testing::Test {
+class FileDevice : public simtest::DeviceTest {
 protected:
+    FileDevice() : DeviceTest("files", State::Folder) {}
     void SetUp() override {
-        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
-        sim::profile().load_json(json::object());
         sim::reset_file_calls();
-        std::string error;
-        ASSERT_TRUE(folder_.open(tmp_ + "/state", false, &error)) << error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
+        DeviceTest::SetUp();
         store_ = folder_.store_path();
     }
     void TearDown() override {
-        sim::journal().close();
         sim::clear_handles();
-        sim::registry() = sim::Registry();
-        sim::file_store().set_root("");
-        sim::profile().load_json(json::object());
+        DeviceTest::TearDown();
     }
-
-    std::vector<json> events(const char* ev) { return simtest::journal_events(tmp_ + "/journal.jsonl", ev); }
 
     // Everything below the temporary folder, as relative paths.
     std::set<std::string> tree() {
@@ -88,13 +81,11 @@ protected:
         return buf;
     }
 
-    simtest::ScratchDir scratch_{"files"};
-    std::string tmp_ = scratch_.path(), store_;
-    sim::StateFolder folder_;
+    std::string store_;
 };
 
-const DWORD RW = GENERIC_READ | GENERIC_WRITE;
-const DWORD SHARE_RW = FILE_SHARE_READ | FILE_SHARE_WRITE;
+const DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
+const DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // ---------------------------------------------------------------- paths
 
@@ -136,7 +127,7 @@ TEST_F(FileDevice, BadPathsAreRefusedAndNothingIsMadeOutsideTheStore) {
     for (auto& c : cases) {
         const std::string what = sim::to_utf8(c.path);
         SetLastError(0);
-        EXPECT_EQ(open(c.path.c_str(), RW, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE) << what;
+        EXPECT_EQ(open(c.path.c_str(), kReadWrite, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE) << what;
         EXPECT_EQ(GetLastError(), c.error) << what;
         SetLastError(0);
         EXPECT_FALSE(DeleteFileW(c.path.c_str())) << what;
@@ -220,7 +211,7 @@ TEST_F(FileDevice, APathLongerThanMaxPathIsRefusedAtTheLimit) {
 }
 
 TEST_F(FileDevice, NamesMatchWithoutRegardToCaseAndKeepTheirCase) {
-    HANDLE h = open(u"\\My Documents\\Report.TXT", RW, 0, CREATE_NEW);
+    HANDLE h = open(u"\\My Documents\\Report.TXT", kReadWrite, 0, CREATE_NEW);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(write(h, "first"));
     ASSERT_TRUE(CloseHandle(h));
@@ -231,7 +222,7 @@ TEST_F(FileDevice, NamesMatchWithoutRegardToCaseAndKeepTheirCase) {
     CloseHandle(h);
 
     // Replacing it under another spelling keeps the one file and its name.
-    h = open(u"\\my documents\\REPORT.txt", RW, 0, CREATE_ALWAYS);
+    h = open(u"\\my documents\\REPORT.txt", kReadWrite, 0, CREATE_ALWAYS);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
     CloseHandle(h);
@@ -241,7 +232,7 @@ TEST_F(FileDevice, NamesMatchWithoutRegardToCaseAndKeepTheirCase) {
     EXPECT_EQ(sim::file_store().host_path(u"\\my documents\\report.txt"), store_ + "/My Documents/Report.TXT");
 
     // A path without the leading backslash starts at the root.
-    h = open(u"Root.txt", RW, 0, CREATE_NEW);
+    h = open(u"Root.txt", kReadWrite, 0, CREATE_NEW);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
     EXPECT_TRUE(fs::exists(store_ + "/Root.txt"));
@@ -280,11 +271,11 @@ TEST_F(FileDevice, FileFaultsFailTheNamedOperation) {
             return ok;
         };
         // Another file is untouched by the fault.
-        HANDLE other = open(u"\\Other.txt", RW, 0, CREATE_ALWAYS);
+        HANDLE other = open(u"\\Other.txt", kReadWrite, 0, CREATE_ALWAYS);
         EXPECT_TRUE(write(other, "fine") && CloseHandle(other)) << c.fault;
 
         SetLastError(0);
-        HANDLE h = open(u"\\dravikfile.TXT", RW, 0, CREATE_ALWAYS);
+        HANDLE h = open(u"\\dravikfile.TXT", kReadWrite, 0, CREATE_ALWAYS);
         if (step(0, h != INVALID_HANDLE_VALUE)) {
             step(1, write(h, "payload"));
             step(2, CloseHandle(h));
@@ -327,12 +318,12 @@ TEST_F(FileDevice, NumberedFileFaultsCountCallsSincePowerOn) {
     for (auto& c : cycles) {
         SCOPED_TRACE(sim::to_utf8(c.path));
         if (c.power_on_before) sim::reset_file_calls();
-        HANDLE h = open(c.path, RW, 0, CREATE_ALWAYS);
+        HANDLE h = open(c.path, kReadWrite, 0, CREATE_ALWAYS);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         EXPECT_EQ(write(h, "line"), c.write_ok);
         EXPECT_EQ(bool(CloseHandle(h)), c.close_ok);
         // Another file keeps its own count.
-        HANDLE other = open(u"\\Other.txt", RW, 0, CREATE_ALWAYS);
+        HANDLE other = open(u"\\Other.txt", kReadWrite, 0, CREATE_ALWAYS);
         EXPECT_TRUE(write(other, "x") && write(other, "y") && CloseHandle(other));
     }
 }
@@ -368,7 +359,7 @@ TEST_F(FileDevice, FilesHeldOpenElsewhereCannotBeOpenedOrDeleted) {
     for (DWORD disposition : {CREATE_NEW, CREATE_ALWAYS, OPEN_EXISTING, OPEN_ALWAYS, TRUNCATE_EXISTING}) {
         for (const char16_t* path : {u"\\Held.txt", u"\\My Documents\\Dravik.txt"}) {
             SetLastError(0);
-            EXPECT_EQ(open(path, GENERIC_READ | GENERIC_WRITE, SHARE_RW, disposition), INVALID_HANDLE_VALUE);
+            EXPECT_EQ(open(path, GENERIC_READ | GENERIC_WRITE, kShareReadWrite, disposition), INVALID_HANDLE_VALUE);
             EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION)) << disposition;
         }
     }
@@ -381,7 +372,7 @@ TEST_F(FileDevice, FilesHeldOpenElsewhereCannotBeOpenedOrDeleted) {
 // ---------------------------------------------------------------- journal
 
 TEST_F(FileDevice, EveryFileOperationIsJournalled) {
-    HANDLE h = open(u"DravikFile.txt", RW, 0, CREATE_ALWAYS);
+    HANDLE h = open(u"DravikFile.txt", kReadWrite, 0, CREATE_ALWAYS);
     write(h, std::string(48, 'k'));
     CloseHandle(h);
     h = open(u"\\DravikFile.txt", GENERIC_READ, 0, OPEN_EXISTING);
@@ -428,7 +419,7 @@ struct FakePort : sim::StreamObject {
 
 TEST_F(FileDevice, DeviceNamesGoToTheirStreamDriver) {
     SetLastError(0);
-    EXPECT_EQ(open(u"COM2:", RW, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open(u"COM2:", kReadWrite, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 
     auto port = std::make_shared<FakePort>();
@@ -439,9 +430,9 @@ TEST_F(FileDevice, DeviceNamesGoToTheirStreamDriver) {
         seen_disposition = disposition;
         return sim::add_handle(port);
     });
-    HANDLE h = open(u"com2:", RW, 0, OPEN_EXISTING);
+    HANDLE h = open(u"com2:", kReadWrite, 0, OPEN_EXISTING);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(seen_access, RW);
+    EXPECT_EQ(seen_access, kReadWrite);
     EXPECT_EQ(seen_share, 0u);
     EXPECT_EQ(seen_disposition, DWORD(OPEN_EXISTING));
     EXPECT_TRUE(write(h, "ping"));
@@ -452,8 +443,8 @@ TEST_F(FileDevice, DeviceNamesGoToTheirStreamDriver) {
     EXPECT_FALSE(fs::exists(store_ + "/com2:"));
 
     sim::register_stream_driver(u"COM2:", nullptr);
-    EXPECT_EQ(open(u"COM2:", RW, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(open(u"COM1:", RW, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open(u"COM2:", kReadWrite, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open(u"COM1:", kReadWrite, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 }
 

@@ -8,32 +8,13 @@
 
 #include "gdi/font.h"
 
+#include "surface.h"
+
 namespace {
 
-constexpr uint16_t kWhite = 0xFFFF;
-constexpr uint16_t kBlack = 0x0000;
-
-// A white off-screen surface.
-struct Surface {
-    std::vector<uint16_t> px;
-    sim::Canvas canvas;
-    int w, h;
-    Surface(int width, int height) : px(size_t(width) * size_t(height), kWhite), w(width), h(height) {
-        canvas.memory = &px;
-        canvas.memory_width = width;
-        canvas.memory_height = height;
-        canvas.clip = {0, 0, width, height};
-    }
-    Surface(const Surface&) = delete;
-    uint16_t at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
-    sim::Rect ink() const {
-        sim::Rect box;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (at(x, y) != kWhite) box = box.unite({x, y, x + 1, y + 1});
-        return box;
-    }
-};
+using simtest::kBlack;
+using simtest::kWhite;
+using simtest::Surface;
 
 sim::FontRequest request(int height, int weight, int quality, const char16_t* face = u"Tahoma") {
     sim::FontRequest s;

@@ -14,7 +14,7 @@
 
 #include <windows.h>
 
-#include "device/profile.h"
+#include "device/profile_rules.h"
 #include "drivers/gapi.h"
 #include "gdi/screen.h"
 #include "people/script.h"
@@ -236,7 +236,7 @@ std::string load_profile_error(const std::string& text) {
     std::ofstream(path) << text;
     sim::Profile p;
     std::string error;
-    bool ok = p.load(path, &error);
+    bool ok = sim::load_profile(&p, path, &error);
     std::remove(path);
     return ok ? "" : error.substr(error.find(':') + 1);
 }

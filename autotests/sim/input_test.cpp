@@ -115,15 +115,9 @@ TEST_F(Input, TapOnTheOwnerOfAModalDialogReachesNothing) {
     centre(button, &bx, &by);
     DialogTemplateBuilder t(WS_POPUP | DS_MODALFRAME | DS_SETFONT, 0, 0, 120, 80, TEXT("dlg"));
     t.item(0x80, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 5, 5, 40, 14, IDOK, TEXT("OK"));
-    on("dlg", WM_COMMAND, [](HWND h, WPARAM wp, LPARAM) {
-        EndDialog(h, LOWORD(wp));
-        return LRESULT(TRUE);
-    });
+    end_on_command("dlg");
     HWND dlg = nullptr;
-    on("dlg", WM_INITDIALOG, [&](HWND h, WPARAM, LPARAM) {
-        dlg = h;
-        return LRESULT(TRUE);
-    });
+    keep_handle("dlg", &dlg);
     then([&] {
         RECT d;
         GetWindowRect(dlg, &d);

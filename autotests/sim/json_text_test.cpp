@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "device/json_text.h"
+#include "base/json_text.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "scratch.h"
 #include "resources/compiled_resources.h"
 #include "resources/dialog_template.h"
 #include "resources/dib.h"
@@ -18,33 +19,27 @@
 
 namespace {
 
-std::vector<uint8_t> read_file(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << path;
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-const HMODULE kProgram = reinterpret_cast<HMODULE>(uintptr_t(0x7E540000));
+const HMODULE kProgramModule = reinterpret_cast<HMODULE>(uintptr_t(0x7E540000));
 
 // Colours as the loader gives them: 0x00BBGGRR.
-const uint32_t kRed = 0x0000FF;
-const uint32_t kWhite = 0xFFFFFF;
+const uint32_t kLoadedRed = 0x0000FF;
+const uint32_t kLoadedWhite = 0xFFFFFF;
 
 class KeyResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        bytes_ = read_file(DRAVIK_RES_FILE);
-        sim::register_module_resources(kProgram, bytes_.data(), bytes_.size());
-        ASSERT_NE(sim::module_resources(kProgram), nullptr);
+        bytes_ = simtest::read_bytes(DRAVIK_RES_FILE);
+        sim::register_module_resources(kProgramModule, bytes_.data(), bytes_.size());
+        ASSERT_NE(sim::module_resources(kProgramModule), nullptr);
     }
-    void TearDown() override { sim::unregister_module_resources(kProgram); }
+    void TearDown() override { sim::unregister_module_resources(kProgramModule); }
 
     std::vector<uint8_t> resource(int id, LPCWSTR type) {
-        HRSRC info = FindResourceW(kProgram, MAKEINTRESOURCE(id), type);
+        HRSRC info = FindResourceW(kProgramModule, MAKEINTRESOURCE(id), type);
         EXPECT_NE(info, nullptr) << id;
         if (!info) return {};
-        auto* p = static_cast<const uint8_t*>(LockResource(LoadResource(kProgram, info)));
-        return std::vector<uint8_t>(p, p + SizeofResource(kProgram, info));
+        auto* p = static_cast<const uint8_t*>(LockResource(LoadResource(kProgramModule, info)));
+        return std::vector<uint8_t>(p, p + SizeofResource(kProgramModule, info));
     }
 
     sim::Dib bitmap(int id) {
@@ -93,20 +88,20 @@ TEST_F(KeyResources, ArrowPointsDownAndRight) {
     EXPECT_EQ(arrow.palette.size(), 16u);
     int red = 0;
     for (uint32_t c : arrow.pixels) {
-        EXPECT_TRUE(c == kRed || c == kWhite) << std::hex << c;
-        red += c == kRed;
+        EXPECT_TRUE(c == kLoadedRed || c == kLoadedWhite) << std::hex << c;
+        red += c == kLoadedRed;
     }
     EXPECT_GT(red, 30);
-    EXPECT_EQ(arrow.pixel(9, 17), kRed) << "the tip";
-    EXPECT_EQ(arrow.pixel(0, 0), kRed) << "the tail";
-    EXPECT_EQ(arrow.pixel(9, 0), kWhite);
-    EXPECT_EQ(arrow.pixel(0, 17), kWhite);
+    EXPECT_EQ(arrow.pixel(9, 17), kLoadedRed) << "the tip";
+    EXPECT_EQ(arrow.pixel(0, 0), kLoadedRed) << "the tail";
+    EXPECT_EQ(arrow.pixel(9, 0), kLoadedWhite);
+    EXPECT_EQ(arrow.pixel(0, 17), kLoadedWhite);
     // Each row's red lies further right than the row above's begins.
     for (int y = 1; y < 18; ++y) {
         int first = -1, first_above = -1;
         for (int x = 9; x >= 0; --x) {
-            if (arrow.pixel(x, y) == kRed) first = x;
-            if (arrow.pixel(x, y - 1) == kRed) first_above = x;
+            if (arrow.pixel(x, y) == kLoadedRed) first = x;
+            if (arrow.pixel(x, y - 1) == kLoadedRed) first_above = x;
         }
         ASSERT_GE(first, 0) << "row " << y;
         EXPECT_GE(first + 2, first_above) << "row " << y;
@@ -117,7 +112,7 @@ TEST_F(KeyResources, ArrowPointsDownAndRight) {
 std::set<std::pair<int, int>> face_at(const sim::Dib& dib, int x, int y) {
     auto light = [&](int px, int py) {
         uint32_t c = dib.pixel(px, py);
-        return (c & 0xFF) >= 170 && ((c >> 8) & 0xFF) >= 170 && ((c >> 16) & 0xFF) >= 170 && c != kWhite;
+        return (c & 0xFF) >= 170 && ((c >> 8) & 0xFF) >= 170 && ((c >> 16) & 0xFF) >= 170 && c != kLoadedWhite;
     };
     std::set<std::pair<int, int>> seen;
     if (!light(x, y)) return seen;

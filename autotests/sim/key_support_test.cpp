@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "device/profile.h"
+#include "base/profile.h"
 #include "platform/ce_api.h"
 #include "resources/compiled_resources.h"
 

@@ -4,6 +4,7 @@
 // access is recorded and only a mapped, writable register changes.
 #include <gtest/gtest.h>
 
+#include "device_test.h"
 #include "scratch.h"
 
 #include <unistd.h>
@@ -15,8 +16,8 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "drivers/drivers.h"
 #include "platform/ce_api.h"
 
@@ -24,27 +25,15 @@ namespace {
 
 using nlohmann::json;
 
-class LedDevice : public ::testing::Test {
+class LedDevice : public simtest::DeviceTest {
 protected:
+    LedDevice() : DeviceTest("leds") {}
     void SetUp() override {
-        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
-        std::string error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
+        DeviceTest::SetUp();
         power_on(json::object());
     }
-    void TearDown() override {
-        sim::stop_drivers();
-        sim::journal().close();
-        sim::profile().load_json(json::object());
-    }
 
-    // The drivers start from the profile, as at boot.
-    void power_on(const json& profile) {
-        sim::profile().load_json(profile);
-        sim::start_drivers();
-    }
-
-    std::vector<json> events(const char* ev) { return simtest::journal_events(tmp_ + "/journal.jsonl", ev, true); }
+    std::vector<json> events(const char* ev) { return DeviceTest::events(ev, true); }
 
     static BOOL set_led(UINT led, INT mode, LONG cycle = 0, LONG on = 0) {
         NLED_SETTINGS_INFO s = {};
@@ -70,8 +59,6 @@ protected:
         return reinterpret_cast<volatile USHORT*>(view + offset);
     }
 
-    simtest::ScratchDir scratch_{"leds"};
-    std::string tmp_ = scratch_.path();
 };
 
 TEST_F(LedDevice, CountComesFromTheProfile) {

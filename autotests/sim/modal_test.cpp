@@ -6,13 +6,14 @@
 
 namespace {
 
+using wintest::kButton;
+using wintest::kDialogStyle;
+using wintest::kStatic;
+
 using wintest::DialogTemplateBuilder;
 using wintest::kWparam;
 using wintest::sequence_matches;
 
-constexpr WORD kButton = 0x80;
-constexpr WORD kStatic = 0x82;
-constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
 
 class Modal : public wintest::WindowTest {
 protected:
@@ -276,10 +277,7 @@ TEST_F(Modal, EndDialogCodeAndTheOwnerAroundTheDialog) {
         return LRESULT(TRUE);
     });
     HWND dlg = nullptr;
-    on("dlg", WM_INITDIALOG, [&](HWND h, WPARAM, LPARAM) {
-        dlg = h;
-        return LRESULT(TRUE);
-    });
+    keep_handle("dlg", &dlg);
     then([&] {
         EXPECT_FALSE(IsWindowEnabled(main));
         EXPECT_TRUE(IsWindowVisible(dlg));
@@ -303,10 +301,7 @@ TEST_F(Modal, MessageBoxInsideADialog) {
     DialogTemplateBuilder t(kDialogStyle, 0, 0, 120, 80, TEXT("dlg"));
     t.item(kButton, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 5, 5, 50, 14, 300, TEXT("Ask"));
     HWND dlg = nullptr;
-    on("dlg", WM_INITDIALOG, [&](HWND h, WPARAM, LPARAM) {
-        dlg = h;
-        return LRESULT(TRUE);
-    });
+    keep_handle("dlg", &dlg);
     on("dlg", WM_COMMAND, [&](HWND h, WPARAM wp, LPARAM) {
         if (LOWORD(wp) != 300) return LRESULT(TRUE);
         int answer = MessageBoxW(h, TEXT("Sure?"), TEXT("Question"), MB_OKCANCEL);

@@ -16,17 +16,13 @@
 
 #include <gtest/gtest.h>
 
-#include "files/output_file.h"
+#include "base/output_file.h"
 #include "files/state_lock.h"
 #include "scratch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-using simtest::file_bytes;
-
-void put_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::vector<std::string> entries_of(const std::string& dir) {
     std::vector<std::string> names;
@@ -122,8 +118,8 @@ TEST_F(OutputFile, EveryWayOfWritingRefusesWhatItMayNotWriteAndChangesNothing) {
             fs::remove_all(at("state"));
             fs::create_directories(at("out"));
             fs::create_directories(at("state/store"));
-            put_file(at("outside.txt"), "outside");
-            put_file(at("script.txt"), "tap 1 1\n");
+            simtest::write_text(at("outside.txt"), "outside");
+            simtest::write_text(at("script.txt"), "tap 1 1\n");
             sim::output_rules().clear();
             sim::output_rules().add_input("the --script file", at("script.txt"));
             sim::output_rules().set_state_folder(at("state"));
@@ -133,8 +129,8 @@ TEST_F(OutputFile, EveryWayOfWritingRefusesWhatItMayNotWriteAndChangesNothing) {
             EXPECT_FALSE(w.write(path, &error));
             EXPECT_EQ(error.rfind(path + ": cannot write: ", 0), 0u) << error;
             EXPECT_NE(error.find(place.why), std::string::npos) << error;
-            EXPECT_EQ(file_bytes(at("outside.txt")), "outside");
-            EXPECT_EQ(file_bytes(at("script.txt")), "tap 1 1\n");
+            EXPECT_EQ(simtest::read_text(at("outside.txt")), "outside");
+            EXPECT_EQ(simtest::read_text(at("script.txt")), "tap 1 1\n");
             EXPECT_EQ(entries_of(at("out")), before);
             EXPECT_EQ(entries_of(at("state")), std::vector<std::string>{"store"});
         }
@@ -145,15 +141,15 @@ TEST_F(OutputFile, EveryWayOfWritingRefusesWhatItMayNotWriteAndChangesNothing) {
 // old file in place until it is closed, and one never closed leaves it as
 // it was, with nothing beside it; a journal takes its place at once.
 TEST_F(OutputFile, WhatWasThereStaysWholeUntilTheNewFileIsComplete) {
-    put_file(at("script.txt"), "the old script\n");
+    simtest::write_text(at("script.txt"), "the old script\n");
     {
         sim::OutputStream s;
         std::string error;
         ASSERT_TRUE(s.open(at("script.txt"), sim::OutputStream::Shown::WhenClosed, &error)) << error;
         ASSERT_TRUE(s.write("the new one\n", &error)) << error;
-        EXPECT_EQ(file_bytes(at("script.txt")), "the old script\n");
+        EXPECT_EQ(simtest::read_text(at("script.txt")), "the old script\n");
         ASSERT_TRUE(s.close(&error)) << error;
-        EXPECT_EQ(file_bytes(at("script.txt")), "the new one\n");
+        EXPECT_EQ(simtest::read_text(at("script.txt")), "the new one\n");
     }
     {
         sim::OutputStream s;
@@ -161,17 +157,17 @@ TEST_F(OutputFile, WhatWasThereStaysWholeUntilTheNewFileIsComplete) {
         ASSERT_TRUE(s.open(at("script.txt"), sim::OutputStream::Shown::WhenClosed, &error)) << error;
         ASSERT_TRUE(s.write("a recording cut short", &error)) << error;
     }
-    EXPECT_EQ(file_bytes(at("script.txt")), "the new one\n");
+    EXPECT_EQ(simtest::read_text(at("script.txt")), "the new one\n");
     EXPECT_EQ(entries_of(dir_.path()), std::vector<std::string>{"script.txt"});
 
     // A journal takes its place at once.
-    put_file(at("journal.jsonl"), "an old journal\n");
+    simtest::write_text(at("journal.jsonl"), "an old journal\n");
     sim::OutputStream j;
     std::string error;
     ASSERT_TRUE(j.open(at("journal.jsonl"), sim::OutputStream::Shown::AtOnce, &error)) << error;
-    EXPECT_EQ(file_bytes(at("journal.jsonl")), "");
+    EXPECT_EQ(simtest::read_text(at("journal.jsonl")), "");
     ASSERT_TRUE(j.write("{}\n", &error)) << error;
-    EXPECT_EQ(file_bytes(at("journal.jsonl")), "{}\n");
+    EXPECT_EQ(simtest::read_text(at("journal.jsonl")), "{}\n");
 }
 
 // In a child process that may write no file past 4 KiB: a picture and a
@@ -196,9 +192,9 @@ void fill_a_small_disk(const std::string& dir) {
     bool lines = journal.open(dir + "/journal.jsonl", sim::OutputStream::Shown::AtOnce, &error) &&
                  journal.write(line, &error) && journal.write(line, &error) && journal.write(line, &error);
     std::fprintf(stderr, "[%d %d %d %d] %s | %s | %s | %s | %zu lines\n", whole, streamed, closed, lines,
-                 first.c_str(), second.c_str(), file_bytes(dir + "/shot.png").c_str(),
-                 file_bytes(dir + "/rec.txt").c_str(),
-                 file_bytes(dir + "/journal.jsonl") == line + line ? size_t(2) : size_t(0));
+                 first.c_str(), second.c_str(), simtest::read_text(dir + "/shot.png").c_str(),
+                 simtest::read_text(dir + "/rec.txt").c_str(),
+                 simtest::read_text(dir + "/journal.jsonl") == line + line ? size_t(2) : size_t(0));
     std::_Exit(entries_of(dir) == std::vector<std::string>{"journal.jsonl", "rec.txt", "shot.png"} ? 0 : 1);
 }
 
@@ -206,8 +202,8 @@ void fill_a_small_disk(const std::string& dir) {
 // the write with the system's reason, and the file that was there stays.
 TEST_F(OutputFile, AFullDiskFailsTheWriteAndLeavesTheOldFile) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    put_file(at("shot.png"), "the old picture");
-    put_file(at("rec.txt"), "the old recording");
+    simtest::write_text(at("shot.png"), "the old picture");
+    simtest::write_text(at("rec.txt"), "the old recording");
     EXPECT_EXIT(fill_a_small_disk(dir_.path()), ::testing::ExitedWithCode(0),
                 "\\[0 0 0 0\\] .*/shot.png: cannot write: File too large \\| .*/rec.txt: cannot write: File too large "
                 "\\| the old picture \\| the old recording \\| 2 lines");
@@ -221,7 +217,7 @@ TEST_F(OutputFile, AFolderIsMadeWholeOrNotAtAll) {
         return true;
     };
     ASSERT_TRUE(sim::make_output_folder(at("a.state"), fill, &error)) << error;
-    EXPECT_EQ(file_bytes(at("a.state/registry.reg")), "text");
+    EXPECT_EQ(simtest::read_text(at("a.state/registry.reg")), "text");
     EXPECT_FALSE(sim::make_output_folder(at("a.state"), fill, &error));
     EXPECT_EQ(error, at("a.state") + ": cannot write: it is a folder");
     auto fail = [](const std::string& dir, std::string* e) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "device/profile.h"
+#include "base/profile.h"
 #include "drivers/gapi.h"
 #include "gdi/screen.h"
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "device/profile.h"
+#include "device/profile_rules.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ namespace {
 std::string load_error(const std::string& text) {
     sim::Profile p;
     std::string error;
-    return p.load_text(text, "p.json", &error) ? "" : error;
+    return sim::load_profile_text(&p, text, "p.json", &error) ? "" : error;
 }
 
 TEST(ProfileCheck, EveryKeyIsCheckedForTypeRangeAndWords) {
@@ -134,8 +134,8 @@ TEST(ProfileCheck, EveryKeyIsCheckedForTypeRangeAndWords) {
 TEST(ProfileCheck, ARefusedProfileChangesNothing) {
     sim::Profile p;
     std::string error;
-    ASSERT_TRUE(p.load_text(R"({"leds": 3, "reset": "fails"})", "p.json", &error)) << error;
-    EXPECT_FALSE(p.load_text(R"({"leds": 3, "reset": "fail"})", "p.json", &error));
+    ASSERT_TRUE(sim::load_profile_text(&p, R"({"leds": 3, "reset": "fails"})", "p.json", &error)) << error;
+    EXPECT_FALSE(sim::load_profile_text(&p, R"({"leds": 3, "reset": "fail"})", "p.json", &error));
     EXPECT_EQ(p.raw()["reset"], "fails");
 }
 
@@ -233,7 +233,7 @@ TEST_F(ProfileFile, OnlyARegularFileOfASaneSizeIsRead) {
         SCOPED_TRACE(c.path);
         sim::Profile p;
         std::string error;
-        EXPECT_FALSE(p.load(c.path, &error));
+        EXPECT_FALSE(sim::load_profile(&p, c.path, &error));
         EXPECT_EQ(error.rfind(c.path + ":1: cannot read the profile", 0), 0u) << error;
         EXPECT_NE(error.find(c.part), std::string::npos) << error;
     }

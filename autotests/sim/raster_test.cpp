@@ -14,35 +14,13 @@
 #include "gdi/raster.h"
 #include "gdi/text_layout.h"
 
+#include "surface.h"
+
 namespace {
 
-constexpr uint16_t kWhite = 0xFFFF;
-constexpr uint16_t kBlack = 0x0000;
-const uint16_t kRed = sim::rgb565(255, 0, 0);
-const uint16_t kGreen = sim::rgb565(0, 255, 0);
-const uint16_t kBlue = sim::rgb565(0, 0, 255);
-
-struct Surface {
-    std::vector<uint16_t> px;
-    sim::Canvas canvas;
-    int w, h;
-    explicit Surface(int width = 64, int height = 64, uint16_t background = kWhite)
-        : px(size_t(width) * size_t(height), background), w(width), h(height) {
-        canvas.memory = &px;
-        canvas.memory_width = width;
-        canvas.memory_height = height;
-        canvas.clip = {0, 0, width, height};
-    }
-    Surface(const Surface&) = delete;
-    uint16_t at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
-    std::set<std::pair<int, int>> pixels(uint16_t colour) const {
-        std::set<std::pair<int, int>> out;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (at(x, y) == colour) out.insert({x, y});
-        return out;
-    }
-};
+using simtest::kBlack;
+using simtest::kWhite;
+using simtest::Surface;
 
 const sim::Pen kPen{false, 1, kBlack};
 const sim::Pen kNullPen{true, 1, kBlack};
@@ -57,7 +35,7 @@ TEST(Line, EndPointIsNotDrawnAndEveryStepLightsOnePixel) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from.x << "," << c.from.y << " -> " << c.to.x << "," << c.to.y);
-        Surface s;
+        Surface s(64, 64);
         sim::draw_line(s.canvas, kPen, c.from, c.to);
         auto lit = s.pixels(kBlack);
         EXPECT_TRUE(lit.count({c.from.x, c.from.y}));
@@ -80,7 +58,7 @@ TEST(Line, ReversedLineLightsTheSamePixels) {
         for (int ex = 0; ex < 64; ex += 3)
             for (int ey = 0; ey < 64; ey += 5) {
                 sim::Point b{ex, ey};
-                Surface forward, backward;
+                Surface forward(64, 64), backward(64, 64);
                 sim::draw_line(forward.canvas, kPen, a, b);
                 forward.canvas.put(b.x, b.y, kBlack);
                 sim::draw_line(backward.canvas, kPen, b, a);
@@ -90,7 +68,7 @@ TEST(Line, ReversedLineLightsTheSamePixels) {
 }
 
 TEST(Line, PolylineDrawsEveryPointButTheLast) {
-    Surface s;
+    Surface s(64, 64);
     sim::Point pts[] = {{5, 5}, {20, 5}, {20, 30}, {8, 30}};
     sim::draw_polyline(s.canvas, kPen, pts, 4);
     auto lit = s.pixels(kBlack);
@@ -109,7 +87,7 @@ TEST(Line, PolylineDrawsEveryPointButTheLast) {
 }
 
 TEST(Line, NullPenDrawsNothingAndWidePenIsSquare) {
-    Surface s;
+    Surface s(64, 64);
     sim::Point pts[] = {{5, 5}, {40, 40}, {5, 40}};
     sim::draw_polyline(s.canvas, kNullPen, pts, 3);
     EXPECT_TRUE(s.pixels(kBlack).empty());
@@ -138,15 +116,15 @@ TEST(Ellipse, SymmetricInsideItsBoxAndTouchingEachSide) {
                                {30, 30, 32, 32}, {40, 40, 41, 41}, {3, 3, 6, 13}};
     for (const sim::Rect& box : boxes) {
         SCOPED_TRACE(testing::Message() << box.left << "," << box.top << " " << box.right << "," << box.bottom);
-        Surface s;
-        sim::draw_ellipse(s.canvas, kPen, {false, kRed}, box);
+        Surface s(64, 64);
+        sim::draw_ellipse(s.canvas, kPen, {false, simtest::kRed}, box);
         sim::Rect drawn;
         for (int y = 0; y < s.h; ++y)
             for (int x = 0; x < s.w; ++x)
                 if (s.at(x, y) != kWhite) drawn = drawn.unite({x, y, x + 1, y + 1});
         EXPECT_EQ(drawn, box);
         expect_symmetric(s, box, kBlack);
-        expect_symmetric(s, box, kRed);
+        expect_symmetric(s, box, simtest::kRed);
         // Each row of the figure is one run: outline, inside, outline.
         for (int y = box.top; y < box.bottom; ++y) {
             int runs = 0;
@@ -159,9 +137,9 @@ TEST(Ellipse, SymmetricInsideItsBoxAndTouchingEachSide) {
 
 TEST(Ellipse, PenOutlinesBrushFillsNullLeavesAlone) {
     const sim::Rect box{10, 10, 30, 30};  // a circle of diameter 20
-    Surface filled;
-    sim::draw_ellipse(filled.canvas, kPen, {false, kRed}, box);
-    EXPECT_EQ(filled.at(20, 20), kRed);
+    Surface filled(64, 64);
+    sim::draw_ellipse(filled.canvas, kPen, {false, simtest::kRed}, box);
+    EXPECT_EQ(filled.at(20, 20), simtest::kRed);
     EXPECT_EQ(filled.at(10, 20), kBlack);  // left and top edges: outline
     EXPECT_EQ(filled.at(20, 10), kBlack);
     EXPECT_EQ(filled.at(29, 19), kBlack);  // right and bottom edges, mirrored
@@ -176,44 +154,44 @@ TEST(Ellipse, PenOutlinesBrushFillsNullLeavesAlone) {
         EXPECT_FALSE(row && col) << x << "," << y;
     }
 
-    Surface hollow(64, 64, kBlue);
-    sim::draw_ellipse(hollow.canvas, kPen, {true, kRed}, box);
-    EXPECT_EQ(hollow.at(20, 20), kBlue);
+    Surface hollow(64, 64, simtest::kBlue);
+    sim::draw_ellipse(hollow.canvas, kPen, {true, simtest::kRed}, box);
+    EXPECT_EQ(hollow.at(20, 20), simtest::kBlue);
     EXPECT_EQ(hollow.pixels(kBlack), filled.pixels(kBlack));
-    EXPECT_TRUE(hollow.pixels(kRed).empty());
+    EXPECT_TRUE(hollow.pixels(simtest::kRed).empty());
 
-    Surface no_pen;
-    sim::draw_ellipse(no_pen.canvas, kNullPen, {false, kRed}, box);
+    Surface no_pen(64, 64);
+    sim::draw_ellipse(no_pen.canvas, kNullPen, {false, simtest::kRed}, box);
     EXPECT_TRUE(no_pen.pixels(kBlack).empty());
-    EXPECT_EQ(no_pen.at(20, 20), kRed);
+    EXPECT_EQ(no_pen.at(20, 20), simtest::kRed);
     EXPECT_EQ(no_pen.at(29, 19), kWhite);  // one smaller at the right and bottom
-    expect_symmetric(no_pen, {10, 10, 29, 29}, kRed);
+    expect_symmetric(no_pen, {10, 10, 29, 29}, simtest::kRed);
 
-    Surface wide;
-    sim::draw_ellipse(wide.canvas, {false, 3, kBlack}, {false, kRed}, box);
+    Surface wide(64, 64);
+    sim::draw_ellipse(wide.canvas, {false, 3, kBlack}, {false, simtest::kRed}, box);
     EXPECT_EQ(wide.at(10, 20), kBlack);
     EXPECT_EQ(wide.at(12, 20), kBlack);
-    EXPECT_EQ(wide.at(13, 20), kRed);
+    EXPECT_EQ(wide.at(13, 20), simtest::kRed);
     expect_symmetric(wide, box, kBlack);
 }
 
 TEST(Rectangle, OutlineInsideTheBoxBrushWithin) {
-    Surface s;
-    sim::draw_rectangle(s.canvas, kPen, {false, kRed}, {10, 10, 20, 16});
+    Surface s(64, 64);
+    sim::draw_rectangle(s.canvas, kPen, {false, simtest::kRed}, {10, 10, 20, 16});
     EXPECT_EQ(s.pixels(kBlack).size(), size_t(2 * 10 + 2 * 4));
-    EXPECT_EQ(s.pixels(kRed).size(), size_t(8 * 4));
+    EXPECT_EQ(s.pixels(simtest::kRed).size(), size_t(8 * 4));
     EXPECT_EQ(s.at(19, 15), kBlack);
     EXPECT_EQ(s.at(20, 15), kWhite);
 
-    Surface hollow;
-    sim::draw_rectangle(hollow.canvas, kPen, {true, kRed}, {10, 10, 20, 16});
+    Surface hollow(64, 64);
+    sim::draw_rectangle(hollow.canvas, kPen, {true, simtest::kRed}, {10, 10, 20, 16});
     EXPECT_EQ(hollow.pixels(kBlack).size(), size_t(2 * 10 + 2 * 4));
-    EXPECT_TRUE(hollow.pixels(kRed).empty());
+    EXPECT_TRUE(hollow.pixels(simtest::kRed).empty());
 
-    Surface no_pen;
-    sim::draw_rectangle(no_pen.canvas, kNullPen, {false, kRed}, {10, 10, 20, 16});
-    EXPECT_EQ(no_pen.pixels(kRed).size(), size_t(9 * 5));
-    EXPECT_EQ(no_pen.at(10, 10), kRed);
+    Surface no_pen(64, 64);
+    sim::draw_rectangle(no_pen.canvas, kNullPen, {false, simtest::kRed}, {10, 10, 20, 16});
+    EXPECT_EQ(no_pen.pixels(simtest::kRed).size(), size_t(9 * 5));
+    EXPECT_EQ(no_pen.at(10, 10), simtest::kRed);
 }
 
 TEST(Canvas, OriginClipAndOwnerMapDecideWhatIsWritten) {
@@ -227,8 +205,8 @@ TEST(Canvas, OriginClipAndOwnerMapDecideWhatIsWritten) {
     c.clip = {0, 0, 240, 200};
     c.owner = 7;
 
-    c.fill_rect({0, 0, 100, 300}, kRed);  // screen 50..150 x 40..340
-    sim::draw_ellipse(c, kPen, {false, kGreen}, {20, 20, 80, 60});
+    c.fill_rect({0, 0, 100, 300}, simtest::kRed);  // screen 50..150 x 40..340
+    sim::draw_ellipse(c, kPen, {false, simtest::kGreen}, {20, 20, 80, 60});
     sim::Point line[] = {{-50, 100}, {190, 100}};
     sim::draw_polyline(c, kPen, line, 2);
     sim::FontRequest request;
@@ -244,8 +222,8 @@ TEST(Canvas, OriginClipAndOwnerMapDecideWhatIsWritten) {
                 ASSERT_EQ(fb->pixels[y][x], 0) << x << "," << y;
             }
         }
-    EXPECT_EQ(fb->pixels[40][50], kRed);
-    EXPECT_EQ(fb->pixels[199][99], kRed);
+    EXPECT_EQ(fb->pixels[40][50], simtest::kRed);
+    EXPECT_EQ(fb->pixels[199][99], simtest::kRed);
     EXPECT_EQ(fb->pixels[39][50], 0);
     EXPECT_EQ(fb->pixels[40][49], 0);
     EXPECT_EQ(fb->pixels[140][0], kBlack);  // the line, from its start
@@ -256,7 +234,7 @@ TEST(Canvas, BlendMixesByCoverage) {
     s.canvas.blend(0, 0, kBlack, 0);
     s.canvas.blend(1, 0, kBlack, 255);
     s.canvas.blend(2, 0, kBlack, 128);
-    s.canvas.blend(3, 0, kRed, 64);
+    s.canvas.blend(3, 0, simtest::kRed, 64);
     EXPECT_EQ(s.at(0, 0), kWhite);
     EXPECT_EQ(s.at(1, 0), kBlack);
     uint8_t r, g, b;
@@ -274,26 +252,26 @@ TEST(Canvas, BlendMixesByCoverage) {
 
 TEST(Blit, CopiesStretchesAndSkipsTheTransparentColour) {
     // A 4 x 2 image: the key colour (green) on the left half.
-    std::vector<uint16_t> pixels = {kGreen, kGreen, kRed, kBlue, kGreen, kGreen, kBlue, kRed};
+    std::vector<uint16_t> pixels = {simtest::kGreen, simtest::kGreen, simtest::kRed, simtest::kBlue, simtest::kGreen, simtest::kGreen, simtest::kBlue, simtest::kRed};
     sim::Image565 img{pixels.data(), 4, 2};
 
     Surface copy(8, 4, kBlack);
     sim::blit(copy.canvas, {1, 1, 7, 3}, img, 0, 0);  // wider than the image: the rest untouched
-    EXPECT_EQ(copy.at(1, 1), kGreen);
-    EXPECT_EQ(copy.at(4, 1), kBlue);
-    EXPECT_EQ(copy.at(3, 2), kBlue);
+    EXPECT_EQ(copy.at(1, 1), simtest::kGreen);
+    EXPECT_EQ(copy.at(4, 1), simtest::kBlue);
+    EXPECT_EQ(copy.at(3, 2), simtest::kBlue);
     EXPECT_EQ(copy.at(5, 1), kBlack);
     EXPECT_EQ(copy.at(0, 0), kBlack);
 
     Surface keyed(8, 4, kBlack);
-    sim::transparent_blit(keyed.canvas, {0, 0, 8, 4}, img, {0, 0, 4, 2}, kGreen);
+    sim::transparent_blit(keyed.canvas, {0, 0, 8, 4}, img, {0, 0, 4, 2}, simtest::kGreen);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x) EXPECT_EQ(keyed.at(x, y), kBlack) << x << "," << y;
-    EXPECT_EQ(keyed.at(4, 0), kRed);
-    EXPECT_EQ(keyed.at(5, 1), kRed);
-    EXPECT_EQ(keyed.at(6, 0), kBlue);
-    EXPECT_EQ(keyed.at(7, 3), kRed);
-    EXPECT_EQ(keyed.at(4, 2), kBlue);
+    EXPECT_EQ(keyed.at(4, 0), simtest::kRed);
+    EXPECT_EQ(keyed.at(5, 1), simtest::kRed);
+    EXPECT_EQ(keyed.at(6, 0), simtest::kBlue);
+    EXPECT_EQ(keyed.at(7, 3), simtest::kRed);
+    EXPECT_EQ(keyed.at(4, 2), simtest::kBlue);
 }
 
 TEST(Blit, CanvasCopyHandlesOverlap) {

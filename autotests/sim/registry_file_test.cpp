@@ -17,7 +17,7 @@
 
 namespace {
 
-using simtest::file_bytes;
+using simtest::read_text;
 
 std::vector<uint8_t> dword_value(uint32_t v) {
     return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
@@ -32,7 +32,7 @@ protected:
         ASSERT_TRUE(registry_.save(&error)) << error;
     }
 
-    std::string file() const { return file_bytes(path_); }
+    std::string file() const { return read_text(path_); }
     // The registry the file holds, as registry text written whole.
     ::testing::AssertionResult file_reads_as_registry() const {
         sim::Registry read;

@@ -2,6 +2,7 @@
 // change, and the Reg* functions with their profile faults and journal.
 #include <gtest/gtest.h>
 
+#include "device_test.h"
 #include "scratch.h"
 
 #include <sys/stat.h>
@@ -16,15 +17,17 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "files/state_folder.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using simtest::read_text;
+using simtest::write_text;
 using nlohmann::json;
 
 std::vector<uint8_t> dword_bytes(uint32_t v) {
@@ -41,33 +44,15 @@ std::vector<uint8_t> utf16_bytes(const std::u16string& s, bool terminator = true
     return out;
 }
 
-std::string read_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 // A device with its own state folder in a fresh temporary directory, an
 // empty profile and a journal file.
-class RegistryDevice : public ::testing::Test {
+class RegistryDevice : public simtest::DeviceTest {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
-        state_ = tmp_ + "/state";
-        sim::profile().load_json(json::object());
-        std::string error;
-        ASSERT_TRUE(folder_.open(state_, false, &error)) << error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
-    }
+    RegistryDevice() : DeviceTest("registry", State::Folder) {}
     void TearDown() override {
-        sim::journal().close();
         sim::clear_registry_handles();
-        sim::registry() = sim::Registry();
-        sim::profile().load_json(json::object());
+        DeviceTest::TearDown();
     }
-
-    std::vector<json> events(const char* ev) { return simtest::journal_events(tmp_ + "/journal.jsonl", ev); }
 
     HKEY create(HKEY root, const char16_t* sub) {
         HKEY k = nullptr;
@@ -79,9 +64,7 @@ protected:
         return RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
     }
 
-    simtest::ScratchDir scratch_{"registry"};
-    std::string tmp_ = scratch_.path(), state_;
-    sim::StateFolder folder_;
+    std::string state_ = tmp_ + "/state";
 };
 
 // ---------------------------------------------------------------- saved text

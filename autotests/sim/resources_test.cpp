@@ -12,18 +12,13 @@
 
 #include <windows.h>
 
-#include "kernel/text.h"
+#include "scratch.h"
+#include "base/text.h"
 #include "resources/compiled_resources.h"
 #include "resources/dialog_template.h"
 #include "resources/dib.h"
 
 namespace {
-
-std::vector<uint8_t> read_file(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << path;
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 HMODULE fake_module(uintptr_t n) { return reinterpret_cast<HMODULE>(n); }
 
@@ -34,8 +29,8 @@ const HMODULE kUnknown = fake_module(0x7E530000);
 class Resources : public ::testing::Test {
 protected:
     void SetUp() override {
-        fixture_ = read_file(FIXTURE_RES_FILE);
-        program_ = read_file(DRAVIK_RES_FILE);
+        fixture_ = simtest::read_bytes(FIXTURE_RES_FILE);
+        program_ = simtest::read_bytes(DRAVIK_RES_FILE);
         sim::register_module_resources(kFixture, fixture_.data(), fixture_.size());
         sim::register_module_resources(kProgram, program_.data(), program_.size());
         ASSERT_NE(sim::module_resources(kFixture), nullptr);

@@ -1,12 +1,15 @@
-// What the in-process tests share: a temporary folder of their own and the
-// events of a journal file.
+// What the in-process tests share: a temporary folder of their own, reading
+// and writing host files, and the events of a journal file.
 #pragma once
 
 #include <stdlib.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,10 +38,23 @@ private:
     std::string path_;
 };
 
-// The whole content of a file ("" when it cannot be read).
-inline std::string file_bytes(const std::string& path) {
+// A host file's bytes; "" when it cannot be read.
+inline std::string read_text(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void write_text(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A fixture file's bytes; a file that cannot be read fails the test.
+inline std::vector<uint8_t> read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in) << path;
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 // The events named `ev` in a journal file, in order; without their time

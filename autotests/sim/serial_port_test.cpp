@@ -3,6 +3,7 @@
 // the checks of the profile's "com2" and "file_faults" settings.
 #include <gtest/gtest.h>
 
+#include "device_test.h"
 #include "scratch.h"
 
 #include <fstream>
@@ -11,8 +12,8 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "device/profile_rules.h"
 #include "drivers/drivers.h"
 #include "kernel/kernel_objects.h"
 
@@ -22,33 +23,27 @@ using nlohmann::json;
 
 const DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 
-class SerialPort : public ::testing::Test {
+class SerialPort : public simtest::DeviceTest {
 protected:
+    SerialPort() : DeviceTest("serial") {}
     void SetUp() override {
-        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
-        std::string error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
+        DeviceTest::SetUp();
         power_on(json::object());
     }
     void TearDown() override {
         sim::clear_handles();
-        sim::stop_drivers();
-        sim::journal().close();
-        sim::profile().load_json(json::object());
+        DeviceTest::TearDown();
     }
 
     void power_on(const json& profile) {
         sim::clear_handles();
-        sim::profile().load_json(profile);
-        sim::start_drivers();
+        DeviceTest::power_on(profile);
     }
 
-    std::vector<json> events() { return simtest::journal_events(tmp_ + "/journal.jsonl", "com", true); }
+    std::vector<json> events() { return DeviceTest::events("com", true); }
 
     static HANDLE open_port() { return CreateFileW(u"COM2:", kReadWrite, 0, nullptr, OPEN_EXISTING, 0, nullptr); }
 
-    simtest::ScratchDir scratch_{"serial"};
-    std::string tmp_ = scratch_.path();
 };
 
 TEST_F(SerialPort, TheProfileDecidesWhatTheDriverTakes) {
@@ -156,7 +151,7 @@ TEST(DriverProfile, BadPortAndFileFaultSettingsAreRefusedNamingTheLine) {
         std::ofstream(path) << c.text;
         sim::Profile p;
         std::string error;
-        EXPECT_EQ(p.load(path, &error), c.accepted) << error;
+        EXPECT_EQ(sim::load_profile(&p, path, &error), c.accepted) << error;
         if (!c.accepted) {
             EXPECT_EQ(error.rfind(path + ":", 0), 0u) << error;
             EXPECT_NE(error.find(c.part), std::string::npos) << error;

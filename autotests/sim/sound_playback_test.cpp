@@ -4,6 +4,7 @@
 // while it plays.
 #include <gtest/gtest.h>
 
+#include "device_test.h"
 #include "scratch.h"
 
 #include <optional>
@@ -12,14 +13,14 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/person.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/person.h"
+#include "base/profile.h"
 #include "drivers/alarm_sound.h"
 #include "drivers/sound.h"
 #include "files/filestore.h"
 #include "files/state_folder.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "registry/registry.h"
 
 namespace {
@@ -48,14 +49,12 @@ public:
     }
 };
 
-class SoundDevice : public ::testing::Test {
+class SoundDevice : public simtest::DeviceTest {
 protected:
+    SoundDevice() : DeviceTest("sound", State::Folder) {}
     void SetUp() override {
-        ASSERT_FALSE(tmp_.empty()) << "no temporary folder";
-        sim::profile().load_json(json::object());
-        std::string error;
-        ASSERT_TRUE(folder_.open(tmp_ + "/state", false, &error)) << error;
-        ASSERT_TRUE(sim::journal().open(tmp_ + "/journal.jsonl", &error)) << error;
+        DeviceTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(sim::file_store().write_file(u"\\Windows\\Alarm3.WAV", sim::make_alarm_wav()));
         sim::set_clock(&clock_);
         sim::set_person(&user_);
@@ -63,12 +62,10 @@ protected:
     void TearDown() override {
         sim::set_person(nullptr);
         sim::set_clock(nullptr);
-        sim::journal().close();
-        sim::registry() = sim::Registry();
-        sim::file_store().set_root("");
+        DeviceTest::TearDown();
     }
 
-    std::vector<json> sounds() { return simtest::journal_events(tmp_ + "/journal.jsonl", "sound"); }
+    std::vector<json> sounds() { return events("sound"); }
 
     static uint64_t alarm_ms() {
         sim::Pcm pcm;
@@ -76,9 +73,6 @@ protected:
         return pcm.duration_ms();
     }
 
-    simtest::ScratchDir scratch_{"sound"};
-    std::string tmp_ = scratch_.path();
-    sim::StateFolder folder_;
     sim::VirtualClock clock_{1000};
     PacedUser user_;
 };

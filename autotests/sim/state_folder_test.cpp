@@ -16,7 +16,7 @@
 
 #include <windows.h>
 
-#include "device/profile.h"
+#include "base/profile.h"
 #include "files/filestore.h"
 #include "files/state_folder.h"
 #include "registry/registry.h"
@@ -24,18 +24,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void write_text(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+using simtest::read_text;
+using simtest::write_text;
 
 // Every file and folder below `dir` with the bytes of each file.
 std::map<std::string, std::string> snapshot(const std::string& dir) {

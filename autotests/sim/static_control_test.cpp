@@ -11,18 +11,18 @@
 namespace {
 namespace statics {
 
-const COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255), kGreen = RGB(0, 255, 0);
+const COLORREF kRedRef = RGB(255, 0, 0), kBlueRef = RGB(0, 0, 255), kGreenRef = RGB(0, 255, 0);
 
 class StaticControl : public wintest::WindowTest {
 protected:
     // A main window that colours its statics: a red background, blue text.
     HWND make_colouring_main() {
-        brush_ = CreateSolidBrush(kRed);
+        brush_ = CreateSolidBrush(kRedRef);
         HWND main = create_main("main");
         on("main", WM_CTLCOLORSTATIC, [this](HWND, WPARAM wp, LPARAM lp) {
             asked_.push_back(HWND(lp));
-            SetTextColor(HDC(wp), kBlue);
-            SetBkColor(HDC(wp), kRed);
+            SetTextColor(HDC(wp), kBlueRef);
+            SetBkColor(HDC(wp), kRedRef);
             return LRESULT(brush_);
         });
         pump();
@@ -108,10 +108,10 @@ TEST_F(StaticControl, ParentColoursTheTextWhereTheStylePutsIt) {
         ASSERT_FALSE(asked_.empty()) << "the parent was not asked for colours";
         EXPECT_EQ(asked_.back(), s);
         RECT r = rect_of(s);
-        Found text = find(r, kBlue);
+        Found text = find(r, kBlueRef);
         ASSERT_GT(text.count, 10) << "no text in the parent's colour";
         RECT corner{r.right - 4, r.bottom - 4, r.right, r.bottom};
-        EXPECT_EQ(find(corner, kRed).count, 16) << "the background is not the parent's brush";
+        EXPECT_EQ(find(corner, kRedRef).count, 16) << "the background is not the parent's brush";
         int left_gap = text.left - int(r.left), right_gap = int(r.right) - text.right;
         if (std::string(c.where) == "left") EXPECT_LE(left_gap, 2);
         if (std::string(c.where) == "right") EXPECT_LE(right_gap, 2);
@@ -130,7 +130,7 @@ TEST_F(StaticControl, ParentColoursTheTextWhereTheStylePutsIt) {
 TEST_F(StaticControl, BitmapStaticShowsItsImage) {
     HWND main = make_colouring_main();
     HWND s = create_control(TEXT("static"), TEXT(""), WS_VISIBLE | SS_BITMAP, 10, 10, 100, 80, main, 200);
-    HBITMAP green = solid_bitmap(30, 20, kGreen), blue = solid_bitmap(24, 16, kBlue);
+    HBITMAP green = solid_bitmap(30, 20, kGreenRef), blue = solid_bitmap(24, 16, kBlueRef);
     EXPECT_EQ(SendMessageW(s, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
     EXPECT_EQ(SendMessageW(s, STM_SETIMAGE, IMAGE_BITMAP, LPARAM(green)), 0) << "no image before";
     EXPECT_EQ(HBITMAP(SendMessageW(s, STM_GETIMAGE, IMAGE_BITMAP, 0)), green);
@@ -138,7 +138,7 @@ TEST_F(StaticControl, BitmapStaticShowsItsImage) {
     EXPECT_EQ(r.right - r.left, 30);
     EXPECT_EQ(r.bottom - r.top, 20);
     pump();
-    EXPECT_EQ(find(r, kGreen).count, 30 * 20) << "the bitmap is not shown";
+    EXPECT_EQ(find(r, kGreenRef).count, 30 * 20) << "the bitmap is not shown";
 
     EXPECT_EQ(SendMessageW(s, STM_SETIMAGE, IMAGE_ICON, LPARAM(blue)), 0) << "an icon for a bitmap static";
     EXPECT_EQ(HBITMAP(SendMessageW(s, STM_GETIMAGE, IMAGE_BITMAP, 0)), green);
@@ -146,7 +146,7 @@ TEST_F(StaticControl, BitmapStaticShowsItsImage) {
     EXPECT_EQ(HBITMAP(SendMessageW(s, STM_GETIMAGE, IMAGE_BITMAP, 0)), blue);
     pump();
     r = rect_of(s);
-    EXPECT_EQ(find(r, kBlue).count, 24 * 16);
+    EXPECT_EQ(find(r, kBlueRef).count, 24 * 16);
 
     HWND centred = create_control(TEXT("static"), TEXT(""), WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE, 120, 10, 100, 80,
                                   main, 201);
@@ -155,13 +155,13 @@ TEST_F(StaticControl, BitmapStaticShowsItsImage) {
     r = rect_of(centred);
     EXPECT_EQ(r.right - r.left, 100) << "SS_CENTERIMAGE keeps the static's size";
     RECT middle{r.left + 49, r.top + 39, r.left + 51, r.top + 41};
-    EXPECT_EQ(find(middle, kGreen).count, 4) << "the bitmap is not in the middle";
+    EXPECT_EQ(find(middle, kGreenRef).count, 4) << "the bitmap is not in the middle";
     // The device leaves the rest in the background colour; the desktop fills
     // it with the colour of the bitmap's top left pixel.
     const char* const ce_styles =
         "https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ms940359(v=msdn.10)";
     if (wintest::device_only(ce_styles)) {
-        Found shown = find(r, kGreen);
+        Found shown = find(r, kGreenRef);
         EXPECT_EQ(shown.count, 30 * 20);
         EXPECT_EQ(shown.left - int(r.left), 35);
         EXPECT_EQ(shown.top - int(r.top), 30);

@@ -7,7 +7,7 @@
 
 #include "files/filestore.h"
 #include "kernel/kernel_objects.h"
-#include "device/profile.h"
+#include "base/profile.h"
 #include "registry/registry.h"
 #include "scratch.h"
 #include "files/state_folder.h"

@@ -16,13 +16,13 @@
 
 #include <windows.h>
 
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "files/filestore.h"
 #include "gdi/screen.h"
 #include "people/invariants.h"
-#include "device/journal.h"
+#include "base/journal.h"
 #include "device/png.h"
-#include "device/profile.h"
+#include "base/profile.h"
 #include "scratch.h"
 #include "people/stress_user.h"
 #include "window_test_support.h"

@@ -7,47 +7,13 @@
 
 #include "gdi/text_layout.h"
 
+#include "surface.h"
+
 namespace {
 
-constexpr uint16_t kWhite = 0xFFFF;
-constexpr uint16_t kBlack = 0x0000;
-
-struct Surface {
-    std::vector<uint16_t> px;
-    sim::Canvas canvas;
-    int w, h;
-    explicit Surface(int width = 240, int height = 120)
-        : px(size_t(width) * size_t(height), kWhite), w(width), h(height) {
-        canvas.memory = &px;
-        canvas.memory_width = width;
-        canvas.memory_height = height;
-        canvas.clip = {0, 0, width, height};
-    }
-    Surface(const Surface&) = delete;
-    uint16_t at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
-    // Bounding box of the pixels that are not `background`.
-    sim::Rect ink(uint16_t background = kWhite) const {
-        sim::Rect box;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (at(x, y) != background) box = box.unite({x, y, x + 1, y + 1});
-        return box;
-    }
-    // Rows holding ink, as runs [top, bottom).
-    std::vector<std::pair<int, int>> ink_bands() const {
-        std::vector<std::pair<int, int>> bands;
-        for (int y = 0; y < h; ++y) {
-            bool any = false;
-            for (int x = 0; x < w && !any; ++x) any = at(x, y) != kWhite;
-            if (!any) continue;
-            if (!bands.empty() && bands.back().second == y)
-                bands.back().second = y + 1;
-            else
-                bands.push_back({y, y + 1});
-        }
-        return bands;
-    }
-};
+using simtest::kBlack;
+using simtest::kWhite;
+using simtest::Surface;
 
 const sim::Font& normal_font() {
     sim::FontRequest s;
@@ -87,7 +53,7 @@ TEST(TextLayout, SingleLineIsPlacedByTheAlignmentFlags) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Surface s;
+        Surface s(240, 120);
         EXPECT_EQ(draw(s, text, r, c.format), c.result);
         sim::Rect cell{c.cell_x, c.cell_y, c.cell_x + w, c.cell_y + lh};
         sim::Rect ink = s.ink();
@@ -103,7 +69,7 @@ TEST(TextLayout, SingleLineIsPlacedByTheAlignmentFlags) {
 
 TEST(TextLayout, TitleRectangleCentresTheLineVertically) {
     // The panel's title: a 22-pixel band, DT_SINGLELINE | DT_VCENTER.
-    Surface s;
+    Surface s(240, 120);
     EXPECT_EQ(draw(s, u"Dravik", {8, 0, 240, 22}, DT_SINGLELINE | DT_VCENTER), 4 + 13);
 }
 
@@ -133,7 +99,7 @@ TEST(TextLayout, LineBreaksWordWrapAndSingleLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Surface s;
+        Surface s(240, 120);
         sim::Rect r{0, 0, c.width, 119};
         EXPECT_EQ(draw(s, c.text, r, c.format | DT_NOCLIP), c.lines * lh);
         sim::TextSize size = sim::measure_text(f, c.text, -1, c.width, c.format);
@@ -142,7 +108,7 @@ TEST(TextLayout, LineBreaksWordWrapAndSingleLine) {
 }
 
 TEST(TextLayout, WrappedSentenceDrawsOneBandPerLine) {
-    Surface s;
+    Surface s(240, 120);
     const char16_t* text = u"Save all unsaved data and \nclose all tasks before running a test";
     sim::Rect r{12, 10, 12 + 132, 100};
     int height = draw(s, text, r, DT_WORDBREAK);
@@ -158,14 +124,14 @@ TEST(TextLayout, WrappedSentenceDrawsOneBandPerLine) {
 
 TEST(TextLayout, WordWiderThanTheRectangleStandsAloneClipped) {
     const sim::Font& f = normal_font();
-    Surface s;
+    Surface s(240, 120);
     sim::Rect r{10, 0, 10 + f.text_width(u"ab cd"), 100};
     int height = draw(s, u"ab Extraordinarily cd", r, DT_WORDBREAK);
     EXPECT_EQ(height, 3 * 13);
     EXPECT_EQ(s.ink_bands().size(), 3u);
     EXPECT_TRUE(inside(s.ink(), r));
     // Unclipped, the long word runs past the edge: it was not broken.
-    Surface unclipped;
+    Surface unclipped(240, 120);
     draw(unclipped, u"ab Extraordinarily cd", r, DT_WORDBREAK | DT_NOCLIP);
     EXPECT_EQ(unclipped.ink_bands().size(), 3u);
     EXPECT_GT(unclipped.ink().right, r.right);
@@ -190,7 +156,7 @@ TEST(TextLayout, CalcRectMeasuresWithoutDrawing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Surface s;
+        Surface s(240, 120);
         sim::Rect r = c.rect;
         EXPECT_EQ(sim::draw_text(s.canvas, f, c.text, -1, r, c.format | DT_CALCRECT, kBlack,
                                  sim::TextBackground::Opaque, 0x1234),
@@ -203,11 +169,11 @@ TEST(TextLayout, CalcRectMeasuresWithoutDrawing) {
 TEST(TextLayout, DrawingIsClippedToTheRectangleUnlessNoClip) {
     const char16_t* text = u"Perform automatic 'Reset' before test";
     const sim::Rect r{10, 10, 60, 20};  // narrower and lower than the text
-    Surface clipped;
+    Surface clipped(240, 120);
     draw(clipped, text, r, DT_SINGLELINE, sim::TextBackground::Opaque);
     EXPECT_TRUE(inside(clipped.ink(), r));
     EXPECT_FALSE(clipped.ink().empty());
-    Surface free;
+    Surface free(240, 120);
     draw(free, text, r, DT_SINGLELINE | DT_NOCLIP, sim::TextBackground::Opaque);
     EXPECT_GT(free.ink().right, 60);
     EXPECT_GT(free.ink().bottom, 20);
@@ -217,10 +183,10 @@ TEST(TextLayout, OpaqueBlanksPaintOverAnOlderWord) {
     // A status cell: "FAIL" drawn, then "?" and 22 blanks over it.
     const sim::Rect cell{170, 62, 240, 82};
     std::u16string unknown = u"?" + std::u16string(22, u' ');
-    Surface expected;
+    Surface expected(240, 120);
     draw(expected, unknown.c_str(), cell, DT_SINGLELINE, sim::TextBackground::Opaque);
 
-    Surface s;
+    Surface s(240, 120);
     draw(s, u"FAIL", cell, DT_SINGLELINE, sim::TextBackground::Opaque);
     sim::Rect fail_ink = s.ink();
     draw(s, unknown.c_str(), cell, DT_SINGLELINE, sim::TextBackground::Opaque);
@@ -228,7 +194,7 @@ TEST(TextLayout, OpaqueBlanksPaintOverAnOlderWord) {
     EXPECT_FALSE(fail_ink == s.ink());
 
     // In transparent mode the old word shows through.
-    Surface t;
+    Surface t(240, 120);
     draw(t, u"FAIL", cell, DT_SINGLELINE, sim::TextBackground::Transparent);
     draw(t, unknown.c_str(), cell, DT_SINGLELINE, sim::TextBackground::Transparent);
     EXPECT_NE(t.px, expected.px);
@@ -236,7 +202,7 @@ TEST(TextLayout, OpaqueBlanksPaintOverAnOlderWord) {
 
 TEST(TextLayout, OpaqueFillCoversTheTextExtentOnly) {
     const sim::Font& f = normal_font();
-    Surface s;
+    Surface s(240, 120);
     s.canvas.fill_rect({0, 0, 240, 120}, kBlack);
     sim::Rect r{20, 30, 200, 80};
     sim::draw_text(s.canvas, f, u"ab\ncdef", -1, r, DT_LEFT, kBlack, sim::TextBackground::Opaque, kWhite);
@@ -257,12 +223,12 @@ TEST(TextLayout, PrefixesUnderlineAndDoubleAmpersandIsAmpersand) {
     const sim::FontMetrics& m = f.metrics();
     const sim::Rect r{10, 10, 200, 40};
 
-    Surface plain, doubled;
+    Surface plain(240, 120), doubled(240, 120);
     draw(plain, u"A&B", r, DT_SINGLELINE | DT_NOPREFIX);
     draw(doubled, u"A&&B", r, DT_SINGLELINE);
     EXPECT_EQ(plain.px, doubled.px);
 
-    Surface prefixed, bare;
+    Surface prefixed(240, 120), bare(240, 120);
     draw(prefixed, u"&Next", r, DT_SINGLELINE);
     draw(bare, u"Next", r, DT_SINGLELINE);
     EXPECT_NE(prefixed.px, bare.px);
@@ -281,7 +247,7 @@ TEST(TextLayout, TabsExpandToEightAverageCharacters) {
     int stop = 8 * f.metrics().ave_char_width;
     EXPECT_EQ(sim::measure_text(f, u"a\tb", -1, 240, DT_EXPANDTABS).width, stop + f.advance(u'b'));
     EXPECT_EQ(sim::measure_text(f, u"\t\tb", -1, 240, DT_EXPANDTABS).width, 2 * stop + f.advance(u'b'));
-    Surface tabbed, placed;
+    Surface tabbed(240, 120), placed(240, 120);
     draw(tabbed, u"a\tb", {0, 0, 240, 20}, DT_EXPANDTABS);
     draw(placed, u"a", {0, 0, 240, 20}, DT_LEFT);
     draw(placed, u"b", {stop, 0, 240, 20}, DT_LEFT);
@@ -289,7 +255,7 @@ TEST(TextLayout, TabsExpandToEightAverageCharacters) {
 }
 
 TEST(TextLayout, CountLimitsTheText) {
-    Surface part, whole;
+    Surface part(240, 120), whole(240, 120);
     draw(whole, u"PASS", {0, 0, 100, 20}, DT_SINGLELINE);
     sim::Rect r{0, 0, 100, 20};
     sim::draw_text(part.canvas, normal_font(), u"PASS and more", 4, r, DT_SINGLELINE, kBlack,

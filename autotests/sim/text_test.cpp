@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "kernel/text.h"
+#include "base/text.h"
 
 TEST(Text, RoundTripsBetweenUtf16AndUtf8) {
     const struct {

@@ -12,7 +12,7 @@
 
 #include "gdi/framebuffer.h"
 #include "gdi/screen.h"
-#include "device/person.h"
+#include "base/person.h"
 
 #include "tests/touch_target_dialog.h"
 
@@ -20,7 +20,7 @@ namespace {
 
 using wintest::DialogTemplateBuilder;
 
-constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+constexpr DWORD kUnfontedDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
 // A command that no control of the dialog sends.
 constexpr WORD kNoControlOfTheDialog = 1001;
 
@@ -38,7 +38,7 @@ protected:
     INT_PTR open_dialog() {
         main_ = create("main", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
         pump();
-        DialogTemplateBuilder t(kDialogStyle, 0, 0, 179, 118, u"");
+        DialogTemplateBuilder t(kUnfontedDialogStyle, 0, 0, 179, 118, u"");
         try {
             return DialogBoxIndirectParamW(nullptr, t.get(), main_, TouchTargetDialogProc, 0);
         } catch (const sim::PowerOff&) {

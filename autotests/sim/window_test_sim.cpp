@@ -3,14 +3,14 @@
 // acts whenever the program waits and nothing is due.
 #include "window_test_support.h"
 
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "device/power.h"
 #include "gdi/framebuffer.h"
 #include "user/input.h"
 #include "gdi/screen.h"
 #include "shell/shell.h"
-#include "kernel/text.h"
-#include "device/person.h"
+#include "base/text.h"
+#include "base/person.h"
 #include "user/window.h"
 
 namespace wintest {

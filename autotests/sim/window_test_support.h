@@ -33,6 +33,14 @@ wstring wide(const std::string& s);
 // True in the build for the simulated device.
 extern const bool kOnDevice;
 
+// Dialog templates: the classes of their controls by ordinal, a modal
+// dialog's style, and the usual styles of a push button and a check box.
+constexpr WORD kButton = 0x80;
+constexpr WORD kStatic = 0x82;
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
+constexpr DWORD kPush = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kCheck = WS_VISIBLE | BS_AUTOCHECKBOX;
+
 // A dialog procedure's result: the 64-bit Windows headers name only the
 // pointer-sized slot, which starts at the same offset.
 #if defined(_WIN32) && !defined(DWL_MSGRESULT)

@@ -14,13 +14,13 @@
 #include <system_error>
 #include <vector>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "device/power.h"
-#include "device/profile.h"
+#include "device/profile_rules.h"
 #include "device_window.h"
 #include "drivers/alarm_sound.h"
-#include "files/output_file.h"
-#include "files/host_file.h"
+#include "base/output_file.h"
+#include "base/host_file.h"
 #include "files/state_folder.h"
 #include "files/state_lock.h"
 #include "kernel/out_of_memory.h"
@@ -151,13 +151,13 @@ int main(int argc, char** argv) {
     sim::stop_when_memory_runs_out();
     if (options.suite()) {
         // A child of its own for each script or seed (suite_runner.h).
-        if (!options.profile_path.empty() && !sim::profile().load(options.profile_path, &error)) return fail(error);
+        if (!options.profile_path.empty() && !sim::load_profile(&sim::profile(), options.profile_path, &error)) return fail(error);
         return sim::run_suite(sim::suite_settings(options));
     }
 
     // Every input is read and checked before any output is opened or the
     // state folder is touched: a refused run changes and creates nothing.
-    if (!options.profile_path.empty() && !sim::profile().load(options.profile_path, &error)) return fail(error);
+    if (!options.profile_path.empty() && !sim::load_profile(&sim::profile(), options.profile_path, &error)) return fail(error);
 
     sim::RunOptions run;
     bool stress = options.stress_actions > 0;

@@ -23,8 +23,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "files/host_file.h"
-#include "files/output_file.h"
+#include "base/host_file.h"
+#include "base/output_file.h"
 #include "files/state_folder.h"
 #include "options.h"
 #include "people/screen_compare.h"

@@ -8,9 +8,9 @@
 
 #include <windows.h>
 
-#include "sim/core/device/journal.h"
-#include "sim/core/device/profile.h"
-#include "sim/core/kernel/text.h"
+#include "base/journal.h"
+#include "base/profile.h"
+#include "base/text.h"
 
 namespace {
 

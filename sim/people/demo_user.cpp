@@ -10,12 +10,14 @@
 #include <sstream>
 
 #include "drivers/drivers.h"
-#include "files/device_paths.h"
+#include "base/device_paths.h"
 #include "files/filestore.h"
 #include "gdi/screen.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "kernel/process.h"
-#include "kernel/text.h"
+#include "base/text.h"
+#include "people/screen_reading.h"
+#include "platform/ce_api.h"
 #include "people/script_user.h"
 #include "resource.h"
 #include "shell/shell.h"
@@ -34,8 +36,8 @@ struct KeyStep {
     const char* name;
 };
 const KeyStep kKeyWalk[] = {
-    {193, "application button 1"}, {194, "application button 2"}, {195, "application button 3"},
-    {196, "application button 4"}, {VK_LEFT, "pad left"},          {VK_UP, "pad up"},
+    {VK_APP1, "application button 1"}, {VK_APP2, "application button 2"}, {VK_APP3, "application button 3"},
+    {VK_APP4, "application button 4"}, {VK_LEFT, "pad left"},             {VK_UP, "pad up"},
     {VK_RIGHT, "pad right"},       {VK_RETURN, "action button"},   {VK_DOWN, "pad down"},
 };
 
@@ -46,57 +48,6 @@ const int kColourBarsFrame = 62;
 const int kSilentTicksBeforeCancel = 3;
 // A bound on the demo's actions, against a program that never lets it end.
 const int kMostActions = 400;
-
-std::string without_prefix_marks(const std::u16string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return to_utf8(out);
-}
-
-Window* main_window() {
-    for (Window* w : top_level_windows())
-        if (!w->destroyed && w->cls && w->cls->name == u"Dravik" && is_visible(w)) return w;
-    return nullptr;
-}
-
-Window* open_message_box() {
-    for (Window* w : top_level_windows())
-        if (!w->destroyed && is_visible(w) && w->cls && w->cls->name == u"msgbox") return w;
-    return nullptr;
-}
-
-// The target the stylus test shows: a circle with a cross whose strokes
-// are 41 pixels long, drawn in black.  Its centre is the middle of the
-// horizontal stroke.  Returns false when no target is on the screen.
-bool find_target(const Rect& area, Point* centre) {
-    const Framebuffer& fb = framebuffer();
-    Rect a = area.intersect(Framebuffer::bounds());
-    for (int y = a.top; y < a.bottom; ++y) {
-        int run = 0;
-        for (int x = a.left; x <= a.right; ++x) {
-            bool black = x < a.right && fb.pixels[y][x] == 0;
-            if (black) {
-                ++run;
-                continue;
-            }
-            if (run >= 39 && run <= 43) {
-                int cx = x - run + run / 2;
-                // The vertical stroke crosses here.
-                bool crossed = (y + 6 < kScreenHeight && fb.pixels[y + 6][cx] == 0) ||
-                               (y - 6 >= 0 && fb.pixels[y - 6][cx] == 0);
-                if (crossed) {
-                    *centre = {cx, y};
-                    return true;
-                }
-            }
-            run = 0;
-        }
-    }
-    return false;
-}
 
 std::string absolute_path(const std::string& path) {
     std::error_code ec;
@@ -213,7 +164,7 @@ void DemoUser::watch(const json& line) {
     } else if (ev == "text") {
         // The Status column: a text drawn on the panel level with a test's
         // check box, right of it.
-        Window* main = main_window();
+        Window* main = program_main_window();
         if (!main || line.value("window", std::string()) != describe(main) || !line["rect"].is_array()) return;
         const json& r = line["rect"];
         int left = r[0].get<int>(), middle = (r[1].get<int>() + r[3].get<int>()) / 2;
@@ -224,7 +175,7 @@ void DemoUser::watch(const json& line) {
             std::string cell = trimmed(line.value("text", std::string()));
             std::string& known = status_[id];
             if (cell != known && (cell == "PASS" || cell == "FAIL"))
-                say("  " + without_prefix_marks(box->text) + ": " + cell);
+                say("  " + to_utf8(without_prefix_marks(box->text)) + ": " + cell);
             known = cell;
         }
     }
@@ -261,8 +212,8 @@ void DemoUser::idle(std::optional<uint64_t> next_due) {
 }
 
 bool DemoUser::act() {
-    if (Window* box = open_message_box()) return answer_box(box);
-    Window* main = main_window();
+    if (Window* box = front_message_box()) return answer_box(box);
+    Window* main = program_main_window();
     if (!main) {
         if (leaving_) {
             finish("Dravik has closed.");
@@ -350,7 +301,7 @@ bool DemoUser::on_panel(Window* main) {
         say("Dravik is up: the panel lists seven tests with a Status column.");
         screenshot("panel.png");
     }
-    std::string label = without_prefix_marks(next->text);
+    std::string label = to_utf8(without_prefix_marks(next->text));
     if (label == "Finish") {
         if (!results_printed_) {
             results_printed_ = true;
@@ -395,7 +346,7 @@ bool DemoUser::on_panel(Window* main) {
         Window* box = find_child_by_id(main, id);
         if (!box) throw DemoFailed("the panel has no check box " + std::to_string(id));
         if (send(box, BM_GETCHECK, 0, 0) != BST_CHECKED) {
-            say("Panel: ticking " + without_prefix_marks(box->text) + ".");
+            say("Panel: ticking " + to_utf8(without_prefix_marks(box->text)) + ".");
             tap_control(box);
             return true;
         }
@@ -423,7 +374,8 @@ bool DemoUser::in_target_dialog(Window* dialog) {
     Point origin = client_origin(dialog);
     Rect client = client_rect(dialog).offset(origin.x, origin.y);
     if (targets_tapped_ % 4 == 0) screenshot("calibration.png");
-    if (!find_target(client, &c)) throw DemoFailed("the Screen Calibration dialog shows no target");
+    if (!find_stylus_target(&c) || !client.contains(c.x, c.y))
+        throw DemoFailed("the Screen Calibration dialog shows no target");
     ++targets_tapped_;
     say("Screen Calibration: target " + std::to_string((targets_tapped_ - 1) % 4 + 1) + " at (" +
         std::to_string(c.x - origin.x) + ", " + std::to_string(c.y - origin.y) + "); tapping its centre.");
@@ -453,7 +405,7 @@ void DemoUser::print_status_column(Window* main) {
     say("The run is over.  Status column:");
     for (int id : kTestBoxes) {
         Window* box = find_child_by_id(main, id);
-        std::string name = box ? without_prefix_marks(box->text) : std::to_string(id);
+        std::string name = box ? to_utf8(without_prefix_marks(box->text)) : std::to_string(id);
         auto it = status_.find(id);
         std::string cell = it == status_.end() || it->second.empty() ? "?" : it->second;
         name.resize(std::max<size_t>(name.size(), 20), ' ');

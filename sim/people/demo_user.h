@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "device/journal.h"
-#include "device/person.h"
+#include "base/journal.h"
+#include "base/person.h"
 
 namespace sim {
 

@@ -7,8 +7,9 @@
 #include "user/message_box.h"
 #include "gdi/screen.h"
 #include "people/screen_compare.h"
+#include "people/screen_reading.h"
 #include "people/script_user.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "user/window.h"
 
 namespace sim {
@@ -17,29 +18,12 @@ namespace {
 
 // The result log, where the program writes it.
 
-// A control's text as it shows: "&" marks the next letter and is not drawn.
-std::string shown_text(const std::u16string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return to_utf8(out);
-}
-
 std::string in_quotes(const std::string& s) { return "\"" + s + "\""; }
 
 std::string list_of(const std::vector<std::string>& items) {
     std::string s;
     for (auto& i : items) s += (s.empty() ? "" : ", ") + in_quotes(collapse_blanks(i));
     return s.empty() ? "nothing" : s;
-}
-
-// The program's main window, whose panel lists the tests.
-Window* panel_window() {
-    for (Window* w : top_level_windows())
-        if (!w->destroyed && w->cls && w->cls->name == u"Dravik" && is_visible(w)) return w;
-    return nullptr;
 }
 
 // The panel's check boxes, one per test, top to bottom.
@@ -70,7 +54,7 @@ bool shows_any_pixel(Window* w) {
 void collect_texts(Window* w, std::vector<std::string>* out) {
     for (Window* c : w->children) {
         if (c->destroyed || !is_visible(c)) continue;
-        std::string t = shown_text(c->text);
+        std::string t = to_utf8(without_prefix_marks(c->text));
         if (!collapse_blanks(t).empty()) out->push_back(t);
         collect_texts(c, out);
     }
@@ -92,12 +76,6 @@ Window* tap_lands_elsewhere(Window* target, Point p, bool* nothing) {
         return nullptr;
     }
     return is_inside(at, target) ? nullptr : at;
-}
-
-Window* front_message_box() {
-    for (Window* w : top_level_windows())
-        if (!w->destroyed && is_visible(w) && w->cls && w->cls->name == u"msgbox") return w;
-    return nullptr;
 }
 
 std::string collapse_blanks(const std::string& s) {
@@ -124,7 +102,7 @@ void Expectations::watch(const json& line) {
     if (ev != "text") return;
     // A text the program paints on the panel level with a check box and
     // right of it is that test's Status cell.
-    Window* panel = panel_window();
+    Window* panel = program_main_window();
     if (!panel || journal_text(line, "window") != describe(panel)) return;
     const json& r = line["rect"];
     if (!r.is_array() || r.size() != 4) return;
@@ -195,7 +173,7 @@ Expectations::Outcome Expectations::check_text(const ScriptAction& a) {
 Expectations::Outcome Expectations::check_status(const ScriptAction& a) {
     Outcome o;
     o.expected = a.word + " beside " + in_quotes(a.test) + " in the Status column";
-    Window* panel = panel_window();
+    Window* panel = program_main_window();
     if (!panel) {
         o.held = false;
         o.seen = "no panel (Dravik's window is not on the screen)";
@@ -204,7 +182,7 @@ Expectations::Outcome Expectations::check_status(const ScriptAction& a) {
     Window* box = nullptr;
     std::vector<std::string> names;
     for (Window* b : test_boxes(panel)) {
-        names.push_back(shown_text(b->text));
+        names.push_back(to_utf8(without_prefix_marks(b->text)));
         if (same_text(names.back(), a.test)) box = b;
     }
     if (!box) {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "gdi/geometry.h"
-#include "device/journal.h"
+#include "base/journal.h"
 #include "people/script.h"
 
 namespace sim {
@@ -22,9 +22,6 @@ std::string window_name_for_person(const Window* w);
 // of its children; null when the tap reaches `target`.  *nothing is set when
 // no window shows that pixel at all.
 Window* tap_lands_elsewhere(Window* target, Point p, bool* nothing);
-
-// The message box in front: the first visible one in the z-order.
-Window* front_message_box();
 
 // Blanks and line breaks taken as one blank, none at the ends.
 std::string collapse_blanks(const std::string& s);

@@ -11,13 +11,14 @@
 #include <utility>
 
 #include "device/png.h"
-#include "files/host_file.h"
+#include "base/host_file.h"
 #include "gdi/screen.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "people/screen_compare.h"
+#include "people/screen_reading.h"
 #include "files/filestore.h"
-#include "device/profile.h"
-#include "kernel/text.h"
+#include "base/profile.h"
+#include "base/text.h"
 #include "user/window.h"
 
 namespace sim {
@@ -56,12 +57,6 @@ bool time_stamp_ok(const std::string& line) {
     return date.size() == 3 && time.size() == 3 && plain_number(date[0], 1, 12) && plain_number(date[1], 1, 31) &&
            plain_number(date[2], 1601, 30827) && plain_number(time[0], 0, 23) && plain_number(time[1], 0, 59) &&
            plain_number(time[2], 0, 59);
-}
-
-Window* dravik_main_window() {
-    for (Window* w : top_level_windows())
-        if (!w->destroyed && w->cls && w->cls->name == u"Dravik") return w;
-    return nullptr;
 }
 
 bool profile_faults_log() {
@@ -190,7 +185,7 @@ void CheckingUser::watch(const json& line) {
     } else if (ev == "text" && journal_text(line, "window") == "Dravik" && status_problem_.empty()) {
         // A text drawn on the panel level with a test's check box, right
         // of it, is that test's Status cell.
-        Window* main = dravik_main_window();
+        Window* main = program_main_window(Showing::ShownOrHidden);
         auto rect = line.find("rect");
         if (!main || rect == line.end() || !rect->is_array() || rect->size() != 4) return;
         const json& r = *rect;

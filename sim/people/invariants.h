@@ -26,8 +26,8 @@
 #include <thread>
 #include <condition_variable>
 
-#include "device/journal.h"
-#include "device/person.h"
+#include "base/journal.h"
+#include "base/person.h"
 
 namespace sim {
 

@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "files/host_file.h"
+#include "base/host_file.h"
 
 #include "gdi/framebuffer.h"
 #include "device/png.h"

@@ -1,16 +1,17 @@
 #include "people/script_user.h"
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "device/png.h"
 #include "drivers/gapi.h"
-#include "files/device_paths.h"
-#include "files/host_file.h"
+#include "base/device_paths.h"
+#include "base/host_file.h"
 #include "gdi/screen.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "kernel/process.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "people/demo_user.h"
 #include "people/expectations.h"
+#include "people/screen_reading.h"
 #include "shell/shell.h"
 #include "user/input.h"
 #include "user/message_queue.h"
@@ -43,15 +44,6 @@ Window* find_descendant(Window* w, const std::function<bool(Window*)>& match) {
         if (Window* d = find_descendant(c, match)) return d;
     }
     return nullptr;
-}
-
-std::u16string without_prefix_marks(const std::u16string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return out;
 }
 
 // A push button of the program's windows (the active one first, then the

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "device/person.h"
+#include "base/person.h"
 #include "people/script.h"
 
 namespace sim {

@@ -6,9 +6,6 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,12 +22,14 @@
 #include "gdi/framebuffer.h"
 #include "people/expectations.h"
 #include "people/invariants.h"
-#include "device/journal.h"
+#include "platform/ce_api.h"
+#include "people/screen_reading.h"
+#include "base/journal.h"
 #include "gdi/screen.h"
 #include "people/script_user.h"
 #include "shell/shell.h"
-#include "files/host_file.h"
-#include "files/output_file.h"
+#include "base/host_file.h"
+#include "base/output_file.h"
 #include "files/state_folder.h"
 #include "kernel/out_of_memory.h"
 #include "user/window.h"
@@ -61,73 +60,6 @@ std::vector<Window*> tappable_controls() {
     return out;
 }
 
-// The stroke's run of black pixels is 39 to 43 long.  Such a run covers 4
-// or 5 whole blocks of 8 pixels (counted from the row's start) and no
-// more: so a row is looked at block by block, and only a run of 4 or 5
-// black blocks is measured pixel by pixel.
-constexpr int kBlocks = kScreenWidth / 8;
-
-bool black_block(const uint16_t* row, int block) {
-    const uint16_t* p = row + 8 * block;
-#if defined(__SSE2__)
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128())) == 0xFFFF;
-#else
-    uint64_t a, b;
-    std::memcpy(&a, p, sizeof a);
-    std::memcpy(&b, p + 4, sizeof b);
-    return (a | b) == 0;
-#endif
-}
-
-// Whether the row may hold such a run, looked at cheaply first: the run
-// covers 9 whole groups of 4 pixels too, so one of every ninth group is
-// black.
-bool may_hold_stroke(const uint16_t* row) {
-    for (int group = 0; group < kScreenWidth / 4; group += 9) {
-        uint64_t four;
-        std::memcpy(&four, row + 4 * group, sizeof four);
-        if (four == 0) return true;
-    }
-    return false;
-}
-
-// The Screen Calibration target: a black circle with a cross whose
-// horizontal stroke is about 41 pixels long, with black 6 rows above or
-// below the stroke's middle.  The first such stroke from the top, then from
-// the left.
-bool find_target(Point* centre) {
-    const Framebuffer& fb = framebuffer();
-    for (int y = kTaskBarHeight; y < kScreenHeight; ++y) {
-        const uint16_t* row = fb.pixels[y];
-        if (!may_hold_stroke(row)) continue;
-        for (int block = 0; block < kBlocks;) {
-            if (!black_block(row, block)) {
-                ++block;
-                continue;
-            }
-            int end = block + 1;
-            while (end < kBlocks && black_block(row, end)) ++end;
-            if (end - block == 4 || end - block == 5) {
-                int left = 8 * block, right = 8 * end;
-                while (left > 0 && row[left - 1] == 0) --left;
-                while (right < kScreenWidth && row[right] == 0) ++right;
-                int run = right - left;
-                if (run >= 39 && run <= 43) {
-                    int cx = left + run / 2;
-                    if ((y + 6 < kScreenHeight && fb.pixels[y + 6][cx] == 0) ||
-                        (y - 6 >= 0 && fb.pixels[y - 6][cx] == 0)) {
-                        *centre = {cx, y};
-                        return true;
-                    }
-                }
-            }
-            block = end;
-        }
-    }
-    return false;
-}
-
 int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 std::string tap_line(int x, int y) {
@@ -136,7 +68,8 @@ std::string tap_line(int x, int y) {
 
 // The device's hardware buttons: the application buttons, the side
 // buttons, the pad and its action button.
-const int kButtons[] = {193, 194, 195, 196, 192, 198, 199, 200, 201, 37, 38, 39, 40, 13};
+const int kButtons[] = {VK_APP1, VK_APP2,      VK_APP3,      VK_APP4, VK_DEVICE_C0, VK_APP6, VK_DEVICE_C7,
+                        VK_DEVICE_C8, VK_DEVICE_C9, VK_LEFT, VK_UP,   VK_RIGHT,     VK_DOWN, VK_RETURN};
 
 // ---------------------------------------------------------------- the rows
 
@@ -144,7 +77,7 @@ bool always() { return true; }
 bool has_controls() { return !tappable_controls().empty(); }
 bool has_target() {
     Point p;
-    return find_target(&p);
+    return find_stylus_target(&p);
 }
 bool has_message_box() { return front_message_box() != nullptr; }
 // The top bar's OK shows and nothing covers its centre.
@@ -165,7 +98,7 @@ std::string tap_control(StressChooser& r) {
 
 std::string tap_target(StressChooser& r) {
     Point p{0, 0};
-    find_target(&p);
+    find_stylus_target(&p);
     // Mostly on the centre, sometimes beside it.
     int spread = r.below(4) == 0 ? 12 : 2;
     return tap_line(p.x + r.between(-spread, spread), p.y + r.between(-spread, spread));

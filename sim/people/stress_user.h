@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "files/output_file.h"
+#include "base/output_file.h"
 #include "people/script.h"
 
 namespace sim {

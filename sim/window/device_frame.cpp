@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "platform/ce_api.h"
+
 namespace sim {
 
 namespace {
@@ -36,15 +38,15 @@ struct AppKey {
     int vk;
     double x, y;
 };
-const AppKey kAppKeys[] = {{193, 44, 452}, {194, 88, 438}, {195, 200, 438}, {196, 244, 452}};
+const AppKey kAppKeys[] = {{VK_APP1, 44, 452}, {VK_APP2, 88, 438}, {VK_APP3, 200, 438}, {VK_APP4, 244, 452}};
 
 struct SideKey {
     int vk;
     double x0, y0, x1, y1;
 };
 const SideKey kSideKeys[] = {
-    {192, 3, 110, 9, 140}, {198, 3, 160, 9, 180}, {199, 3, 186, 9, 206},
-    {200, 279, 110, 285, 140}, {201, 279, 160, 285, 190},
+    {VK_DEVICE_C0, 3, 110, 9, 140},   {VK_APP6, 3, 160, 9, 180},         {VK_DEVICE_C7, 3, 186, 9, 206},
+    {VK_DEVICE_C8, 279, 110, 285, 140}, {VK_DEVICE_C9, 279, 160, 285, 190},
 };
 
 // The pad's four directions: key code and unit vector.
@@ -160,7 +162,7 @@ void DeviceFrame::draw_button(Picture* p, int vk, bool pressed) const {
         p->fill_circle(cx, cy, r - 1.2 * s, pressed ? kKeyPressed : kKey);
         Colour g = pressed ? kGlyphPressed : kGlyph;
         switch (vk) {
-            case 193:  // calendar
+            case VK_APP1:  // calendar
                 p->fill_rect(int(cx - 6 * s), int(cy - 5 * s), int(cx + 6 * s), int(cy - 2 * s), g);
                 p->line(cx - 6 * s, cy - 5 * s, cx - 6 * s, cy + 6 * s, t, g);
                 p->line(cx + 6 * s, cy - 5 * s, cx + 6 * s, cy + 6 * s, t, g);
@@ -168,11 +170,11 @@ void DeviceFrame::draw_button(Picture* p, int vk, bool pressed) const {
                 p->fill_rect(int(cx - 3 * s), int(cy + 0 * s), int(cx - 1 * s), int(cy + 2 * s), g);
                 p->fill_rect(int(cx + 1 * s), int(cy + 0 * s), int(cx + 3 * s), int(cy + 2 * s), g);
                 break;
-            case 194:  // contacts
+            case VK_APP2:  // contacts
                 p->fill_circle(cx, cy - 2.5 * s, 2.8 * s, g);
                 p->fill_round_rect(cx - 5.5 * s, cy + 1.5 * s, cx + 5.5 * s, cy + 6.5 * s, 3 * s, g);
                 break;
-            case 195:  // messages
+            case VK_APP3:  // messages
                 p->line(cx - 6 * s, cy - 4 * s, cx + 6 * s, cy - 4 * s, t, g);
                 p->line(cx - 6 * s, cy + 5 * s, cx + 6 * s, cy + 5 * s, t, g);
                 p->line(cx - 6 * s, cy - 4 * s, cx - 6 * s, cy + 5 * s, t, g);

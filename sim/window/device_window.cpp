@@ -11,8 +11,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "device/journal.h"
-#include "device/person.h"
+#include "base/journal.h"
+#include "base/person.h"
 #include "drivers/drivers.h"
 #include "gdi/screen.h"
 #include "key_map.h"

@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <windows.h>
 
+#include "platform/ce_api.h"
+
 namespace sim {
 
 namespace {
@@ -21,15 +23,15 @@ const KeyBinding kKeyMap[] = {
     {SDLK_DOWN, VK_DOWN, "Down", "pad down"},
     {SDLK_RETURN, VK_RETURN, "Enter", "the pad's action button (13)"},
     {SDLK_KP_ENTER, VK_RETURN, nullptr, nullptr},
-    {SDLK_F1, 193, "F1", "application button 1 (193)"},
-    {SDLK_F2, 194, "F2", "application button 2 (194)"},
-    {SDLK_F3, 195, "F3", "application button 3 (195)"},
-    {SDLK_F4, 196, "F4", "application button 4 (196)"},
-    {SDLK_F5, 192, "F5", "side button 192"},
-    {SDLK_F6, 198, "F6", "side button 198"},
-    {SDLK_F7, 199, "F7", "side button 199"},
-    {SDLK_F8, 200, "F8", "side button 200"},
-    {SDLK_F9, 201, "F9", "side button 201"},
+    {SDLK_F1, VK_APP1, "F1", "application button 1 (193)"},
+    {SDLK_F2, VK_APP2, "F2", "application button 2 (194)"},
+    {SDLK_F3, VK_APP3, "F3", "application button 3 (195)"},
+    {SDLK_F4, VK_APP4, "F4", "application button 4 (196)"},
+    {SDLK_F5, VK_DEVICE_C0, "F5", "side button 192"},
+    {SDLK_F6, VK_APP6, "F6", "side button 198"},
+    {SDLK_F7, VK_DEVICE_C7, "F7", "side button 199"},
+    {SDLK_F8, VK_DEVICE_C8, "F8", "side button 200"},
+    {SDLK_F9, VK_DEVICE_C9, "F9", "side button 201"},
 };
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <functional>
 #include <thread>
 
-#include "kernel/clock.h"
+#include "base/clock.h"
 
 namespace sim {
 

@@ -6,11 +6,11 @@
 
 #include <windows.h>
 
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "gdi/framebuffer.h"
 #include "user/input.h"
-#include "device/journal.h"
-#include "device/person.h"
+#include "base/journal.h"
+#include "base/person.h"
 #include "device/png.h"
 #include "gdi/screen.h"
 #include "people/script.h"

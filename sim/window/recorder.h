@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "files/output_file.h"
+#include "base/output_file.h"
 
 namespace sim {
 
@@ -21,7 +21,7 @@ public:
     Recorder& operator=(const Recorder&) = delete;
 
     // Why a recording cannot go to `path` ("" when it can), asked before
-    // anything is touched: `rules` refuse the place (files/output_file.h),
+    // anything is touched: `rules` refuse the place (base/output_file.h),
     // its folder cannot take a new file, or a file is there and `force` was
     // not given (a recording never destroys a script unless asked to).
     static std::string place_problem(const std::string& path, bool force, const OutputRules& rules);

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "files/host_file.h"
+#include "base/host_file.h"
 
 namespace sim {
 

@@ -1,6 +1,6 @@
 #include "window_user.h"
 
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "people/demo_user.h"
 
 namespace sim {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "device/person.h"
+#include "base/person.h"
 #include "device_window.h"
 
 namespace sim {

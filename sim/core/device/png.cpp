@@ -8,8 +8,8 @@
 #include <zlib.h>
 
 #include "device/png.h"
-#include "files/host_file.h"
-#include "files/output_file.h"
+#include "base/host_file.h"
+#include "base/output_file.h"
 
 namespace sim {
 

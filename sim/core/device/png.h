@@ -16,7 +16,7 @@ namespace sim {
 constexpr size_t kMaxPictureBytes = size_t(8) << 20;  // 8 MiB
 
 // Writes the framebuffer as an 8-bit RGB PNG, each device pixel repeated
-// scale x scale times, through write_output_file (files/output_file.h).
+// scale x scale times, through write_output_file (base/output_file.h).
 // Returns false (and says why in *error) on failure.
 bool write_png(const Framebuffer& fb, const std::string& path, int scale, std::string* error);
 

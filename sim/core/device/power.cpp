@@ -3,14 +3,14 @@
 
 #include <iostream>
 
-#include "device/journal.h"
-#include "device/person.h"
+#include "base/journal.h"
+#include "base/person.h"
 #include "drivers/drivers.h"
-#include "files/device_paths.h"
+#include "base/device_paths.h"
 #include "files/filestore.h"
 #include "gdi/gdi_objects.h"
 #include "gdi/screen.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "kernel/kernel_objects.h"
 #include "kernel/local_time.h"
 #include "kernel/process.h"

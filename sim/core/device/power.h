@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "device/person.h"
+#include "base/person.h"
 
 namespace sim {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "files/device_paths.h"
+#include "base/device_paths.h"
 #include "files/state_folder.h"
 
 namespace sim {

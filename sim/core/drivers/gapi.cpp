@@ -14,8 +14,8 @@
 #include <cstring>
 #include <vector>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "gdi/screen.h"
 #include "platform/ce_api.h"
 #include "user/window.h"

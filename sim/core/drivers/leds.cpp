@@ -10,8 +10,8 @@
 #include <cstring>
 #include <map>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "drivers/drivers.h"
 #include "platform/ce_api.h"
 

@@ -8,8 +8,8 @@
 #include <iomanip>
 #include <sstream>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "drivers/drivers.h"
 #include "files/filestore.h"
 

@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/person.h"
+#include "base/journal.h"
+#include "base/person.h"
 #include "drivers/alarm_sound.h"
 #include "files/filestore.h"
-#include "kernel/clock.h"
-#include "kernel/text.h"
+#include "base/clock.h"
+#include "base/text.h"
 #include "resources/little_endian.h"
 
 namespace sim {

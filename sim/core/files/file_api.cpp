@@ -10,11 +10,11 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "files/filestore.h"
 #include "kernel/kernel_objects.h"
-#include "kernel/text.h"
+#include "base/text.h"
 
 namespace sim {
 

@@ -7,10 +7,10 @@
 
 #include <cerrno>
 
-#include "device/journal.h"
-#include "files/device_paths.h"
-#include "files/host_file.h"
-#include "kernel/text.h"
+#include "base/device_paths.h"
+#include "base/host_file.h"
+#include "base/journal.h"
+#include "base/text.h"
 
 namespace sim {
 

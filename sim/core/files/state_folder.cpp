@@ -16,10 +16,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "files/device_paths.h"
+#include "base/device_paths.h"
 #include "files/filestore.h"
-#include "files/host_file.h"
-#include "kernel/text.h"
+#include "base/host_file.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
 namespace sim {

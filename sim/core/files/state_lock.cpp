@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "files/host_file.h"
+#include "base/host_file.h"
 
 namespace sim {
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "gdi/framebuffer.h"
 #include "gdi/gdi_objects.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "resources/compiled_resources.h"
 #include "resources/dib.h"
 

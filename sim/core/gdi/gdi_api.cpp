@@ -6,16 +6,15 @@
 #include <cstring>
 #include <map>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "gdi/draw.h"
 #include "gdi/font.h"
 #include "gdi/gdi_objects.h"
 #include "gdi/raster.h"
 #include "gdi/text_layout.h"
 #include "kernel/arguments.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "platform/ce_api.h"
-#include "user/window.h"
 
 namespace sim {
 
@@ -165,37 +164,6 @@ DeviceContext* dc_or_fail(HDC h) {
 
 extern "C" {
 
-HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
-    Window* w = window_from_handle(hwnd);
-    if (!w || missing(ps)) return nullptr;
-    Rect area = w->update;
-    bool erase = w->erase_pending;
-    validate(w, nullptr);
-    HDC dc = make_paint_dc(w, area);
-    *ps = PAINTSTRUCT{};
-    ps->hdc = dc;
-    ps->rcPaint = {area.left, area.top, area.right, area.bottom};
-    if (erase) ps->fErase = send(w, WM_ERASEBKGND, WPARAM(dc), 0) ? FALSE : TRUE;
-    return dc;
-}
-
-BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT* ps) {
-    if (ps) release_dc(ps->hdc);
-    return TRUE;
-}
-
-HDC WINAPI GetDC(HWND hwnd) {
-    if (!hwnd) return make_window_dc(nullptr);
-    Window* w = window_from_handle(hwnd);
-    return w ? make_window_dc(w) : nullptr;
-}
-
-int WINAPI ReleaseDC(HWND, HDC dc) {
-    if (!device_context(dc)) return 0;
-    release_dc(dc);
-    return 1;
-}
-
 HDC WINAPI CreateCompatibleDC(HDC) { return make_memory_dc(); }
 
 BOOL WINAPI DeleteDC(HDC dc) {
@@ -333,7 +301,7 @@ int WINAPI DrawTextW(HDC h, LPCWSTR text, int count, LPRECT rc, UINT format) {
     DeviceContext* dc = dc_or_fail(h);
     if (!dc || missing(text) || missing(rc)) return 0;
     size_t n = count < 0 ? wcslen(text) : size_t(count);
-    log_event("text", {{"window", describe(dc->window)},
+    log_event("text", {{"window", window_title(dc->window)},
                        {"text", to_utf8(text, n)},
                        {"rect", {rc->left, rc->top, rc->right, rc->bottom}},
                        {"format", format}});
@@ -346,7 +314,7 @@ int WINAPI DrawTextW(HDC h, LPCWSTR text, int count, LPRECT rc, UINT format) {
 BOOL WINAPI ExtTextOutW(HDC h, int x, int y, UINT, const RECT*, LPCWSTR text, UINT count, const int*) {
     DeviceContext* dc = dc_or_fail(h);
     if (!dc || missing(text)) return FALSE;
-    log_event("text", {{"window", describe(dc->window)}, {"text", to_utf8(text, count)}, {"rect", {x, y, x, y}}});
+    log_event("text", {{"window", window_title(dc->window)}, {"text", to_utf8(text, count)}, {"rect", {x, y, x, y}}});
     const Font& f = font_of(dc->font);
     Canvas c = canvas_of(*dc);
     if (dc->bk_mode == OPAQUE)
@@ -406,7 +374,7 @@ BOOL WINAPI Polyline(HDC h, const POINT* pts, int n) {
     for (int i = 0; i < n; ++i) points.push_back({int(pts[i].x), int(pts[i].y)});
     json list = json::array();
     for (auto& p : points) list.push_back({p.x, p.y});
-    log_event("draw", {{"op", "polyline"}, {"window", describe(dc->window)}, {"points", list}});
+    log_event("draw", {{"op", "polyline"}, {"window", window_title(dc->window)}, {"points", list}});
     Canvas c = canvas_of(*dc);
     draw_polyline(c, pen_of(dc->pen), points.data(), points.size());
     return TRUE;
@@ -415,7 +383,7 @@ BOOL WINAPI Polyline(HDC h, const POINT* pts, int n) {
 BOOL WINAPI Ellipse(HDC h, int l, int t, int r, int b) {
     DeviceContext* dc = dc_or_fail(h);
     if (!dc) return FALSE;
-    log_event("draw", {{"op", "ellipse"}, {"window", describe(dc->window)}, {"rect", {l, t, r, b}}});
+    log_event("draw", {{"op", "ellipse"}, {"window", window_title(dc->window)}, {"rect", {l, t, r, b}}});
     Canvas c = canvas_of(*dc);
     draw_ellipse(c, pen_of(dc->pen), brush_of(dc->brush), {l, t, r, b});
     return TRUE;
@@ -469,7 +437,7 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int sx, int 
     if (!s) return FALSE;
     GdiObject* source = s->memory ? gdi_object(s->bitmap) : nullptr;
     log_event("draw", {{"op", "bitblt"},
-                       {"window", describe(d->window)},
+                       {"window", window_title(d->window)},
                        {"rect", {x, y, x + cx, y + cy}},
                        {"from", {sx, sy}},
                        {"bitmap", source ? json(source->resource) : json(nullptr)},
@@ -494,7 +462,7 @@ BOOL WINAPI TransparentImage(HDC dest, LONG x, LONG y, LONG cx, LONG cy, HANDLE 
         return FALSE;
     }
     log_event("draw", {{"op", "transparent"},
-                       {"window", describe(d->window)},
+                       {"window", window_title(d->window)},
                        {"rect", {x, y, x + cx, y + cy}},
                        {"from", {sx, sy, sx + scx, sy + scy}},
                        {"bitmap", bmp->resource},

@@ -4,7 +4,6 @@
 #include "gdi/font.h"
 #include "gdi/gdi_objects.h"
 #include "gdi/screen.h"
-#include "user/window.h"
 
 namespace sim {
 
@@ -98,6 +97,11 @@ DeviceContext* device_context(HDC h) {
     return it == tables().dcs.end() ? nullptr : it->second.get();
 }
 
+static WindowAreas& window_areas() {
+    static WindowAreas areas;
+    return areas;
+}
+
 static HDC add_dc(std::unique_ptr<DeviceContext> dc) {
     dc->pen = stock_object(BLACK_PEN);
     dc->brush = stock_object(WHITE_BRUSH);
@@ -109,15 +113,15 @@ static HDC add_dc(std::unique_ptr<DeviceContext> dc) {
     return reinterpret_cast<HDC>(h);
 }
 
-HDC make_window_dc(Window* w) {
+HDC make_window_dc(HWND window) {
     auto dc = std::make_unique<DeviceContext>();
-    dc->window = w;
+    dc->window = window;
     return add_dc(std::move(dc));
 }
 
-HDC make_paint_dc(Window* w, const Rect& paint_area) {
+HDC make_paint_dc(HWND window, const Rect& paint_area) {
     auto dc = std::make_unique<DeviceContext>();
-    dc->window = w;
+    dc->window = window;
     dc->painting = true;
     dc->paint_area = paint_area;
     return add_dc(std::move(dc));
@@ -131,9 +135,9 @@ HDC make_memory_dc() {
 
 void release_dc(HDC h) { tables().dcs.erase(reinterpret_cast<uintptr_t>(h)); }
 
-bool window_has_dc(const Window* w) {
+bool window_has_dc(HWND window) {
     for (auto& [handle, dc] : tables().dcs)
-        if (dc->window == w) return true;
+        if (dc->window == window) return true;
     return false;
 }
 
@@ -157,17 +161,24 @@ Canvas canvas_of(DeviceContext& dc) {
         c.clip = Framebuffer::bounds();
         return c;
     }
-    if (dc.window->destroyed || !is_visible(dc.window)) {
+    Point o;
+    Rect client;
+    if (!window_areas().area || !window_areas().area(dc.window, &o, &client)) {
         c.clip = {};
         return c;
     }
-    Point o = client_origin(dc.window);
     c.origin_x = o.x;
     c.origin_y = o.y;
-    Rect area = dc.painting ? dc.paint_area.intersect(client_rect(dc.window)) : client_rect(dc.window);
+    Rect area = dc.painting ? dc.paint_area.intersect(client) : client;
     c.clip = area.offset(o.x, o.y).intersect(Framebuffer::bounds());
-    c.owner = dc.window->handle;
+    c.owner = uint32_t(reinterpret_cast<uintptr_t>(dc.window));
     return c;
+}
+
+void set_window_areas(const WindowAreas& areas) { window_areas() = areas; }
+
+std::string window_title(HWND window) {
+    return window && window_areas().title ? window_areas().title(window) : std::string();
 }
 
 const Font& font_of(HGDIOBJ h) {

@@ -12,7 +12,6 @@
 
 namespace sim {
 
-struct Window;
 class Font;
 
 struct GdiObject {
@@ -33,7 +32,7 @@ struct GdiObject {
 };
 
 struct DeviceContext {
-    Window* window = nullptr;  // null: the whole screen, or a memory DC
+    HWND window = nullptr;     // null: the whole screen, or a memory DC
     bool memory = false;
     bool painting = false;     // from BeginPaint: clipped to the update area
     Rect paint_area;           // client coordinates
@@ -49,13 +48,24 @@ HGDIOBJ stock_object(int index);
 
 DeviceContext* device_context(HDC h);
 // GetDC: the window's client area (null: the whole screen).
-HDC make_window_dc(Window* w);
+HDC make_window_dc(HWND window);
 // BeginPaint: the window's client area clipped to the area being painted.
-HDC make_paint_dc(Window* w, const Rect& paint_area);
+HDC make_paint_dc(HWND window, const Rect& paint_area);
 HDC make_memory_dc();
 void release_dc(HDC h);
 // Whether a device context not yet released draws for the window.
-bool window_has_dc(const Window* w);
+bool window_has_dc(HWND window);
+
+// What GDI knows of windows is what the window manager above it tells: a
+// window's DC asks, each time it draws, where the window's client area
+// stands now (windows move), and the journal names the window by its title.
+struct WindowAreas {
+    // False when the window is hidden or gone: nothing drawn lands.
+    bool (*area)(HWND window, Point* origin, Rect* client) = nullptr;
+    std::string (*title)(HWND window) = nullptr;
+};
+void set_window_areas(const WindowAreas& areas);
+std::string window_title(HWND window);  // "" for none
 
 // Where a device context's drawing lands now (windows move).
 Canvas canvas_of(DeviceContext& dc);

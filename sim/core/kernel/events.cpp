@@ -3,9 +3,9 @@
 
 #include <map>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "kernel/kernel_objects.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "platform/ce_api.h"
 
 namespace sim {

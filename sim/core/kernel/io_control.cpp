@@ -1,9 +1,9 @@
 // The kernel's I/O control: the soft-reset request.
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/person.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/person.h"
+#include "base/profile.h"
 #include "platform/ce_api.h"
 
 extern "C" BOOL WINAPI KernelIoControl(DWORD code, LPVOID, DWORD, LPVOID, DWORD, LPDWORD returned) {

@@ -5,13 +5,13 @@
 #include <ctime>
 #include <cstring>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "kernel/arguments.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
 #include "kernel/kernel_objects.h"
 #include "kernel/local_time.h"
-#include "kernel/text.h"
+#include "base/text.h"
 
 namespace {
 DWORD g_last_error = 0;

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "device/profile.h"
-#include "kernel/clock.h"
+#include "base/profile.h"
+#include "base/clock.h"
 
 namespace sim {
 

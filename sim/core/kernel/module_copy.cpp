@@ -12,7 +12,7 @@
 #include <sstream>
 #include <vector>
 
-#include "device/journal.h"
+#include "base/journal.h"
 
 namespace sim {
 

@@ -10,14 +10,12 @@
 #include <map>
 #include <vector>
 
-#include "device/journal.h"
-#include "device/profile.h"
-#include "files/device_paths.h"
+#include "base/device_paths.h"
+#include "base/journal.h"
+#include "base/profile.h"
+#include "base/text.h"
 #include "kernel/module_copy.h"
-#include "kernel/text.h"
 #include "platform/ce_api.h"
-#include "resources/compiled_resources.h"
-#include "user/window.h"
 
 namespace sim {
 
@@ -72,10 +70,9 @@ Module* find_module(HMODULE h) {
     return it == mods().loaded.end() ? nullptr : &it->second;
 }
 
-void register_resources(HMODULE h, void* dl) {
-    auto* data = static_cast<const uint8_t*>(dlsym(dl, "sim_module_resources"));
-    auto* size = static_cast<const uint32_t*>(dlsym(dl, "sim_module_resources_size"));
-    if (data && size) register_module_resources(h, data, *size);
+std::vector<ProgramNotices>& subscribers() {
+    static std::vector<ProgramNotices> list;
+    return list;
 }
 
 struct ProgramEntry {
@@ -110,6 +107,8 @@ std::string modules_dir() {
     return beside_exe;
 }
 
+void subscribe_to_programs(const ProgramNotices& notices) { subscribers().push_back(notices); }
+
 Process* current_process() { return mods().running.empty() ? nullptr : mods().running.back(); }
 
 std::vector<std::u16string> running_programs() {
@@ -140,7 +139,8 @@ bool run_program(const std::u16string& device_path, const std::u16string& comman
     }
     Module m{ModuleKind::Program, base_name(device_path), dl, 1};
     HMODULE inst = add_module(m);
-    register_resources(inst, dl);
+    for (auto& s : subscribers())
+        if (s.loaded) s.loaded(inst, dl);
 
     Process proc;
     proc.id = mods().next_pid++;
@@ -148,9 +148,9 @@ bool run_program(const std::u16string& device_path, const std::u16string& comman
     proc.instance = reinterpret_cast<HINSTANCE>(inst);
     mods().running.push_back(&proc);
     auto finish = [&]() {
-        discard_process_windows(&proc);
+        for (auto& s : subscribers())
+            if (s.ended) s.ended(&proc, inst);
         mods().running.pop_back();
-        unregister_module_resources(inst);
         mods().loaded.erase(reinterpret_cast<uintptr_t>(inst));
         unload_module_copy(copy);
     };

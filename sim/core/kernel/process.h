@@ -36,4 +36,16 @@ std::vector<std::u16string> running_programs();
 // The folder holding the device's program and library modules.
 std::string modules_dir();
 
+// The parts above the kernel keep things per program (its windows, its
+// resources).  They hear of a program's module loaded and of the program
+// ended through these notices, rather than the kernel calling up to them;
+// each part subscribes once, as the library loads.
+struct ProgramNotices {
+    // A program's module is loaded; `dl` is its dlopen handle.
+    void (*loaded)(HMODULE module, void* dl) = nullptr;
+    // The program has ended (still the current process): what it owned goes.
+    void (*ended)(Process* process, HMODULE module) = nullptr;
+};
+void subscribe_to_programs(const ProgramNotices& notices);
+
 }  // namespace sim

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "device/profile.h"
+#include "base/profile.h"
 #include "kernel/kernel_objects.h"
 #include "kernel/process.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "platform/ce_api.h"
 
 namespace sim {

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "files/host_file.h"
-#include "kernel/text.h"
+#include "base/host_file.h"
+#include "base/text.h"
 
 namespace sim {
 

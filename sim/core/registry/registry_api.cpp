@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "device/profile.h"
-#include "kernel/text.h"
+#include "base/journal.h"
+#include "base/profile.h"
+#include "base/text.h"
 #include "registry/registry.h"
 
 namespace sim {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "device/journal.h"
+#include "base/journal.h"
 
 namespace sim {
 

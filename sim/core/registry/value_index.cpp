@@ -1,6 +1,6 @@
 #include "registry/registry.h"
 
-#include "kernel/text.h"
+#include "base/text.h"
 
 namespace sim {
 

@@ -2,12 +2,14 @@
 
 #include "kernel/process.h"
 
+#include <dlfcn.h>
+
 #include <cstring>
 #include <map>
 #include <mutex>
 
-#include "device/journal.h"
-#include "kernel/text.h"
+#include "base/journal.h"
+#include "base/text.h"
 #include "resources/little_endian.h"
 
 namespace sim {
@@ -59,7 +61,6 @@ namespace {
 
 constexpr uint16_t kLangNeutral = 0x0000;
 constexpr uint16_t kLangUsEnglish = 0x0409;
-constexpr uint16_t kRtString = 6;
 
 size_t align4(size_t n) { return (n + 3) & ~size_t(3); }
 
@@ -194,13 +195,14 @@ size_t ResourceTable::bytes_available(const void* p) const {
 
 namespace {
 
-struct Registry {
+// The resource tables of the modules loaded now.
+struct ModuleTables {
     std::mutex mutex;
     std::map<HMODULE, std::unique_ptr<ResourceTable>> tables;
 };
 
-Registry& registry() {
-    static Registry r;
+ModuleTables& module_tables() {
+    static ModuleTables r;
     return r;
 }
 
@@ -211,7 +213,7 @@ std::string handle_text(HMODULE module) { return std::to_string(reinterpret_cast
 void register_module_resources(HMODULE module, const uint8_t* data, size_t size) {
     std::string error;
     auto table = ResourceTable::parse(data, size, &error);
-    auto& r = registry();
+    auto& r = module_tables();
     std::lock_guard<std::mutex> lock(r.mutex);
     if (!table) {
         r.tables.erase(module);
@@ -222,22 +224,39 @@ void register_module_resources(HMODULE module, const uint8_t* data, size_t size)
 }
 
 void unregister_module_resources(HMODULE module) {
-    auto& r = registry();
+    auto& r = module_tables();
     std::lock_guard<std::mutex> lock(r.mutex);
     r.tables.erase(module);
 }
 
+namespace {
+
+// A program module carries its compiled resources as two symbols (the
+// build embeds its .res file); they are read as it loads and dropped when
+// the program ends.
+void program_loaded(HMODULE module, void* dl) {
+    auto* data = static_cast<const uint8_t*>(dlsym(dl, "sim_module_resources"));
+    auto* size = static_cast<const uint32_t*>(dlsym(dl, "sim_module_resources_size"));
+    if (data && size) register_module_resources(module, data, *size);
+}
+
+void program_ended(Process*, HMODULE module) { unregister_module_resources(module); }
+
+[[maybe_unused]] const bool subscribed = (subscribe_to_programs({program_loaded, program_ended}), true);
+
+}  // namespace
+
 const ResourceTable* module_resources(HMODULE module) {
     // A null module is the running program's own.
     if (!module && current_process()) module = reinterpret_cast<HMODULE>(current_process()->instance);
-    auto& r = registry();
+    auto& r = module_tables();
     std::lock_guard<std::mutex> lock(r.mutex);
     auto it = r.tables.find(module);
     return it == r.tables.end() ? nullptr : it->second.get();
 }
 
 const ResourceTable* table_owning_entry(const void* entry) {
-    auto& r = registry();
+    auto& r = module_tables();
     std::lock_guard<std::mutex> lock(r.mutex);
     for (auto& [module, table] : r.tables)
         if (table->owns(entry)) return table.get();
@@ -245,7 +264,7 @@ const ResourceTable* table_owning_entry(const void* entry) {
 }
 
 size_t resource_bytes_available(const void* p) {
-    auto& r = registry();
+    auto& r = module_tables();
     std::lock_guard<std::mutex> lock(r.mutex);
     for (auto& [module, table] : r.tables)
         if (size_t n = table->bytes_available(p)) return n;

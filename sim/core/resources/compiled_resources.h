@@ -17,6 +17,9 @@
 
 namespace sim {
 
+// The resource type of string tables (RT_STRING).
+constexpr uint16_t kRtString = 6;
+
 // A resource type or name: a 16-bit ordinal or a string.
 struct ResourceId {
     bool is_ordinal = true;

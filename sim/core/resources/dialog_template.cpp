@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "kernel/text.h"
+#include "base/text.h"
 
 namespace sim {
 

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr uint16_t kRtString = 6;
-
 const sim::ResourceEntry* entry_of(HMODULE module, HRSRC info) {
     if (!info) return nullptr;
     const sim::ResourceTable* table = module ? sim::module_resources(module) : sim::table_owning_entry(info);
@@ -73,7 +71,7 @@ extern "C" int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer
     size_t length = 0;
     bool found = false;
     // The block lookup sets the error when the table or block is missing.
-    if (FindResourceW(hInstance, block_name, MAKEINTRESOURCE(kRtString))) {
+    if (FindResourceW(hInstance, block_name, MAKEINTRESOURCE(sim::kRtString))) {
         found = sim::module_resources(hInstance)->find_string(id, &text, &length);
         if (!found) SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     }

@@ -1,12 +1,12 @@
 // The Pocket PC shell's windows and its Win32 entry points (aygshell).
 #include "shell/shell.h"
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "gdi/draw.h"
 #include "gdi/screen.h"
 #include "kernel/arguments.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "platform/ce_api.h"
 #include "user/window.h"
 
@@ -181,6 +181,10 @@ void start_shell() {
 void shell_window_changed() {
     if (Window* t = window_from_handle(shell().task_bar)) invalidate(t, nullptr, Erase::No);
 }
+
+namespace {
+[[maybe_unused]] const bool told_of_window_changes = (set_window_change_hook(shell_window_changed), true);
+}  // namespace
 
 Window* shell_task_bar() { return window_from_handle(shell().task_bar); }
 

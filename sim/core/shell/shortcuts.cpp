@@ -11,11 +11,11 @@
 
 #include <windows.h>
 
-#include "device/journal.h"
-#include "files/device_paths.h"
+#include "base/journal.h"
+#include "base/device_paths.h"
 #include "files/filestore.h"
 #include "kernel/process.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "platform/ce_api.h"
 #include "shell/shortcuts.h"
 

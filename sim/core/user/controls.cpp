@@ -29,7 +29,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "gdi/draw.h"
 #include "gdi/gdi_objects.h"
 #include "user/control_order.h"

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "gdi/font.h"
 #include "gdi/gdi_objects.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "resources/compiled_resources.h"
 #include "resources/dialog_template.h"
 #include "user/control_order.h"

@@ -4,7 +4,8 @@
 #include <set>
 #include <vector>
 
-#include "device/profile.h"
+#include "base/profile.h"
+#include "platform/ce_api.h"
 #include "user/window.h"
 
 namespace sim {
@@ -24,7 +25,7 @@ Table& table() {
 }  // namespace
 
 void shell_take_application_buttons() {
-    for (UINT vk = 192; vk <= 201; ++vk) table().shell_held.insert(vk);
+    for (UINT vk = VK_DEVICE_C0; vk <= VK_DEVICE_C9; ++vk) table().shell_held.insert(vk);
 }
 
 // A hardware button comes without modifier keys, so a button is one hot key

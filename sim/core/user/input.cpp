@@ -3,8 +3,8 @@
 #include <deque>
 #include <set>
 
-#include "device/journal.h"
-#include "kernel/clock.h"
+#include "base/journal.h"
+#include "base/clock.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
 #include "user/window.h"
@@ -21,16 +21,6 @@ std::deque<RawInput>& pending() {
 
 bool stylus_down = false;
 std::set<int> keys_down;  // as of the input last turned into a message
-
-MSG make(Window* w, UINT m, WPARAM wp, LPARAM lp) {
-    MSG msg{};
-    msg.hwnd = handle_of(w);
-    msg.message = m;
-    msg.wParam = wp;
-    msg.lParam = lp;
-    msg.time = DWORD(clock().now_ms());
-    return msg;
-}
 
 // Where a tap lands: the search for the deepest window under the stylus
 // stops at a disabled window.  A disabled child passes the tap to its
@@ -67,9 +57,9 @@ bool stylus_message(const RawInput& in, MSG* out) {
     Point o = client_origin(target);
     LPARAM lp = MAKELPARAM(in.x - o.x, in.y - o.y);
     switch (in.kind) {
-        case RawInput::StylusDown: *out = make(target, WM_LBUTTONDOWN, MK_LBUTTON, lp); break;
-        case RawInput::StylusMove: *out = make(target, WM_MOUSEMOVE, stylus_down ? MK_LBUTTON : 0, lp); break;
-        default: *out = make(target, WM_LBUTTONUP, 0, lp); break;
+        case RawInput::StylusDown: *out = make_message(handle_of(target), WM_LBUTTONDOWN, MK_LBUTTON, lp); break;
+        case RawInput::StylusMove: *out = make_message(handle_of(target), WM_MOUSEMOVE, stylus_down ? MK_LBUTTON : 0, lp); break;
+        default: *out = make_message(handle_of(target), WM_LBUTTONUP, 0, lp); break;
     }
     return true;
 }
@@ -87,7 +77,7 @@ bool key_message(const RawInput& in, MSG* out) {
             log_event("hotkey_press", {{"vk", in.vk}, {"holder", "window"}, {"id", hk.id}, {"window", describe(hk.window)},
                                        {"msg", down ? "down" : "up"}, {"number", window_number(hk.window)},
                                        {"template", enclosing_template(hk.window)}});
-            *out = make(hk.window, WM_HOTKEY, WPARAM(hk.id), MAKELPARAM(hk.mods, in.vk));
+            *out = make_message(handle_of(hk.window), WM_HOTKEY, WPARAM(hk.id), MAKELPARAM(hk.mods, in.vk));
             return true;
         case HotKeyHolder::Shell:
             if (down) log_event("hotkey_press", {{"vk", in.vk}, {"holder", "shell"}});
@@ -110,7 +100,7 @@ bool key_message(const RawInput& in, MSG* out) {
     log_event("key", {{"msg", down ? "down" : "up"}, {"vk", in.vk}, {"window", describe(target)},
                       {"id", target->parent ? json(target->control_id) : json(nullptr)}, {"holder", "window"},
                       {"number", window_number(target)}, {"template", enclosing_template(target)}});
-    *out = make(target, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(in.vk), down ? 1 : LPARAM(0xC0000001));
+    *out = make_message(handle_of(target), down ? WM_KEYDOWN : WM_KEYUP, WPARAM(in.vk), down ? 1 : LPARAM(0xC0000001));
     return true;
 }
 

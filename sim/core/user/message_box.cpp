@@ -7,10 +7,10 @@
 
 #include <vector>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "gdi/draw.h"
 #include "gdi/screen.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "user/message_box.h"
 #include "user/modal_loop.h"
 #include "user/window.h"

@@ -4,9 +4,9 @@
 #include <deque>
 #include <vector>
 
-#include "device/journal.h"
-#include "device/person.h"
-#include "kernel/clock.h"
+#include "base/journal.h"
+#include "base/person.h"
+#include "base/clock.h"
 #include "user/input.h"
 #include "user/window.h"
 
@@ -39,16 +39,6 @@ Queue& q() {
     return s;
 }
 
-MSG make(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-    MSG msg{};
-    msg.hwnd = h;
-    msg.message = m;
-    msg.wParam = wp;
-    msg.lParam = lp;
-    msg.time = DWORD(clock().now_ms());
-    return msg;
-}
-
 // Takes the first message of `from` that passes the filter.
 bool take_first(std::deque<MSG>& from, const MessageFilter& filter, bool remove, MSG* out) {
     for (auto it = from.begin(); it != from.end(); ++it) {
@@ -77,7 +67,7 @@ bool take_timer(const MessageFilter& filter, bool remove, MSG* out) {
     uint64_t now = clock().now_ms();
     for (auto& t : q().timers) {
         if (t.due > now || !filter.passes(t.hwnd, WM_TIMER)) continue;
-        *out = make(t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc));
+        *out = make_message(t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc));
         if (remove) t.due = now + t.period;
         return true;
     }
@@ -93,7 +83,17 @@ bool MessageFilter::passes(HWND hwnd, UINT msg) const {
     return !window || window == hwnd || is_inside(window_from_handle(hwnd), window_from_handle(window));
 }
 
-void post(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) { q().posted.push_back(make(hwnd, msg, wp, lp)); }
+MSG make_message(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+    MSG msg{};
+    msg.hwnd = h;
+    msg.message = m;
+    msg.wParam = wp;
+    msg.lParam = lp;
+    msg.time = DWORD(clock().now_ms());
+    return msg;
+}
+
+void post(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) { q().posted.push_back(make_message(hwnd, msg, wp, lp)); }
 
 void post_quit(int code) {
     q().quit_pending = true;
@@ -107,7 +107,7 @@ bool next_message(MSG* out, const MessageFilter& filter, WhenIdle idle, Removal 
         if (filter.window && !window_from_handle(filter.window)) return false;
         if (take_first(s.posted, filter, remove, out)) return true;
         if (s.quit_pending && !filter.window) {
-            *out = make(nullptr, WM_QUIT, WPARAM(s.quit_code), 0);
+            *out = make_message(nullptr, WM_QUIT, WPARAM(s.quit_code), 0);
             if (remove) s.quit_pending = false;
             return true;
         }
@@ -115,7 +115,7 @@ bool next_message(MSG* out, const MessageFilter& filter, WhenIdle idle, Removal 
         // A window to paint stays until it is validated, whatever `removal` says.
         if (filter.in_range(WM_PAINT))
             if (Window* w = find_window_needing_paint(window_from_handle(filter.window))) {
-                *out = make(handle_of(w), WM_PAINT, 0, 0);
+                *out = make_message(handle_of(w), WM_PAINT, 0, 0);
                 return true;
             }
         if (take_timer(filter, remove, out)) return true;

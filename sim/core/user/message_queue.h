@@ -12,6 +12,8 @@ namespace sim {
 
 struct Window;
 
+// A message for `hwnd`, stamped with the clock's time.
+MSG make_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 void post(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 void post_quit(int code);
 // What next_message does when nothing is due: return false at once

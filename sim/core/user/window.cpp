@@ -4,13 +4,12 @@
 #include <map>
 #include <unordered_set>
 
-#include "device/journal.h"
+#include "base/journal.h"
 #include "gdi/framebuffer.h"
 #include "gdi/gdi_objects.h"
 #include "gdi/screen.h"
 #include "kernel/process.h"
-#include "kernel/text.h"
-#include "shell/shell.h"
+#include "base/text.h"
 #include "user/hotkeys.h"
 #include "user/message_queue.h"
 #include "user/owner_map.h"
@@ -360,7 +359,7 @@ bool destroy_window(Window* w) {
     unlink(w);
     if (ws().active == w) ws().active = nullptr;
     recompute_owner_map();
-    shell_window_changed();
+    announce_window_change();
     return true;
 }
 
@@ -386,7 +385,20 @@ void discard_process_windows(Process* process) {
         if (!c->system && c->process == process) c->name.clear();
     recompute_owner_map();
     if (!ws().active) activate_next_after(nullptr);
-    shell_window_changed();
+    announce_window_change();
+}
+
+namespace {
+void (*window_change_hook)() = nullptr;
+// A program's windows go when it ends.
+[[maybe_unused]] const bool windows_follow_programs =
+    (subscribe_to_programs({nullptr, [](Process* process, HMODULE) { discard_process_windows(process); }}), true);
+}  // namespace
+
+void set_window_change_hook(void (*hook)()) { window_change_hook = hook; }
+
+void announce_window_change() {
+    if (window_change_hook) window_change_hook();
 }
 
 void discard_all_windows() {
@@ -484,7 +496,7 @@ void show_window(Window* w, Activation activation) {
     recompute_owner_map();
     invalidate(w, nullptr, Erase::Yes);
     if (activates) activate(w, WA_ACTIVE);
-    shell_window_changed();
+    announce_window_change();
 }
 
 void hide_window(Window* w) {
@@ -498,7 +510,7 @@ void hide_window(Window* w) {
     // one that it is (with none, the activation just ends).
     if (ws().active == w) activate(next_active_after(w), WA_ACTIVE);
     if (is_inside(ws().focus, w)) ws().focus = nullptr;
-    shell_window_changed();
+    announce_window_change();
 }
 
 bool enable_window(Window* w, bool enable) {
@@ -709,7 +721,7 @@ void activate(Window* w, int how) {
     if (w) bring_to_top(w);
     if (w && !w->destroyed && s.active == w)
         send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
-    shell_window_changed();
+    announce_window_change();
 }
 
 Window* last_active_popup(Window* w) {
@@ -724,7 +736,7 @@ void activate_next_after(Window* gone) {
     if (next)
         activate(next, WA_ACTIVE);
     else
-        shell_window_changed();
+        announce_window_change();
 }
 
 HWND set_focus(Window* w) {
@@ -774,7 +786,7 @@ void free_destroyed_windows() {
     };
     for (auto& [handle, w] : s.windows) {
         if (w->destroyed) {
-            if (window_has_dc(w.get())) hold(w.get());
+            if (window_has_dc(handle_of(w.get()))) hold(w.get());
             continue;
         }
         hold(w->owner);

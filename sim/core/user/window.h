@@ -125,6 +125,12 @@ bool destroy_window(Window* w);
 void discard_process_windows(Process* process);
 void discard_all_windows();
 
+// The shell above is told through this hook when the active window, a
+// top-level window's title or its OK button changes (its task bar shows
+// them); the window manager does not call the shell itself.
+void set_window_change_hook(void (*hook)());
+void announce_window_change();
+
 // Whether an invalidated area's background is erased (WM_ERASEBKGND)
 // before it is painted.
 enum class Erase { No, Yes };

@@ -3,13 +3,12 @@
 
 #include <algorithm>
 
-#include "device/journal.h"
-#include "device/profile.h"
+#include "base/journal.h"
+#include "base/profile.h"
 #include "kernel/arguments.h"
 #include "kernel/process.h"
-#include "kernel/text.h"
+#include "base/text.h"
 #include "platform/ce_api.h"
-#include "shell/shell.h"
 #include "user/hotkeys.h"
 #include "user/input.h"
 #include "user/message_queue.h"
@@ -240,7 +239,7 @@ BOOL WINAPI SetWindowTextW(HWND h, LPCWSTR text) {
     if (!w) return FALSE;
     sim::log_event("window_text", {{"id", control_id_json(w)}, {"text", sim::to_utf8(text)}});
     sim::send(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : u""));
-    if (!w->parent) sim::shell_window_changed();
+    if (!w->parent) sim::announce_window_change();
     return TRUE;
 }
 

@@ -3,7 +3,7 @@
 // made from.
 #pragma once
 
-#include "device/journal.h"
+#include "base/journal.h"
 
 namespace sim {
 

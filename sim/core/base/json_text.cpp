@@ -1,4 +1,4 @@
-#include "device/json_text.h"
+#include "base/json_text.h"
 
 #include <charconv>
 

@@ -13,7 +13,7 @@ static void SetItemFont(HWND dialog, int id, HFONT font) {
     SendMessageW(GetDlgItem(dialog, id), WM_SETFONT, (WPARAM)font, TRUE);
 }
 
-static BOOL OnInitDialog(HWND dialog) {
+static BOOL RunDialogOnInitDialog(HWND dialog) {
     // The template asks for this style bit already; it is added again.
     SetWindowLongW(dialog, GWL_STYLE, GetWindowLongW(dialog, GWL_STYLE) | WS_MAXIMIZEBOX);
     UpdateWindow(dialog);
@@ -51,7 +51,7 @@ static BOOL OnInitDialog(HWND dialog) {
     return TRUE;
 }
 
-static BOOL OnCommand(HWND dialog, WPARAM wParam) {
+static BOOL RunDialogOnCommand(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDOK:
     case IDCANCEL:
@@ -75,9 +75,9 @@ static BOOL OnCommand(HWND dialog, WPARAM wParam) {
 BOOL CALLBACK RunDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        return OnInitDialog(dialog);
+        return RunDialogOnInitDialog(dialog);
     case WM_COMMAND:
-        return OnCommand(dialog, wParam);
+        return RunDialogOnCommand(dialog, wParam);
     default:
         return FALSE;
     }

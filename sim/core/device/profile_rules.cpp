@@ -1,21 +1,18 @@
-#include "device/profile.h"
+// The profile's rules: every key's type, range or words, checked as the
+// profile is read, with the line of the value that breaks one.
+#include "device/profile_rules.h"
 
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <set>
 
+#include "base/host_file.h"
+#include "base/text.h"
 #include "files/filestore.h"
-#include "files/host_file.h"
 #include "registry/registry.h"
-#include "kernel/text.h"
 
 namespace sim {
-
-Profile& profile() {
-    static Profile p;
-    return p;
-}
 
 namespace {
 
@@ -509,36 +506,23 @@ const std::vector<KeyRule>& rules() {
 
 }  // namespace
 
-bool led_register_address(const std::string& text, uint32_t* addr) {
-    if (text.size() != 10 || text[0] != '0' || text[1] != 'x') return false;
-    uint32_t a = 0;
-    for (size_t i = 2; i < text.size(); ++i) {
-        char c = text[i];
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-        if (d < 0) return false;
-        a = a << 4 | uint32_t(d);
-    }
-    if (a % 2 || !((a >= 0xAFB07000u && a < 0xAFB08000u) || (a >= 0xAFB04000u && a < 0xAFB05000u))) return false;
-    *addr = a;
-    return true;
-}
-
 std::vector<std::string> profile_keys() {
     std::vector<std::string> out;
     for (auto& r : rules()) out.push_back(r.key);
     return out;
 }
 
-bool Profile::load(const std::string& path, std::string* error) {
+bool load_profile(Profile* profile, const std::string& path, std::string* error) {
     std::string text, why;
     if (!read_host_file(path, kMaxProfileBytes, Links::Follow, &text, &why)) {
         *error = path + ":1: cannot read the profile: " + why;
         return false;
     }
-    return load_text(text, path, error);
+    return load_profile_text(profile, text, path, error);
 }
 
-bool Profile::load_text(const std::string& text, const std::string& path, std::string* error) {
+bool load_profile_text(Profile* profile, const std::string& text, const std::string& path,
+                       std::string* error) {
     json j;
     try {
         j = json::parse(text);
@@ -593,52 +577,14 @@ bool Profile::load_text(const std::string& text, const std::string& path, std::s
         *error = one_line(path + ":" + std::to_string(first_line), first->what);
         return false;
     }
-    data_ = j;
-    path_ = path;
+    profile->accept(j, path);
     return true;
 }
 
 std::string check_profile_text(const std::string& bytes) {
     Profile p;
     std::string error;
-    return p.load_text(bytes, "profile", &error) ? std::string() : error;
-}
-
-std::string Profile::model() const { return string_or("model", "qz Orvex k7100"); }
-
-bool Profile::utility_library_present() const { return string_or("utility_library", "present") != "missing"; }
-
-bool Profile::export_missing(const std::string& name) const {
-    if (!data_.contains("missing_exports")) return false;
-    for (auto& e : data_["missing_exports"])
-        if (e.get<std::string>() == name) return true;
-    return false;
-}
-
-int Profile::os_major() const { return data_.contains("os_version") ? data_["os_version"][0].get<int>() : 4; }
-int Profile::os_minor() const { return data_.contains("os_version") ? data_["os_version"][1].get<int>() : 20; }
-int Profile::platform_id() const { return data_.contains("platform_id") ? data_["platform_id"].get<int>() : 3; }
-bool Profile::registry_read_only() const { return flag("registry_read_only"); }
-
-static std::vector<std::string> strings(const nlohmann::json& d, const char* key) {
-    std::vector<std::string> out;
-    if (d.contains(key))
-        for (auto& e : d[key]) out.push_back(e.get<std::string>());
-    return out;
-}
-
-std::vector<std::string> Profile::registry_fail_writes() const { return strings(data_, "registry_fail_writes"); }
-std::vector<std::string> Profile::registry_fail_keys() const { return strings(data_, "registry_fail_keys"); }
-std::string Profile::local_time() const { return string_or("local_time", ""); }
-std::vector<std::string> Profile::processes() const { return strings(data_, "processes"); }
-
-bool Profile::flag(const char* key) const {
-    return data_.contains(key) && data_[key].is_boolean() && data_[key].get<bool>();
-}
-
-std::string Profile::string_or(const char* key, const std::string& fallback) const {
-    if (data_.contains(key) && data_[key].is_string()) return data_[key].get<std::string>();
-    return fallback;
+    return load_profile_text(&p, bytes, "profile", &error) ? std::string() : error;
 }
 
 }  // namespace sim

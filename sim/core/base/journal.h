@@ -11,13 +11,13 @@
 
 namespace sim {
 
-class OutputStream;  // files/output_file.h
+class OutputStream;  // base/output_file.h
 
 using json = nlohmann::ordered_json;
 
 class Journal {
 public:
-    // Starts the journal file afresh (files/output_file.h: a new file takes
+    // Starts the journal file afresh (base/output_file.h: a new file takes
     // the place at once, and each line is written as it happens); an empty
     // path keeps no journal.
     bool open(const std::string& path, std::string* error);

@@ -67,6 +67,15 @@ CE_API BOOL WINAPI SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget);
 CE_API BOOL WINAPI SHGetSpecialFolderPath(HWND hwndOwner, LPWSTR lpszPath, int nFolder, BOOL fCreate);
 #endif
 
+// The application buttons' key codes (SHSetAppKeyWndAssoc takes them; the
+// Pocket PC SDK's winuserm.h defines them on the device).
+#define VK_APP1 0xC1
+#define VK_APP2 0xC2
+#define VK_APP3 0xC3
+#define VK_APP4 0xC4
+#define VK_APP5 0xC5
+#define VK_APP6 0xC6
+
 // ----------------------------------------------------------------- kernel
 #define FILE_DEVICE_HAL 0x00000101
 #define METHOD_BUFFERED 0
@@ -177,3 +186,11 @@ CE_API void WRITE_REGISTER_USHORT(volatile USHORT* reg, USHORT value);
 #endif
 
 #endif  // !_WIN32_WCE
+
+// The device's other hardware buttons send key codes beside the application
+// buttons' that the platform leaves to the device maker: 0xC0 below VK_APP1,
+// and 0xC7 to 0xC9 above VK_APP6.  Named after their codes.
+#define VK_DEVICE_C0 0xC0
+#define VK_DEVICE_C7 0xC7
+#define VK_DEVICE_C8 0xC8
+#define VK_DEVICE_C9 0xC9

@@ -10,7 +10,7 @@ static const int kTaskBarHeight = 26;
 // The end code of the dialog; nobody reads it.
 static const INT_PTR kRestoreEndCode = 2;
 
-static BOOL OnInitDialog(HWND dialog) {
+static BOOL ScreenRestoreOnInitDialog(HWND dialog) {
     SHINITDLGINFO info;
     info.dwMask = SHIDIM_FLAGS;
     info.hDlg = dialog;
@@ -29,7 +29,7 @@ static BOOL OnInitDialog(HWND dialog) {
 
 // Beginning to paint erases the background and so blanks the screen;
 // nothing is drawn.
-static BOOL OnPaint(HWND dialog) {
+static BOOL ScreenRestoreOnPaint(HWND dialog) {
     PAINTSTRUCT paint;
     BeginPaint(dialog, &paint);
     SHFullScreen(dialog, SHFS_SHOWTASKBAR | SHFS_SHOWSIPBUTTON);
@@ -41,9 +41,9 @@ static BOOL OnPaint(HWND dialog) {
 BOOL CALLBACK ScreenRestoreDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        return OnInitDialog(dialog);
+        return ScreenRestoreOnInitDialog(dialog);
     case WM_PAINT:
-        return OnPaint(dialog);
+        return ScreenRestoreOnPaint(dialog);
     default:
         return FALSE;
     }

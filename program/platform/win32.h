@@ -25,4 +25,6 @@
 #elif !defined(_WIN32)
 #include "ce_api.h"
 extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLine, int nShowCmd);
+#else
+#include "ce_api.h"  // on the device: only the names the SDK leaves out
 #endif

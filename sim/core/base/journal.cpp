@@ -1,4 +1,4 @@
-#include "device/journal.h"
+#include "base/journal.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <iostream>
 
-#include "device/json_text.h"
-#include "files/output_file.h"
-#include "kernel/clock.h"
+#include "base/clock.h"
+#include "base/json_text.h"
+#include "base/output_file.h"
 
 namespace sim {
 

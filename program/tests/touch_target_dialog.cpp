@@ -21,7 +21,7 @@ static void ResetTouchTargetState() {
     g_TouchTargetState.step = 0;
 }
 
-static BOOL OnInitDialog(HWND dialog) {
+static BOOL TouchTargetOnInitDialog(HWND dialog) {
     SHINITDLGINFO info;
     info.dwMask = SHIDIM_FLAGS;
     info.hDlg = dialog;
@@ -35,7 +35,7 @@ static BOOL OnInitDialog(HWND dialog) {
 
 // The target is drawn through the dialog's own device context, not the
 // one that painting supplies.
-static BOOL OnPaint(HWND dialog) {
+static BOOL TouchTargetOnPaint(HWND dialog) {
     PAINTSTRUCT paint;
     BeginPaint(dialog, &paint);
     DrawTarget(dialog, g_TouchTargetState.targetX, g_TouchTargetState.targetY);
@@ -43,7 +43,7 @@ static BOOL OnPaint(HWND dialog) {
     return TRUE;
 }
 
-static BOOL OnCommand(HWND dialog, WPARAM wParam) {
+static BOOL TouchTargetOnCommand(HWND dialog, WPARAM wParam) {
     if (LOWORD(wParam) == IDOK) EndDialog(dialog, TOUCH_TARGET_MISSED);
     return TRUE;
 }
@@ -106,11 +106,11 @@ static BOOL OnStylusUp(HWND dialog, LPARAM lParam) {
 BOOL CALLBACK TouchTargetDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        return OnInitDialog(dialog);
+        return TouchTargetOnInitDialog(dialog);
     case WM_PAINT:
-        return OnPaint(dialog);
+        return TouchTargetOnPaint(dialog);
     case WM_COMMAND:
-        return OnCommand(dialog, wParam);
+        return TouchTargetOnCommand(dialog, wParam);
     case WM_LBUTTONUP:
         return OnStylusUp(dialog, lParam);
     default:

@@ -1,4 +1,4 @@
-#include "files/output_file.h"
+#include "base/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "files/host_file.h"
+#include "base/host_file.h"
 
 namespace sim {
 

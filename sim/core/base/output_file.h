@@ -132,7 +132,7 @@ std::string free_output_name(const std::string& stem, const std::string& ext);
 // the default prints it on standard error and ends the process with exit
 // code 2 at once, as a pulled battery would (the state folder is whole at
 // every moment).  (What a person writes fails through OutputFailed,
-// device/person.h.)
+// base/person.h.)
 [[noreturn]] void output_failed(const std::string& message);
 // Replaces the default (the stress user's child reports to its parent).
 // The handler must not return.

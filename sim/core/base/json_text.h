@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "device/journal.h"
+#include "base/journal.h"
 
 namespace sim {
 

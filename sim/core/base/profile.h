@@ -1,5 +1,6 @@
 // The device profile: what kind of device is simulated and which faults it
-// has.  Absent keys take the healthy device's values.
+// has.  Absent keys take the healthy device's values.  Reading and checking
+// a profile file is device/profile_rules.h's.
 #pragma once
 
 #include <cstdint>
@@ -18,14 +19,12 @@ constexpr long long kMaxDrawCall = 1000000;   // each of "begin_draw_fails"
 
 class Profile {
 public:
-    // Reads and checks the profile file (a regular file of at most 1 MiB).
-    // Every key is checked for its type, its range or its words, nested
-    // ones too, and unknown keys and fields are refused.  On failure
-    // *error is one line naming the file and the line of the bad value,
-    // and the profile is left as it was.
-    bool load(const std::string& path, std::string* error);
-    // The same for text already read; `path` names it in messages.
-    bool load_text(const std::string& text, const std::string& path, std::string* error);
+    // Takes settings that device/profile_rules.h has checked; `path` names
+    // the file they came from.
+    void accept(const nlohmann::json& checked, const std::string& path) {
+        data_ = checked;
+        path_ = path;
+    }
     // Tests set a profile directly, unchecked.
     void load_json(const nlohmann::json& j) { data_ = j; }
 
@@ -55,15 +54,8 @@ private:
 
 Profile& profile();
 
-// Every key a profile may hold, in the order --help lists them.
-std::vector<std::string> profile_keys();
-
 // A register of the LED controller as the profile names it: "0xAFB07210",
 // an even address in one of the controller's two pages.
 bool led_register_address(const std::string& text, uint32_t* addr);
-
-// For fuzzing: reads profile bytes; "" when they are accepted, else the
-// one-line error (naming "profile" and the line).
-std::string check_profile_text(const std::string& bytes);
 
 }  // namespace sim

@@ -58,7 +58,7 @@ static void TakeKeyTestHotKeys(HWND window) {
     }
 }
 
-static BOOL OnInitDialog(HWND dialog) {
+static BOOL KeyTestOnInitDialog(HWND dialog) {
     g_hKeyTestDialog = dialog;
 
     SHINITDLGINFO info;
@@ -129,7 +129,7 @@ static void DrawBitmapResource(HDC dc, int bitmapId, int x, int y, BOOL whiteIsT
 // The whole picture each time, which also covers the arrow of the state
 // before; then the arrow of this state.  The instruction comes once per
 // dialog, after its first picture.
-static BOOL OnPaint(HWND dialog) {
+static BOOL KeyTestOnPaint(HWND dialog) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(dialog, &paint);
     DrawBitmapResource(dc, IDB_KEY_PICTURE, KEY_PICTURE_X, KEY_PICTURE_Y, FALSE);
@@ -196,14 +196,14 @@ static BOOL OnCancel(HWND dialog) {
 BOOL CALLBACK KeyTestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        return OnInitDialog(dialog);
+        return KeyTestOnInitDialog(dialog);
     case WM_ACTIVATE:
         // Whatever the activation, the catcher keeps the focus, so that the
         // pad's keys reach it.
         SetFocus(g_hKeyCatcher);
         return TRUE;
     case WM_PAINT:
-        return OnPaint(dialog);
+        return KeyTestOnPaint(dialog);
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) return OnCancel(dialog);
         return TRUE;

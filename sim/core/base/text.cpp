@@ -1,4 +1,4 @@
-#include "kernel/text.h"
+#include "base/text.h"
 
 namespace sim {
 

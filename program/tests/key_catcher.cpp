@@ -7,7 +7,8 @@
 HWND g_hKeyCatcher = NULL;
 static WNDPROC g_pfnButtonProc = NULL;
 
-static const UINT kForwardedKeys[] = {VK_RETURN, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN, 193, 194, 195, 196, 198, 199};
+static const UINT kForwardedKeys[] = {VK_RETURN, VK_LEFT, VK_UP,   VK_RIGHT, VK_DOWN,     VK_APP1,
+                                      VK_APP2,   VK_APP3, VK_APP4, VK_APP6,  VK_DEVICE_C7};
 
 BOOL IsForwardedKey(UINT key) {
     for (unsigned i = 0; i < sizeof kForwardedKeys / sizeof kForwardedKeys[0]; ++i)

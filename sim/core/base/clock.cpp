@@ -1,4 +1,4 @@
-#include "kernel/clock.h"
+#include "base/clock.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "files/host_file.h"
+#include "base/host_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
