@@ -6,7 +6,8 @@
 # they import, and what the simulator's windows.h declares, against the export
 # lists of the device's system libraries in scripts/exports/), and runs the
 # plain-Win32 window, registry and file tests on Wine as well
-# (scripts/wine-tests.sh).
+# (scripts/wine-tests.sh).  The examples run as a suite once more, leaving
+# their report in ci-report/.
 #
 # Most tests wait on the simulator's processes, the Xvfb server or the device
 # window's real clock rather than compute, so ctest runs four at a time.
@@ -23,6 +24,9 @@ echo "== Windows compile of the program, and the functions it imports against th
 echo "== Build and test as shipped"
 "$here/scripts/build.sh" "$here/build"
 ctest --test-dir "$here/build" --output-on-failure -j4
+
+echo "== The examples as a suite (the report in ci-report/, JUnit in ci-report.xml)"
+(cd "$here" && build/bin/dravik-sim --check examples --report ci-report --junit ci-report.xml)
 
 echo "== The simulator's plain-Win32 tests on Wine"
 "$here/scripts/wine-tests.sh" "$here/build-wine"

@@ -10,6 +10,7 @@ packages=(
   ccache lld python3
   fonts-wine binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-mingw-w64-i686
   xvfb xauth
+  libxml2-dev chromium
   wine64 g++-mingw-w64-x86-64 googletest
 )
 

@@ -83,6 +83,16 @@ TEST_F(Cli, BadCommandLineIsRefusedNamingTheOption) {
         {{"--watch-pace", "600", "--script", "s.txt"}, "--watch-pace goes with --watch"},
         {{"--watch", "--watch-pace", "24", "--script", "s.txt"}, "--watch-pace"},
         {{"--watch", "--watch-pace", "10001", "--script", "s.txt"}, "--watch-pace"},
+        {{"--check"}, "--check"},                    // neither --script nor scripts to run
+        {{"--check", "examples"}, "--screenshots"},  // each script keeps its own
+        {{"--script", "s.txt", "--check", "more.txt"}, "--check"},
+        {{"--junit", "j.xml"}, "--junit"},           // only for a suite
+        {{"-j", "4"}, "-j"},
+        {{"--check", "-j", "0"}, "-j"},
+        {{"--check", "--shard", "3/2"}, "--shard"},
+        {{"--check", "--shard", "1/"}, "--shard"},
+        {{"--seeds", "1-5"}, "--seeds"},            // goes with --stress
+        {{"--stress", "9", "--seeds", "5-1"}, "--seeds"},
     };
     for (auto& c : cases) {
         std::vector<std::string> args = {"--state", state_dir(), "--screenshots", screenshots_dir()};

@@ -617,6 +617,19 @@ std::string read_file(const std::string& path) {
     return ss.str();
 }
 
+void write_picture(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
+    std::vector<uint8_t> rgb(240 * 320 * 3);
+    for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = r, rgb[i + 1] = g, rgb[i + 2] = b;
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = 240;
+    image.height = 320;
+    image.format = PNG_FORMAT_RGB;
+    fs::create_directories(fs::path(path).parent_path());
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 240 * 3, nullptr)) << path;
+}
+
 void write_file(const std::string& path, const std::string& bytes) {
     std::error_code ec;
     fs::create_directories(fs::path(path).parent_path(), ec);

@@ -177,6 +177,9 @@ private:
 std::map<std::string, std::string> folder_snapshot(const std::string& dir);
 std::string read_file(const std::string& path);  // "" when unreadable
 void write_file(const std::string& path, const std::string& bytes);  // makes parent folders
+// A 240 x 320 picture of one colour, which no screen of the device is
+// (makes parent folders; a test failure when it cannot be written).
+void write_picture(const std::string& path, uint8_t r, uint8_t g, uint8_t b);
 
 // ------------------------------------------------------------ the fixture
 

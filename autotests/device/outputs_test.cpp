@@ -30,20 +30,7 @@ using devtest::ProcessLimits;
 using devtest::ProcessResult;
 using devtest::read_file;
 using devtest::write_file;
-
-// A 240 x 320 picture of one colour, which no screen of the device is.
-void write_picture(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
-    std::vector<uint8_t> rgb(240 * 320 * 3);
-    for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = r, rgb[i + 1] = g, rgb[i + 2] = b;
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = 240;
-    image.height = 320;
-    image.format = PNG_FORMAT_RGB;
-    fs::create_directories(fs::path(path).parent_path());
-    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 240 * 3, nullptr)) << path;
-}
+using devtest::write_picture;
 
 ::testing::AssertionResult one_line(const ProcessResult& r) {
     if (r.err.empty() || r.err.find('\n') != r.err.size() - 1)

@@ -39,6 +39,9 @@ protected:
         std::vector<std::string> args = {"--state", state, "--stress", std::to_string(actions), "--seed",
                                          std::to_string(seed), "--journal", state + ".jsonl"};
         args.insert(args.end(), more.begin(), more.end());
+        // Shrinking replays the run many times: slow under the sanitizers
+        // on a loaded machine.
+        timeout_ms = 300000;
         return run_with(args);
     }
     // A script run with the checks, on a copy of `start`.

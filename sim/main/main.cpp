@@ -32,6 +32,7 @@
 #include "recorder.h"
 #include "people/invariants.h"
 #include "people/stress_user.h"
+#include "suite_runner.h"
 #include "window_user.h"
 
 namespace {
@@ -148,6 +149,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     sim::stop_when_memory_runs_out();
+    if (options.suite()) {
+        // A child of its own for each script or seed (suite_runner.h).
+        if (!options.profile_path.empty() && !sim::load_profile(&sim::profile(), options.profile_path, &error)) return fail(error);
+        return sim::run_suite(sim::suite_settings(options));
+    }
 
     // Every input is read and checked before any output is opened or the
     // state folder is touched: a refused run changes and creates nothing.

@@ -9,7 +9,7 @@ const char* const kSimulatorVersion = "0.1.0";
 
 namespace {
 
-enum class Value { None, Folder, File, Number };
+enum class Value { None, Folder, File, Number, Share, Range };
 
 struct OptionRule {
     const char* name;
@@ -24,6 +24,8 @@ const OptionRule kOptions[] = {
     {"--stress", Value::Number},      {"--seed", Value::Number},
     {"--check", Value::None},         {"--busy-limit", Value::Number},
     {"--force", Value::None},         {"--watch", Value::None},    {"--watch-pace", Value::Number},
+    {"--jobs", Value::Number},        {"--junit", Value::File},    {"--report", Value::Folder},
+    {"--accept", Value::None},        {"--shard", Value::Share},   {"--seeds", Value::Range},
 };
 
 const char* value_word(Value v) {
@@ -31,6 +33,8 @@ const char* value_word(Value v) {
         case Value::Folder: return "a folder";
         case Value::File: return "a file";
         case Value::Number: return "a number";
+        case Value::Share: return "a share K/N";
+        case Value::Range: return "a range of seeds A-B";
         case Value::None: break;
     }
     return "nothing";
@@ -57,6 +61,13 @@ bool parse_count(const std::string& s, uint64_t lo, uint64_t hi, uint64_t* out) 
     return true;
 }
 
+// "A<sep>B", each a whole number within [lo, hi].
+bool parse_pair(const std::string& s, char sep, uint64_t lo, uint64_t hi, uint64_t* a, uint64_t* b) {
+    size_t at = s.find(sep);
+    return at != std::string::npos && parse_count(s.substr(0, at), lo, hi, a) &&
+           parse_count(s.substr(at + 1), lo, hi, b);
+}
+
 }  // namespace
 
 const char* default_screenshots_dir(bool scripted) { return scripted ? "." : "screenshots"; }
@@ -73,6 +84,17 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
             inline_value = true;
+        } else if (arg == "-j") {
+            name = "--jobs";
+        } else if (arg.compare(0, 2, "-j") == 0) {
+            name = "--jobs";
+            value = arg.substr(2);
+            inline_value = true;
+        } else if (arg.compare(0, 1, "-") != 0 || arg.size() == 1) {
+            // The scripts of --check; said to be unexpected below when
+            // there is no --check to take them.
+            o.check_paths.push_back(arg);
+            continue;
         }
         const OptionRule* rule = nullptr;
         for (auto& r : kOptions)
@@ -128,6 +150,31 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
         else if (name == "--check") o.check = true;
         else if (name == "--force") o.force = true;
         else if (name == "--watch") o.watch = true;
+        else if (name == "--junit") o.junit_path = value;
+        else if (name == "--report") o.report_dir = value;
+        else if (name == "--accept") o.accept = true;
+        else if (name == "--jobs") {
+            uint64_t jobs = 0;
+            if (!parse_count(value, 1, 1024, &jobs)) {
+                *error = "-j must be a whole number of processes from 1 to 1024, not \"" + value + "\"";
+                return false;
+            }
+            o.jobs = unsigned(jobs);
+        } else if (name == "--shard") {
+            uint64_t k = 0, n = 0;
+            if (!parse_pair(value, '/', 1, 100000, &k, &n) || k > n) {
+                *error = "--shard must be K/N, the K-th of N shares (1 <= K <= N <= 100000), not \"" + value + "\"";
+                return false;
+            }
+            o.shard = unsigned(k), o.shards = unsigned(n), o.shard_given = true;
+        } else if (name == "--seeds") {
+            if (!parse_pair(value, '-', 0, UINT64_MAX, &o.seed_first, &o.seed_last) || o.seed_first > o.seed_last ||
+                o.seed_last - o.seed_first >= 1000000) {
+                *error = "--seeds must be a range A-B of at most 1000000 seeds, A <= B, not \"" + value + "\"";
+                return false;
+            }
+            o.seeds_given = true;
+        }
         else if (name == "--scale" && !parse_scale(value, &o.scale)) {
             *error = "--scale must be a whole number from 1 to 8, not \"" + value + "\"";
             return false;
@@ -155,16 +202,53 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
             o.busy_limit_given = true;
         }
     }
+    if (!o.check_paths.empty() && !(o.check && o.script_path.empty())) {
+        const std::string& arg = o.check_paths.front();
+        *error = o.check ? "--check takes scripts to run (files or folders) only without --script, not \"" + arg + "\""
+                         : "unexpected argument \"" + arg + "\" (options start with --; see --help)";
+        return false;
+    }
+    if (o.seeds_given && (!o.stress_actions || o.seed_given || o.check)) {
+        *error = o.stress_actions ? "--seeds cannot be used with --seed or --check" : "--seeds goes with --stress";
+        return false;
+    }
+    if (o.suite()) {
+        if (o.check && o.check_paths.empty()) {
+            *error = "--check needs --script FILE, or the scripts to run (files or folders of them)";
+            return false;
+        }
+        // Each script or seed keeps its own of these.
+        for (const char* own : {"--journal", "--screenshots", "--factory-reset", "--demo", "--record", "--scale"})
+            for (auto& s : seen)
+                if (s == own) {
+                    *error = std::string(own) + " cannot be used with " +
+                             (o.seeds_given ? "--seeds" : "--check and scripts to run") +
+                             ": each run has its own (see --report)";
+                    return false;
+                }
+        if (o.busy_limit_given && !o.seeds_given) {
+            *error = "--busy-limit goes with --stress or --check --script";
+            return false;
+        }
+        if (o.seeds_given && (o.accept || !o.report_dir.empty())) {
+            *error = std::string(o.accept ? "--accept" : "--report") + " goes with --check and scripts to run";
+            return false;
+        }
+    } else {
+        for (const char* suite_only : {"--jobs", "--junit", "--report", "--accept", "--shard"})
+            for (auto& s : seen)
+                if (s == suite_only) {
+                    *error = std::string(suite_only == std::string("--jobs") ? "-j" : suite_only) +
+                             " goes with --check and scripts to run (files or folders), or --stress with --seeds";
+                    return false;
+                }
+    }
     if (o.stress_actions && (!o.script_path.empty() || o.demo)) {
         *error = "--stress cannot be used with --script or --demo";
         return false;
     }
     if (o.seed_given && !o.stress_actions) {
         *error = "--seed goes with --stress";
-        return false;
-    }
-    if (o.check && o.script_path.empty()) {
-        *error = "--check goes with --script (--stress always checks)";
         return false;
     }
     if (o.busy_limit_given && !o.check && !o.stress_actions) {
@@ -256,6 +340,29 @@ std::string usage_text() {
          "                     user checks; on a violation name it and exit 1\n"
          "  --busy-limit MS    device time the program may take before it waits for\n"
          "                     input again, for --stress and --check (default 60000)\n"
+         "  --check PATH...    without --script: a suite.  Runs every script given, and\n"
+         "                     every *.txt below each folder given (sorted; not inside\n"
+         "                     state folders), each in a child process on a fresh copy\n"
+         "                     of its starting state: the folder its leading comment\n"
+         "                     line \"# state: DIR\" names, else NAME.state beside\n"
+         "                     NAME.txt, else --state DIR, else the factory's (never\n"
+         "                     changed); its profile is \"# profile: FILE\", else\n"
+         "                     --profile.  One line a script (held, did not hold,\n"
+         "                     refused, crashed), then \"N passed, M failed\"; exit 0\n"
+         "                     only when every script held.  A failure leaves the\n"
+         "                     screen before its line, the journal's last lines and\n"
+         "                     the expect-screen pictures in check-evidence/ (or the\n"
+         "                     --report folder), replaced by the next run\n"
+         "  -j N               with --check or --seeds: N children at once (default:\n"
+         "                     the processors)\n"
+         "  --junit FILE       with --check or --seeds: the results as JUnit XML\n"
+         "  --report DIR       with --check: a static HTML report in DIR/index.html\n"
+         "  --shard K/N        with --check or --seeds: only the K-th of N shares (the\n"
+         "                     scripts in order, every N-th from the K-th)\n"
+         "  --accept           with --check: the seen screen of each expect-screen that\n"
+         "                     did not hold becomes its picture (each is listed)\n"
+         "  --seeds A-B        with --stress: one stress run per seed from A to B, each\n"
+         "                     on a fresh copy of --state, as --check runs scripts\n"
          "  --help             print this text\n"
          "  --version          print the simulator's version\n"
          "\n"

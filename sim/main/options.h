@@ -35,6 +35,21 @@ struct Options {
     bool check = false;
     uint64_t busy_limit_ms = 60000;
     bool busy_limit_given = false;
+
+    // --check PATH... (without --script): a suite of scripts, files or
+    // folders of them, each run in a child of its own.
+    std::vector<std::string> check_paths;
+    unsigned jobs = 0;            // -j N: children at once; 0: the processors
+    std::string junit_path;       // --junit FILE
+    std::string report_dir;       // --report DIR
+    bool accept = false;          // --accept
+    unsigned shard = 1, shards = 1;  // --shard K/N
+    bool shard_given = false;
+    // --seeds A-B: the stress user once per seed, as a suite.
+    uint64_t seed_first = 0, seed_last = 0;
+    bool seeds_given = false;
+
+    bool suite() const { return (check && script_path.empty()) || seeds_given; }
 };
 
 // Reads the arguments after the program name.  On a bad command line

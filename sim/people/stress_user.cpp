@@ -291,6 +291,8 @@ void send_report(const std::string& text) {
     std::_Exit(2);
 }
 
+}  // namespace
+
 // The first line a sanitizer wrote, without addresses: what kind of fault.
 std::string sanitizer_report(const std::string& err) {
     static const char* const kMarks[] = {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
@@ -306,6 +308,8 @@ std::string sanitizer_report(const std::string& err) {
     }
     return "";
 }
+
+namespace {
 
 // The part of a sanitizer line that names the fault ("heap-buffer-overflow",
 // "signed integer overflow"), so that a shorter run can be matched to it.
@@ -324,10 +328,14 @@ std::string fault_class(const std::string& report) {
     return report;
 }
 
+}  // namespace
+
 std::string signal_name(int sig) {
     const char* name = strsignal(sig);
     return "signal " + std::to_string(sig) + (name ? std::string(" (") + name + ")" : std::string());
 }
+
+namespace {
 
 // Reads the child's standard error and report to their ends; at most 1 MiB
 // of each is kept.

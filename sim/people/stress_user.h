@@ -70,6 +70,12 @@ private:
     OutputStream* record_;
 };
 
+// The first line a sanitizer wrote in a process's standard error (what
+// kind of fault), "" when none did.
+std::string sanitizer_report(const std::string& err);
+// "signal 11 (Segmentation fault)"
+std::string signal_name(int sig);
+
 // Drops actions while `shows` still says the violation is there: halves of
 // the list, then quarters, ... down to single actions, until no single
 // action can go.  At most `most_tries` calls of `shows`.
