@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "key_map.h"
+#include "kernel/text.h"
 #include "people/script.h"
 
 namespace sim {
@@ -78,8 +79,10 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
         for (auto& r : kOptions)
             if (name == r.name) rule = &r;
         if (!rule) {
+            std::vector<std::string> names;
+            for (auto& r : kOptions) names.push_back(r.name);
             if (arg.compare(0, 1, "-") == 0 && arg.size() > 1)
-                *error = "unknown option " + name + " (see --help)";
+                *error = "unknown option " + name + did_you_mean(name, names) + " (see --help)";
             else
                 *error = "unexpected argument \"" + arg + "\" (options start with --; see --help)";
             return false;
