@@ -1,4 +1,5 @@
 #include "people/demo_user.h"
+#include "people/expectations.h"
 #include "people/panel.h"
 
 #include <sys/stat.h>
@@ -46,15 +47,6 @@ const int kColourBarsFrame = 62;
 const int kSilentTicksBeforeCancel = 3;
 // A bound on the demo's actions, against a program that never lets it end.
 const int kMostActions = 400;
-
-std::string without_prefix_marks(const std::u16string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return to_utf8(out);
-}
 
 Window* main_window() {
     for (Window* w : top_level_windows())
@@ -224,7 +216,7 @@ void DemoUser::watch(const json& line) {
             std::string cell = trimmed(line.value("text", std::string()));
             std::string& known = status_[id];
             if (cell != known && (cell == "PASS" || cell == "FAIL"))
-                say("  " + without_prefix_marks(box->text) + ": " + cell);
+                say("  " + shown_text(box->text) + ": " + cell);
             known = cell;
         }
     }
@@ -350,7 +342,7 @@ bool DemoUser::on_panel(Window* main) {
         say("Dravik is up: the panel lists seven tests with a Status column.");
         screenshot("panel.png");
     }
-    std::string label = without_prefix_marks(next->text);
+    std::string label = shown_text(next->text);
     if (label == "Finish") {
         if (!results_printed_) {
             results_printed_ = true;
@@ -395,7 +387,7 @@ bool DemoUser::on_panel(Window* main) {
         Window* box = find_child_by_id(main, id);
         if (!box) throw DemoFailed("the panel has no check box " + std::to_string(id));
         if (send(box, BM_GETCHECK, 0, 0) != BST_CHECKED) {
-            say("Panel: ticking " + without_prefix_marks(box->text) + ".");
+            say("Panel: ticking " + shown_text(box->text) + ".");
             tap_control(box);
             return true;
         }
@@ -453,7 +445,7 @@ void DemoUser::print_status_column(Window* main) {
     say("The run is over.  Status column:");
     for (int id : kTestBoxes) {
         Window* box = find_child_by_id(main, id);
-        std::string name = box ? without_prefix_marks(box->text) : std::to_string(id);
+        std::string name = box ? shown_text(box->text) : std::to_string(id);
         auto it = status_.find(id);
         std::string cell = it == status_.end() || it->second.empty() ? "?" : it->second;
         name.resize(std::max<size_t>(name.size(), 20), ' ');

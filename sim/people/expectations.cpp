@@ -17,15 +17,6 @@ namespace {
 
 // The result log, where the program writes it.
 
-// A control's text as it shows: "&" marks the next letter and is not drawn.
-std::string shown_text(const std::u16string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return to_utf8(out);
-}
 
 std::string in_quotes(const std::string& s) { return "\"" + s + "\""; }
 
@@ -77,6 +68,17 @@ void collect_texts(Window* w, std::vector<std::string>* out) {
 }
 
 }  // namespace
+
+std::u16string without_prefix_marks(const std::u16string& s) {
+    std::u16string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == u'&' && i + 1 < s.size()) ++i;
+        out += s[i];
+    }
+    return out;
+}
+
+std::string shown_text(const std::u16string& s) { return to_utf8(without_prefix_marks(s)); }
 
 std::string window_name_for_person(const Window* w) {
     if (!w) return "no window";

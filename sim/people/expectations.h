@@ -15,6 +15,10 @@ namespace sim {
 
 struct Window;
 
+// A control's text as it shows: "&" marks the next letter and is not drawn.
+std::u16string without_prefix_marks(const std::u16string& s);
+std::string shown_text(const std::u16string& s);  // ... in UTF-8
+
 // How a window is named to a person: a message box by its text, another
 // window by its title in quotes, or by its class when it has none.
 std::string window_name_for_person(const Window* w);

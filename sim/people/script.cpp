@@ -562,6 +562,37 @@ int answer_id(const std::string& word) {
     return 0;
 }
 
+std::string script_quoted(const std::string& text) {
+    std::string word = "\"";
+    for (char c : text) word += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    return word + "\"";
+}
+
+namespace {
+
+std::string shell_quote(const std::string& s) {
+    if (!s.empty() &&
+        s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=,:") == std::string::npos)
+        return s;
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+}  // namespace
+
+std::string replay_command(const std::string& state_copy, const std::string& profile, const std::string& script) {
+    std::string command = "repro=$(mktemp -d) && cp -a " + shell_quote(state_copy + "/.") +
+                          " \"$repro\" && dravik-sim --state \"$repro\"";
+    if (!profile.empty()) command += " --profile " + shell_quote(profile);
+    return command + " --script " + shell_quote(script);
+}
+
+std::string script_word(const std::string& text) {
+    bool plain = !text.empty() && text.find_first_of(" \t#\"\\") == std::string::npos;
+    return plain ? text : script_quoted(text);
+}
+
 const char* script_action_name(ScriptAction::Kind kind) {
     for (auto& r : kActions)
         if (r.kind == kind) return r.name;

@@ -46,15 +46,6 @@ Window* find_descendant(Window* w, const std::function<bool(Window*)>& match) {
     return nullptr;
 }
 
-std::u16string without_prefix_marks(const std::u16string& s) {
-    std::u16string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return out;
-}
-
 void collect_push_buttons(Window* w, std::vector<Window*>* out) {
     for (Window* c : w->children) {
         if (c->destroyed) continue;
@@ -96,7 +87,7 @@ void visible_controls(Window* w, std::vector<Window*>* out) {
 
 // A control as a script names it: its text as shown, else its id.
 std::string control_word(Window* c) {
-    std::string text = collapse_blanks(to_utf8(without_prefix_marks(c->text)));
+    std::string text = collapse_blanks(shown_text(c->text));
     return text.empty() ? std::to_string(c->control_id) : "\"" + text + "\"";
 }
 
@@ -104,7 +95,7 @@ std::string control_word(Window* c) {
 std::vector<std::string> control_texts(const std::vector<Window*>& controls) {
     std::vector<std::string> texts;
     for (Window* c : controls) {
-        std::string text = collapse_blanks(to_utf8(without_prefix_marks(c->text)));
+        std::string text = collapse_blanks(shown_text(c->text));
         if (!text.empty()) texts.push_back(text);
     }
     return texts;
@@ -141,6 +132,22 @@ std::string in_front(Window* top) {
     if (shown > kListed) listed += " and " + std::to_string(shown - kListed) + " more";
     return s + (listed.empty() ? ", with no controls" : ", whose controls are " + listed);
 }
+
+}  // namespace
+
+Window* control_click_finds(const ScriptAction& a) {
+    Window* top = active_window();
+    if (!top) return nullptr;
+    std::u16string wanted = to_u16(a.text);
+    return find_descendant(top, [&](Window* w) {
+        if (a.by_text) return w->text == wanted || without_prefix_marks(w->text) == wanted;
+        return w->control_id == a.control_id;
+    });
+}
+
+Window* push_button_click_through_finds(const ScriptAction& a) { return find_program_control(a); }
+
+namespace {
 
 class ScriptUser : public Person {
 public:
@@ -307,11 +314,7 @@ private:
                 log_event("input", in);
                 Window* top = active_window();
                 if (!top) fail(a, "no window is active");
-                std::u16string wanted = to_u16(a.text);
-                Window* c = find_descendant(top, [&](Window* w) {
-                    if (a.by_text) return w->text == wanted || without_prefix_marks(w->text) == wanted;
-                    return w->control_id == a.control_id;
-                });
+                Window* c = control_click_finds(a);
                 if (!c) fail(a, no_such_control(a, top));
                 tap_as_person(a, c,
                               a.by_text ? "the control \"" + a.text + "\"" : "control " + std::to_string(a.control_id),
