@@ -10,7 +10,7 @@
 # window's real clock rather than compute, so ctest runs four at a time.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-"$here/scripts/bootstrap.sh"
+"$here/scripts/bootstrap.sh" test
 
 echo "== Windows compile of the program, and the functions it imports against the device's exports"
 "$here/scripts/check-windows-build.sh"
@@ -18,6 +18,16 @@ echo "== Windows compile of the program, and the functions it imports against th
 echo "== Build and test as shipped"
 "$here/scripts/build.sh" "$here/build"
 ctest --test-dir "$here/build" --output-on-failure -j4
+
+echo "== A copied checkout, its build folder with it, configures afresh and builds"
+copy="$(mktemp -d)"
+trap 'rm -rf "$copy"' EXIT
+tar -C "$here" --exclude='./build*' --exclude='./.git' -cf - . | tar -C "$copy" -xf -
+mkdir "$copy/build" && cp "$here/build/CMakeCache.txt" "$copy/build/"
+"$copy/scripts/build.sh" "$copy/build" --target dravik_res 2>"$copy/build.err" >/dev/null
+grep -q "configuring it afresh" "$copy/build.err"
+test -s "$copy/build/resources/dravik.res"
+rm -rf "$copy"
 
 echo "== The simulator's plain-Win32 tests on Wine"
 "$here/scripts/wine-tests.sh" "$here/build-wine"
