@@ -13,7 +13,7 @@
 # window's real clock rather than compute, so ctest runs four at a time.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-"$here/scripts/bootstrap.sh"
+"$here/scripts/bootstrap.sh" test
 
 echo "== The core's layers"
 python3 "$here/scripts/check-layers.py"
@@ -27,6 +27,16 @@ ctest --test-dir "$here/build" --output-on-failure -j4
 
 echo "== The examples as a suite (the report in ci-report/, JUnit in ci-report.xml)"
 (cd "$here" && build/bin/dravik-sim --check examples --report ci-report --junit ci-report.xml)
+
+echo "== A copied checkout, its build folder with it, configures afresh and builds"
+copy="$(mktemp -d)"
+trap 'rm -rf "$copy"' EXIT
+tar -C "$here" --exclude='./build*' --exclude='./.git' -cf - . | tar -C "$copy" -xf -
+mkdir "$copy/build" && cp "$here/build/CMakeCache.txt" "$copy/build/"
+"$copy/scripts/build.sh" "$copy/build" --target dravik_res 2>"$copy/build.err" >/dev/null
+grep -q "configuring it afresh" "$copy/build.err"
+test -s "$copy/build/resources/dravik.res"
+rm -rf "$copy"
 
 echo "== The simulator's plain-Win32 tests on Wine"
 "$here/scripts/wine-tests.sh" "$here/build-wine"

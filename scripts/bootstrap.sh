@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need,
-# when they are missing.  Safe to run again: it installs nothing twice.
+# Installs the Debian packages that are missing:
+#   scripts/bootstrap.sh run    what building and running the simulator needs
+#                               (./run.sh)
+#   scripts/bootstrap.sh [test] that, and what the tests need besides: the
+#                               test libraries, the cross compilers, Wine and
+#                               a headless X server (./test.sh)
+# Safe to run again: it installs nothing twice.
 set -euo pipefail
 
+# The compiler and build tools, the libraries the simulator links, its fonts
+# (/usr/share/wine/fonts) and the resource compiler for the program's .rc.
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache lld
   libfreetype-dev libpng-dev nlohmann-json3-dev libsdl2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  ccache lld python3
-  fonts-wine binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-mingw-w64-i686
-  xvfb xauth
-  libxml2-dev chromium
-  wine64 g++-mingw-w64-x86-64 googletest
+  fonts-wine binutils-mingw-w64-x86-64
 )
+if [ "${1:-test}" != "run" ]; then
+  packages+=(
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    binutils-mingw-w64-i686 g++-mingw-w64-i686 g++-mingw-w64-x86-64
+    xvfb xauth wine64
+    python3 libxml2-dev chromium
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -14,6 +14,8 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build="$here/build-wine"
 if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then build="$(realpath -m "$1")"; shift; fi
 
+. "$here/scripts/build-dir.sh"
+forget_other_source "$build" "$here/autotests/wine"
 cmake -S "$here/autotests/wine" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$here/autotests/wine/mingw-x86_64.cmake" >/dev/null
 cmake --build "$build" --target win32_tests

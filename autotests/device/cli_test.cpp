@@ -64,6 +64,8 @@ TEST_F(Cli, BadCommandLineIsRefusedNamingTheOption) {
         const char* names;
     } cases[] = {
         {{"--bogus"}, "--bogus"},
+        {{"--journl", "j.jsonl"}, "unknown option --journl; did you mean \"--journal\"?"},
+        {{"-scale", "2"}, "unknown option -scale; did you mean \"--scale\"?"},
         {{"-h"}, "-h"},
         {{"leftover"}, "leftover"},
         {{"--scale", "0"}, "--scale"},

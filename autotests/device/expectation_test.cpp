@@ -80,14 +80,14 @@ TEST_F(Expectation, EachKindHoldsOrStopsTheRunSayingWhatWasSeen) {
         {"text the active window does not show", "expect-text \"Next\"", 1,
          "expect-text: expected \"Next\" in the active window, seen \"Dravik\", \"Select Test\", \"Status\", \"Sound\""},
         {"text of a window that is not the active one", std::string(kFinish) + "expect-text \"Select Test\"", 1,
-         "in the window \"Make Log File\""},
+         "in the message box \"" + std::string(kLogQuestion) + "\""},
 
         {"Status cell with PASS", "expect-status \"IR Transfer\" PASS", 0, ""},
         {"Status cell of a test not run", "expect-status Sound ?", 0, ""},
         {"Status cell with another word", "expect-status \"IR Transfer\" FAIL", 1,
          "expect-status: expected FAIL beside \"IR Transfer\" in the Status column, seen PASS"},
         {"Status cell hidden by the log question", std::string(kFinish) + "expect-status \"IR Transfer\" PASS", 1,
-         "seen the cell hidden behind the window \"Make Log File\""},
+         "seen the cell hidden behind the message box \"" + std::string(kLogQuestion) + "\""},
         {"Status cells after Finish", std::string(kFinish) + "answer no\nexpect-status \"IR Transfer\" ?", 0, ""},
 
         {"result log with PASS", std::string(kFinish) + "answer yes\nexpect-log \"IR Transfer\" PASS", 0, ""},
@@ -248,6 +248,11 @@ TEST_F(Expectation, ActionsAPersonCouldNotDoStopTheRun) {
         click(IDC_LED_BOX) + click(IDC_NEXT_FINISH) + click(IDC_RESET_BOX) + click(IDC_START) +
         "answer ok\nanswer ok\npress 193\npress 194\n" + click(devtest::kCancelId) + "wait 10\n";
     const int stuck_lines = 14;
+    // The Key test alone, its dialog open.
+    const std::string key_test_open = click(IDC_SOUND_BOX) + click(IDC_CALIBRATION_BOX) + click(IDC_PATTERN_BOX) +
+                                      click(IDC_FILE_BOX) + click(IDC_LED_BOX) + click(IDC_NEXT_FINISH) +
+                                      click(IDC_RESET_BOX) + click(IDC_START) + "answer ok\n";
+    const int key_test_lines = 9;
     const struct {
         const char* what;
         std::string script;
@@ -265,6 +270,25 @@ TEST_F(Expectation, ActionsAPersonCouldNotDoStopTheRun) {
         {"the action button answers it", key_test_stuck + "press action\nwait 10\nexpect-status \"Key Test\" FAIL\n",
          R"({"hotkey_fail": [194]})", 0, 0, ""},
         {"a quoted action", "wait 5\n\"tap\" 1 1\n", "", 2, 2, "actions are not quoted: write tap, not \"tap\""},
+        // A refusal names what is in front and what it offers instead.
+        {"click a control while another model's box is open", "click \"Screen Calibration\"\n",
+         R"({"model": "qz Orvex k5000"})", 2, 1,
+         "no control \"Screen Calibration\": in front is the message box \"This application is for the Orvex k7100 "
+         "series devices only.\", answered with answer ok (press action answers ok)"},
+        {"click Finish under the Key Test", key_test_open + "click \"Finish\"\n", "", 2, key_test_lines + 1,
+         "no control \"Finish\": in front is an untitled window of class \"Dialog\", whose controls are \"Cancel\"; "
+         "click-through \"Finish\" clicks the program's push button under it"},
+        {"a near miss under the Key Test", key_test_open + "click \"Finsh\"\n", "", 2, key_test_lines + 1,
+         "no control \"Finsh\": in front is an untitled window of class \"Dialog\", whose controls are \"Cancel\"; "
+         "did you mean click-through \"Finish\"?"},
+        {"a near miss of click-through", key_test_open + "click-through \"Finsh\"\n", "", 2, key_test_lines + 1,
+         "the program has no push button \"Finsh\": in front is an untitled window of class \"Dialog\", whose "
+         "controls are \"Cancel\"; did you mean \"Finish\"?"},
+        {"a near miss on the panel", "click \"Screen Calibraton\"\n", "", 2, 1,
+         "no control \"Screen Calibraton\": in front is the window \"Dravik\", whose controls are \"Select Test\", "},
+        {"... and the word meant", "click \"Screen Calibraton\"\n", "", 2, 1, "; did you mean \"Screen Calibration\"?"},
+        {"answer with no box open", "answer ok\n", "", 2, 1,
+         "no message box is open: in front is the window \"Dravik\", whose controls are"},
         {"a frame that never came", "screenshot-frame 62 bars.png\n" + click(IDC_SOUND_BOX) + "wait 10\n", "", 1, 1,
          "screenshot-frame: frame 62 never came (no frame was shown), so bars.png was not written"},
     };

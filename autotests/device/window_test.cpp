@@ -674,40 +674,92 @@ std::string log_after_time(const std::string& log) {
     return first == std::string::npos ? "" : log.substr(first + 1);
 }
 
-// A session at the window, recorded (--record), replayed headless: the
-// same message boxes, the same results, the same screens.
+// What the device did, as a journal tells it, without what differs between
+// the window and a script by nature: the device times, the person's inputs
+// (a click in a script is a tap in the window), the window's own events
+// and sound card, pictures and checks; and the length of the result log,
+// whose first line is the time of day (the window's clock is the host's).
+std::vector<std::string> device_events(const JournalLog& j) {
+    const std::set<std::string> person = {"device_window", "input", "screenshot", "expect", "audio"};
+    std::vector<std::string> events;
+    for (json e : j.events()) {
+        if (person.count(e.value("ev", ""))) continue;
+        e.erase("t");
+        if (e.value("path", "") == "\\My Documents\\Dravik.txt") e.erase("bytes");
+        events.push_back(e.dump());
+    }
+    return events;
+}
+
+// The line a script's header begins with `prefix`, without it; "" for none.
+std::string header_line(const std::string& script, const std::string& prefix) {
+    std::istringstream in(script);
+    for (std::string line; std::getline(in, line) && line.rfind("#", 0) == 0;)
+        if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+    return "";
+}
+
+// A session at the window, recorded (--record), replayed headless: written
+// as what the person meant, it does the same to the device: the same
+// message boxes, the same results, the same screens.
 TEST_F(DeviceWindow, ARecordedSessionReplaysHeadless) {
     // Keep Sound and Read/Write files; a press on IR Transfer slid off it
     // (no click); Next, the reset box cleared, Start; the action button
     // while the alarm sounds and a picture (F11) before the sound ends; a
-    // picture of the results; Finish, Yes on the log question, a picture.
+    // picture of the results; Finish, Yes on the log question, a picture;
+    // the caption's OK.
     const int kYesX = 91, kYesY = 189;
     std::ostringstream feed;
     for (int row : {1, 2, 5, 6}) feed << tap(kBoxX, box_y(row));
     feed << "down " << wx(kBoxX) << " " << wy(box_y(4)) << "\nmove " << wx(150) << " " << wy(250) << "\nup " << wx(150)
          << " " << wy(250) << "\n";
     feed << tap(kNextX, kNextY) << tap(17, 165) << tap(kStartX, kStartY) << "wait 1000\nkey Return\nwait 100\nkey F11\nwait 2000\nkey F11\n"
-         << tap(kNextX, kNextY) << tap(kYesX, kYesY) << "wait 100\nkey F11\nclose\n";
-    std::string script = dir() + "/session/rec.txt";
+         << tap(kNextX, kNextY) << tap(kYesX, kYesY) << "wait 100\nkey F11\n" << tap(220, 12) << "wait 300\nclose\n";
+    // The device as an earlier session left it (the program's settings in
+    // the registry), which the recording's state copy keeps.
+    devtest::write_file(dir() + "/earlier.txt", click(IDC_SOUND_BOX) + "caption-ok\n");
+    ProcessResult earlier = devtest::run_process(
+        DRAVIK_SIM, {"--state", state_dir(), "--script", dir() + "/earlier.txt"}, dir(), {"DISPLAY=", "WAYLAND_DISPLAY="},
+        60000);
+    ASSERT_EQ(earlier.exit_code, 0) << earlier.err;
+    std::string registry_before = devtest::read_file(state_dir() + "/registry.reg");
+    std::string script = "session/rec.txt";
     std::filesystem::create_directories(dir() + "/session");
     ProcessResult r = run_window(feed.str(), {"--record", script});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     JournalLog window = log();
     std::string window_log = devtest::read_file(store_path("\\My Documents\\Dravik.txt"));
 
-    // What was written: the actions in device pixels, the answer as an
-    // answer, the pictures beside the script.  The first picture shows the
-    // question still open: the program, busy with the sound, had not taken
-    // the action button yet, so its line comes after the picture's.
-    std::string recorded = devtest::read_file(script);
+    // What was written: the check boxes, the buttons and the box's answer
+    // by their words; the drag that slid off a check box by its place; the
+    // pictures beside the script.  The first picture shows the question
+    // still open: the program, busy with the sound, had not taken the
+    // action button yet, so its line comes after the picture's.
+    std::string recorded = devtest::read_file(dir() + "/" + script);
     std::vector<int> waits;
     std::vector<std::string> expected = {
-        "tap 40 115", "tap 40 135", "tap 40 195", "tap 40 215", "drag 40 175 150 250",
-        "tap 168 265", "tap 17 165", "tap 174 233", "expect-screen rec-1.png", "press action",
-        "expect-screen rec-2.png", "tap 168 265", "answer yes", "expect-screen rec-3.png",
+        "click \"Screen Calibration\"", "click \"Screen Patterns\"", "click \"LED Notification\"",
+        "click \"Key Test\"", "drag 40 175 150 250", "click \"Next\"",
+        "click \"Perform automatic 'Reset' before test.\"", "click \"Start\"", "expect-screen rec-1.png",
+        "press action", "expect-screen rec-2.png", "click \"Finish\"", "answer yes", "expect-screen rec-3.png",
+        "caption-ok",
     };
     EXPECT_EQ(actions_of(recorded, &waits), expected) << recorded;
-    EXPECT_EQ(recorded.rfind("# ", 0), 0u) << "it begins with how to replay it";
+    // Before each action, what was in front.
+    for (const std::string& said : {"# in front: the window \"Dravik\"\nclick \"Screen Calibration\"\n",
+                                    "# in front: the message box \"Tap OK or press the Action Button if you hear the "
+                                    "sound. Press the Cancel Button to exit this test.\"\npress action\n",
+                                    "# in front: the message box \"Do you want to make a result file(Dravik.log)?\"\n"
+                                    "answer yes\n"})
+        EXPECT_NE(recorded.find(said), std::string::npos) << said << "\n" << recorded;
+    // The header: the state it began from, kept beside it, and the command
+    // that replays it there.
+    EXPECT_EQ(header_line(recorded, "# state: "), "rec.state") << recorded;
+    EXPECT_EQ(header_line(recorded, "# profile: "), "") << recorded;
+    EXPECT_EQ(devtest::read_file(dir() + "/session/rec.state/registry.reg"), registry_before);
+    EXPECT_TRUE(std::filesystem::exists(store_path("\\My Documents\\Dravik.txt"))) << "the session wrote its log";
+    EXPECT_FALSE(std::filesystem::exists(dir() + "/session/rec.state/store/My Documents/Dravik.txt"))
+        << "the copy is of the state before it";
     // The device time between: the action button a second after Start, at
     // least; the whole session as long as the window was open.
     int64_t total = 0;
@@ -721,15 +773,25 @@ TEST_F(DeviceWindow, ARecordedSessionReplaysHeadless) {
     for (const char* picture : {"/session/rec-1.png", "/session/rec-2.png", "/session/rec-3.png"})
         EXPECT_EQ(Image::load(dir() + picture).width(), 240) << picture;
 
-    // Replayed on a fresh device: it holds, and the device did the same.
+    // Replayed as its header says, on a copy of the state it began from:
+    // it holds, and the device did the same.
+    std::string command = header_line(recorded, "#   ");
+    ASSERT_NE(command.find("rec.state"), std::string::npos) << recorded;
+    std::string bin = std::filesystem::path(DRAVIK_SIM).parent_path().string();
     ProcessResult replay = devtest::run_process(
-        DRAVIK_SIM, {"--state", dir() + "/replay-state", "--script", script, "--journal", dir() + "/replay.jsonl"},
-        dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
+        "/bin/sh", {"-c", command + " --journal replay.jsonl && cp -a \"$repro\" replay-state"}, dir(),
+        {"DISPLAY=", "WAYLAND_DISPLAY=", "PATH=" + bin + ":" + std::getenv("PATH")}, 60000);
     ASSERT_EQ(replay.exit_code, 0) << replay.err;
+    EXPECT_EQ(devtest::read_file(dir() + "/session/rec.state/registry.reg"), registry_before) << "the copy was used";
     JournalLog headless = JournalLog::load(dir() + "/replay.jsonl");
     EXPECT_EQ(headless.count("expect", {{"ok", true}}), 3) << headless.dump();
     EXPECT_EQ(boxes_of(headless), boxes_of(window));
     EXPECT_EQ(boxes_of(window).size(), 2u) << "the Sound question and the log question";
+    std::vector<std::string> replayed = device_events(headless), done = device_events(window);
+    for (size_t i = 0; i < std::max(replayed.size(), done.size()); ++i) {
+        ASSERT_EQ(i < replayed.size() ? replayed[i] : "(nothing)", i < done.size() ? done[i] : "(nothing)")
+            << "the device's event " << i << " (of " << done.size() << " in the window)";
+    }
     std::string headless_log = devtest::read_file(dir() + "/replay-state/store/My Documents/Dravik.txt");
     EXPECT_NE(window_log.find("Sound\t\tPASS"), std::string::npos) << window_log;
     EXPECT_EQ(log_after_time(headless_log), log_after_time(window_log));
@@ -738,7 +800,7 @@ TEST_F(DeviceWindow, ARecordedSessionReplaysHeadless) {
     // results: FAIL in the Status column.
     devtest::write_file(dir() + "/faulty.json", R"({"file_faults": {"\\DravikFile.txt": "mismatch"}})");
     ProcessResult faulty = devtest::run_process(
-        DRAVIK_SIM, {"--state", dir() + "/faulty-state", "--profile", dir() + "/faulty.json", "--script", script},
+        DRAVIK_SIM, {"--state", dir() + "/faulty-state", "--profile", dir() + "/faulty.json", "--script", dir() + "/" + script},
         dir(), {"DISPLAY=", "WAYLAND_DISPLAY="}, 60000);
     EXPECT_EQ(faulty.exit_code, 1) << faulty.err;
     EXPECT_NE(faulty.err.find("expect-screen: expected the screen of " + dir() + "/session/rec-2.png"), std::string::npos)
@@ -954,7 +1016,13 @@ TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {
         {"into the journal", {"--record", "j.txt", "--journal", "j.txt"}, true, "it is the --journal file"},
         {"into the state folder", {"--record", state_dir() + "/r.txt"}, true, "it lies inside the state folder"},
         {"--force alone", {"--force"}, true, "--force goes with --record"},
+        {"over the state another recording began from", {"--record", "new.txt"}, true,
+         "new.txt: cannot record into it: new.state is there already (--force records over it)"},
+        {"over a folder that is not a state folder", {"--record", "notes.txt", "--force"}, true,
+         "notes.txt: cannot record into it: notes.state is there already and holds more than a state folder does"},
     };
+    devtest::write_file(dir() + "/new.state/registry.reg", "kept");
+    devtest::write_file(dir() + "/notes.state/diary.txt", "kept");
     devtest::write_file(dir() + "/kept.txt", "tap 1 1\n");
     devtest::write_file(dir() + "/outside.txt", "outside");
     devtest::write_file(dir() + "/p.json", "{}");
@@ -973,6 +1041,8 @@ TEST_F(DeviceWindow, RecordingIsRefusedWhereItCannotBeDone) {
         EXPECT_EQ(devtest::read_file(dir() + "/kept.txt"), "tap 1 1\n");
         EXPECT_EQ(devtest::read_file(dir() + "/outside.txt"), "outside");
         EXPECT_EQ(devtest::read_file(dir() + "/p.json"), "{}");
+        EXPECT_EQ(devtest::read_file(dir() + "/new.state/registry.reg"), "kept");
+        EXPECT_EQ(devtest::read_file(dir() + "/notes.state/diary.txt"), "kept");
     }
 }
 
@@ -1011,8 +1081,12 @@ TEST_F(DeviceWindow, ARecordingNeverDestroysAScript) {
     // Without --force the picture's name goes to the next free one.
     const std::string fresh = dir() + "/fresh.txt";
     devtest::write_file(dir() + "/fresh-1.png", "someone's picture");
-    r = run_window("key F11\nclose\n", {"--record", fresh});
+    devtest::write_file(dir() + "/profiles/p.json", "{}");
+    r = run_window("key F11\nclose\n", {"--record", fresh, "--profile", dir() + "/profiles/p.json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
+    // The header names the state and the profile it began with, beside it.
+    std::string header = devtest::read_file(fresh);
+    EXPECT_NE(header.find("\n# state: fresh.state\n# profile: profiles/p.json\n"), std::string::npos) << header;
     EXPECT_EQ(devtest::read_file(dir() + "/fresh-1.png"), "someone's picture");
     auto recorded = [](const std::string& path) {
         std::vector<int> waits;
@@ -1021,11 +1095,29 @@ TEST_F(DeviceWindow, ARecordingNeverDestroysAScript) {
     EXPECT_EQ(recorded(fresh), std::vector<std::string>{"expect-screen fresh-2.png"});
     EXPECT_EQ(Image::load(dir() + "/fresh-2.png").width(), 240);
 
-    // With --force the recording and its pictures replace the old ones.
+    EXPECT_TRUE(std::filesystem::exists(dir() + "/fresh.state/registry.reg")) << "the state it began from";
+    EXPECT_TRUE(std::filesystem::is_directory(dir() + "/fresh.state/store/My Documents"));
+
+    // With --force the recording, its pictures and the state it began from
+    // replace the old ones.
+    devtest::write_file(dir() + "/my-script.state/registry.reg", "an earlier state");
+    devtest::write_file(dir() + "/my-script.state/store/old.txt", "an earlier file");
     r = run_window("key F11\nclose\n", {"--record", script, "--force"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(recorded(script), std::vector<std::string>{"expect-screen my-script-1.png"});
     EXPECT_EQ(Image::load(dir() + "/my-script-1.png").width(), 240);
+    EXPECT_EQ(devtest::read_file(dir() + "/my-script.state/registry.reg"),
+              devtest::read_file(dir() + "/fresh.state/registry.reg"));
+    EXPECT_FALSE(std::filesystem::exists(dir() + "/my-script.state/store/old.txt"));
+
+    // --force never replaces the state folder itself with its copy.
+    std::string device = dir() + "/device.state";
+    devtest::write_file(device + "/store/My Documents/keep.txt", "kept");
+    r = devtest::run_process(DRAVIK_SIM, {"--state", device, "--record", dir() + "/device.txt", "--force"}, dir(),
+                             {"DISPLAY=" + x_.display(), "WAYLAND_DISPLAY="}, 30000);
+    EXPECT_EQ(r.exit_code, 2) << r.err;
+    EXPECT_NE(r.err.find("its state copy " + device + " would lie inside the state folder"), std::string::npos) << r.err;
+    EXPECT_EQ(devtest::read_file(device + "/store/My Documents/keep.txt"), "kept");
     std::vector<std::string> names;
     for (auto& e : std::filesystem::directory_iterator(dir())) names.push_back(e.path().filename().string());
     for (auto& n : names) EXPECT_EQ(n.find(".txt."), std::string::npos) << "left behind: " << n;

@@ -38,7 +38,8 @@ TEST(ProfileCheck, EveryKeyIsCheckedForTypeRangeAndWords) {
         {R"({"bluetooth": {"present_call_ok": "yes"}})", "\"present_call_ok\" must be true or false"},
         {R"({"bluetooth": {"radio": 2}})", "\"radio\" must be 0"},
         {R"({"bluetooth": {"radio": true}})", "\"radio\" must be 0"},
-        {R"({"bluetooth": {"antenna": 1}})", "\"bluetooth\": unknown field \"antenna\""},
+        {R"({"bluetooth": {"antenna": 1}})", "\"bluetooth\": unknown field \"antenna\" ("},
+        {R"({"bluetooth": {"status_exports": true}})", "unknown field \"status_exports\"; did you mean \"status_export\"?"},
         {R"({"bluetooth": [1]})", "\"bluetooth\" must be an object"},
         {R"({"com2": {"open_error": 65536}})", "\"open_error\" must be an error code from 1 to 65535"},
         {R"({"com2": {"open_error": 18446744073709551615}})", "\"open_error\" must be"},
@@ -112,7 +113,9 @@ TEST(ProfileCheck, EveryKeyIsCheckedForTypeRangeAndWords) {
         {R"({"processes": ["hopper.exe", "repllog.exe"]})", ""},
         // A key given twice is a mistake, not a choice of the last one.
         {"{\"leds\": 1,\n\"leds\": 3}", "p.json:2: \"leds\" is given twice"},
-        {R"({"Leds": 1})", "unknown profile key \"Leds\""},
+        {R"({"Leds": 1})", "unknown profile key \"Leds\"; did you mean \"leds\"?"},
+        {R"({"modle": "x"})", "unknown profile key \"modle\"; did you mean \"model\"?"},
+        {R"({"colour": 1})", "unknown profile key \"colour\" (see"},
         // A name that would break the message's line, or make it endless.
         {R"({"le\nds": 1})", "unknown profile key \"le ds\""},
         {"{\"" + std::string(100000, 'k') + "\": 1}", "unknown profile key \"kkk"},

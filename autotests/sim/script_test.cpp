@@ -196,8 +196,12 @@ TEST(Script, ReportsTheLineAndWhatIsWrong) {
         const char* message_part;  // must appear in the message
     };
     const Case cases[] = {
-        {"jump 1 2", 1, "unknown action \"jump\""},
-        {"Tap 1 2", 1, "unknown action \"Tap\""},
+        {"jump 1 2", 1, "unknown action \"jump\" (known:"},
+        {"tpa 1 2", 1, "unknown action \"tpa\"; did you mean \"tap\"?"},
+        {"\"wiat\" 5", 1, "\"wiat\" is none; did you mean \"wait\"?"},
+        {"press acton", 1, "not \"acton\"; did you mean \"action\"?"},
+        {"answer yse", 1, "not \"yse\"; did you mean \"yes\"?"},
+        {"Tap 1 2", 1, "unknown action \"Tap\"; did you mean \"tap\"?"},
         {"tap 1 2\n\n# note\ntap 1", 4, "tap: missing Y"},
         {"tap", 1, "tap: missing X"},
         {"tap 1 2 3", 1, "tap: unexpected \"3\""},

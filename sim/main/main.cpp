@@ -80,17 +80,6 @@ bool folder_can_be_made(const std::string& path, std::string* why) {
     }
 }
 
-// The comment a recorded script begins with: how to replay it.
-std::string record_header(const sim::Options& o) {
-    std::string replay = "dravik-sim --state DIR";
-    if (o.factory_reset) replay += " --factory-reset";
-    if (!o.profile_path.empty()) replay += " --profile " + o.profile_path;
-    replay += " --script " + o.record_path;
-    return "# Recorded in the device window (dravik-sim --record).  Replay it as a check\n"
-           "# on a device in the state this recording began with:\n"
-           "#   " + replay + "\n";
-}
-
 // A script run with every action checked: a violation is named with the
 // script line of the action after which it showed, and ends the run (1).
 int run_checked(const sim::Options& options, sim::RunOptions run) {
@@ -249,8 +238,9 @@ int main(int argc, char** argv) {
     if (stress && rules.inside_state_folder("."))
         return fail("dravik-sim: --stress writes its findings in the current folder, which lies inside the state "
                     "folder " + sim::OutputRules::place_of(state_dir).canonical + "; run it from another folder");
+    sim::Recorder::Settings recording{options.record_path, state_dir, options.profile_path, options.force};
     if (!options.record_path.empty()) {
-        why = sim::Recorder::place_problem(options.record_path, options.force, with_journal);
+        why = sim::Recorder::place_problem(recording, with_journal);
         if (!why.empty()) return fail(options.record_path + ": cannot record into it: " + why);
     }
 
@@ -306,7 +296,7 @@ int main(int argc, char** argv) {
         if (window) {
             // Only now is anything written for the recording.
             if (!options.record_path.empty() &&
-                !recorder.open(options.record_path, record_header(options), options.force, &error))
+                !recorder.open(recording, &error))
                 return fail(error);
             window_user = sim::make_window_user(*window, options.demo, run.screenshots_dir);
         } else if (!options.record_path.empty()) {

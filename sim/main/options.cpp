@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "key_map.h"
+#include "base/text.h"
 #include "people/script.h"
 
 namespace sim {
@@ -100,8 +101,10 @@ bool parse_options(const std::vector<std::string>& args, Options* out, std::stri
         for (auto& r : kOptions)
             if (name == r.name) rule = &r;
         if (!rule) {
+            std::vector<std::string> names;
+            for (auto& r : kOptions) names.push_back(r.name);
             if (arg.compare(0, 1, "-") == 0 && arg.size() > 1)
-                *error = "unknown option " + name + " (see --help)";
+                *error = "unknown option " + name + did_you_mean(name, names) + " (see --help)";
             else
                 *error = "unexpected argument \"" + arg + "\" (options start with --; see --help)";
             return false;
@@ -309,13 +312,16 @@ std::string usage_text() {
          "  --scale N          device window scale, 1 to 8.  Default: the largest whose\n"
          "                     window fits the display's usable area (at least 1)\n"
          "  --record FILE      in the device window: write what you do to FILE as a\n"
-         "                     script, a line as you do it (taps and drags in device\n"
-         "                     pixels, presses, answers to message boxes, the device\n"
-         "                     time between them as waits); F11 adds an expect-screen\n"
-         "                     line with the screen's picture saved beside FILE.\n"
-         "                     Replay it with --script FILE on a device in the state\n"
-         "                     the recording began with.  FILE is written when the\n"
-         "                     window closes; an existing FILE is refused\n"
+         "                     script, a line as you do it, by what you meant: click\n"
+         "                     \"TEXT\", answer ok, caption-ok, click-through, press;\n"
+         "                     tap and drag in device pixels where nothing else fits;\n"
+         "                     the device time between them as waits); F11 adds an\n"
+         "                     expect-screen line with the screen's picture saved\n"
+         "                     beside FILE.  The state folder as it was at the start\n"
+         "                     is kept as NAME.state beside FILE, and FILE's header\n"
+         "                     says how to replay it on a copy.  FILE is written when\n"
+         "                     the window closes; an existing FILE or NAME.state is\n"
+         "                     refused\n"
          "  --force            with --record: record over an existing FILE (and its\n"
          "                     pictures)\n"
          "  --watch            with --script and a display: play the script in the device\n"

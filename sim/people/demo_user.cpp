@@ -1,4 +1,5 @@
 #include "people/demo_user.h"
+#include "people/expectations.h"
 #include "people/panel.h"
 
 #include <sys/stat.h>
@@ -175,7 +176,7 @@ void DemoUser::watch(const json& line) {
             std::string cell = trimmed(line.value("text", std::string()));
             std::string& known = status_[id];
             if (cell != known && (cell == "PASS" || cell == "FAIL"))
-                say("  " + to_utf8(without_prefix_marks(box->text)) + ": " + cell);
+                say("  " + shown_text(box->text) + ": " + cell);
             known = cell;
         }
     }
@@ -301,7 +302,7 @@ bool DemoUser::on_panel(Window* main) {
         say("Dravik is up: the panel lists seven tests with a Status column.");
         screenshot("panel.png");
     }
-    std::string label = to_utf8(without_prefix_marks(next->text));
+    std::string label = shown_text(next->text);
     if (label == "Finish") {
         if (!results_printed_) {
             results_printed_ = true;
@@ -346,7 +347,7 @@ bool DemoUser::on_panel(Window* main) {
         Window* box = find_child_by_id(main, id);
         if (!box) throw DemoFailed("the panel has no check box " + std::to_string(id));
         if (send(box, BM_GETCHECK, 0, 0) != BST_CHECKED) {
-            say("Panel: ticking " + to_utf8(without_prefix_marks(box->text)) + ".");
+            say("Panel: ticking " + shown_text(box->text) + ".");
             tap_control(box);
             return true;
         }
@@ -405,7 +406,7 @@ void DemoUser::print_status_column(Window* main) {
     say("The run is over.  Status column:");
     for (int id : kTestBoxes) {
         Window* box = find_child_by_id(main, id);
-        std::string name = box ? to_utf8(without_prefix_marks(box->text)) : std::to_string(id);
+        std::string name = box ? shown_text(box->text) : std::to_string(id);
         auto it = status_.find(id);
         std::string cell = it == status_.end() || it->second.empty() ? "?" : it->second;
         name.resize(std::max<size_t>(name.size(), 20), ' ');

@@ -18,6 +18,7 @@ namespace {
 
 // The result log, where the program writes it.
 
+
 std::string in_quotes(const std::string& s) { return "\"" + s + "\""; }
 
 std::string list_of(const std::vector<std::string>& items) {
@@ -62,8 +63,12 @@ void collect_texts(Window* w, std::vector<std::string>* out) {
 
 }  // namespace
 
+
 std::string window_name_for_person(const Window* w) {
     if (!w) return "no window";
+    // A message box is known by what it says.
+    std::u16string box_text;
+    if (message_box_text(w, &box_text)) return "the message box " + in_quotes(collapse_blanks(to_utf8(box_text)));
     if (!w->text.empty()) return "the window " + in_quotes(to_utf8(w->text));
     return "an untitled window of class " + in_quotes(w->cls ? to_utf8(w->cls->name) : std::string("?"));
 }

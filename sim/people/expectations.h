@@ -4,6 +4,8 @@
 // says should be there.
 #pragma once
 
+#include "people/screen_reading.h"
+
 #include <map>
 #include <string>
 
@@ -15,7 +17,8 @@ namespace sim {
 
 struct Window;
 
-// How a window is named to a person: its title in quotes, or its class.
+// How a window is named to a person: a message box by its text, another
+// window by its title in quotes, or by its class when it has none.
 std::string window_name_for_person(const Window* w);
 
 // The window a tap at screen pixel p reaches when it is not `target` or one

@@ -21,6 +21,8 @@ std::u16string without_prefix_marks(const std::u16string& text) {
     return out;
 }
 
+std::string shown_text(const std::u16string& text) { return to_utf8(without_prefix_marks(text)); }
+
 Window* program_main_window(Showing showing) {
     for (Window* w : top_level_windows())
         if (!w->destroyed && w->cls && w->cls->name == u"Dravik" && (showing == Showing::ShownOrHidden || is_visible(w)))

@@ -14,6 +14,8 @@ struct Window;
 
 // A control's text as it shows: "&" marks the next letter and is not drawn.
 std::u16string without_prefix_marks(const std::u16string& text);
+// ... in UTF-8.
+std::string shown_text(const std::u16string& text);
 
 // The program's main window (class "Dravik"), the one whose panel lists the
 // tests; null when none.  By default only a shown one counts.

@@ -14,6 +14,7 @@
 
 #include "gdi/framebuffer.h"
 #include "device/png.h"
+#include "base/text.h"
 
 namespace sim {
 
@@ -147,6 +148,9 @@ bool parse_press(const std::vector<Word>& args, ScriptAction* a, std::string* wh
         return true;
     }
     *why = "KEY must be action, left, up, right, down or a key code from 1 to 254, not \"" + args[0].text + "\"";
+    std::vector<std::string> names;
+    for (auto& k : kKeyNames) names.push_back(k.name);
+    *why += did_you_mean(args[0].text, names);
     return false;
 }
 
@@ -157,6 +161,7 @@ bool parse_answer(const std::vector<Word>& args, ScriptAction* a, std::string* w
         return true;
     }
     *why = "the answer must be ok, cancel, yes or no, not \"" + w + "\"";
+    *why += did_you_mean(w, {"ok", "cancel", "yes", "no"});
     return false;
 }
 
@@ -348,6 +353,13 @@ std::string known_actions() {
     return s;
 }
 
+// "; did you mean "tap"?" for a word near an action's, else "".
+std::string nearest_action(const std::string& word) {
+    std::vector<std::string> names;
+    for (auto& r : kActions) names.push_back(r.name);
+    return did_you_mean(word, names);
+}
+
 // Parses one line; false with *why when it is wrong.  *has_action is false
 // for blank and comment lines.
 bool parse_line(const std::string& line, ScriptAction* a, bool* has_action, std::string* why) {
@@ -360,11 +372,13 @@ bool parse_line(const std::string& line, ScriptAction* a, bool* has_action, std:
         if (words[0].text == r.name) rule = &r;
     if (words[0].quoted) {
         *why = rule ? std::string("actions are not quoted: write ") + rule->name + ", not \"" + rule->name + "\""
-                    : "actions are not quoted, and \"" + words[0].text + "\" is none (known: " + known_actions() + ")";
+                    : "actions are not quoted, and \"" + words[0].text + "\" is none" + nearest_action(words[0].text) +
+                          " (known: " + known_actions() + ")";
         return false;
     }
     if (!rule) {
-        *why = "unknown action \"" + words[0].text + "\" (known: " + known_actions() + ")";
+        *why = "unknown action \"" + words[0].text + "\"" + nearest_action(words[0].text) + " (known: " +
+               known_actions() + ")";
         return false;
     }
     std::vector<Word> args(words.begin() + 1, words.end());
@@ -548,6 +562,37 @@ int answer_id(const std::string& word) {
     for (const AnswerButton& b : kAnswerButtons)
         if (word == b.word) return b.id;
     return 0;
+}
+
+std::string script_quoted(const std::string& text) {
+    std::string word = "\"";
+    for (char c : text) word += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    return word + "\"";
+}
+
+namespace {
+
+std::string shell_quote(const std::string& s) {
+    if (!s.empty() &&
+        s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=,:") == std::string::npos)
+        return s;
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+}  // namespace
+
+std::string replay_command(const std::string& state_copy, const std::string& profile, const std::string& script) {
+    std::string command = "repro=$(mktemp -d) && cp -a " + shell_quote(state_copy + "/.") +
+                          " \"$repro\" && dravik-sim --state \"$repro\"";
+    if (!profile.empty()) command += " --profile " + shell_quote(profile);
+    return command + " --script " + shell_quote(script);
+}
+
+std::string script_word(const std::string& text) {
+    bool plain = !text.empty() && text.find_first_of(" \t#\"\\") == std::string::npos;
+    return plain ? text : script_quoted(text);
 }
 
 const char* script_action_name(ScriptAction::Kind kind) {

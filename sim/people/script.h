@@ -141,6 +141,17 @@ const char* answer_word(int id);
 // The button id an `answer` word names; 0 for a word that names none.
 int answer_id(const std::string& word);
 
+// A text in double quotes as a script line holds it (\" and \\ for those
+// two); and a word, as it is when it has no blank, quote, "#" or
+// backslash, else quoted so.
+std::string script_quoted(const std::string& text);
+std::string script_word(const std::string& text);
+
+// The shell command that runs `script` as a check on a fresh copy of the
+// state folder `state_copy` (which it leaves as it was), with `profile`
+// unless it is "": repro=$(mktemp -d) && cp -a STATE/. "$repro" && ...
+std::string replay_command(const std::string& state_copy, const std::string& profile, const std::string& script);
+
 // The action's word as written in scripts ("tap", "caption-ok", ...).
 const char* script_action_name(ScriptAction::Kind kind);
 

@@ -13,6 +13,7 @@
 #include "people/expectations.h"
 #include "people/screen_reading.h"
 #include "shell/shell.h"
+#include "user/message_box.h"
 #include "user/input.h"
 #include "user/message_queue.h"
 #include "user/window.h"
@@ -46,25 +47,108 @@ Window* find_descendant(Window* w, const std::function<bool(Window*)>& match) {
     return nullptr;
 }
 
-// A push button of the program's windows (the active one first, then the
-// others front to back) with the action's id or text.
+void collect_push_buttons(Window* w, std::vector<Window*>* out) {
+    for (Window* c : w->children) {
+        if (c->destroyed) continue;
+        DWORD type = c->style & BS_TYPEMASK;
+        if (c->cls && lower(c->cls->name) == u"button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON))
+            out->push_back(c);
+        collect_push_buttons(c, out);
+    }
+}
+
+// The push buttons of the program's windows: the active one's first, then
+// the others' front to back.
+std::vector<Window*> program_push_buttons() {
+    std::vector<Window*> buttons;
+    if (Window* active = active_window()) collect_push_buttons(active, &buttons);
+    for (Window* t : top_level_windows())
+        if (t != active_window() && !t->shell && !t->destroyed) collect_push_buttons(t, &buttons);
+    return buttons;
+}
+
+// The program's push button with the action's id or text.
 Window* find_program_control(const ScriptAction& a) {
     std::u16string wanted = to_u16(a.text);
-    auto match = [&](Window* w) {
-        if (!w->cls || lower(w->cls->name) != u"button") return false;
-        DWORD type = w->style & BS_TYPEMASK;
-        if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return false;
-        if (a.by_text) return w->text == wanted || without_prefix_marks(w->text) == wanted;
-        return w->control_id == a.control_id;
-    };
-    std::vector<Window*> tops;
-    if (Window* active = active_window()) tops.push_back(active);
-    for (Window* t : top_level_windows())
-        if (t != active_window() && !t->shell && !t->destroyed) tops.push_back(t);
-    for (Window* t : tops)
-        if (Window* c = find_descendant(t, match)) return c;
+    for (Window* b : program_push_buttons()) {
+        if (a.by_text ? b->text == wanted || without_prefix_marks(b->text) == wanted : b->control_id == a.control_id)
+            return b;
+    }
     return nullptr;
 }
+
+// The controls a person sees in `w`, in the order they were made.
+void visible_controls(Window* w, std::vector<Window*>* out) {
+    for (Window* c : w->children) {
+        if (c->destroyed || !is_visible(c)) continue;
+        out->push_back(c);
+        visible_controls(c, out);
+    }
+}
+
+// A control as a script names it: its text as shown, else its id.
+std::string control_word(Window* c) {
+    std::string text = collapse_blanks(shown_text(c->text));
+    return text.empty() ? std::to_string(c->control_id) : "\"" + text + "\"";
+}
+
+// The texts of the controls, as `click "TEXT"` names them.
+std::vector<std::string> control_texts(const std::vector<Window*>& controls) {
+    std::vector<std::string> texts;
+    for (Window* c : controls) {
+        std::string text = collapse_blanks(shown_text(c->text));
+        if (!text.empty()) texts.push_back(text);
+    }
+    return texts;
+}
+
+// What a person has in front when an action cannot be done there: the
+// window by its title (a message box by its text) and what it offers.
+std::string in_front(Window* top) {
+    if (!top) return "no window is in front";
+    std::vector<Window*> controls;
+    visible_controls(top, &controls);
+    std::string s = "in front is " + window_name_for_person(top);
+    std::u16string box_text;
+    if (message_box_text(top, &box_text)) {
+        // A box is answered: its buttons by their answers.
+        std::string answers, action;
+        for (Window* b : controls) {
+            const char* word = answer_word(b->control_id);
+            if (!word) continue;
+            answers += std::string(answers.empty() ? "" : ", ") + "answer " + word;
+            if ((b->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) action = word;
+        }
+        if (!answers.empty()) s += ", answered with " + answers;
+        if (!action.empty()) s += " (press action answers " + action + ")";
+        return s;
+    }
+    const size_t kListed = 12;
+    std::string listed;
+    size_t shown = 0;
+    for (Window* c : controls) {
+        if (c->text.empty() && (c->control_id <= 0 || c->control_id > 0xFFFF)) continue;
+        if (shown++ < kListed) listed += (listed.empty() ? "" : ", ") + control_word(c);
+    }
+    if (shown > kListed) listed += " and " + std::to_string(shown - kListed) + " more";
+    return s + (listed.empty() ? ", with no controls" : ", whose controls are " + listed);
+}
+
+}  // namespace
+
+Window* control_click_finds(const ScriptAction& a) {
+    Window* top = active_window();
+    if (!top) return nullptr;
+    std::u16string wanted = to_u16(a.text);
+    return find_descendant(top, [&](Window* w) {
+        if (a.by_text) return w->text == wanted || without_prefix_marks(w->text) == wanted;
+        return w->control_id == a.control_id;
+    });
+}
+
+Window* push_button_click_through_finds(const ScriptAction& a) { return find_program_control(a); }
+
+namespace {
 
 class ScriptUser : public Person {
 public:
@@ -146,6 +230,27 @@ private:
         tap_at(p.x, p.y);
     }
 
+    // Why `click` found nothing in `top`: what is there instead, the
+    // nearest text, and click-through when the program's push button is
+    // there under another window.
+    static std::string no_such_control(const ScriptAction& a, Window* top) {
+        std::string s = a.by_text ? "no control \"" + a.text + "\"" : "no control " + std::to_string(a.control_id);
+        s += ": " + in_front(top);
+        std::vector<Window*> controls;
+        visible_controls(top, &controls);
+        if (find_program_control(a)) {
+            return s + "; " + (a.by_text ? "click-through \"" + a.text + "\"" : "click-through " + std::to_string(a.control_id)) +
+                   " clicks the program's push button under it";
+        }
+        if (!a.by_text) return s;
+        std::string near = did_you_mean(a.text, control_texts(controls));
+        if (!near.empty()) return s + near;
+        // A near push button under the window in front.
+        std::string under = nearest_word(a.text, control_texts(program_push_buttons()));
+        if (!under.empty()) s += "; did you mean click-through \"" + under + "\"?";
+        return s;
+    }
+
     void check(const ScriptAction& a) {
         Expectations::Outcome o = expectations_.check(a);
         json ev = {{"action", script_action_name(a.kind)}, {"line", a.line}, {"ok", o.held}};
@@ -187,10 +292,10 @@ private:
                 in["answer"] = a.word;
                 log_event("input", in);
                 Window* box = front_message_box();
-                if (!box) fail(a, "no message box is open");
+                if (!box) fail(a, "no message box is open: " + in_front(active_window()));
                 int id = answer_id(a.word);
                 Window* button = find_child_by_id(box, id);
-                if (!button) fail(a, "the message box has no \"" + a.word + "\" button");
+                if (!button) fail(a, "the message box has no \"" + a.word + "\" button: " + in_front(box));
                 // What the action button would answer: the box's default button.
                 std::string hint;
                 for (Window* b : box->children) {
@@ -212,15 +317,8 @@ private:
                 log_event("input", in);
                 Window* top = active_window();
                 if (!top) fail(a, "no window is active");
-                std::u16string wanted = to_u16(a.text);
-                Window* c = find_descendant(top, [&](Window* w) {
-                    if (a.by_text) return w->text == wanted || without_prefix_marks(w->text) == wanted;
-                    return w->control_id == a.control_id;
-                });
-                if (!c) {
-                    fail(a, a.by_text ? "the active window has no control \"" + a.text + "\""
-                                      : "the active window has no control " + std::to_string(a.control_id));
-                }
+                Window* c = control_click_finds(a);
+                if (!c) fail(a, no_such_control(a, top));
                 tap_as_person(a, c,
                               a.by_text ? "the control \"" + a.text + "\"" : "control " + std::to_string(a.control_id),
                               "");
@@ -237,15 +335,18 @@ private:
                 // ignores it as it ignores taps.
                 Window* c = find_program_control(a);
                 if (!c) {
-                    fail(a, a.by_text ? "the program has no push button \"" + a.text + "\""
-                                      : "the program has no push button " + std::to_string(a.control_id));
+                    std::string what = a.by_text ? "the program has no push button \"" + a.text + "\""
+                                                 : "the program has no push button " + std::to_string(a.control_id);
+                    what += ": " + in_front(active_window());
+                    if (a.by_text) what += did_you_mean(a.text, control_texts(program_push_buttons()));
+                    fail(a, what);
                 }
                 if (is_visible(c) && is_enabled_tree(c)) post(handle_of(c), BM_CLICK, 0, 0);
                 break;
             }
             case ScriptAction::CaptionOk: {
                 log_event("input", in);
-                if (!shell_caption_ok_visible()) fail(a, "the top bar shows no OK button");
+                if (!shell_caption_ok_visible()) fail(a, "the top bar shows no OK button; " + in_front(active_window()));
                 Rect r = shell_caption_ok_rect();
                 Point p{r.left + r.width() / 2, r.top + r.height() / 2};
                 Window* at = window_at(p.x, p.y);

@@ -45,6 +45,15 @@ std::unique_ptr<Person> make_user(const RunOptions& options);
 using MoreActions = std::function<bool(ScriptAction* next)>;
 std::unique_ptr<Person> make_script_user(const RunOptions& options, MoreActions more);
 
+struct Window;
+
+// What `click` (a control of the active window) and `click-through` (a
+// push button of the program, the active window's first) would act on now
+// for `a`'s id or text; null when nothing.  The recorder asks them which
+// words name what the person tapped.
+Window* control_click_finds(const ScriptAction& a);
+Window* push_button_click_through_finds(const ScriptAction& a);
+
 // Where a screenshot named in a script or by the demo is written.
 std::string screenshot_path(const std::string& dir, const std::string& file);
 // Writes the screen to `path` (PNG) and journals it; false on failure.

@@ -465,13 +465,6 @@ void report_violation(const Violation& v) {
     std::_Exit(1);
 }
 
-// A fresh copy of a state folder at `to`: what the device keeps,
-// registry.reg and store/.
-bool copy_state(const std::string& from, const std::string& to, std::string* error) {
-    return make_output_folder(
-        to, [&](const std::string& dir, std::string* e) { return copy_state_folder(from, dir, e); }, error);
-}
-
 std::string join_lines(const std::vector<std::string>& lines) {
     std::string s;
     for (const auto& l : lines) s += l + "\n";
@@ -481,15 +474,6 @@ std::string join_lines(const std::vector<std::string>& lines) {
 bool same_violation(const Outcome& a, const Outcome& b) {
     return !a.clean && !a.refused && !b.clean && !b.refused && a.violation.kind == b.violation.kind &&
            a.detail == b.detail;
-}
-
-std::string shell_quote(const std::string& s) {
-    if (s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./=,:") ==
-        std::string::npos)
-        return s;
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
 }
 
 }  // namespace
@@ -522,7 +506,7 @@ int run_stress(const StressSettings& s) {
 
     std::string error;
     const std::string start_state = work + "/start-state";
-    if (!copy_state(s.state_dir, start_state, &error)) return host_failure(s.seed, error);
+    if (!copy_state_to_new_folder(s.state_dir, start_state, &error)) return host_failure(s.seed, error);
     const std::string actions_path = work + "/actions.txt";
     // The caller's journal is open already; without one, a private one.
     if (!journal().is_open() && !journal().open(work + "/journal.jsonl", &error)) return host_failure(s.seed, error);
@@ -596,7 +580,7 @@ int run_stress(const StressSettings& s) {
         const std::string script_path = work + "/candidate.txt";
         const std::string state = work + "/replay-" + std::to_string(replays);
         std::string e;
-        if (!write_output_file(script_path, join_lines(candidate), &e) || !copy_state(start_state, state, &e)) {
+        if (!write_output_file(script_path, join_lines(candidate), &e) || !copy_state_to_new_folder(start_state, state, &e)) {
             o.host = host = e;
             return o;
         }
@@ -650,10 +634,7 @@ int run_stress(const StressSettings& s) {
          ++n)
         stem = base + "-" + std::to_string(n);
     const std::string script_out = stem + ".txt", state_out = stem + ".state";
-    std::string command = "repro=$(mktemp -d) && cp -a " + shell_quote(state_out + "/.") +
-                          " \"$repro\" && dravik-sim --state \"$repro\"";
-    if (!s.profile_path.empty()) command += " --profile " + shell_quote(s.profile_path);
-    command += " --script " + shell_quote(script_out) + " --check";
+    std::string command = replay_command(state_out, s.profile_path, script_out) + " --check";
     if (s.busy_limit_ms != 60000) command += " --busy-limit " + std::to_string(s.busy_limit_ms);
     std::string header = "# Found by dravik-sim --stress " + std::to_string(s.actions) + " --seed " +
                          std::to_string(s.seed) + ": " + first.what + " [" + first.kind + "]\n" +
@@ -662,7 +643,7 @@ int run_stress(const StressSettings& s) {
                          (repeats ? "" : " (the violation did not show again when replayed)") + ".\n" +
                          "# Run it on a fresh copy of the state folder the stress run started from:\n#   " +
                          command + "\n";
-    if (!copy_state(start_state, state_out, &error)) return host_failure(s.seed, error);
+    if (!copy_state_to_new_folder(start_state, state_out, &error)) return host_failure(s.seed, error);
     if (!write_output_file(script_out, header + join_lines(shortest), &error)) {
         std::error_code ec;
         fs::remove_all(state_out, ec);  // made just now, and of no use alone

@@ -1,5 +1,7 @@
 #include "base/text.h"
 
+#include <algorithm>
+
 namespace sim {
 
 std::string to_utf8(const char16_t* s, size_t n) {
@@ -82,6 +84,50 @@ std::u16string to_u16(const std::string& in) {
 std::u16string lower(std::u16string s) {
     for (auto& c : s) c = lower_char(c);
     return s;
+}
+
+namespace {
+
+// Edits from a to b: insertions, deletions, changes and swaps of two
+// neighbours, each one.
+size_t edits_between(const std::u16string& a, const std::u16string& b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+}  // namespace
+
+std::string nearest_word(const std::string& word, const std::vector<std::string>& known) {
+    std::u16string w = lower(to_u16(word));
+    const std::string* best = nullptr;
+    size_t best_edits = 0;
+    for (const std::string& k : known) {
+        std::u16string c = lower(to_u16(k));
+        size_t allowed = std::max<size_t>(1, c.size() / 4);
+        // Each character more or fewer is an edit: no table to fill.
+        if ((w.size() > c.size() ? w.size() - c.size() : c.size() - w.size()) > allowed) continue;
+        size_t edits = edits_between(w, c);
+        if (edits > allowed) continue;
+        if (!best || edits < best_edits) {
+            best = &k;
+            best_edits = edits;
+        }
+    }
+    return best ? *best : std::string();
+}
+
+std::string did_you_mean(const std::string& word, const std::vector<std::string>& known) {
+    std::string n = nearest_word(word, known);
+    return n.empty() ? n : "; did you mean \"" + n + "\"?";
 }
 
 }  // namespace sim

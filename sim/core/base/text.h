@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 
@@ -17,5 +18,15 @@ std::u16string lower(std::u16string s);          // ASCII and Latin-1 letters
 inline char16_t lower_char(char16_t c) {
     return (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ? char16_t(c + 32) : c;
 }
+
+// Near misses: the word of `known` nearest to `word` when it is near enough
+// to be what was meant ("" when none is).  Letters are compared without
+// their case; an extra, a missing, a wrong or two swapped characters each
+// count one, and a word may be a quarter wrong (at least one character).
+// The first of equally near words wins.
+std::string nearest_word(const std::string& word, const std::vector<std::string>& known);
+// The same as a clause to end a message with, `; did you mean "tap"?`, or
+// "" when no word is near.
+std::string did_you_mean(const std::string& word, const std::vector<std::string>& known);
 
 }  // namespace sim

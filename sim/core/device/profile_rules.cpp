@@ -337,7 +337,10 @@ void each_field(const json& v, const std::string& place, const std::string& key,
             if (it.key() == f.name) field = &f;
         std::string at = place + "/" + it.key();
         if (!field) {
-            found->push_back({at, true, quoted(key) + ": unknown field " + quoted(it.key()) + " (" + names + ")"});
+            std::vector<std::string> known;
+            for (auto& f : fields) known.push_back(f.name);
+            found->push_back({at, true, quoted(key) + ": unknown field " + quoted(it.key()) +
+                                            did_you_mean(it.key(), known) + " (" + names + ")"});
         } else if (!field->good(it.value())) {
             found->push_back({at, false, quoted(key) + ": " + quoted(it.key()) + " must be " + field->expected});
         }
@@ -559,10 +562,14 @@ bool load_profile_text(Profile* profile, const std::string& text, const std::str
         const KeyRule* rule = nullptr;
         for (auto& r : rules())
             if (it.key() == r.key) rule = &r;
-        if (!rule)
-            found.push_back({place, true, "unknown profile key \"" + it.key() + "\" (see dravik-sim --help)"});
-        else
+        if (rule) {
             rule->check(it.value(), place, &found);
+            continue;
+        }
+        std::vector<std::string> known;
+        for (auto& r : rules()) known.push_back(r.key);
+        found.push_back({place, true, "unknown profile key \"" + it.key() + "\"" + did_you_mean(it.key(), known) +
+                                          " (see dravik-sim --help)"});
     }
     if (!found.empty()) {
         const Problem* first = nullptr;

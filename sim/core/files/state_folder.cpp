@@ -19,6 +19,7 @@
 #include "base/device_paths.h"
 #include "files/filestore.h"
 #include "base/host_file.h"
+#include "base/output_file.h"
 #include "base/text.h"
 #include "registry/registry.h"
 
@@ -234,6 +235,11 @@ bool copy_file(const std::string& from, const std::string& to, std::string* erro
 }
 
 }  // namespace
+
+bool copy_state_to_new_folder(const std::string& from, const std::string& to, std::string* error) {
+    return make_output_folder(
+        to, [&](const std::string& dir, std::string* e) { return copy_state_folder(from, dir, e); }, error);
+}
 
 bool copy_state_folder(const std::string& from, const std::string& to, std::string* error) {
     struct stat st;

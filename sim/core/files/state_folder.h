@@ -62,6 +62,10 @@ private:
 // *error ("<file>: cannot write: No space left on device") on failure.
 bool copy_state_folder(const std::string& from, const std::string& to, std::string* error);
 
+// The same into a new output folder `to` (files/output_file.h's
+// make_output_folder: whole or not at all; nothing may be at `to` yet).
+bool copy_state_to_new_folder(const std::string& from, const std::string& to, std::string* error);
+
 // The leftovers of a registry save cut short ("registry.reg.Ab12Cd").
 bool is_interrupted_save(const std::string& file_name);
 
