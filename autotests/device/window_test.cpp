@@ -882,7 +882,7 @@ TEST_F(DeviceWindow, DeviceKeysResetPullTheBatteryAndStartDravikAndAreRecorded) 
     // Recorded as the script's own actions; replayed headless, the device
     // lives the same life.
     std::string recorded = devtest::read_file(script);
-    std::vector<std::string> expected = {"tap 220 13", "launch", "soft-reset", "power-cycle"};
+    std::vector<std::string> expected = {"caption-ok", "launch", "soft-reset", "power-cycle"};
     std::vector<int> waits;
     EXPECT_EQ(actions_of(recorded, &waits), expected) << recorded;
     ProcessResult replay = devtest::run_process(
