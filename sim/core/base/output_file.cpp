@@ -185,18 +185,23 @@ std::string folder_problem(const std::string& path) {
 
 // ---------------------------------------------------------------- whole files
 
-bool write_output_file(const std::string& path, const std::string& bytes, std::string* error) {
+namespace {
+
+// The new file beside `path` that an output is written into, once the
+// rules allow the place: its descriptor, or -1 with *error.
+int start_output(const std::string& path, std::string* temp, std::string* error) {
     std::string why = output_rules().problem(path);
-    if (!why.empty()) {
-        *error = cannot_write(path, why);
-        return false;
-    }
-    std::string temp;
-    int fd = make_temporary_beside(path, &temp, &why);
-    if (fd < 0) {
-        *error = cannot_write(path, why);
-        return false;
-    }
+    int fd = why.empty() ? make_temporary_beside(path, temp, &why) : -1;
+    if (fd < 0) *error = cannot_write(path, why);
+    return fd;
+}
+
+}  // namespace
+
+bool write_output_file(const std::string& path, const std::string& bytes, std::string* error) {
+    std::string temp, why;
+    int fd = start_output(path, &temp, error);
+    if (fd < 0) return false;
     bool ok = write_all(fd, bytes.data(), bytes.size(), &why);
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -241,17 +246,9 @@ void OutputStream::abandon() {
 bool OutputStream::open(const std::string& path, Shown shown, std::string* error) {
     if (fd_ >= 0) abandon();
     failed_ = false;
-    std::string why = output_rules().problem(path);
-    if (!why.empty()) {
-        *error = cannot_write(path, why);
-        return false;
-    }
-    std::string temp;
-    int fd = make_temporary_beside(path, &temp, &why);
-    if (fd < 0) {
-        *error = cannot_write(path, why);
-        return false;
-    }
+    std::string temp, why;
+    int fd = start_output(path, &temp, error);
+    if (fd < 0) return false;
     if (shown == Shown::AtOnce) {
         if (!take_place(temp, path, &why)) {
             ::close(fd);
