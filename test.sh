@@ -35,7 +35,7 @@ tar -C "$here" --exclude='./build*' --exclude='./.git' -cf - . | tar -C "$copy" 
 mkdir "$copy/build" && cp "$here/build/CMakeCache.txt" "$copy/build/"
 "$copy/scripts/build.sh" "$copy/build" --target dravik_res 2>"$copy/build.err" >/dev/null
 grep -q "configuring it afresh" "$copy/build.err"
-test -s "$copy/build/resources/dravik.res"
+test -s "$copy/build/program/resources/dravik.res"
 rm -rf "$copy"
 
 echo "== The simulator's plain-Win32 tests on Wine"
