@@ -16,7 +16,7 @@
 
 #include "base/journal.h"
 #include "device/power.h"
-#include "device/profile_rules.h"
+#include "device/profile_loading.h"
 #include "device_window.h"
 #include "drivers/alarm_sound.h"
 #include "base/output_file.h"

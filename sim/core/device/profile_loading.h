@@ -1,7 +1,6 @@
-// Reading a profile: every key is checked for its type, its range or its
-// words, nested ones too, and unknown keys and fields are refused.  The rules
-// ask the parts they describe (a device path of the file store, a registry
-// path), so they stand above them.
+// Reading a profile: every key is checked by its rule (profile_rules.h) for
+// its type, its range or its words, nested ones too, and unknown keys and
+// fields are refused.
 #pragma once
 
 #include <string>
