@@ -1,6 +1,10 @@
 // The third step of a run: the person who holds the device is chosen, and
 // the device runs until they are done.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>

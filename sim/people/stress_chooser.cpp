@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "base/output_file.h"
 #include "gdi/framebuffer.h"
 #include "gdi/screen.h"
