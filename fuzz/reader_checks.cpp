@@ -18,7 +18,7 @@
 #include "device/png.h"
 #include "kernel/local_time.h"
 #include "platform/ce_api.h"
-#include "device/profile_rules.h"
+#include "device/profile_loading.h"
 #include "registry/registry.h"
 #include "resources/compiled_resources.h"
 #include "people/script.h"

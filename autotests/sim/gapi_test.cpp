@@ -14,7 +14,7 @@
 
 #include <windows.h>
 
-#include "device/profile_rules.h"
+#include "device/profile_loading.h"
 #include "drivers/gapi.h"
 #include "gdi/screen.h"
 #include "people/script.h"

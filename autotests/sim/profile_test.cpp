@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "device/profile_rules.h"
+#include "device/profile_loading.h"
 
 namespace {
 

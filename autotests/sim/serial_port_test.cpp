@@ -13,7 +13,7 @@
 #include <windows.h>
 
 #include "base/journal.h"
-#include "device/profile_rules.h"
+#include "device/profile_loading.h"
 #include "drivers/drivers.h"
 #include "kernel/kernel_objects.h"
 

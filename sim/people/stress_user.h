@@ -1,7 +1,7 @@
 // The stress user: `dravik-sim --stress ACTIONS [--seed N]` hands the device
 // to a person who does ACTIONS random things with it (taps, buttons,
 // answers, waits, now and then a pulled battery or a picture of the
-// screen), chosen from the table in stress_user.cpp, and checks after each
+// screen), chosen from the table in stress_chooser.cpp, and checks after each
 // one what must always hold (invariants.h).  The same seed on the same
 // state folder and profile gives the same run.
 //

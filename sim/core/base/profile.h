@@ -1,6 +1,6 @@
 // The device profile: what kind of device is simulated and which faults it
 // has.  Absent keys take the healthy device's values.  Reading and checking
-// a profile file is device/profile_rules.h's.
+// a profile file is device/profile_loading.h's.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,7 @@ constexpr long long kMaxDrawCall = 1000000;   // each of "begin_draw_fails"
 
 class Profile {
 public:
-    // Takes settings that device/profile_rules.h has checked; `path` names
+    // Takes settings that device/profile_loading.h has checked; `path` names
     // the file they came from.
     void accept(const nlohmann::json& checked, const std::string& path) {
         data_ = checked;

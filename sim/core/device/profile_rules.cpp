@@ -1,235 +1,19 @@
-// The profile's rules: every key's type, range or words, checked as the
-// profile is read, with the line of the value that breaks one.
+// The profile's rules: every key's type, range or words, and what is
+// wrong with a value that breaks one.
 #include "device/profile_rules.h"
 
-#include <cstdio>
-#include <functional>
-#include <map>
-#include <set>
-
 #include "base/host_file.h"
+#include "base/profile.h"
 #include "base/text.h"
 #include "files/filestore.h"
 #include "registry/registry.h"
 
 namespace sim {
-
-namespace {
+namespace key_rules {
 
 using nlohmann::json;
 
-int line_of_offset(const std::string& text, size_t offset) {
-    int line = 1;
-    for (size_t i = 0; i < offset && i < text.size(); ++i)
-        if (text[i] == '\n') ++line;
-    return line;
-}
-
-// ---------------------------------------------------------------- where things stand
-
-// The line on which each key and each value of a JSON text begins, by its
-// place: "/leds", "/bluetooth/radio", "/begin_draw_fails/2".  Only the
-// levels a profile has are recorded; deeper ones are passed over (a value
-// that deep is refused by the level above it).  The first key given twice
-// in one object is kept as well.
-class JsonLines {
-public:
-    static constexpr size_t kDepth = 3;
-
-    // `text` has already been parsed, so it is known to be valid JSON.
-    void scan(const std::string& text) {
-        text_ = &text;
-        pos_ = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-        line_ = 1;
-        skip_blanks();
-        begin_value("");
-        while ((!stack_.empty() || !deep_.empty()) && pos_ < text.size()) {
-            skip_blanks();
-            if (pos_ >= text.size()) break;
-            char c = text[pos_];
-            if (c == '}' || c == ']') {
-                ++pos_;
-                if (!deep_.empty())
-                    deep_.pop_back();
-                else
-                    stack_.pop_back();
-                continue;
-            }
-            if (c == ',') {
-                ++pos_;
-                skip_blanks();
-            }
-            if (!deep_.empty()) {  // below the recorded levels: only passed over
-                if (deep_.back()) {
-                    read_string();
-                    skip_blanks();
-                    ++pos_;  // ':'
-                    skip_blanks();
-                }
-                begin_value("");
-                continue;
-            }
-            Frame& f = stack_.back();
-            std::string place;
-            if (f.object) {
-                int key_line = line_;
-                std::string key = read_string();
-                place = f.place + "/" + key;
-                keys_[place] = key_line;
-                if (!f.keys.insert(key).second && twice_.empty()) {
-                    twice_ = place;
-                    twice_line_ = key_line;
-                }
-                skip_blanks();
-                ++pos_;  // ':'
-                skip_blanks();
-            } else {
-                place = f.place + "/" + std::to_string(f.index++);
-            }
-            begin_value(place);
-        }
-    }
-
-    int value_line(const std::string& place) const {
-        auto it = values_.find(place);
-        return it == values_.end() ? 1 : it->second;
-    }
-    int key_line(const std::string& place) const {
-        auto it = keys_.find(place);
-        return it == keys_.end() ? value_line(place) : it->second;
-    }
-    // The first key given twice ("" for none) and the line of its second use.
-    const std::string& twice() const { return twice_; }
-    int twice_line() const { return twice_line_; }
-
-private:
-    struct Frame {
-        bool object = false;
-        std::string place;
-        size_t index = 0;
-        std::set<std::string> keys;
-    };
-
-    void skip_blanks() {
-        const std::string& t = *text_;
-        while (pos_ < t.size() && (t[pos_] == ' ' || t[pos_] == '\t' || t[pos_] == '\r' || t[pos_] == '\n')) {
-            if (t[pos_] == '\n') ++line_;
-            ++pos_;
-        }
-    }
-
-    // A value at `place`; containers deeper than the recorded levels go on
-    // deep_ (true for an object), the others on stack_.
-    void begin_value(const std::string& place) {
-        const std::string& t = *text_;
-        if (pos_ >= t.size()) return;
-        bool recorded = deep_.empty();
-        if (recorded) values_[place] = line_;
-        char c = t[pos_];
-        if (c == '{' || c == '[') {
-            ++pos_;
-            if (recorded && stack_.size() + 1 < kDepth) {
-                Frame f;
-                f.object = c == '{';
-                f.place = place;
-                stack_.push_back(std::move(f));
-            } else {
-                deep_.push_back(c == '{');
-            }
-        } else if (c == '"') {
-            read_string();
-        } else {
-            while (pos_ < t.size() && t[pos_] != ',' && t[pos_] != ']' && t[pos_] != '}' && t[pos_] != ' ' &&
-                   t[pos_] != '\t' && t[pos_] != '\r' && t[pos_] != '\n')
-                ++pos_;
-        }
-    }
-
-    static void append_utf8(std::string* out, uint32_t c) {
-        if (c < 0x80) {
-            *out += char(c);
-        } else if (c < 0x800) {
-            *out += char(0xC0 | (c >> 6));
-            *out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *out += char(0xE0 | (c >> 12));
-            *out += char(0x80 | ((c >> 6) & 0x3F));
-            *out += char(0x80 | (c & 0x3F));
-        } else {
-            *out += char(0xF0 | (c >> 18));
-            *out += char(0x80 | ((c >> 12) & 0x3F));
-            *out += char(0x80 | ((c >> 6) & 0x3F));
-            *out += char(0x80 | (c & 0x3F));
-        }
-    }
-
-    uint32_t hex4() {
-        const std::string& t = *text_;
-        uint32_t v = 0;
-        for (int k = 0; k < 4 && pos_ < t.size(); ++k, ++pos_) {
-            char c = t[pos_];
-            int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 0;
-            v = v << 4 | uint32_t(d);
-        }
-        return v;
-    }
-
-    // A string starting at the quote, decoded as the parser decodes it.
-    std::string read_string() {
-        const std::string& t = *text_;
-        std::string out;
-        ++pos_;  // the opening quote
-        while (pos_ < t.size() && t[pos_] != '"') {
-            char c = t[pos_++];
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (pos_ >= t.size()) break;
-            char e = t[pos_++];
-            switch (e) {
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
-                case 'u': {
-                    uint32_t u = hex4();
-                    if (u >= 0xD800 && u <= 0xDBFF && pos_ + 1 < t.size() && t[pos_] == '\\' && t[pos_ + 1] == 'u') {
-                        pos_ += 2;
-                        uint32_t low = hex4();
-                        u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
-                    }
-                    append_utf8(&out, u);
-                    break;
-                }
-                default: out += e; break;  // \" \\ \/
-            }
-        }
-        ++pos_;  // the closing quote
-        return out;
-    }
-
-    const std::string* text_ = nullptr;
-    size_t pos_ = 0;
-    int line_ = 1;
-    std::vector<Frame> stack_;
-    std::vector<bool> deep_;
-    std::map<std::string, int> values_, keys_;
-    std::string twice_;
-    int twice_line_ = 0;
-};
-
-// ---------------------------------------------------------------- what each key holds
-
-// A refusal: the place of the value (or of its key) and what is wrong.
-struct Problem {
-    std::string place;
-    bool at_key = false;
-    std::string what;
-};
-
-using Found = std::vector<Problem>;
+namespace {
 
 bool whole_in(const json& v, long long lo, long long hi) {
     if (v.is_number_unsigned()) return hi >= 0 && v.get<unsigned long long>() <= (unsigned long long)hi &&
@@ -376,13 +160,6 @@ bool file_op(const json& op) {
 const std::vector<std::string> kUtilityExports = {"OrvexGetModelID", "OrvexGetBlueToothRadioPresent",
                                                   "OrvexGetBlueToothRadioStatus"};
 
-// One rule a key: its name and how its value is checked.  The same list,
-// in the same order, is the profile's part of the usage text.
-struct KeyRule {
-    const char* key;
-    std::function<void(const json& v, const std::string& place, Found*)> check;
-};
-
 void simple(const json& v, const std::string& place, const char* key, const std::string& expected,
             const std::function<bool(const json&)>& good, Found* found) {
     if (!good(v)) found->push_back({place, false, quoted(key) + " must be " + expected});
@@ -392,6 +169,8 @@ void simple(const json& v, const std::string& place, const char* key, const std:
     {KEY, [](const json& v, const std::string& p, Found* f) { simple(v, p, KEY, EXPECTED, GOOD, f); }}
 #define LIST(KEY, EXPECTED, GOOD) \
     {KEY, [](const json& v, const std::string& p, Found* f) { each_element(v, p, KEY, EXPECTED, GOOD, f); }}
+
+}  // namespace
 
 const std::vector<KeyRule>& rules() {
     static const std::vector<KeyRule> kRules = {
@@ -506,92 +285,5 @@ const std::vector<KeyRule>& rules() {
 
 #undef SIMPLE
 #undef LIST
-
-}  // namespace
-
-std::vector<std::string> profile_keys() {
-    std::vector<std::string> out;
-    for (auto& r : rules()) out.push_back(r.key);
-    return out;
-}
-
-bool load_profile(Profile* profile, const std::string& path, std::string* error) {
-    std::string text, why;
-    if (!read_host_file(path, kMaxProfileBytes, Links::Follow, &text, &why)) {
-        *error = path + ":1: cannot read the profile: " + why;
-        return false;
-    }
-    return load_profile_text(profile, text, path, error);
-}
-
-bool load_profile_text(Profile* profile, const std::string& text, const std::string& path,
-                       std::string* error) {
-    json j;
-    try {
-        j = json::parse(text);
-    } catch (const json::parse_error& e) {
-        *error = one_line(path + ":" + std::to_string(line_of_offset(text, e.byte ? e.byte - 1 : 0)),
-                          std::string("not valid JSON: ") + e.what());
-        return false;
-    } catch (const json::out_of_range& e) {
-        // A number beyond any double ("1e400"): the reader names the token,
-        // which shows where it stands.
-        std::string what = e.what();
-        size_t open = what.find('\''), close = what.rfind('\'');
-        size_t at = open != std::string::npos && close > open ? text.find(what.substr(open + 1, close - open - 1))
-                                                              : std::string::npos;
-        *error = one_line(path + ":" + std::to_string(line_of_offset(text, at == std::string::npos ? 0 : at)),
-                          "a number too large for any setting");
-        return false;
-    }
-    if (!j.is_object()) {
-        *error = path + ":1: a profile is a JSON object of settings";
-        return false;
-    }
-    JsonLines lines;
-    lines.scan(text);
-    if (!lines.twice().empty()) {
-        *error = one_line(path + ":" + std::to_string(lines.twice_line()),
-                          "\"" + lines.twice().substr(1) + "\" is given twice");
-        return false;
-    }
-    // Every problem is found; the one nearest the top of the file is told.
-    Found found;
-    for (auto it = j.begin(); it != j.end(); ++it) {
-        std::string place = "/" + it.key();
-        const KeyRule* rule = nullptr;
-        for (auto& r : rules())
-            if (it.key() == r.key) rule = &r;
-        if (rule) {
-            rule->check(it.value(), place, &found);
-            continue;
-        }
-        std::vector<std::string> known;
-        for (auto& r : rules()) known.push_back(r.key);
-        found.push_back({place, true, "unknown profile key \"" + it.key() + "\"" + did_you_mean(it.key(), known) +
-                                          " (see dravik-sim --help)"});
-    }
-    if (!found.empty()) {
-        const Problem* first = nullptr;
-        int first_line = 0;
-        for (auto& p : found) {
-            int line = p.at_key ? lines.key_line(p.place) : lines.value_line(p.place);
-            if (!first || line < first_line) {
-                first = &p;
-                first_line = line;
-            }
-        }
-        *error = one_line(path + ":" + std::to_string(first_line), first->what);
-        return false;
-    }
-    profile->accept(j, path);
-    return true;
-}
-
-std::string check_profile_text(const std::string& bytes) {
-    Profile p;
-    std::string error;
-    return load_profile_text(&p, bytes, "profile", &error) ? std::string() : error;
-}
-
+}  // namespace key_rules
 }  // namespace sim

@@ -1,28 +1,36 @@
-// Reading a profile: every key is checked for its type, its range or its
-// words, nested ones too, and unknown keys and fields are refused.  The rules
-// ask the parts they describe (a device path of the file store, a registry
-// path), so they stand above them.
+// The rule of each key a profile may hold: its type, its range or its
+// words, nested fields too.  The rules ask the parts they describe (a
+// device path of the file store, a registry path), so they stand above
+// them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "base/profile.h"
+#include <nlohmann/json.hpp>
 
 namespace sim {
+namespace key_rules {
 
-// Reads and checks the profile file (a regular file of at most 1 MiB).  On
-// failure *error is one line naming the file and the line of the bad value,
-// and the profile is left as it was.
-bool load_profile(Profile* profile, const std::string& path, std::string* error);
-// The same for text already read; `path` names it in messages.
-bool load_profile_text(Profile* profile, const std::string& text, const std::string& path, std::string* error);
+// A refusal: the place of the value (or of its key) and what is wrong.
+struct Problem {
+    std::string place;
+    bool at_key = false;
+    std::string what;
+};
 
-// Every key a profile may hold, in the order --help lists them.
-std::vector<std::string> profile_keys();
+using Found = std::vector<Problem>;
 
-// For fuzzing: reads profile bytes; "" when they are accepted, else the
-// one-line error (naming "profile" and the line).
-std::string check_profile_text(const std::string& bytes);
+// One rule a key: its name and how its value is checked.  The same list,
+// in the same order, is the profile's part of the usage text.
+struct KeyRule {
+    const char* key;
+    std::function<void(const nlohmann::json& v, const std::string& place, Found*)> check;
+};
 
+// Every rule, in the order --help lists the keys.
+const std::vector<KeyRule>& rules();
+
+}  // namespace key_rules
 }  // namespace sim
