@@ -14,3 +14,13 @@ namespace sim {
 
 #define VERIFY(condition) \
     (static_cast<bool>(condition) ? void(0) : ::sim::verification_failed(#condition, __FILE__, __LINE__))
+
+// VERIFY_WHOLE(condition): a check that costs a pass over a whole state
+// (every pixel of the screen), made as VERIFY does in the builds without
+// NDEBUG (Debug builds, the sanitizer build among them) and left out of the
+// shipped one, which checks the same state by samples.
+#ifdef NDEBUG
+#define VERIFY_WHOLE(condition) void(0)
+#else
+#define VERIFY_WHOLE(condition) VERIFY(condition)
+#endif

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/verify.h"
 #include "gdi/pixel_runs.h"
 #include "user/window.h"
 
@@ -28,7 +29,51 @@ void note_gain(std::vector<OwnerGain>* gained, uint32_t handle, const Rect& r) {
     gained->push_back({handle, r});
 }
 
+// The frontmost layer at a screen pixel, worked out from the layers alone.
+uint32_t layer_at(const std::vector<OwnerLayer>& layers, int x, int y) {
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it)
+        if (it->area.contains(x, y)) return it->handle;
+    return 0;
+}
+
+bool corners_ok(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner, const Rect& r) {
+    if (r.empty()) return true;
+    for (int y : {r.top, r.bottom - 1})
+        for (int x : {r.left, r.right - 1})
+            if (owner[y][x] != layer_at(layers, x, y)) return false;
+    return true;
+}
+
 }  // namespace
+
+bool owner_map_ok(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner) {
+    static std::vector<uint32_t> fresh(size_t(kScreenWidth) * kScreenHeight);
+    std::fill(fresh.begin(), fresh.end(), 0u);
+    for (const OwnerLayer& l : layers) {
+        Rect r = l.area.intersect(Framebuffer::bounds());
+        for (int y = r.top; y < r.bottom; ++y)
+            std::fill_n(fresh.begin() + y * kScreenWidth + r.left, r.width(), l.handle);
+    }
+    for (int y = 0; y < kScreenHeight; ++y)
+        if (!std::equal(owner[y], owner[y] + kScreenWidth, fresh.begin() + y * kScreenWidth)) return false;
+    return true;
+}
+
+bool owner_map_ok_at(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner, const std::vector<Rect>& changed) {
+    const Rect screen = Framebuffer::bounds();
+    Rect bounds;
+    for (const Rect& r : changed) {
+        if (!corners_ok(layers, owner, r.intersect(screen))) return false;
+        bounds = bounds.unite(r);
+    }
+    bounds = bounds.intersect(screen);
+    for (const OwnerLayer& l : layers) {
+        // A layer is a window's pixels on the screen: never empty, never outside it.
+        if (!l.handle || l.area.empty() || !(l.area.intersect(screen) == l.area)) return false;
+        if (!corners_ok(layers, owner, l.area.intersect(bounds))) return false;
+    }
+    return true;
+}
 
 void list_owner_layers(const std::vector<Window*>& top_level, std::vector<OwnerLayer>* out) {
     out->clear();
@@ -76,7 +121,11 @@ void OwnerMap::update(const std::vector<OwnerLayer>& layers, OwnerPixels& owner,
         for (size_t i = 0; i < a; ++i) damage_.push_back(shown_[head + i].area);
         for (size_t j = 0; j < b; ++j) damage_.push_back(layers[head + j].area);
     }
-    if (!damage_.empty()) repaint(damage_, layers, owner, gained);
+    if (!damage_.empty()) {
+        repaint(damage_, layers, owner, gained);
+        VERIFY(owner_map_ok_at(layers, owner, damage_));
+        VERIFY_WHOLE(owner_map_ok(layers, owner));
+    }
     shown_.assign(layers.begin(), layers.end());
     if (gained)
         std::sort(gained->begin(), gained->end(),
