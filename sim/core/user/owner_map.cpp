@@ -47,15 +47,25 @@ bool corners_ok(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner,
 }  // namespace
 
 bool owner_map_ok(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner) {
-    static std::vector<uint32_t> fresh(size_t(kScreenWidth) * kScreenHeight);
-    std::fill(fresh.begin(), fresh.end(), 0u);
+    // The rows between two layers' top or bottom edges are alike: each
+    // band's row is worked out once, painting the layers back to front.
+    std::vector<int> edges{0, kScreenHeight};
     for (const OwnerLayer& l : layers) {
-        Rect r = l.area.intersect(Framebuffer::bounds());
-        for (int y = r.top; y < r.bottom; ++y)
-            std::fill_n(fresh.begin() + y * kScreenWidth + r.left, r.width(), l.handle);
+        edges.push_back(std::clamp(l.area.top, 0, kScreenHeight));
+        edges.push_back(std::clamp(l.area.bottom, 0, kScreenHeight));
     }
-    for (int y = 0; y < kScreenHeight; ++y)
-        if (!std::equal(owner[y], owner[y] + kScreenWidth, fresh.begin() + y * kScreenWidth)) return false;
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    uint32_t row[kScreenWidth];
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+        std::fill_n(row, kScreenWidth, 0u);
+        for (const OwnerLayer& l : layers) {
+            Rect r = l.area.intersect(Framebuffer::bounds());
+            if (r.top <= edges[e] && edges[e] < r.bottom) std::fill_n(row + r.left, r.width(), l.handle);
+        }
+        for (int y = edges[e]; y < edges[e + 1]; ++y)
+            if (!std::equal(row, row + kScreenWidth, owner[y])) return false;
+    }
     return true;
 }
 
