@@ -1,6 +1,7 @@
 // VERIFY(condition): the device's state checks.  Where the device changes
-// what it keeps (the window list, activation, the registry tree, the hot-key
-// table), it verifies what must hold afterwards; a broken invariant stops
+// what it keeps (the window list, activation and focus, the owner map, the
+// registry tree, the hot-key table, the file store), it verifies what must
+// hold afterwards; a broken invariant stops
 // the simulator at once, in every build, with the file, the line and the
 // condition on stderr, so that the stress user and the fuzzers catch a
 // corrupted state where it happens rather than where it shows.

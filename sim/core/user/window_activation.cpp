@@ -79,13 +79,10 @@ struct Leaving {
 // The end of an activation: the focus is in the active window or nowhere.
 void focus_follows_activation() {
     auto& s = ws();
-    if (!s.active) {
+    if (!s.active)
         set_focus(nullptr);
-    } else if (!is_inside(s.focus, s.active)) {
+    else if (!is_inside(s.focus, s.active))
         set_focus(s.active);
-        // The window's WM_SETFOCUS may have moved the activation on: the
-        // focus went with it.
-    }
 }
 
 }  // namespace
