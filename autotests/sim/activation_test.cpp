@@ -1,17 +1,31 @@
 // Which window is active: a disabled window never is, whatever asks for it
 // (the window that disabled it, a box or a dialog, is activated instead);
-// and the device's SetForegroundWindow with the handle's lowest bit set
+// the device's SetForegroundWindow with the handle's lowest bit set
 // brings a window forward with the windows it owns and activates the one
-// of them that was active last.
+// of them that was active last; and the focus follows the activation: it
+// is in the active window or nowhere.
 #include "window_test_support.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
 using wintest::DialogTemplateBuilder;
+using wintest::Expected;
+using wintest::kOptional;
+using wintest::kParams;
 using wintest::kWparam;
 using wintest::sequence_matches;
+
+// The pages for where the focus goes when the activation moves: the window
+// being activated hears WM_ACTIVATE, and the default procedure's answer
+// gives it the focus; a window may be active without the focus (keys then
+// come as WM_SYSKEYDOWN); SetActiveWindow activates a top-level window.
+const char* const kActivatePage = "https://learn.microsoft.com/en-us/windows/win32/inputdev/wm-activate";
+const char* const kSetFocusPage = "https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-setfocus";
+const char* const kSetActiveWindowPage =
+    "https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-setactivewindow";
 
 class Activation : public wintest::WindowTest {
 protected:
@@ -160,6 +174,120 @@ TEST_F(Activation, ForegroundWithTheLowBitFindsTheOpenMessageBox) {
     });
     EXPECT_EQ(ask(main, TEXT("Can you hear it?"), TEXT("Sound"), MB_OKCANCEL), IDOK);
     EXPECT_EQ(GetActiveWindow(), main);
+}
+
+// A has the focus (on itself or on its child); B answers WM_ACTIVATE
+// itself, without the default procedure, and is activated.  The focus does
+// not stay behind in A, which is no longer active: once B's WM_ACTIVATE has
+// returned, the focus is moved into B (B itself, unless B put it on one of
+// its children meanwhile), with WM_KILLFOCUS to the window that had it and
+// WM_SETFOCUS to the one that has it.  (kActivatePage, kSetFocusPage and
+// kSetActiveWindowPage leave this open; both Win32s do so.)
+TEST_F(Activation, TheFocusFollowsTheActivationIntoAWindowThatAnswersItItself) {
+    enum class By { SetActiveWindow, SetWindowPos, SetForegroundWindow, Tap };
+    enum class Then { Nothing, FocusItsChild, FocusNowhere };
+    struct Case {
+        const char* what;
+        By by;
+        const char* focus_before;  // "a" or "a_child"
+        Then b_does;               // in its WM_ACTIVATE
+        const char* focus_after;
+    };
+    const Case cases[] = {
+        {"SetActiveWindow", By::SetActiveWindow, "a", Then::Nothing, "b"},
+        {"SetWindowPos", By::SetWindowPos, "a", Then::Nothing, "b"},
+        {"SetForegroundWindow", By::SetForegroundWindow, "a", Then::Nothing, "b"},
+        {"a tap on B", By::Tap, "a", Then::Nothing, "b"},
+        {"the focus on A's child", By::SetActiveWindow, "a_child", Then::Nothing, "b"},
+        {"B gives the focus to its child", By::SetActiveWindow, "a", Then::FocusItsChild, "b_child"},
+        {"B takes the focus away", By::SetActiveWindow, "a", Then::FocusNowhere, "b"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_afresh();
+        std::map<std::string, HWND> w;
+        w["a"] = create("a", WS_VISIBLE | WS_POPUP, 0, 30, 240, 120);
+        w["a_child"] = create("a_child", WS_CHILD | WS_VISIBLE, 10, 10, 60, 20, w["a"]);
+        on("b", WM_ACTIVATE, [&](HWND h, WPARAM wp, LPARAM) {
+            if (LOWORD(wp) == WA_INACTIVE) return LRESULT(0);
+            if (c.b_does == Then::FocusItsChild) SetFocus(GetWindow(h, GW_CHILD));
+            if (c.b_does == Then::FocusNowhere) SetFocus(nullptr);
+            return LRESULT(0);
+        });
+        // B shows below A without being activated.
+        w["b"] = create("b", WS_POPUP, 0, 170, 240, 120);
+        w["b_child"] = create("b_child", WS_CHILD | WS_VISIBLE, 10, 10, 60, 20, w["b"]);
+        SetWindowPos(w["b"], w["a"], 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        SetActiveWindow(w["a"]);
+        SetFocus(w[c.focus_before]);
+        pump();
+        ASSERT_EQ(GetActiveWindow(), w["a"]);
+        ASSERT_EQ(GetFocus(), w[c.focus_before]);
+        take();
+
+        switch (c.by) {
+            case By::SetActiveWindow: SetActiveWindow(w["b"]); break;
+            case By::SetWindowPos: SetWindowPos(w["b"], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); break;
+            case By::SetForegroundWindow: SetForegroundWindow(w["b"]); break;
+            case By::Tap:
+                then_tap(120, 280);
+                EXPECT_FALSE(run_loop());
+                break;
+        }
+        EXPECT_EQ(GetActiveWindow(), w["b"]);
+        EXPECT_EQ(name_of(GetFocus()), c.focus_after);
+        const WPARAM how = c.by == By::Tap ? WA_CLICKACTIVE : WA_ACTIVE;
+        std::vector<Expected> sequence = {
+            {"a", WM_ACTIVATE, kParams, WA_INACTIVE, LPARAM(w["b"])},
+            {"b", WM_ACTIVATE, kParams, how, LPARAM(w["a"])},
+            {c.focus_before, WM_KILLFOCUS, kWparam, WPARAM(w[c.focus_after])},
+            {c.focus_after, WM_SETFOCUS, kWparam, WPARAM(w[c.focus_before])},
+        };
+        if (c.b_does == Then::FocusNowhere) {
+            // Taken away first, then given to B when its WM_ACTIVATE is done.
+            sequence[2].wp = 0;
+            sequence[3].wp = 0;
+        }
+        EXPECT_TRUE(sequence_matches(take_only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS}), sequence));
+    }
+}
+
+// The active window goes, destroyed or hidden, and no other window can take
+// the activation: nothing is active and nothing has the focus; the window
+// that had the focus hears WM_KILLFOCUS.
+TEST_F(Activation, WithNoWindowLeftToActivateNothingHasTheFocus) {
+    struct Case {
+        const char* what;
+        bool destroy;
+        bool focus_on_child;
+        std::vector<Expected> sequence;
+    };
+    const Case cases[] = {
+        // (Whether the dying window hears of its deactivation is left open.)
+        {"the window destroyed", true, false,
+         {{"a", WM_ACTIVATE, kParams | kOptional, WA_INACTIVE, 0}, {"a", WM_KILLFOCUS, kWparam, 0}}},
+        {"the window hidden", false, false,
+         {{"a", WM_ACTIVATE, kParams, WA_INACTIVE, 0}, {"a", WM_KILLFOCUS, kWparam, 0}}},
+        {"the window hidden, the focus on its child", false, true,
+         {{"a", WM_ACTIVATE, kParams, WA_INACTIVE, 0}, {"a_child", WM_KILLFOCUS, kWparam, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_afresh();
+        HWND a = create("a", WS_VISIBLE | WS_POPUP, 0, 30, 240, 120);
+        HWND a_child = create("a_child", WS_CHILD | WS_VISIBLE, 10, 10, 60, 20, a);
+        SetFocus(c.focus_on_child ? a_child : a);
+        pump();
+        ASSERT_EQ(GetActiveWindow(), a);
+        take();
+        if (c.destroy)
+            DestroyWindow(a);
+        else
+            ShowWindow(a, SW_HIDE);
+        EXPECT_EQ(GetActiveWindow(), nullptr);
+        EXPECT_EQ(GetFocus(), nullptr);
+        EXPECT_TRUE(sequence_matches(take_only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS}), c.sequence));
+    }
 }
 
 }  // namespace

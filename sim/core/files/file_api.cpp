@@ -15,6 +15,7 @@
 #include "files/filestore.h"
 #include "kernel/kernel_objects.h"
 #include "base/text.h"
+#include "base/verify.h"
 
 namespace sim {
 
@@ -109,6 +110,8 @@ class FileObject : public StreamObject {
 public:
     FileObject(std::u16string path, int fd, FileId id, DWORD access, DWORD share)
         : path_(std::move(path)), fd_(fd), id_(id), access_(access), share_(share) {
+        VERIFY(store_path_ok(path_));
+        VERIFY(open_file_ok(fd_, id_.dev, id_.ino));
         open_files().push_back(this);
     }
     ~FileObject() override { release(); }
@@ -171,6 +174,9 @@ public:
             *done += DWORD(n);
         }
         pos_ += *done;
+        // What was written lies inside the file.
+        struct stat st;
+        VERIFY(fstat(fd_, &st) == 0 && uint64_t(st.st_size) >= pos_);
         journal_transfer("write", path_, true, *done);
         return TRUE;
     }
@@ -182,11 +188,15 @@ private:
         return FALSE;
     }
 
+    // The list of open files holds each open file once, from its opening
+    // to its release.
     void release() {
+        auto& files = open_files();
+        auto at = std::remove(files.begin(), files.end(), this);
+        VERIFY(files.end() - at == (fd_ >= 0 ? 1 : 0));
+        files.erase(at, files.end());
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
-        auto& files = open_files();
-        files.erase(std::remove(files.begin(), files.end(), this), files.end());
     }
 
     std::u16string path_;
@@ -295,8 +305,10 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, 
         return fail(code);
     }
     if (!entry.exists && (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY)) fchmod(fd, 0444);
-    struct stat st;
+    struct stat st, named;
     fstat(fd, &st);
+    // The file opened is the one the path names in the store.
+    VERIFY(lstat(entry.host.c_str(), &named) == 0 && named.st_dev == st.st_dev && named.st_ino == st.st_ino);
     HANDLE h = add_handle(
         std::make_shared<FileObject>(path, fd, FileId{st.st_dev, st.st_ino}, dwDesiredAccess, dwShareMode));
     journal_file(op, path, true);

@@ -11,6 +11,7 @@
 #include "base/host_file.h"
 #include "base/journal.h"
 #include "base/text.h"
+#include "base/verify.h"
 
 namespace sim {
 
@@ -97,6 +98,31 @@ std::u16string FileStore::normalize(const std::u16string& device_path) {
     return sim::device_path(u"", device_path);
 }
 
+bool store_path_ok(const std::u16string& device_path) {
+    std::vector<std::u16string> names;
+    return !device_path.empty() && device_path[0] == u'\\' &&
+           FileStore::split(device_path, &names) == ERROR_SUCCESS && !names.empty();
+}
+
+bool host_path_inside(const std::string& root, const std::string& host) {
+    if (root.empty() || host.compare(0, root.size(), root) != 0) return false;
+    if (host.size() == root.size()) return true;
+    if (host[root.size()] != '/') return false;
+    for (size_t start = root.size() + 1;;) {
+        size_t end = host.find('/', start);
+        std::string name = host.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (name.empty() || name == "." || name == "..") return false;
+        if (end == std::string::npos) return true;
+        start = end + 1;
+    }
+}
+
+bool open_file_ok(int fd, dev_t dev, ino_t ino) {
+    struct stat st;
+    return fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink >= 1 && st.st_dev == dev &&
+           st.st_ino == ino;
+}
+
 bool FileStore::same_path(const std::u16string& a, const std::u16string& b) {
     return lower(normalize(a)) == lower(normalize(b));
 }
@@ -115,6 +141,7 @@ DWORD FileStore::resolve(const std::u16string& device_path, Entry* out) const {
             out->exists = false;
             out->is_folder = false;
             out->is_other = false;
+            VERIFY(host_path_inside(root_, out->host));
             return ERROR_SUCCESS;
         }
         host += "/" + match;
@@ -126,6 +153,7 @@ DWORD FileStore::resolve(const std::u16string& device_path, Entry* out) const {
     out->exists = true;
     out->is_folder = known && S_ISDIR(st.st_mode);
     out->is_other = !known || (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode));
+    VERIFY(host_path_inside(root_, out->host));
     return ERROR_SUCCESS;
 }
 
@@ -177,6 +205,9 @@ bool FileStore::write_file(const std::u16string& device_path, const std::string&
         if (n <= 0) ok = false;
         else done += size_t(n);
     }
+    // The file written whole holds those bytes and no more.
+    struct stat st;
+    if (ok) VERIFY(fstat(fd, &st) == 0 && uint64_t(st.st_size) == bytes.size());
     return ::close(fd) == 0 && ok;
 }
 

@@ -67,6 +67,20 @@ private:
 
 FileStore& file_store();
 
+// What the store must hold, checked where it changes (each check costs what
+// the one path or file costs, never a walk of the store):
+// - a device path the store keeps (an open file's, a factory file's) is in
+//   its one normal form: a leading backslash, then names that split()
+//   accepts, at least one;
+bool store_path_ok(const std::u16string& device_path);
+// - what a device path maps to on the host is the store's root or lies
+//   below it through names that are neither empty, "." nor "..", so that
+//   nothing the device names reaches outside the state folder;
+bool host_path_inside(const std::string& root, const std::string& host);
+// - a file open on the device is open on a regular file that still has a
+//   name in the store, the very file (device and inode) it was opened as.
+bool open_file_ok(int fd, dev_t dev, ino_t ino);
+
 // Forgets how many times each file operation has been asked of each file,
 // as at power-on (the profile's numbered file faults, "close#2", count
 // from there).

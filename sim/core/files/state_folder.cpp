@@ -21,6 +21,7 @@
 #include "base/host_file.h"
 #include "base/output_file.h"
 #include "base/text.h"
+#include "base/verify.h"
 #include "registry/registry.h"
 
 namespace sim {
@@ -169,6 +170,7 @@ bool is_interrupted_save(const std::string& name) {
 }
 
 void add_factory_file(const std::u16string& device_path, const std::string& bytes) {
+    VERIFY(store_path_ok(device_path));
     for (auto& f : factory_files())
         if (FileStore::same_path(f.path, device_path)) {
             f.bytes = bytes;

@@ -71,6 +71,7 @@ bool is_interrupted_save(const std::string& file_name);
 
 // Adds a file to the factory image (written whenever a store is made from
 // it); the same path again replaces the bytes.  Folders on the way are made.
+// The path is given whole, from the root ("\Windows\Alarm3.WAV").
 void add_factory_file(const std::u16string& device_path, const std::string& bytes);
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/verify.h"
 #include "gdi/pixel_runs.h"
 #include "user/window.h"
 
@@ -28,7 +29,61 @@ void note_gain(std::vector<OwnerGain>* gained, uint32_t handle, const Rect& r) {
     gained->push_back({handle, r});
 }
 
+// The frontmost layer at a screen pixel, worked out from the layers alone.
+uint32_t layer_at(const std::vector<OwnerLayer>& layers, int x, int y) {
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it)
+        if (it->area.contains(x, y)) return it->handle;
+    return 0;
+}
+
+bool corners_ok(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner, const Rect& r) {
+    if (r.empty()) return true;
+    for (int y : {r.top, r.bottom - 1})
+        for (int x : {r.left, r.right - 1})
+            if (owner[y][x] != layer_at(layers, x, y)) return false;
+    return true;
+}
+
 }  // namespace
+
+bool owner_map_ok(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner) {
+    // The rows between two layers' top or bottom edges are alike: each
+    // band's row is worked out once, painting the layers back to front.
+    std::vector<int> edges{0, kScreenHeight};
+    for (const OwnerLayer& l : layers) {
+        edges.push_back(std::clamp(l.area.top, 0, kScreenHeight));
+        edges.push_back(std::clamp(l.area.bottom, 0, kScreenHeight));
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    uint32_t row[kScreenWidth];
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+        std::fill_n(row, kScreenWidth, 0u);
+        for (const OwnerLayer& l : layers) {
+            Rect r = l.area.intersect(Framebuffer::bounds());
+            if (r.top <= edges[e] && edges[e] < r.bottom) std::fill_n(row + r.left, r.width(), l.handle);
+        }
+        for (int y = edges[e]; y < edges[e + 1]; ++y)
+            if (!std::equal(row, row + kScreenWidth, owner[y])) return false;
+    }
+    return true;
+}
+
+bool owner_map_ok_at(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner, const std::vector<Rect>& changed) {
+    const Rect screen = Framebuffer::bounds();
+    Rect bounds;
+    for (const Rect& r : changed) {
+        if (!corners_ok(layers, owner, r.intersect(screen))) return false;
+        bounds = bounds.unite(r);
+    }
+    bounds = bounds.intersect(screen);
+    for (const OwnerLayer& l : layers) {
+        // A layer is a window's pixels on the screen: never empty, never outside it.
+        if (!l.handle || l.area.empty() || !(l.area.intersect(screen) == l.area)) return false;
+        if (!corners_ok(layers, owner, l.area.intersect(bounds))) return false;
+    }
+    return true;
+}
 
 void list_owner_layers(const std::vector<Window*>& top_level, std::vector<OwnerLayer>* out) {
     out->clear();
@@ -76,7 +131,11 @@ void OwnerMap::update(const std::vector<OwnerLayer>& layers, OwnerPixels& owner,
         for (size_t i = 0; i < a; ++i) damage_.push_back(shown_[head + i].area);
         for (size_t j = 0; j < b; ++j) damage_.push_back(layers[head + j].area);
     }
-    if (!damage_.empty()) repaint(damage_, layers, owner, gained);
+    if (!damage_.empty()) {
+        repaint(damage_, layers, owner, gained);
+        VERIFY(owner_map_ok_at(layers, owner, damage_));
+        VERIFY_WHOLE(owner_map_ok(layers, owner));
+    }
     shown_.assign(layers.begin(), layers.end());
     if (gained)
         std::sort(gained->begin(), gained->end(),

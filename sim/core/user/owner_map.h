@@ -38,6 +38,14 @@ using OwnerPixels = uint32_t[kScreenHeight][kScreenWidth];
 // front, each window before its children and the children back to front.
 void list_owner_layers(const std::vector<Window*>& top_level, std::vector<OwnerLayer>* out);
 
+// What the map must hold after an update to `layers`.  owner_map_ok: every
+// pixel belongs to the frontmost layer that covers it, or to none (a pass
+// over the whole screen).  owner_map_ok_at: the same at a few pixels only,
+// those where a mistake in the update would show first: the corners of
+// each rectangle in `changed` and of each layer's area within their bounds.
+bool owner_map_ok(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner);
+bool owner_map_ok_at(const std::vector<OwnerLayer>& layers, const OwnerPixels& owner, const std::vector<Rect>& changed);
+
 class OwnerMap {
 public:
     // Brings `owner`, which shows the layers of the last update (or none,

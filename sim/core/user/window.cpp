@@ -298,7 +298,7 @@ void (*window_change_hook)() = nullptr;
 void set_window_change_hook(void (*hook)()) { window_change_hook = hook; }
 
 void announce_window_change() {
-    VERIFY(activation_ok(ws().active, ws().focus));
+    VERIFY(activation_ok(ws().active, ws().focus, ws().leaving));
     if (window_change_hook) window_change_hook();
 }
 

@@ -198,6 +198,10 @@ Window* focus_window();
 // WA_ACTIVE or WA_CLICKACTIVE; null deactivates.  A disabled window is never
 // activated: its last active enabled owned window is instead, if it has one
 // (the dialog or message box that disabled it), else nothing changes.
+// The focus follows: once the new window's WM_ACTIVATE has returned, a
+// focus that is not inside it moves to the window itself (the default
+// procedure's answer to WM_ACTIVATE has usually moved it there already);
+// with no window active there is no focus.
 void activate(Window* w, int how);
 // The window of w's group (w and the windows it owns) that was active last,
 // when it is visible and enabled; else w.
@@ -231,8 +235,9 @@ Window* find_child_by_id(Window* parent, int id);
 bool window_list_ok(const std::vector<Window*>& top_level);
 // The active window is a live top-level window or none (a hidden one may be
 // active: a dialog takes the focus before it shows); the focus is a live
-// window or none.  The focus may stay in a window that lost the activation
-// when the newly active one does not take it.
-bool activation_ok(const Window* active, const Window* focus);
+// window inside the active one, or none (a window may be active without
+// the focus).  Only while the activation passes on may the focus still be
+// in a window that is losing it (`leaving`, see activate()).
+bool activation_ok(const Window* active, const Window* focus, const std::vector<Window*>& leaving = {});
 
 }  // namespace sim

@@ -55,13 +55,37 @@ bool enable_window(Window* w, bool enable) {
     return was_disabled;
 }
 
-bool activation_ok(const Window* active, const Window* focus) {
+bool activation_ok(const Window* active, const Window* focus, const std::vector<Window*>& leaving) {
     if (active && (active->destroyed || active->parent)) return false;
-    return !focus || !focus->destroyed;
+    if (!focus) return true;
+    if (focus->destroyed) return false;
+    if (is_inside(focus, active)) return true;
+    for (const Window* w : leaving)
+        if (is_inside(focus, w)) return true;
+    return false;
 }
 
 Window* active_window() { return ws().active; }
 Window* focus_window() { return ws().focus; }
+
+namespace {
+
+// Marks `w` as losing the activation while the activation passes on.
+struct Leaving {
+    explicit Leaving(Window* w) { ws().leaving.push_back(w); }
+    ~Leaving() { ws().leaving.pop_back(); }
+};
+
+// The end of an activation: the focus is in the active window or nowhere.
+void focus_follows_activation() {
+    auto& s = ws();
+    if (!s.active)
+        set_focus(nullptr);
+    else if (!is_inside(s.focus, s.active))
+        set_focus(s.active);
+}
+
+}  // namespace
 
 void activate(Window* w, int how) {
     auto& s = ws();
@@ -76,11 +100,17 @@ void activate(Window* w, int how) {
     // active one (what it does with the focus then stays inside it).
     if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
     if (w && w->destroyed) return;
-    s.active = w;
-    for (Window* o = w; o; o = o->owner) o->last_active = w;
-    if (w) bring_to_top(w);
-    if (w && !w->destroyed && s.active == w)
-        send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
+    {
+        Leaving leaving(old);
+        s.active = w;
+        for (Window* o = w; o; o = o->owner) o->last_active = w;
+        if (w) bring_to_top(w);
+        if (w && !w->destroyed && s.active == w)
+            send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
+        // A window procedure that activated another window meanwhile has
+        // seen that activation through.
+        if (s.active == w) focus_follows_activation();
+    }
     announce_window_change();
 }
 
@@ -92,11 +122,14 @@ Window* last_active_popup(Window* w) {
 
 void activate_next_after(Window* gone) {
     Window* next = next_active_after(gone);
+    Leaving leaving(gone);
     if (ws().active == gone) ws().active = nullptr;
-    if (next)
+    if (next) {
         activate(next, WA_ACTIVE);
-    else
+    } else {
+        set_focus(nullptr);
         announce_window_change();
+    }
 }
 
 HWND set_focus(Window* w) {
@@ -116,7 +149,7 @@ HWND set_focus(Window* w) {
     s.focus = w;
     if (old && !old->destroyed) send(old, WM_KILLFOCUS, WPARAM(handle_of(w)), 0);
     if (w && !w->destroyed && s.focus == w) send(w, WM_SETFOCUS, WPARAM(old && !old->destroyed ? handle_of(old) : nullptr), 0);
-    VERIFY(activation_ok(s.active, s.focus));
+    VERIFY(activation_ok(s.active, s.focus, s.leaving));
     return old && !old->destroyed ? handle_of(old) : nullptr;
 }
 

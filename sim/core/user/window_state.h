@@ -24,6 +24,10 @@ struct WindowSystem {
     int procedure_calls = 0;   // window procedures running
     Window* active = nullptr;
     Window* focus = nullptr;
+    // The windows losing the activation while it passes on, innermost last:
+    // from the moment the next window is made active until its WM_ACTIVATE
+    // has returned, the focus may still be in one of them.
+    std::vector<Window*> leaving;
     Window* capture = nullptr;
     OwnerMap owner_map;
     std::vector<OwnerLayer> layers;  // scratch of map_owners
