@@ -100,13 +100,16 @@ void activate(Window* w, int how) {
     // active one (what it does with the focus then stays inside it).
     if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
     if (w && w->destroyed) return;
+    // Its window procedure may have activated another window meanwhile:
+    // that one is what `w` takes over from.
+    Window* prev = s.active;
     {
-        Leaving leaving(old);
+        Leaving leaving(prev);
         s.active = w;
         for (Window* o = w; o; o = o->owner) o->last_active = w;
         if (w) bring_to_top(w);
         if (w && !w->destroyed && s.active == w)
-            send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
+            send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(prev && !prev->destroyed ? handle_of(prev) : nullptr));
         // A window procedure that activated another window meanwhile has
         // seen that activation through.
         if (s.active == w) focus_follows_activation();
@@ -121,15 +124,9 @@ Window* last_active_popup(Window* w) {
 }
 
 void activate_next_after(Window* gone) {
-    Window* next = next_active_after(gone);
-    Leaving leaving(gone);
-    if (ws().active == gone) ws().active = nullptr;
-    if (next) {
-        activate(next, WA_ACTIVE);
-    } else {
-        set_focus(nullptr);
-        announce_window_change();
-    }
+    // While `gone` is still a window it hears that it is no longer active,
+    // then the next one that it is, and from which window.
+    activate(next_active_after(gone), WA_ACTIVE);
 }
 
 HWND set_focus(Window* w) {
