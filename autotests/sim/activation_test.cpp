@@ -32,6 +32,7 @@ const char* const kSetActiveWindowPage =
 const char* const kDestroyWindowPage =
     "https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-destroywindow";
 const char* const kShowWindowPage = "https://learn.microsoft.com/en-us/windows/win32/api/winuser/nf-winuser-showwindow";
+const char* const kKillFocusPage = "https://learn.microsoft.com/en-us/windows/win32/inputdev/wm-killfocus";
 
 class Activation : public wintest::WindowTest {
 protected:
@@ -380,6 +381,83 @@ TEST_F(Activation, AWindowActivatedMeanwhileIsTheOneTheNextTakesOverFrom) {
                                   {"b", WM_ACTIVATE, kParams, WA_ACTIVE, LPARAM(w["c"])},
                                   {"c", WM_KILLFOCUS, kWparam, WPARAM(w["b"])},
                                   {"b", WM_SETFOCUS, kWparam, WPARAM(w["c"])}}));
+}
+
+// The child C of the active window A has the focus and is hidden, destroyed
+// or disabled.  Hidden or destroyed, it gives the focus to its parent: C
+// hears WM_KILLFOCUS naming A, then A WM_SETFOCUS naming C (after
+// WM_SHOWWINDOW, before WM_DESTROY).  Disabled, it loses the focus to
+// nobody before it hears WM_ENABLE.  (kShowWindowPage, kDestroyWindowPage
+// and kKillFocusPage leave where it goes open; both Win32s do so.)
+TEST_F(Activation, AFocusedChildThatIsHiddenDestroyedOrDisabledLetsTheFocusGo) {
+    enum class Do { Hide, Destroy, Disable };
+    struct Case {
+        const char* what;
+        Do act;
+        const char* focus_after;  // "a" or "" for nowhere
+    };
+    const Case cases[] = {
+        {"hidden", Do::Hide, "a"},
+        {"destroyed", Do::Destroy, "a"},
+        {"disabled", Do::Disable, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_afresh();
+        std::map<std::string, HWND> w;
+        w["a"] = create("a", WS_VISIBLE | WS_POPUP, 0, 30, 240, 220);
+        w["c"] = create("c", WS_CHILD | WS_VISIBLE, 10, 10, 100, 100, w["a"]);
+        SetFocus(w["c"]);
+        pump();
+        ASSERT_EQ(GetActiveWindow(), w["a"]);
+        ASSERT_EQ(GetFocus(), w["c"]);
+        take();
+        switch (c.act) {
+            case Do::Hide: ShowWindow(w["c"], SW_HIDE); break;
+            case Do::Destroy: DestroyWindow(w["c"]); break;
+            case Do::Disable: EnableWindow(w["c"], FALSE); break;
+        }
+        EXPECT_EQ(GetActiveWindow(), w["a"]);
+        EXPECT_EQ(name_of(GetFocus()), c.focus_after);
+        std::vector<Expected> sequence;
+        if (c.act == Do::Disable) {
+            sequence = {{"c", WM_KILLFOCUS, kWparam, 0}, {"c", WM_ENABLE, kWparam, FALSE}};
+        } else {
+            sequence = {{"c", WM_KILLFOCUS, kWparam, WPARAM(w["a"])}, {"a", WM_SETFOCUS, kWparam, WPARAM(w["c"])}};
+            if (c.act == Do::Destroy) sequence.push_back({"c", WM_DESTROY});
+        }
+        EXPECT_TRUE(sequence_matches(
+            take_only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS, WM_ENABLE, WM_DESTROY}), sequence));
+    }
+}
+
+// In a dialog, the focused button is hidden or destroyed: the dialog, given
+// the focus as its parent, passes it on to its first tab stop that can
+// take it, never back to the button that went.
+TEST_F(Activation, ADialogGivesTheFocusOfAControlThatWentToItsFirstTabStop) {
+    for (bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "destroyed" : "hidden");
+        start_afresh();
+        HWND main = create("main", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+        pump();
+        DialogTemplateBuilder t(wintest::kDialogStyle, 0, 0, 120, 60, TEXT("dlg"));
+        t.item(wintest::kButton, wintest::kPush, 5, 5, 40, 14, 101, TEXT("One"));
+        t.item(wintest::kButton, wintest::kPush, 5, 25, 40, 14, 102, TEXT("Two"));
+        HWND dlg = nullptr;
+        keep_handle("dlg", &dlg);
+        then([&] {
+            HWND one = GetDlgItem(dlg, 101);
+            SetFocus(one);
+            ASSERT_EQ(GetFocus(), one);
+            if (destroy)
+                DestroyWindow(one);
+            else
+                ShowWindow(one, SW_HIDE);
+            EXPECT_EQ(GetFocus(), GetDlgItem(dlg, 102));
+            EndDialog(dlg, 5);
+        });
+        EXPECT_EQ(run_dialog(t, main), 5);
+    }
 }
 
 }  // namespace

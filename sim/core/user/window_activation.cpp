@@ -47,11 +47,12 @@ bool enable_window(Window* w, bool enable) {
         w->style &= ~DWORD(WS_DISABLED);
     else
         w->style |= WS_DISABLED;
+    // A window being disabled loses the focus before it hears WM_ENABLE.
+    if (!enable && is_inside(ws().focus, w)) set_focus(nullptr);
+    if (!(w = window_from_handle(h))) return was_disabled;
     // Controls repaint themselves on WM_ENABLE; other windows are not
     // repainted (a dialog's owner does not flash when the dialog opens).
     send(w, WM_ENABLE, enable, 0);
-    if (!(w = window_from_handle(h))) return was_disabled;
-    if (!enable && is_inside(ws().focus, w)) set_focus(nullptr);
     return was_disabled;
 }
 
@@ -148,6 +149,12 @@ HWND set_focus(Window* w) {
     if (w && !w->destroyed && s.focus == w) send(w, WM_SETFOCUS, WPARAM(old && !old->destroyed ? handle_of(old) : nullptr), 0);
     VERIFY(activation_ok(s.active, s.focus, s.leaving));
     return old && !old->destroyed ? handle_of(old) : nullptr;
+}
+
+void focus_leaves(Window* w) {
+    if (!is_inside(ws().focus, w)) return;
+    Window* parent = w->parent && !w->parent->destroyed ? w->parent : nullptr;
+    set_focus(parent && top_level_of(parent) == ws().active ? parent : nullptr);
 }
 
 Window* capture_window() { return ws().capture; }
