@@ -46,6 +46,16 @@ TemplateName template_name(HINSTANCE inst, const void* p) {
 
 Window* first_tab_stop(Window* dlg) { return next_tab_stop(dlg, nullptr, false); }
 
+// The control that the dialog gives the focus back to: the one that had it
+// last, unless it has been hidden, disabled or destroyed meanwhile; then the
+// first tab stop.
+Window* focus_to_restore(Window* dlg) {
+    Window* f = window_from_handle(dlg->dialog_focus);
+    bool usable = is_inside(f, dlg);
+    for (Window* x = f; usable && x != dlg; x = x->parent) usable = can_take_focus(x);
+    return usable ? f : first_tab_stop(dlg);
+}
+
 Window* default_button(Window* dlg) {
     for (Window* c : tab_order(dlg))
         if (c->cls && lower(c->cls->name) == u"button" && (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return c;
@@ -324,17 +334,13 @@ LRESULT WINAPI DefDlgProcW(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 Window* f = focus_window();
                 if (f != w && is_inside(f, w)) w->dialog_focus = handle_of(f);
             } else {
-                Window* f = window_from_handle(w->dialog_focus);
-                if (!is_inside(f, w)) f = first_tab_stop(w);
+                Window* f = focus_to_restore(w);
                 set_focus(f ? f : w);
             }
             return 0;
-        case WM_SETFOCUS: {
-            Window* f = window_from_handle(w->dialog_focus);
-            if (!is_inside(f, w)) f = first_tab_stop(w);
-            if (f) set_focus(f);
+        case WM_SETFOCUS:
+            if (Window* f = focus_to_restore(w)) set_focus(f);
             return 0;
-        }
         case WM_DESTROY: {
             auto info = w->control;
             if (info) DeleteObject(static_cast<DialogInfo*>(info.get())->font);

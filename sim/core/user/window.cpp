@@ -237,11 +237,8 @@ bool destroy_window(Window* w) {
     if (!window_from_handle(h)) return true;
     if (is_inside(ws().capture, w)) ws().capture = nullptr;
     if (ws().active == w) activate_next_after(w);
-    if (is_inside(ws().focus, w)) {
-        Window* f = ws().focus;
-        ws().focus = nullptr;
-        if (!f->destroyed) send(f, WM_KILLFOCUS, 0, 0);
-    }
+    focus_leaves(w);
+    if (!window_from_handle(h)) return true;
 
     std::vector<Window*> tree;
     collect_tree(w, tree);

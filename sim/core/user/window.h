@@ -207,6 +207,10 @@ void activate(Window* w, int how);
 // when it is visible and enabled; else w.
 Window* last_active_popup(Window* w);
 void activate_next_after(Window* gone);
+// `w` is hidden or going: the focus, when it is inside w, moves to w's
+// parent (nowhere for a top-level window), which hears WM_SETFOCUS after
+// the window that had it heard WM_KILLFOCUS.
+void focus_leaves(Window* w);
 HWND set_focus(Window* w);
 Window* capture_window();
 void set_capture(Window* w);

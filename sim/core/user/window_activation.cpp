@@ -47,11 +47,12 @@ bool enable_window(Window* w, bool enable) {
         w->style &= ~DWORD(WS_DISABLED);
     else
         w->style |= WS_DISABLED;
+    // A window being disabled loses the focus before it hears WM_ENABLE.
+    if (!enable && is_inside(ws().focus, w)) set_focus(nullptr);
+    if (!(w = window_from_handle(h))) return was_disabled;
     // Controls repaint themselves on WM_ENABLE; other windows are not
     // repainted (a dialog's owner does not flash when the dialog opens).
     send(w, WM_ENABLE, enable, 0);
-    if (!(w = window_from_handle(h))) return was_disabled;
-    if (!enable && is_inside(ws().focus, w)) set_focus(nullptr);
     return was_disabled;
 }
 
@@ -100,13 +101,16 @@ void activate(Window* w, int how) {
     // active one (what it does with the focus then stays inside it).
     if (old && !old->destroyed) send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), LPARAM(handle_of(w)));
     if (w && w->destroyed) return;
+    // Its window procedure may have activated another window meanwhile:
+    // that one is what `w` takes over from.
+    Window* prev = s.active;
     {
-        Leaving leaving(old);
+        Leaving leaving(prev);
         s.active = w;
         for (Window* o = w; o; o = o->owner) o->last_active = w;
         if (w) bring_to_top(w);
         if (w && !w->destroyed && s.active == w)
-            send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(old && !old->destroyed ? handle_of(old) : nullptr));
+            send(w, WM_ACTIVATE, MAKEWPARAM(how, 0), LPARAM(prev && !prev->destroyed ? handle_of(prev) : nullptr));
         // A window procedure that activated another window meanwhile has
         // seen that activation through.
         if (s.active == w) focus_follows_activation();
@@ -121,15 +125,9 @@ Window* last_active_popup(Window* w) {
 }
 
 void activate_next_after(Window* gone) {
-    Window* next = next_active_after(gone);
-    Leaving leaving(gone);
-    if (ws().active == gone) ws().active = nullptr;
-    if (next) {
-        activate(next, WA_ACTIVE);
-    } else {
-        set_focus(nullptr);
-        announce_window_change();
-    }
+    // While `gone` is still a window it hears that it is no longer active,
+    // then the next one that it is, and from which window.
+    activate(next_active_after(gone), WA_ACTIVE);
 }
 
 HWND set_focus(Window* w) {
@@ -151,6 +149,12 @@ HWND set_focus(Window* w) {
     if (w && !w->destroyed && s.focus == w) send(w, WM_SETFOCUS, WPARAM(old && !old->destroyed ? handle_of(old) : nullptr), 0);
     VERIFY(activation_ok(s.active, s.focus, s.leaving));
     return old && !old->destroyed ? handle_of(old) : nullptr;
+}
+
+void focus_leaves(Window* w) {
+    if (!is_inside(ws().focus, w)) return;
+    Window* parent = w->parent && !w->parent->destroyed ? w->parent : nullptr;
+    set_focus(parent && top_level_of(parent) == ws().active ? parent : nullptr);
 }
 
 Window* capture_window() { return ws().capture; }

@@ -138,7 +138,7 @@ void hide_window(Window* w) {
     // The hidden window hears that it is no longer active, then the next
     // one that it is (with none, the activation just ends).
     if (ws().active == w) activate(next_active_after(w), WA_ACTIVE);
-    if (is_inside(ws().focus, w)) ws().focus = nullptr;
+    focus_leaves(w);
     announce_window_change();
 }
 
