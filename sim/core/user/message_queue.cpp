@@ -162,13 +162,14 @@ LRESULT dispatch(const MSG& msg) {
     return send(w, msg.message, msg.wParam, msg.lParam);
 }
 
+UINT_PTR new_thread_timer_id() { return q().next_thread_timer++; }
+
 UINT_PTR set_timer(HWND hwnd, UINT_PTR id, UINT period_ms, TIMERPROC proc) {
     auto& s = q();
     // "The smallest possible interval that a timer can measure is the
     // system tick interval."
     // https://learn.microsoft.com/en-us/previous-versions/windows/embedded/ms906595(v=msdn.10)
     period_ms = std::max(period_ms, 1u);
-    if (!hwnd) id = s.next_thread_timer++;
     uint64_t now = clock().now_ms();
     for (auto& t : s.timers)
         if (t.hwnd == hwnd && t.id == id) {

@@ -49,7 +49,9 @@ constexpr unsigned kEmptyPollsPerMs = 10;
 void empty_poll();
 LRESULT dispatch(const MSG& msg);
 
-// Timers.  A period below the system tick of 1 ms is 1 ms.
+// Timers.  A period below the system tick of 1 ms is 1 ms.  A thread
+// timer (no window) takes the identifier new_thread_timer_id() gave it.
+UINT_PTR new_thread_timer_id();
 UINT_PTR set_timer(HWND hwnd, UINT_PTR id, UINT period_ms, TIMERPROC proc);
 bool kill_timer(HWND hwnd, UINT_PTR id);
 std::optional<uint64_t> next_timer_due();

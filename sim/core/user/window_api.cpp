@@ -565,9 +565,11 @@ void WINAPI PostQuitMessage(int code) { sim::post_quit(code); }
 
 UINT_PTR WINAPI SetTimer(HWND h, UINT_PTR id, UINT ms, TIMERPROC proc) {
     if (h && !win(h)) return 0;
-    UINT_PTR r = sim::set_timer(h, id, ms, proc);
-    sim::log_event("timer", {{"op", "set"}, {"id", h ? id : r}, {"ms", ms}});
-    return r;
+    // The journal's line comes before the timer starts counting: on a real
+    // clock no WM_TIMER is then journaled sooner than its period after it.
+    if (!h) id = sim::new_thread_timer_id();
+    sim::log_event("timer", {{"op", "set"}, {"id", id}, {"ms", ms}});
+    return sim::set_timer(h, id, ms, proc);
 }
 
 BOOL WINAPI KillTimer(HWND h, UINT_PTR id) {
