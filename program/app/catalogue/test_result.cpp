@@ -12,24 +12,18 @@ TestResult ResultOfAnswer(int answer) {
     return ResultNotRun;
 }
 
-LPCWSTR StatusColumnText(TestResult result) {
+// A result's word: the string table's PASS or FAIL, else `notRun`.
+static LPCWSTR ResultText(TestResult result, LPCWSTR notRun) {
     switch (result) {
     case ResultPass:
         return g_szPass;
     case ResultFail:
         return g_szFail;
     default:
-        return kNotRunCell;
+        return notRun;
     }
 }
 
-LPCWSTR ResultLogText(TestResult result) {
-    switch (result) {
-    case ResultPass:
-        return g_szPass;
-    case ResultFail:
-        return g_szFail;
-    default:
-        return kNotRunWord;
-    }
-}
+LPCWSTR StatusColumnText(TestResult result) { return ResultText(result, kNotRunCell); }
+
+LPCWSTR ResultLogText(TestResult result) { return ResultText(result, kNotRunWord); }
